@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "chat/chatcontroller.h"
+#include "chat/messagelistmodel.h"
 #include "store/store.h"
 
 #include <QQmlEngine>
@@ -16,4 +18,21 @@ struct StoreForeign
 public:
     static Store *create(QQmlEngine *, QJSEngine *);
     static void setInstance(Store *store);
+};
+
+/// The chat pane's controller, created by each ChatView for its conversation.
+struct ChatControllerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ChatController)
+    QML_NAMED_ELEMENT(ChatController)
+};
+
+/// The message rows of one conversation; made by the ChatController.
+struct MessageListModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(MessageListModel)
+    QML_NAMED_ELEMENT(MessageListModel)
+    QML_UNCREATABLE("made by ChatController")
 };

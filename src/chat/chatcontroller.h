@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "chat/messagelistmodel.h"
+#include "chat/replystream.h"
+#include "model/records.h"
+#include "store/store.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QUuid>
+
+#include <optional>
+
+
+
+/**
+ * The logic of one chat pane: its view state, the values the pane shows, and its operations
+ * (send, stop, regenerate, edit and resend, model choice).
+ *
+ * The controller never keeps a reference or an index to its conversation across a wait: the
+ * conversation is looked up by id in the Store at every use. A reply streams through a
+ * ReplyStream owned by the Store, so it goes on when the pane (and this controller) is destroyed.
+ */
+class ChatController : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
+    Q_PROPERTY(QString conversationId READ conversationIdString WRITE setConversationIdString NOTIFY storeChanged)
+    Q_PROPERTY(QString input READ input WRITE setInput NOTIFY inputChanged)
+    Q_PROPERTY(bool sending READ sending NOTIFY sendingChanged)
+    Q_PROPERTY(bool showError READ showError WRITE setShowError NOTIFY showErrorChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY errorMessageChanged)
+    Q_PROPERTY(QString editingID READ editingIDString NOTIFY editingIDChanged)
+    Q_PROPERTY(QString editText READ editText WRITE setEditText NOTIFY editTextChanged)
+    Q_PROPERTY(bool inputFocused READ inputFocused WRITE setInputFocused NOTIFY inputFocusedChanged)
+    Q_PROPERTY(MessageListModel *messages READ messageModel NOTIFY storeChanged)
+    Q_PROPERTY(QString title READ title NOTIFY titleChanged)
+    Q_PROPERTY(QString effectiveModel READ effectiveModel NOTIFY effectiveModelChanged)
+    Q_PROPERTY(QStringList modelOptions READ modelOptions NOTIFY modelOptionsChanged)
+    Q_PROPERTY(bool canSend READ canSend NOTIFY canSendChanged)
+    /// The API key, trimmed of spaces and tabs only, is empty: the placeholder shows the hint.
+    Q_PROPERTY(bool keyMissing READ keyMissing NOTIFY keyMissingChanged)
+
+public:
+    explicit ChatController(QObject *parent = nullptr);
+    ChatController(Store *store, const QUuid &conversationId, QObject *parent = nullptr);
+    ~ChatController() override;
+
+    Store *store() const { return m_store; }
+    void setStore(Store *store);
+    QUuid conversationId() const { return m_id; }
+    QString conversationIdString() const;
+    void setConversationIdString(const QString &id);
+
+    QString input() const { return m_input; }
+    void setInput(const QString &input);
+    bool sending() const { return m_sending; }
+    bool showError() const { return m_showError; }
+    void setShowError(bool show);
+    QString errorMessage() const { return m_errorMessage; }
+    std::optional<QUuid> editingID() const { return m_editingID; }
+    QString editingIDString() const;
+    QString editText() const { return m_editText; }
+    void setEditText(const QString &text);
+    bool inputFocused() const { return m_inputFocused; }
+    void setInputFocused(bool focused);
+
+    MessageListModel *messageModel() const { return m_model; }
+    QList<Message> messages() const;
+    QString title() const;
+    QString effectiveModel() const;
+    QStringList modelOptions() const;
+    bool canSend() const;
+    bool keyMissing() const;
+
+    /// The running stream of this pane, if any (tests).
+    ReplyStream *stream() const { return m_stream; }
+
+public slots:
+    void send();
+    void stop();
+    void regenerate();
+    void submitEdit(const QString &messageId);
+    void submitEdit(const QUuid &messageId);
+    void setModel(const QString &name);
+    /// Row callbacks: ignored while sending; otherwise opens the editor on that message.
+    void startEdit(const QString &messageId);
+    void cancelEdit();
+
+signals:
+    void storeChanged();
+    void inputChanged();
+    void sendingChanged();
+    void showErrorChanged();
+    void errorMessageChanged();
+    void editingIDChanged();
+    void editTextChanged();
+    void inputFocusedChanged();
+    void titleChanged();
+    void effectiveModelChanged();
+    void modelOptionsChanged();
+    void canSendChanged();
+    void keyMissingChanged();
+
+private:
+    friend class ReplyStream;
+    std::optional<qsizetype> conversationIndex() const;
+    void startStream(const QList<Message> &history, const QUuid &assistantID);
+    /// Called by the stream when it has ended, whatever the outcome.
+    void streamEnded(const std::optional<QString> &error);
+    void setSending(bool sending);
+    void setEditingID(const std::optional<QUuid> &id);
+    void rebind();
+    void refreshDerived();
+
+    QPointer<Store> m_store;
+    QUuid m_id;
+    MessageListModel *m_model = nullptr;
+    QString m_input;
+    bool m_sending = false;
+    QPointer<ReplyStream> m_stream;
+    bool m_showError = false;
+    QString m_errorMessage;
+    std::optional<QUuid> m_editingID;
+    QString m_editText;
+    bool m_inputFocused = false;
+
+    // Last announced derived values, so their signals fire only on real changes.
+    QString m_title;
+    QString m_effectiveModel;
+    QStringList m_modelOptions;
+    bool m_canSend = false;
+    bool m_keyMissing = true;
+    QList<QMetaObject::Connection> m_storeConnections;
+};

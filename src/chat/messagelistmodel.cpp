@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "messagelistmodel.h"
+
+#include "store/store.h"
+
+namespace {
+QString idString(const QUuid &id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+} // namespace
+
+MessageListModel::MessageListModel(Store *store, const QUuid &conversationId, QObject *parent)
+    : QAbstractListModel(parent), m_store(store), m_id(conversationId)
+{
+    if (!store)
+        return;
+    relocate();
+
+    connect(store, &Store::conversationsAboutToBeRemoved, this, [this](int first, int last) {
+        if (m_conv >= first && m_conv <= last) {
+            const int n = rowCount();
+            if (n > 0)
+                beginRemoveRows({}, 0, n - 1);
+            m_countBefore = n;
+            m_conv = -1;
+        }
+    });
+    connect(store, &Store::conversationsRemoved, this, [this](int first, int last) {
+        if (m_conv == -1) {
+            if (m_countBefore > 0) {
+                m_countBefore = 0;
+                endRemoveRows();
+                emit countChanged();
+            }
+            // A duplicate of the id may remain; it becomes this pane's conversation.
+            const auto found = m_store->indexOf(m_id);
+            if (found && !m_store->conversations().at(*found).messages.isEmpty()) {
+                const int n = int(m_store->conversations().at(*found).messages.size());
+                beginInsertRows({}, 0, n - 1);
+                m_conv = *found;
+                endInsertRows();
+                emit countChanged();
+            } else if (found) {
+                m_conv = *found;
+            }
+        } else if (m_conv > last) {
+            m_conv -= last - first + 1;
+        }
+    });
+    connect(store, &Store::conversationsInserted, this, [this](int first, int last) {
+        if (m_conv >= first)
+            m_conv += last - first + 1;
+        else if (m_conv == -1)
+            relocate(); // the conversation did not exist yet (undo of a deletion, a reload)
+    });
+
+    connect(store, &Store::messagesAboutToBeInserted, this, [this](int conv, int first, int last) {
+        if (conv != m_conv)
+            return;
+        m_countBefore = rowCount();
+        beginInsertRows({}, first, last);
+    });
+    connect(store, &Store::messagesInserted, this, [this](int conv, int, int) {
+        if (conv != m_conv)
+            return;
+        endInsertRows();
+        afterCountChange(m_countBefore);
+    });
+    connect(store, &Store::messagesAboutToBeRemoved, this, [this](int conv, int first, int last) {
+        if (conv != m_conv)
+            return;
+        m_countBefore = rowCount();
+        beginRemoveRows({}, first, last);
+    });
+    connect(store, &Store::messagesRemoved, this, [this](int conv, int, int) {
+        if (conv != m_conv)
+            return;
+        endRemoveRows();
+        afterCountChange(m_countBefore);
+    });
+    connect(store, &Store::messageContentChanged, this, [this](int conv, int row) {
+        if (conv != m_conv)
+            return;
+        const QModelIndex i = index(row);
+        const bool last = row == rowCount() - 1;
+        // Only the first text of a streamed reply ends the typing indicator.
+        const bool typing = last && data(i, IsTypingRole).toBool();
+        if (last && typing != m_lastTyping) {
+            m_lastTyping = typing;
+            emit dataChanged(i, i, {ContentRole, IsTypingRole});
+        } else {
+            emit dataChanged(i, i, {ContentRole});
+        }
+        if (last)
+            emit lastContentChanged();
+    });
+}
+
+const QList<Message> *MessageListModel::messages() const
+{
+    if (!m_store || m_conv < 0 || m_conv >= m_store->conversations().size())
+        return nullptr;
+    return &m_store->conversations().at(m_conv).messages;
+}
+
+void MessageListModel::relocate()
+{
+    const auto found = m_store ? m_store->indexOf(m_id) : std::nullopt;
+    m_conv = found ? *found : -1;
+}
+
+int MessageListModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    const auto *list = messages();
+    return list ? int(list->size()) : 0;
+}
+
+QVariant MessageListModel::data(const QModelIndex &index, int role) const
+{
+    const auto *list = messages();
+    if (!list || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const Message &m = list->at(index.row());
+    const bool last = index.row() == list->size() - 1;
+    const bool streaming = m_sending && last && m.role == Message::Role::Assistant;
+    switch (role) {
+    case IdRole:
+        return idString(m.id);
+    case RoleRole:
+        return Message::roleName(m.role);
+    case Qt::DisplayRole:
+    case ContentRole:
+        return m.content;
+    case IsLastRole:
+        return last;
+    case IsStreamingRole:
+        return streaming;
+    case IsTypingRole:
+        return streaming && m.content.isEmpty();
+    case IsEditingRole:
+        return m_editingID && *m_editingID == m.id;
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> MessageListModel::roleNames() const
+{
+    return {
+        {IdRole, "messageId"},      {RoleRole, "role"},
+        {ContentRole, "content"},   {IsLastRole, "isLast"},
+        {IsStreamingRole, "isStreaming"}, {IsTypingRole, "isTyping"},
+        {IsEditingRole, "isEditing"},
+    };
+}
+
+void MessageListModel::emitFlags(int row, const QList<int> &roles)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    const QModelIndex i = index(row);
+    emit dataChanged(i, i, roles);
+}
+
+void MessageListModel::afterCountChange(int oldCount)
+{
+    const int n = rowCount();
+    if (n == oldCount)
+        return;
+    // The last row moved: the old last row and the new one change their flags.
+    const QList<int> flags{IsLastRole, IsStreamingRole, IsTypingRole};
+    if (oldCount - 1 < n && oldCount - 1 != n - 1)
+        emitFlags(oldCount - 1, flags);
+    emitFlags(n - 1, flags);
+    m_lastTyping = n > 0 && data(index(n - 1), IsTypingRole).toBool();
+    emit countChanged();
+    emit lastContentChanged();
+}
+
+void MessageListModel::setSending(bool sending)
+{
+    if (m_sending == sending)
+        return;
+    m_sending = sending;
+    const int last = rowCount() - 1;
+    m_lastTyping = last >= 0 && data(index(last), IsTypingRole).toBool();
+    emitFlags(last, {IsStreamingRole, IsTypingRole});
+}
+
+void MessageListModel::setEditingID(const std::optional<QUuid> &id)
+{
+    if (m_editingID == id)
+        return;
+    const auto *list = messages();
+    auto rowOf = [list](const std::optional<QUuid> &id) {
+        if (!list || !id)
+            return -1;
+        for (int i = 0; i < list->size(); ++i) {
+            if (list->at(i).id == *id)
+                return i;
+        }
+        return -1;
+    };
+    const int before = rowOf(m_editingID);
+    m_editingID = id;
+    const int after = rowOf(m_editingID);
+    emitFlags(before, {IsEditingRole});
+    if (after != before)
+        emitFlags(after, {IsEditingRole});
+}

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/records.h"
+
+#include <QAbstractListModel>
+#include <QPointer>
+#include <QUuid>
+
+#include <optional>
+
+class Store;
+
+/**
+ * The messages of one conversation, one row each, for the chat pane's list.
+ *
+ * The conversation is found by id in the Store; while it does not exist the model is empty.
+ * A streamed delta is announced as dataChanged on its row with ContentRole only (plus
+ * IsTypingRole when the text stops being empty); insertions and removals are forwarded as such.
+ * The row flags follow the pane's state, set by the controller through setSending() and
+ * setEditingID().
+ */
+class MessageListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Roles {
+        IdRole = Qt::UserRole + 1, ///< QString, upper-case canonical UUID
+        RoleRole,                  ///< QString: "user", "assistant" or "system"
+        ContentRole,               ///< QString, the raw Markdown text
+        IsLastRole,                ///< bool: the conversation's last message
+        IsStreamingRole,           ///< bool: a reply of this pane streams into this row
+        IsTypingRole,              ///< bool: streaming and still empty
+        IsEditingRole,             ///< bool: this message is being edited inline
+    };
+    Q_ENUM(Roles)
+
+    explicit MessageListModel(Store *store, const QUuid &conversationId, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return rowCount(); }
+    void setSending(bool sending);
+    void setEditingID(const std::optional<QUuid> &id);
+
+signals:
+    void countChanged();
+    /// The last message's content changed (a streamed delta, an edit).
+    void lastContentChanged();
+
+private:
+    const QList<Message> *messages() const;
+    void relocate();
+    void emitFlags(int row, const QList<int> &roles);
+    void afterCountChange(int oldCount);
+
+    QPointer<Store> m_store;
+    QUuid m_id;
+    /// Position of the conversation in the Store, kept current as conversations come and go.
+    qsizetype m_conv = -1;
+    bool m_sending = false;
+    bool m_lastTyping = false;
+    std::optional<QUuid> m_editingID;
+    int m_countBefore = 0;
+};
