@@ -1,0 +1,383 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "storagecodec.h"
+
+#include <QChar>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// ---- writing ----
+
+constexpr char upperHex[] = "0123456789ABCDEF";
+constexpr char lowerHex[] = "0123456789abcdef";
+
+char *writeUnicodeEscape(char *p, char16_t c)
+{
+    *p++ = '\\';
+    *p++ = 'u';
+    *p++ = lowerHex[(c >> 12) & 0xF];
+    *p++ = lowerHex[(c >> 8) & 0xF];
+    *p++ = lowerHex[(c >> 4) & 0xF];
+    *p++ = lowerHex[c & 0xF];
+    return p;
+}
+
+// Writes s as a JSON string straight from UTF-16 into out, without an intermediate UTF-8 copy:
+// this runs over every message of every save.
+void appendString(QByteArray &out, QStringView s)
+{
+    const qsizetype start = out.size();
+    // At most six bytes per UTF-16 unit (\u00XX), plus the quotes.
+    const qsizetype worst = s.size() * 6 + 2;
+    if (out.capacity() - start < worst)
+        out.reserve(std::max(out.capacity() * 2, start + worst));
+    out.resize(start + worst);
+    char *p = out.data() + start;
+
+    *p++ = '"';
+    const char16_t *it = s.utf16();
+    const char16_t *const end = it + s.size();
+    while (it < end) {
+        const char16_t c = *it++;
+        if (c < 0x80) {
+            if (c >= 0x20 && c != u'"' && c != u'\\' && c != u'/') {
+                *p++ = char(c);
+                continue;
+            }
+            switch (c) {
+            case u'"':
+            case u'\\':
+            case u'/':
+                *p++ = '\\';
+                *p++ = char(c);
+                break;
+            case u'\b':
+                *p++ = '\\';
+                *p++ = 'b';
+                break;
+            case u'\f':
+                *p++ = '\\';
+                *p++ = 'f';
+                break;
+            case u'\n':
+                *p++ = '\\';
+                *p++ = 'n';
+                break;
+            case u'\r':
+                *p++ = '\\';
+                *p++ = 'r';
+                break;
+            case u'\t':
+                *p++ = '\\';
+                *p++ = 't';
+                break;
+            default:
+                p = writeUnicodeEscape(p, c);
+            }
+        } else if (c < 0x800) {
+            *p++ = char(0xC0 | (c >> 6));
+            *p++ = char(0x80 | (c & 0x3F));
+        } else if (QChar::isHighSurrogate(c) && it < end && QChar::isLowSurrogate(*it)) {
+            const char32_t u = QChar::surrogateToUcs4(c, *it++);
+            *p++ = char(0xF0 | (u >> 18));
+            *p++ = char(0x80 | ((u >> 12) & 0x3F));
+            *p++ = char(0x80 | ((u >> 6) & 0x3F));
+            *p++ = char(0x80 | (u & 0x3F));
+        } else if (QChar::isSurrogate(c)) {
+            // A lone surrogate has no UTF-8 form; the escape keeps it exactly as it was.
+            p = writeUnicodeEscape(p, c);
+        } else {
+            *p++ = char(0xE0 | (c >> 12));
+            *p++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    *p++ = '"';
+    out.resize(p - out.data());
+}
+
+char *writeUuid(char *p, const QUuid &id)
+{
+    const auto hex = [&p](quint64 v, int digits) {
+        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+            *p++ = upperHex[(v >> shift) & 0xF];
+    };
+    hex(id.data1, 8);
+    *p++ = '-';
+    hex(id.data2, 4);
+    *p++ = '-';
+    hex(id.data3, 4);
+    *p++ = '-';
+    hex(id.data4[0], 2);
+    hex(id.data4[1], 2);
+    *p++ = '-';
+    for (int i = 2; i < 8; ++i)
+        hex(id.data4[i], 2);
+    return p;
+}
+
+void appendUuid(QByteArray &out, const QUuid &id)
+{
+    char buf[38];
+    buf[0] = '"';
+    char *p = writeUuid(buf + 1, id);
+    *p++ = '"';
+    out.append(buf, p - buf);
+}
+
+void appendDouble(QByteArray &out, double v)
+{
+    char buf[32];
+    // The shortest text that reads back to the same double.
+    const auto result = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, result.ptr - buf);
+}
+
+const char *roleLiteral(Message::Role role)
+{
+    switch (role) {
+    case Message::Role::User:
+        break;
+    case Message::Role::Assistant:
+        return "\"assistant\"";
+    case Message::Role::System:
+        return "\"system\"";
+    }
+    return "\"user\"";
+}
+
+bool appendConversation(QByteArray &out, const Conversation &c)
+{
+    if (!std::isfinite(c.createdAt))
+        return false;
+    out.append("{\"id\":");
+    appendUuid(out, c.id);
+    out.append(",\"title\":");
+    appendString(out, c.title);
+    out.append(",\"messages\":[");
+    bool first = true;
+    for (const Message &m : c.messages) {
+        if (!first)
+            out.append(',');
+        first = false;
+        out.append("{\"id\":");
+        appendUuid(out, m.id);
+        out.append(",\"role\":");
+        out.append(roleLiteral(m.role));
+        out.append(",\"content\":");
+        appendString(out, m.content);
+        out.append('}');
+    }
+    out.append("],\"createdAt\":");
+    appendDouble(out, c.createdAt);
+    if (c.model) {
+        out.append(",\"model\":");
+        appendString(out, *c.model);
+    }
+    out.append('}');
+    return true;
+}
+
+// ---- reading ----
+
+// Each reader returns false on a format error and leaves the default in place for a missing or
+// null optional key.
+
+bool readOptionalString(const QJsonObject &o, QLatin1StringView key, QString &out)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined() || v.isNull())
+        return true;
+    if (!v.isString())
+        return false;
+    out = v.toString();
+    return true;
+}
+
+bool readSettings(const QJsonObject &o, AppSettings &s)
+{
+    if (!readOptionalString(o, "baseURL"_L1, s.baseURL) ||
+        !readOptionalString(o, "apiKey"_L1, s.apiKey) ||
+        !readOptionalString(o, "model"_L1, s.model) ||
+        !readOptionalString(o, "systemPrompt"_L1, s.systemPrompt))
+        return false;
+    const QJsonValue models = o.value("models"_L1);
+    if (models.isUndefined() || models.isNull())
+        return true;
+    if (!models.isArray())
+        return false;
+    const QJsonArray array = models.toArray();
+    s.models.reserve(array.size());
+    for (const QJsonValue &m : array) {
+        if (!m.isString())
+            return false;
+        s.models.append(m.toString());
+    }
+    return true;
+}
+
+bool readUuid(const QJsonValue &v, QUuid &out)
+{
+    if (!v.isString())
+        return false;
+    const auto id = parseCanonicalUuid(v.toString());
+    if (!id)
+        return false;
+    out = *id;
+    return true;
+}
+
+bool readMessage(const QJsonValue &v, Message &m)
+{
+    if (!v.isObject())
+        return false;
+    const QJsonObject o = v.toObject();
+    if (!readUuid(o.value("id"_L1), m.id))
+        return false;
+    const QJsonValue role = o.value("role"_L1);
+    if (!role.isString())
+        return false;
+    const auto r = Message::roleFromName(role.toString());
+    if (!r)
+        return false;
+    m.role = *r;
+    const QJsonValue content = o.value("content"_L1);
+    if (!content.isString())
+        return false;
+    m.content = content.toString();
+    return true;
+}
+
+bool readConversation(const QJsonValue &v, Conversation &c)
+{
+    if (!v.isObject())
+        return false;
+    const QJsonObject o = v.toObject();
+
+    const QJsonValue id = o.value("id"_L1);
+    if (id.isUndefined() || id.isNull())
+        c.id = QUuid::createUuid();
+    else if (!readUuid(id, c.id))
+        return false;
+
+    if (!readOptionalString(o, "title"_L1, c.title))
+        return false;
+
+    const QJsonValue messages = o.value("messages"_L1);
+    if (!messages.isUndefined() && !messages.isNull()) {
+        if (!messages.isArray())
+            return false;
+        const QJsonArray array = messages.toArray();
+        c.messages.resize(array.size());
+        qsizetype i = 0;
+        for (const QJsonValue &m : array) {
+            if (!readMessage(m, c.messages[i++]))
+                return false;
+        }
+    }
+
+    const QJsonValue createdAt = o.value("createdAt"_L1);
+    if (createdAt.isUndefined() || createdAt.isNull())
+        c.createdAt = currentTimeStamp();
+    else if (createdAt.isDouble())
+        c.createdAt = createdAt.toDouble();
+    else
+        return false;
+
+    const QJsonValue model = o.value("model"_L1);
+    if (!model.isUndefined() && !model.isNull()) {
+        if (!model.isString())
+            return false;
+        c.model = model.toString();
+    }
+    return true;
+}
+
+} // namespace
+
+QByteArray encodeAppData(const AppSettings &settings, const QList<Conversation> &conversations)
+{
+    QByteArray out;
+    out.reserve(4096);
+    out.append("{\"settings\":{\"baseURL\":");
+    appendString(out, settings.baseURL);
+    out.append(",\"apiKey\":");
+    appendString(out, settings.apiKey);
+    out.append(",\"model\":");
+    appendString(out, settings.model);
+    out.append(",\"systemPrompt\":");
+    appendString(out, settings.systemPrompt);
+    out.append(",\"models\":[");
+    for (qsizetype i = 0; i < settings.models.size(); ++i) {
+        if (i > 0)
+            out.append(',');
+        appendString(out, settings.models[i]);
+    }
+    out.append("]},\"conversations\":[");
+    for (qsizetype i = 0; i < conversations.size(); ++i) {
+        if (i > 0)
+            out.append(',');
+        if (!appendConversation(out, conversations[i]))
+            return {};
+    }
+    out.append("]}");
+    return out;
+}
+
+std::optional<AppData> decodeAppData(const QByteArray &bytes)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonObject root = doc.object();
+
+    // Both top-level keys are required: missing, null or of another type fails the file.
+    const QJsonValue settings = root.value("settings"_L1);
+    const QJsonValue conversations = root.value("conversations"_L1);
+    if (!settings.isObject() || !conversations.isArray())
+        return std::nullopt;
+
+    AppData data;
+    if (!readSettings(settings.toObject(), data.settings))
+        return std::nullopt;
+    const QJsonArray array = conversations.toArray();
+    data.conversations.resize(array.size());
+    qsizetype i = 0;
+    for (const QJsonValue &c : array) {
+        if (!readConversation(c, data.conversations[i++]))
+            return std::nullopt;
+    }
+    return data;
+}
+
+std::optional<QUuid> parseCanonicalUuid(QStringView text)
+{
+    if (text.size() != 36)
+        return std::nullopt;
+    for (qsizetype i = 0; i < 36; ++i) {
+        const char16_t c = text[i].unicode();
+        const bool hyphenPosition = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool isHex =
+            (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (hyphenPosition ? c != u'-' : !isHex)
+            return std::nullopt;
+    }
+    return QUuid::fromString(text);
+}
+
+QString canonicalUuidString(const QUuid &id)
+{
+    char buf[36];
+    writeUuid(buf, id);
+    return QString::fromLatin1(buf, 36);
+}

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/records.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <QUuid>
+
+#include <optional>
+
+/**
+ * The JSON form of data.json.
+ *
+ * Writing is compact UTF-8 with raw non-ASCII text, every '/' written as "\/", upper-case
+ * canonical UUIDs, dates as the shortest number that reads back to the same double, and an
+ * absent conversation model left out. Reading yields the whole AppData or nothing.
+ */
+/// The bytes of data.json. Empty only when the data cannot be written as JSON (a date that is
+/// not a finite number); callers treat that as a save that wrote nothing.
+QByteArray encodeAppData(const AppSettings &settings, const QList<Conversation> &conversations);
+inline QByteArray encodeAppData(const AppData &data)
+{
+    return encodeAppData(data.settings, data.conversations);
+}
+
+/// The decoded file, or nothing when any rule of the format is broken. Missing or null
+/// settings and conversation keys take their defaults; a conversation without an id or a
+/// creation time gets a fresh id and the current time.
+std::optional<AppData> decodeAppData(const QByteArray &bytes);
+
+/// Parses exactly the 36-character 8-4-4-4-12 form, hex digits in either case.
+std::optional<QUuid> parseCanonicalUuid(QStringView text);
+/// The canonical upper-case 36-character form.
+QString canonicalUuidString(const QUuid &id);
