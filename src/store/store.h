@@ -22,7 +22,8 @@ class Store : public QObject
 {
     Q_OBJECT
     /// The selected conversation's id in upper-case canonical form; empty when nothing is selected.
-    Q_PROPERTY(QString selectedID READ selectedIDString WRITE setSelectedIDString NOTIFY selectedIDChanged)
+    Q_PROPERTY(
+        QString selectedID READ selectedIDString WRITE setSelectedIDString NOTIFY selectedIDChanged)
     Q_PROPERTY(int conversationCount READ conversationCount NOTIFY conversationsChanged)
 
 public:
@@ -40,7 +41,8 @@ public:
     void setSelectedID(std::optional<QUuid> id);
     QString fileURL() const { return m_filePath; }
 
-    /// Writes the whole state atomically. Failures are dropped; returns whether the file was written.
+    /// Writes the whole state atomically. Failures are dropped; returns whether the file was
+    /// written.
     bool save();
 
     Q_INVOKABLE void newConversation();
@@ -49,8 +51,9 @@ public:
     void rename(const QUuid &id, const QString &name);
 
     // The same operations for QML, with ids as strings.
-    Q_INVOKABLE void remove(const QString &id) { remove(QUuid::fromString(id)); }
-    Q_INVOKABLE void rename(const QString &id, const QString &name) { rename(QUuid::fromString(id), name); }
+    // A string that is not a canonical UUID names no conversation: nothing happens.
+    Q_INVOKABLE void remove(const QString &id);
+    Q_INVOKABLE void rename(const QString &id, const QString &name);
     QString selectedIDString() const;
     void setSelectedIDString(const QString &id);
     int conversationCount() const { return int(m_conversations.size()); }
@@ -61,7 +64,7 @@ public:
     void appendToMessage(qsizetype conv, qsizetype row, QStringView delta);
     void setMessageContent(qsizetype conv, qsizetype row, const QString &content);
     void removeMessage(qsizetype conv, qsizetype row);
-    /// Drops every message after row.
+    /// Keeps the first keepCount messages and drops the rest.
     void truncateMessages(qsizetype conv, qsizetype keepCount);
     void setTitle(qsizetype conv, const QString &title);
     void setModel(qsizetype conv, const std::optional<QString> &model);
@@ -88,10 +91,14 @@ signals:
 
 private:
     void load(const QString &dataDir);
+    bool ensureFolder() const;
+    bool keepUnreadableFile();
+    bool validMessage(qsizetype conv, qsizetype row) const;
 
     AppSettings m_settings;
     QList<Conversation> m_conversations;
     std::optional<QUuid> m_selectedID;
+    QString m_dirPath;
     QString m_filePath;
     /// Set when an existing data.json could not be read or decoded; its bytes are kept aside
     /// before the first save replaces it.

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "conversationlistmodel.h"
+
+#include "model/storagecodec.h"
+
+ConversationListModel::ConversationListModel(QObject *parent) : QAbstractListModel(parent) {}
+
+ConversationListModel::ConversationListModel(Store *store, QObject *parent)
+    : QAbstractListModel(parent)
+{
+    setStore(store);
+}
+
+void ConversationListModel::setStore(Store *store)
+{
+    if (m_store == store)
+        return;
+    beginResetModel();
+    if (m_store)
+        disconnect(m_store, nullptr, this, nullptr);
+    m_store = store;
+    if (store) {
+        connect(store, &Store::conversationsAboutToBeInserted, this,
+                [this](int first, int last) { beginInsertRows({}, first, last); });
+        connect(store, &Store::conversationsInserted, this, [this] { endInsertRows(); });
+        connect(store, &Store::conversationsAboutToBeRemoved, this,
+                [this](int first, int last) { beginRemoveRows({}, first, last); });
+        connect(store, &Store::conversationsRemoved, this, [this] { endRemoveRows(); });
+        connect(store, &Store::conversationUpdated, this, [this](int row) {
+            const QModelIndex i = index(row);
+            emit dataChanged(i, i, {TitleRole, DisplayTitleRole, Qt::DisplayRole, ModelRole});
+        });
+        connect(store, &QObject::destroyed, this, [this] {
+            beginResetModel();
+            m_store = nullptr;
+            endResetModel();
+            emit storeChanged();
+        });
+    }
+    endResetModel();
+    emit storeChanged();
+}
+
+int ConversationListModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid() || !m_store)
+        return 0;
+    return m_store->conversationCount();
+}
+
+QVariant ConversationListModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) ||
+        !m_store)
+        return {};
+    const Conversation &c = m_store->conversations().at(index.row());
+    switch (role) {
+    case IdRole:
+        return canonicalUuidString(c.id);
+    case TitleRole:
+        return c.title;
+    case Qt::DisplayRole:
+    case DisplayTitleRole:
+        return c.title.isEmpty() ? QStringLiteral("未命名") : c.title;
+    case ModelRole:
+        return c.model ? QVariant(*c.model) : QVariant();
+    case CreatedAtRole:
+        return c.createdAt;
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> ConversationListModel::roleNames() const
+{
+    // clang-format off
+    return {
+        {IdRole, "id"},
+        {TitleRole, "title"},
+        {DisplayTitleRole, "displayTitle"},
+        {ModelRole, "model"},
+        {CreatedAtRole, "createdAt"},
+    };
+    // clang-format on
+}
