@@ -124,6 +124,13 @@ bool Store::keepUnreadableFile()
 
 bool Store::save()
 {
+    const bool ok = writeState();
+    emit saved(ok);
+    return ok;
+}
+
+bool Store::writeState()
+{
     if (m_filePath.isEmpty())
         return false;
     const QByteArray bytes = encodeAppData(m_settings, m_conversations);

@@ -89,8 +89,12 @@ signals:
     /// The content of one message changed (a streamed delta or an edit).
     void messageContentChanged(int conv, int row);
 
+    /// After every call of save(), with whether the file was written.
+    void saved(bool ok);
+
 private:
     void load(const QString &dataDir);
+    bool writeState();
     bool ensureFolder() const;
     bool keepUnreadableFile();
     bool validMessage(qsizetype conv, qsizetype row) const;
