@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QMetaType>
+#include <QNetworkReply>
+#include <QString>
+
+/**
+ * Why a chat request failed.
+ *
+ * Http, BadURL and NoKey are the client's own failures. BadKey refuses a key that could not be
+ * written into a header safely. Network, TimedOut and Cancelled come from the HTTP layer; only
+ * Cancelled is the user's stop, everything else is a real failure to be shown.
+ */
+class ChatAPIError
+{
+public:
+    enum class Kind {
+        Http,      ///< status outside 200 to 299, or no HTTP response at all (-1, "无响应")
+        BadURL,    ///< the request address does not parse as a URL
+        NoKey,     ///< the API key is empty after trimming
+        BadKey,    ///< the API key holds a line break or another control character
+        Network,   ///< connection, TLS or protocol failure; carries Qt's error text
+        TimedOut,  ///< the gateway sent nothing for the inactivity time-out
+        Cancelled, ///< stopped by ChatStream::cancel()
+    };
+
+    /// A response that was not HTTP (-1, "无响应").
+    ChatAPIError() = default;
+
+    static ChatAPIError http(int statusCode, const QString &body);
+    static ChatAPIError noResponse() { return {}; }
+    static ChatAPIError badURL() { return ChatAPIError(Kind::BadURL); }
+    static ChatAPIError noKey() { return ChatAPIError(Kind::NoKey); }
+    static ChatAPIError badKey() { return ChatAPIError(Kind::BadKey); }
+    static ChatAPIError network(QNetworkReply::NetworkError code, const QString &message);
+    static ChatAPIError timedOut() { return ChatAPIError(Kind::TimedOut); }
+    static ChatAPIError cancelled() { return ChatAPIError(Kind::Cancelled); }
+
+    Kind kind() const { return m_kind; }
+    /// The HTTP status of an Http error (-1 when the response was not HTTP), else 0.
+    int statusCode() const { return m_status; }
+    /// The response body of an Http error, or Qt's error text of a Network error.
+    const QString &body() const { return m_text; }
+    /// Qt's error code of a Network error, else NoError.
+    QNetworkReply::NetworkError networkError() const { return m_networkError; }
+
+    /// True only for the caller's own stop; a time-out is a real failure.
+    bool isCancellation() const { return m_kind == Kind::Cancelled; }
+
+    /// The message shown to the user.
+    QString description() const;
+
+    bool operator==(const ChatAPIError &) const = default;
+
+private:
+    explicit ChatAPIError(Kind kind) : m_kind(kind), m_status(0), m_text() {}
+
+    Kind m_kind = Kind::Http;
+    int m_status = -1;
+    QString m_text = QStringLiteral("无响应");
+    QNetworkReply::NetworkError m_networkError = QNetworkReply::NoError;
+};
+
+Q_DECLARE_METATYPE(ChatAPIError)

@@ -1,0 +1,280 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "chatstream.h"
+
+#include "api/chatapi.h"
+#include "model/textutil.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace {
+
+struct Event
+{
+    enum Kind { Ignored, Text, Done, Broken }; // Broken: a data line that is not JSON
+    Kind kind = Ignored;
+    QString text;
+};
+
+// One line of a successful reply: a "data:" line carries either the end marker or one JSON
+// event; only the first choice's non-empty delta text is used, everything else is ignored.
+Event parseEventLine(QByteArrayView line)
+{
+    if (!line.startsWith("data:"))
+        return {};
+    const QString payload = TextUtil::trimHorizontal(QString::fromUtf8(line.sliced(5)));
+    if (payload == u"[DONE]")
+        return {Event::Done, {}};
+
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(payload.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError)
+        return {Event::Broken, {}};
+    if (!doc.isObject())
+        return {};
+    const QJsonValue choices = doc.object().value(QLatin1String("choices"));
+    if (!choices.isArray())
+        return {};
+    const QJsonArray array = choices.toArray();
+    if (array.isEmpty())
+        return {};
+    for (const QJsonValue &choice : array) {
+        if (!choice.isObject())
+            return {};
+    }
+    const QJsonValue delta = array.first().toObject().value(QLatin1String("delta"));
+    if (!delta.isObject())
+        return {};
+    const QJsonValue content = delta.toObject().value(QLatin1String("content"));
+    if (!content.isString())
+        return {};
+    return {Event::Text, content.toString()};
+}
+
+// Failures of the connection itself, as opposed to the codes Qt derives from an HTTP status.
+bool isTransportError(QNetworkReply::NetworkError code)
+{
+    return (code > QNetworkReply::NoError && code <= QNetworkReply::UnknownProxyError) ||
+           code == QNetworkReply::ContentReSendError || code == QNetworkReply::ProtocolFailure;
+}
+
+// Qt's own words for a connection closed in the middle of a reply.
+ChatAPIError connectionClosed()
+{
+    return ChatAPIError::network(QNetworkReply::RemoteHostClosedError,
+                                 QStringLiteral("Connection closed"));
+}
+
+int defaultPort(const QUrl &url)
+{
+    return url.scheme() == u"https" ? 443 : 80;
+}
+
+bool sameOrigin(const QUrl &a, const QUrl &b)
+{
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port(defaultPort(a)) == b.port(defaultPort(b));
+}
+
+} // namespace
+
+ChatStream::ChatStream(std::chrono::milliseconds timeout, QObject *parent) : QObject(parent)
+{
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(timeout);
+    connect(&m_idle, &QTimer::timeout, this, [this] { finish(ChatAPIError::timedOut()); });
+}
+
+ChatStream::~ChatStream()
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+    }
+}
+
+void ChatStream::start(QNetworkAccessManager *manager, const QNetworkRequest &request,
+                       const QByteArray &body)
+{
+    m_origin = request.url();
+    m_reply = manager->post(request, body);
+    m_reply->setParent(this);
+    // Any sign of life, including upload progress of a long history, restarts the time-out.
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] { m_idle.start(); });
+    connect(m_reply, &QNetworkReply::uploadProgress, this, [this] { m_idle.start(); });
+    connect(m_reply, &QNetworkReply::readyRead, this, &ChatStream::onReadyRead);
+    connect(m_reply, &QNetworkReply::redirected, this, &ChatStream::onRedirected);
+    connect(m_reply, &QNetworkReply::finished, this, &ChatStream::onReplyFinished);
+    m_idle.start();
+}
+
+void ChatStream::cancel()
+{
+    finish(ChatAPIError::cancelled());
+}
+
+void ChatStream::finish(std::optional<ChatAPIError> error)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_error = std::move(error);
+    m_idle.stop();
+    if (m_reply) {
+        // Quietly: the reply's own error and finished signals must not reach us any more.
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+        m_reply = nullptr;
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { emit finished(m_error); }, Qt::QueuedConnection);
+}
+
+void ChatStream::decideMode()
+{
+    if (m_mode != Mode::Undecided)
+        return;
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid())
+        return;
+    m_status = status.toInt();
+    const bool success = m_status >= 200 && m_status <= 299;
+    m_mode = success ? Mode::Events : Mode::ErrorBody;
+    m_lines.emplace(success ? ChatAPI::maxLineLength : ChatAPI::maxErrorBodyLength);
+}
+
+void ChatStream::onReadyRead()
+{
+    m_idle.start();
+    decideMode();
+    if (m_mode == Mode::Undecided)
+        return; // the data waits in the reply until the status is known
+    readBody();
+    processLines();
+}
+
+void ChatStream::onRedirected(const QUrl &target)
+{
+    m_idle.start();
+    if (sameOrigin(m_origin, target)) {
+        emit m_reply->redirectAllowed();
+        return;
+    }
+    // Following would copy the Authorization header to another origin.
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    finish(ChatAPIError::http(status.isValid() ? status.toInt() : -1, QString()));
+}
+
+void ChatStream::onReplyFinished()
+{
+    decideMode();
+    const QNetworkReply::NetworkError code = m_reply->error();
+    if (m_mode == Mode::Undecided) {
+        finish(code == QNetworkReply::NoError
+                   ? ChatAPIError::noResponse()
+                   : ChatAPIError::network(code, m_reply->errorString()));
+        return;
+    }
+    // Qt holds back the body of some error statuses (401) until the reply has finished.
+    readBody();
+    if (!processLines())
+        return;
+    if (code != QNetworkReply::NoError && (m_mode == Mode::Events || isTransportError(code))) {
+        finish(ChatAPIError::network(code, m_reply->errorString()));
+        return;
+    }
+    if (isCutShort()) {
+        // Qt 6.4 may finish a reply whose connection closed early as if it were complete.
+        finish(connectionClosed());
+        return;
+    }
+    if (const auto rest = m_lines->takeRest()) {
+        // Qt 6.4 also finishes a chunked body cut mid-chunk as if complete; an event cut off
+        // in the middle is the trace such a cut leaves.
+        if (m_mode == Mode::Events &&
+            (rest->truncated || parseEventLine(rest->bytes).kind == Event::Broken)) {
+            finish(connectionClosed());
+            return;
+        }
+        if (!handleLine(*rest))
+            return;
+    }
+    if (m_mode == Mode::Events)
+        finish(std::nullopt);
+    else
+        finish(ChatAPIError::http(m_status, errorBodyText()));
+}
+
+void ChatStream::readBody()
+{
+    const QByteArray data = m_reply->readAll();
+    m_received += data.size();
+    m_lines->append(data);
+}
+
+bool ChatStream::isCutShort() const
+{
+    // Only an uncompressed body of announced length can be checked: Qt hands over the
+    // decompressed bytes, and it hides the chunk framing.
+    if (m_reply->hasRawHeader("Transfer-Encoding") || m_status == 204 || m_status == 304)
+        return false;
+    const QByteArray encoding = m_reply->rawHeader("Content-Encoding").trimmed();
+    if (!encoding.isEmpty() && encoding.compare("identity", Qt::CaseInsensitive) != 0)
+        return false;
+    bool ok = false;
+    const qint64 length = m_reply->rawHeader("Content-Length").trimmed().toLongLong(&ok);
+    return ok && m_received < length;
+}
+
+bool ChatStream::processLines()
+{
+    while (const auto line = m_lines->next()) {
+        if (!handleLine(*line))
+            return false;
+    }
+    return true;
+}
+
+bool ChatStream::handleLine(const LineSplitter::Line &line)
+{
+    if (m_mode == Mode::ErrorBody) {
+        // The body's lines are joined with nothing between them.
+        const qsizetype room = ChatAPI::maxErrorBodyLength - m_errorBody.size();
+        if (room > 0)
+            m_errorBody.append(QByteArrayView(line.bytes).first(qMin(room, line.bytes.size())));
+        return true;
+    }
+    if (line.truncated)
+        return true;
+    const Event event = parseEventLine(line.bytes);
+    if (event.kind == Event::Done) {
+        finish(std::nullopt); // the rest of the response is not read
+        return false;
+    }
+    if (event.kind != Event::Text || event.text.isEmpty())
+        return true;
+    const QPointer<ChatStream> self(this);
+    emit delta(event.text);
+    return self && !m_finished;
+}
+
+QString ChatStream::errorBodyText() const
+{
+    QByteArrayView body = m_errorBody;
+    if (body.size() >= ChatAPI::maxErrorBodyLength) {
+        // Cut off at the limit: drop a character whose bytes were cut apart.
+        qsizetype lead = body.size() - 1;
+        while (lead > 0 && body.size() - lead < 4 && (uchar(body[lead]) & 0xC0) == 0x80)
+            --lead;
+        const uchar c = uchar(body[lead]);
+        const qsizetype length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (body.size() - lead < length)
+            body.truncate(lead);
+    }
+    return QString::fromUtf8(body);
+}

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "api/chatapierror.h"
+#include "api/linesplitter.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkRequest;
+
+/**
+ * One running chat-completions request, made by ChatAPI::streamChat().
+ *
+ * It lives on the main thread. delta() is emitted once per non-empty text fragment, in arrival
+ * order; the next line is read only after the handlers return. finished() is emitted exactly
+ * once and always from the event loop, never from inside streamChat(), cancel() or a delta()
+ * handler, so a caller may connect after streamChat() has returned. Its argument is empty for
+ * a normal end ("[DONE]" or the end of the body) and holds the failure otherwise; no delta()
+ * follows cancel() or any other end.
+ *
+ * The caller owns the stream: delete it with deleteLater(), never from inside one of its
+ * signals. Destroying a running stream aborts the request without emitting finished().
+ */
+class ChatStream : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~ChatStream() override;
+
+    /// The request has ended (finished() is emitted or on its way).
+    bool isFinished() const { return m_finished; }
+    /// The outcome once isFinished(): empty for a normal end.
+    const std::optional<ChatAPIError> &error() const { return m_error; }
+
+public slots:
+    /// The user's stop: aborts the request; the stream ends with ChatAPIError::cancelled().
+    /// Does nothing once the stream has ended.
+    void cancel();
+
+signals:
+    void delta(const QString &text);
+    void finished(const std::optional<ChatAPIError> &error);
+
+private:
+    friend class ChatAPI;
+
+    ChatStream(std::chrono::milliseconds timeout, QObject *parent);
+    void start(QNetworkAccessManager *manager, const QNetworkRequest &request,
+               const QByteArray &body);
+    void finish(std::optional<ChatAPIError> error);
+
+    void onReadyRead();
+    void onReplyFinished();
+    void onRedirected(const QUrl &target);
+    void decideMode();
+    /// Handles every complete line; false when the stream ended meanwhile (or was destroyed:
+    /// then no member may be touched).
+    bool processLines();
+    void readBody();
+    /// The connection ended before the announced body length arrived.
+    bool isCutShort() const;
+    bool handleLine(const LineSplitter::Line &line);
+    QString errorBodyText() const;
+
+    enum class Mode { Undecided, Events, ErrorBody };
+
+    QPointer<QNetworkReply> m_reply;
+    QUrl m_origin;
+    QTimer m_idle;
+    Mode m_mode = Mode::Undecided;
+    int m_status = 0;
+    std::optional<LineSplitter> m_lines;
+    QByteArray m_errorBody;
+    qint64 m_received = 0; // body bytes read so far
+    bool m_finished = false;
+    std::optional<ChatAPIError> m_error;
+};
