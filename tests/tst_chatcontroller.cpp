@@ -1,0 +1,580 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The chat controller against a loopback gateway and a real Store in a temporary folder.
+#include "chat/chatcontroller.h"
+#include "chat/messagelistmodel.h"
+#include "model/storagecodec.h"
+#include "store/store.h"
+#include "testgateway.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using Role = Message::Role;
+
+namespace {
+
+Message msg(Role role, const QString &content)
+{
+    return Message::make(role, content);
+}
+
+QString rolesOf(const QList<Message> &list)
+{
+    QString s;
+    for (const Message &m : list)
+        s += m.role == Role::User ? u'u' : m.role == Role::Assistant ? u'a' : u's';
+    return s;
+}
+
+} // namespace
+
+class TestChatController : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestGateway> m_gateway;
+    std::unique_ptr<Store> m_store;
+    QUuid m_conv;
+
+    // A conversation holding the given messages, selected, with settings aimed at the gateway.
+    void setUpConversation(const QList<Message> &messages = {}, const QString &title = {})
+    {
+        AppSettings s;
+        s.baseURL = m_gateway->url(QStringLiteral("/v1/"));
+        s.apiKey = QStringLiteral("sk-test");
+        s.model = QStringLiteral("gpt-4o-mini");
+        m_store->setSettings(s);
+        m_store->newConversation();
+        const qsizetype conv = *m_store->indexOf(m_store->selectedID());
+        for (const Message &m : messages)
+            m_store->appendMessage(conv, m);
+        if (!title.isNull())
+            m_store->setTitle(conv, title);
+        m_conv = m_store->conversations().at(conv).id;
+    }
+
+    const Conversation &conversation() const
+    {
+        return m_store->conversations().at(*m_store->indexOf(m_conv));
+    }
+
+    QJsonArray sentMessages(int request = -1) const
+    {
+        const auto &requests = m_gateway->requests();
+        const auto &r = requests.at(request < 0 ? requests.size() - 1 : request);
+        return QJsonDocument::fromJson(r.body).object().value(u"messages").toArray();
+    }
+
+    AppData fileContents() const
+    {
+        QFile f(m_store->fileURL());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return decodeAppData(f.readAll()).value_or(AppData{});
+    }
+
+    static bool waitIdle(ChatController &c)
+    {
+        return QTest::qWaitFor([&] { return !c.sending(); }, 10000);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_gateway = std::make_unique<TestGateway>();
+        QVERIFY(m_gateway->listen());
+        m_store = std::make_unique<Store>(m_dir->path());
+    }
+
+    void cleanup()
+    {
+        m_store.reset();
+        m_gateway.reset();
+        m_dir.reset();
+    }
+
+    void sendStreamsReplyAndSavesOnce()
+    {
+        setUpConversation({msg(Role::User, QStringLiteral(" 早先 ")),
+                           msg(Role::Assistant, QStringLiteral("⚠️ 请求失败（HTTP 500）"))},
+                          Conversation::defaultTitle());
+        m_gateway->enqueue(TestGateway::eventStream(
+            {TestGateway::deltaEvent(QStringLiteral("你好")),
+             TestGateway::deltaEvent(QStringLiteral("，世界")), TestGateway::deltaEvent(QStringLiteral("！")),
+             "data: [DONE]\n\n"},
+            20));
+        ChatController c(m_store.get(), m_conv);
+        QAbstractItemModelTester tester(c.messageModel());
+        QSignalSpy saves(m_store.get(), &Store::saved);
+
+        const QString text = QStringLiteral("请用一句话解释量子纠缠是什么，以及它为什么让爱因斯坦困扰");
+        c.setInput(QStringLiteral(" \n ") + text + QStringLiteral("\u3000\n"));
+        QVERIFY(c.canSend());
+        c.send();
+        QCOMPARE(c.input(), QString());
+        QVERIFY(c.inputFocused());
+        QVERIFY(c.sending());
+        QVERIFY(!c.canSend());
+        QCOMPARE(rolesOf(conversation().messages), QStringLiteral("uaua"));
+        QCOMPARE(conversation().messages.at(2).content, text);
+        QCOMPARE(conversation().title, text.left(24));
+        QCOMPARE(saves.count(), 0);
+
+        QVERIFY(waitIdle(c));
+        QCOMPARE(conversation().messages.last().content, QStringLiteral("你好，世界！"));
+        QCOMPARE(saves.count(), 1);
+        QVERIFY(!c.showError());
+
+        // The history is every earlier message plus the new one, never the placeholder.
+        const QJsonArray sent = sentMessages();
+        QCOMPARE(sent.size(), 3);
+        QCOMPARE(sent.at(0)[u"content"].toString(), QStringLiteral(" 早先 "));
+        QCOMPARE(sent.at(1)[u"role"].toString(), QStringLiteral("assistant"));
+        QCOMPARE(sent.at(2)[u"content"].toString(), text);
+        QCOMPARE(QJsonDocument::fromJson(m_gateway->requests().last().body)[u"model"].toString(),
+                 QStringLiteral("gpt-4o-mini"));
+
+        // What reached the file is exactly what the conversation holds.
+        const AppData saved = fileContents();
+        QCOMPARE(saved.conversations.size(), 1);
+        QCOMPARE(saved.conversations.first(), conversation());
+
+        // A second send keeps the title it got from the first.
+        m_gateway->enqueue(TestGateway::eventStream({"data: [DONE]\n\n"}));
+        c.setInput(QStringLiteral("再来一次"));
+        c.send();
+        QVERIFY(waitIdle(c));
+        QCOMPARE(conversation().title, text.left(24));
+    }
+
+    void titleRule_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("default title") << Conversation::defaultTitle() << QStringLiteral("短")
+                                       << QStringLiteral("短");
+        QTest::newRow("empty title") << QString("") << QStringLiteral("a\nb") << QStringLiteral("a\nb");
+        QTest::newRow("user title kept") << QStringLiteral("周报") << QStringLiteral("hello")
+                                         << QStringLiteral("周报");
+        // 25 flags of two code points each: the title stops after 24 whole flags.
+        QTest::newRow("graphemes") << Conversation::defaultTitle() << QStringLiteral("🇨🇳").repeated(25)
+                                   << QStringLiteral("🇨🇳").repeated(24);
+        QTest::newRow("combining") << Conversation::defaultTitle()
+                                   << QStringLiteral("e\u0301").repeated(30)
+                                   << QStringLiteral("e\u0301").repeated(24);
+    }
+
+    void titleRule()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        setUpConversation({}, title);
+        m_gateway->setDefaultReply(TestGateway::eventStream({"data: [DONE]\n\n"}));
+        ChatController c(m_store.get(), m_conv);
+        c.setInput(input);
+        c.send();
+        QCOMPARE(conversation().title, expected);
+        QVERIFY(waitIdle(c));
+    }
+
+    void refusesBlankInputAndMissingConversation()
+    {
+        setUpConversation();
+        ChatController c(m_store.get(), m_conv);
+        c.setInput(QStringLiteral(" \n\t\u2028 "));
+        QVERIFY(!c.canSend());
+        c.send();
+        QVERIFY(conversation().messages.isEmpty());
+
+        // A deleted conversation: nothing is sent and the typed text stays.
+        m_store->remove(m_conv);
+        c.setInput(QStringLiteral("还在吗"));
+        c.send();
+        QVERIFY(!c.sending());
+        QCOMPARE(c.input(), QStringLiteral("还在吗"));
+        QCOMPARE(c.title(), QStringLiteral("Corvane"));
+        QVERIFY(c.messages().isEmpty());
+        QCOMPARE(m_gateway->requests().size(), 0);
+    }
+
+    void stop_data()
+    {
+        QTest::addColumn<bool>("afterDelta");
+        QTest::newRow("before the first delta") << false;
+        QTest::newRow("after a delta") << true;
+    }
+
+    void stop()
+    {
+        QFETCH(bool, afterDelta);
+        setUpConversation();
+        TestGateway::Reply reply = TestGateway::eventStream(
+            afterDelta ? QList<QByteArray>{TestGateway::deltaEvent(QStringLiteral("一半"))}
+                       : QList<QByteArray>{});
+        m_gateway->enqueue(reply.stall());
+        ChatController c(m_store.get(), m_conv);
+        QSignalSpy saves(m_store.get(), &Store::saved);
+        c.setInput(QStringLiteral("讲个长故事"));
+        c.send();
+        if (afterDelta)
+            QTRY_COMPARE(conversation().messages.last().content, QStringLiteral("一半"));
+        else
+            QTRY_COMPARE(m_gateway->requests().size(), 1);
+        c.stop();
+        QVERIFY(waitIdle(c));
+        QVERIFY(!c.showError());
+        QCOMPARE(saves.count(), 1);
+        QCOMPARE(rolesOf(conversation().messages), afterDelta ? QStringLiteral("ua") : QStringLiteral("u"));
+        if (afterDelta)
+            QCOMPARE(conversation().messages.last().content, QStringLiteral("一半"));
+        QCOMPARE(fileContents().conversations.first(), conversation());
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("apiKey");
+        QTest::addColumn<QString>("baseURL"); // empty: the gateway
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("requests");
+
+        const QByteArray unauthorized = R"({"error":{"message":"Incorrect API key"}})";
+        QTest::newRow("401") << "sk-test" << QString() << 401 << unauthorized
+                             << QStringLiteral("请求失败（HTTP 401）：\n") + QString::fromUtf8(unauthorized) << 1;
+        QTest::newRow("500 empty body") << "sk-test" << QString() << 500 << QByteArray()
+                                        << QStringLiteral("请求失败（HTTP 500）") << 1;
+        QTest::newRow("no key") << " \t" << QString() << 0 << QByteArray()
+                                << QStringLiteral("还没填 API Key，请到「设置」里填写。") << 0;
+        QTest::newRow("bad address") << "sk-test" << QStringLiteral("http://[::1") << 0 << QByteArray()
+                                     << QStringLiteral("API 地址无效，请到「设置」检查。") << 0;
+    }
+
+    void failures()
+    {
+        QFETCH(QString, apiKey);
+        QFETCH(QString, baseURL);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, expected);
+        QFETCH(int, requests);
+        setUpConversation();
+        AppSettings s = m_store->settings();
+        s.apiKey = apiKey;
+        if (!baseURL.isEmpty())
+            s.baseURL = baseURL;
+        m_store->setSettings(s);
+        if (status)
+            m_gateway->enqueue(TestGateway::response(status, body));
+
+        ChatController c(m_store.get(), m_conv);
+        QSignalSpy saves(m_store.get(), &Store::saved);
+        c.setInput(QStringLiteral("你好"));
+        c.send();
+        QVERIFY(waitIdle(c));
+        QCOMPARE(conversation().messages.last().content, QStringLiteral("⚠️ ") + expected);
+        QCOMPARE(c.errorMessage(), expected);
+        QVERIFY(c.showError());
+        QCOMPARE(saves.count(), 1);
+        QCOMPARE(m_gateway->requests().size(), requests);
+    }
+
+    void failureAfterDeltaKeepsPartialText()
+    {
+        setUpConversation();
+        // The connection drops in the middle of a chunked body.
+        TestGateway::Reply reply;
+        reply.then(TestGateway::head(200, {{"Transfer-Encoding", "chunked"}}));
+        reply.then(TestGateway::chunk(TestGateway::deltaEvent(QStringLiteral("部分"))));
+        reply.then("4000\r\ndata: {", 30);
+        m_gateway->enqueue(reply);
+        ChatController c(m_store.get(), m_conv);
+        c.setInput(QStringLiteral("你好"));
+        c.send();
+        QVERIFY(waitIdle(c));
+        QCOMPARE(conversation().messages.last().content, QStringLiteral("部分"));
+        QVERIFY(c.showError());
+        QVERIFY(!c.errorMessage().isEmpty());
+    }
+
+    void replyWithoutDeltaLeavesEmptyMessage()
+    {
+        setUpConversation();
+        m_gateway->enqueue(TestGateway::response(200, R"({"id":"x","object":"chat.completion"})"));
+        ChatController c(m_store.get(), m_conv);
+        c.setInput(QStringLiteral("你好"));
+        c.send();
+        QVERIFY(waitIdle(c));
+        QCOMPARE(rolesOf(conversation().messages), QStringLiteral("ua"));
+        QCOMPARE(conversation().messages.last().content, QString());
+        QVERIFY(!c.showError());
+    }
+
+    void regenerate_data()
+    {
+        QTest::addColumn<QString>("shape");    // the conversation before: u = user, a = assistant
+        QTest::addColumn<int>("sentCount");    // messages in the request, -1: no request
+        QTest::addColumn<QString>("after");    // roles after the reply
+        QTest::newRow("user, assistant") << "ua" << 1 << "ua";
+        QTest::newRow("user alone") << "u" << 1 << "ua";
+        QTest::newRow("two replies") << "uaa" << -1 << "uaa";
+        QTest::newRow("empty") << "" << -1 << "";
+        QTest::newRow("assistant alone") << "a" << -1 << "a";
+        QTest::newRow("system last") << "us" << -1 << "us";
+    }
+
+    void regenerate()
+    {
+        QFETCH(QString, shape);
+        QFETCH(int, sentCount);
+        QFETCH(QString, after);
+        QList<Message> list;
+        for (QChar r : shape)
+            list << msg(r == u'u' ? Role::User : r == u'a' ? Role::Assistant : Role::System,
+                        QStringLiteral("旧") + r);
+        setUpConversation(list);
+        m_gateway->setDefaultReply(
+            TestGateway::eventStream({TestGateway::deltaEvent(QStringLiteral("新回答")), "data: [DONE]\n\n"}));
+        ChatController c(m_store.get(), m_conv);
+        c.regenerate();
+        QVERIFY(waitIdle(c));
+        QCOMPARE(rolesOf(conversation().messages), after);
+        if (sentCount < 0) {
+            QCOMPARE(m_gateway->requests().size(), 0);
+            QCOMPARE(conversation().messages, list);
+        } else {
+            QCOMPARE(sentMessages().size(), sentCount);
+            QCOMPARE(conversation().messages.last().content, QStringLiteral("新回答"));
+        }
+    }
+
+    void submitEdit_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("editedContent");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("saves");
+        // [user, assistant, user, assistant]
+        QTest::newRow("user message") << 2 << QStringLiteral("  改过的问题\n") << "uaua"
+                                      << QStringLiteral("改过的问题") << 1 << 1;
+        QTest::newRow("first user message") << 0 << QStringLiteral("重问") << "ua"
+                                            << QStringLiteral("重问") << 1 << 1;
+        QTest::newRow("assistant message") << 1 << QStringLiteral("修正的回答") << "ua"
+                                           << QStringLiteral("修正的回答") << 0 << 1;
+        QTest::newRow("blank text") << 2 << QStringLiteral(" \n ") << "uaua" << QStringLiteral("问2") << 0 << 0;
+    }
+
+    void submitEdit()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, text);
+        QFETCH(QString, after);
+        QFETCH(QString, editedContent);
+        QFETCH(int, requests);
+        QFETCH(int, saves);
+        setUpConversation({msg(Role::User, QStringLiteral("问1")), msg(Role::Assistant, QStringLiteral("答1")),
+                           msg(Role::User, QStringLiteral("问2")), msg(Role::Assistant, QStringLiteral("答2"))});
+        m_gateway->setDefaultReply(
+            TestGateway::eventStream({TestGateway::deltaEvent(QStringLiteral("新答")), "data: [DONE]\n\n"}));
+        ChatController c(m_store.get(), m_conv);
+        QSignalSpy savesSpy(m_store.get(), &Store::saved);
+        const QUuid id = conversation().messages.at(row).id;
+        c.startEdit(id.toString());
+        QCOMPARE(*c.editingID(), id);
+        QCOMPARE(c.editText(), conversation().messages.at(row).content);
+        c.setEditText(text);
+        c.submitEdit(id);
+        QVERIFY(!c.editingID());
+        QVERIFY(waitIdle(c));
+        QCOMPARE(rolesOf(conversation().messages), after);
+        QCOMPARE(conversation().messages.at(row).content, editedContent);
+        QCOMPARE(conversation().messages.at(row).id, id);
+        QCOMPARE(m_gateway->requests().size(), requests);
+        QCOMPARE(savesSpy.count(), saves);
+        if (requests) {
+            const QJsonArray sent = sentMessages();
+            QCOMPARE(sent.size(), row + 1);
+            QCOMPARE(sent.last()[u"content"].toString(), editedContent);
+            QCOMPARE(conversation().messages.last().content, QStringLiteral("新答"));
+        }
+    }
+
+    void refusalsWhileSending()
+    {
+        setUpConversation({msg(Role::User, QStringLiteral("问")), msg(Role::Assistant, QStringLiteral("答"))});
+        m_gateway->enqueue(TestGateway::eventStream({}).stall());
+        ChatController c(m_store.get(), m_conv);
+        c.setInput(QStringLiteral("新问题"));
+        c.send();
+        QTRY_COMPARE(m_gateway->requests().size(), 1);
+        const QList<Message> during = conversation().messages;
+
+        const QUuid first = during.first().id;
+        c.startEdit(first.toString());
+        QVERIFY(!c.editingID());
+        c.setInput(QStringLiteral("再问"));
+        QVERIFY(!c.canSend());
+        c.send();
+        c.regenerate();
+        c.submitEdit(first);
+        QCOMPARE(conversation().messages, during);
+        QCOMPARE(c.input(), QStringLiteral("再问"));
+
+        c.stop();
+        QVERIFY(waitIdle(c));
+        QCOMPARE(m_gateway->requests().size(), 1);
+    }
+
+    void setModelPinsTheConversation()
+    {
+        setUpConversation();
+        ChatController c(m_store.get(), m_conv);
+        QSignalSpy saves(m_store.get(), &Store::saved);
+        QSignalSpy changed(&c, &ChatController::effectiveModelChanged);
+        c.setModel(QStringLiteral("gpt-4o-mini"));
+        QCOMPARE(conversation().model, std::optional<QString>(QStringLiteral("gpt-4o-mini")));
+        QCOMPARE(saves.count(), 1);
+        QCOMPARE(fileContents().conversations.first().model, conversation().model);
+
+        AppSettings s = m_store->settings();
+        s.model = QStringLiteral("other");
+        m_store->setSettings(s);
+        QCOMPARE(c.effectiveModel(), QStringLiteral("gpt-4o-mini"));
+        QCOMPARE(changed.count(), 0);
+
+        // An empty model is a model too, and is what gets sent.
+        c.setModel(QString(""));
+        QCOMPARE(c.effectiveModel(), QString(""));
+        QCOMPARE(changed.count(), 1);
+        m_gateway->enqueue(TestGateway::eventStream({"data: [DONE]\n\n"}));
+        c.setInput(QStringLiteral("hi"));
+        c.send();
+        QVERIFY(waitIdle(c));
+        QCOMPARE(QJsonDocument::fromJson(m_gateway->requests().last().body)[u"model"].toString(QStringLiteral("absent")),
+                 QString(""));
+    }
+
+    void modelOptions_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QStringList>("models");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("trim and dedupe")
+            << "gpt-4o-mini" << QStringList{" claude-3 ", "gpt-4o-mini", "", "claude-3"}
+            << QStringList{"gpt-4o-mini", "claude-3"};
+        QTest::newRow("blank default") << "\u3000 " << QStringList{"a", "\ta\t", "b"} << QStringList{"a", "b"};
+        QTest::newRow("line break kept") << "m" << QStringList{"x\n"} << QStringList{"m", "x\n"};
+    }
+
+    void modelOptions()
+    {
+        QFETCH(QString, model);
+        QFETCH(QStringList, models);
+        QFETCH(QStringList, expected);
+        setUpConversation();
+        AppSettings s = m_store->settings();
+        s.model = model;
+        s.models = models;
+        m_store->setSettings(s);
+        ChatController c(m_store.get(), m_conv);
+        QCOMPARE(c.modelOptions(), expected);
+    }
+
+    void conversationDeletedWhileStreaming()
+    {
+        setUpConversation();
+        m_gateway->enqueue(TestGateway::eventStream(
+            {TestGateway::deltaEvent(QStringLiteral("一")), TestGateway::deltaEvent(QStringLiteral("二")),
+             "data: [DONE]\n\n"},
+            100));
+        ChatController c(m_store.get(), m_conv);
+        QAbstractItemModelTester tester(c.messageModel());
+        QSignalSpy saves(m_store.get(), &Store::saved);
+        c.setInput(QStringLiteral("你好"));
+        c.send();
+        QTRY_COMPARE(conversation().messages.last().content, QStringLiteral("一"));
+        m_store->remove(m_conv); // saves once itself
+        QCOMPARE(c.messageModel()->rowCount(), 0);
+        QVERIFY(waitIdle(c));
+        QVERIFY(!c.showError());
+        QCOMPARE(saves.count(), 2);
+        QVERIFY(m_store->conversations().isEmpty());
+        QVERIFY(fileContents().conversations.isEmpty());
+    }
+
+    void paneDestroyedWhileStreaming()
+    {
+        setUpConversation();
+        m_gateway->enqueue(TestGateway::eventStream(
+            {TestGateway::deltaEvent(QStringLiteral("第一段")), TestGateway::deltaEvent(QStringLiteral("第二段")),
+             "data: [DONE]\n\n"},
+            100));
+        QSignalSpy saves(m_store.get(), &Store::saved);
+        auto pane = std::make_unique<ChatController>(m_store.get(), m_conv);
+        pane->setInput(QStringLiteral("你好"));
+        pane->send();
+        QTRY_COMPARE(conversation().messages.last().content, QStringLiteral("第一段"));
+        pane.reset();
+
+        // A new pane for the same conversation starts idle while the old reply goes on.
+        ChatController fresh(m_store.get(), m_conv);
+        QVERIFY(!fresh.sending());
+        QTRY_COMPARE(saves.count(), 1);
+        QCOMPARE(conversation().messages.last().content, QStringLiteral("第一段第二段"));
+        QCOMPARE(fileContents().conversations.first(), conversation());
+    }
+
+    void messageModelSignals()
+    {
+        setUpConversation({msg(Role::User, QStringLiteral("问")), msg(Role::Assistant, QStringLiteral("答"))});
+        m_gateway->enqueue(TestGateway::eventStream(
+            {TestGateway::deltaEvent(QStringLiteral("甲")), TestGateway::deltaEvent(QStringLiteral("乙")),
+             "data: [DONE]\n\n"},
+            50));
+        ChatController c(m_store.get(), m_conv);
+        MessageListModel *model = c.messageModel();
+        QAbstractItemModelTester tester(model);
+        QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+        c.setInput(QStringLiteral("再问"));
+        c.send();
+        QCOMPARE(inserted.count(), 2);
+        QCOMPARE(inserted.at(0).at(1).toInt(), 2);
+        QCOMPARE(inserted.at(1).at(1).toInt(), 3);
+        changed.clear();
+        QVERIFY(waitIdle(c));
+
+        // Per delta: the last row, content only, plus the end of typing with the first text.
+        QList<QList<int>> contentChanges;
+        for (const auto &args : changed) {
+            const auto roles = args.at(2).value<QList<int>>();
+            if (roles.contains(MessageListModel::ContentRole)) {
+                QCOMPARE(args.at(0).value<QModelIndex>().row(), 3);
+                QCOMPARE(args.at(1).value<QModelIndex>().row(), 3);
+                contentChanges << roles;
+            }
+        }
+        QCOMPARE(contentChanges.size(), 2);
+        QCOMPARE(contentChanges.at(0), (QList<int>{MessageListModel::ContentRole, MessageListModel::IsTypingRole}));
+        QCOMPARE(contentChanges.at(1), QList<int>{MessageListModel::ContentRole});
+        QCOMPARE(model->data(model->index(3), MessageListModel::IsStreamingRole).toBool(), false);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChatController)
+#include "tst_chatcontroller.moc"
