@@ -1,1 +1,412 @@
-// stub
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mdparser.h"
+
+#include "model/textutil.h"
+
+#include <QTextBoundaryFinder>
+
+#include <unicode/uchar.h>
+
+namespace {
+
+char32_t codePointAt(QStringView s, qsizetype i)
+{
+    if (QChar::isHighSurrogate(s[i].unicode()) && i + 1 < s.size() &&
+        QChar::isLowSurrogate(s[i + 1].unicode()))
+        return QChar::surrogateToUcs4(s[i], s[i + 1]);
+    return s[i].unicode();
+}
+
+qsizetype codePointSize(QStringView s, qsizetype i)
+{
+    return QChar::isHighSurrogate(s[i].unicode()) && i + 1 < s.size() &&
+                   QChar::isLowSurrogate(s[i + 1].unicode())
+               ? 2
+               : 1;
+}
+
+bool isHorizontalSpace(QStringView s, qsizetype i)
+{
+    const char16_t c = s[i].unicode();
+    if (c < 0x80)
+        return c == u' ' || c == u'\t';
+    return TextUtil::isHorizontalSpace(codePointAt(s, i));
+}
+
+// Trims tab and space separators like TextUtil::trimHorizontal, without copying.
+QStringView trimmed(QStringView s)
+{
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && isHorizontalSpace(s, begin))
+        begin += codePointSize(s, begin);
+    while (end > begin) {
+        const qsizetype last = end >= begin + 2 && QChar::isLowSurrogate(s[end - 1].unicode()) &&
+                                       QChar::isHighSurrogate(s[end - 2].unicode())
+                                   ? end - 2
+                                   : end - 1;
+        if (!isHorizontalSpace(s, last))
+            break;
+        end = last;
+    }
+    return s.sliced(begin, end - begin);
+}
+
+// Grapheme cluster boundaries of one string, answered cheaply: a pair of ASCII characters is
+// decided at once, a pair with one ASCII side by the two code points alone (no rule looks
+// further back when one side is ASCII), and only two adjacent non-ASCII characters need the
+// whole string analysed, which happens at most once.
+class Graphemes
+{
+public:
+    explicit Graphemes(QStringView s) : m_s(s) {}
+
+    bool boundaryAt(qsizetype pos)
+    {
+        if (pos <= 0 || pos >= m_s.size())
+            return true;
+        const char16_t a = m_s[pos - 1].unicode();
+        const char16_t b = m_s[pos].unicode();
+        if (a < 0x80 && b < 0x80)
+            return !(a == u'\r' && b == u'\n');
+        if (QChar::isHighSurrogate(a) && QChar::isLowSurrogate(b))
+            return false;
+        if (a < 0x80 || b < 0x80) {
+            const qsizetype begin = pos >= 2 && QChar::isLowSurrogate(a) &&
+                                            QChar::isHighSurrogate(m_s[pos - 2].unicode())
+                                        ? pos - 2
+                                        : pos - 1;
+            const qsizetype end = pos + codePointSize(m_s, pos);
+            unsigned char buffer[16];
+            QTextBoundaryFinder pair(QTextBoundaryFinder::Grapheme, m_s.data() + begin, end - begin,
+                                     buffer, sizeof buffer);
+            pair.setPosition(pos - begin);
+            return pair.isAtBoundary();
+        }
+        if (!m_whole)
+            m_whole.emplace(QTextBoundaryFinder::Grapheme, m_s.data(), m_s.size());
+        m_whole->setPosition(pos);
+        return m_whole->isAtBoundary();
+    }
+
+    /// True when the user-perceived character at pos is exactly the ASCII character c.
+    bool charIs(qsizetype pos, char16_t c)
+    {
+        return pos < m_s.size() && m_s[pos] == c && boundaryAt(pos) && boundaryAt(pos + 1);
+    }
+
+    bool startsWith(QStringView ascii)
+    {
+        for (qsizetype i = 0; i < ascii.size(); ++i) {
+            if (!charIs(i, ascii[i].unicode()))
+                return false;
+        }
+        return true;
+    }
+
+    /// End of the user-perceived character that starts at pos.
+    qsizetype next(qsizetype pos)
+    {
+        qsizetype end = pos + codePointSize(m_s, pos);
+        while (end < m_s.size() && !boundaryAt(end))
+            end += codePointSize(m_s, end);
+        return end;
+    }
+
+private:
+    QStringView m_s;
+    std::optional<QTextBoundaryFinder> m_whole;
+};
+
+std::optional<QStringView> bulletView(QStringView t)
+{
+    Graphemes g(t);
+    for (const char16_t marker : {u'-', u'*', u'+'}) {
+        if (g.charIs(0, marker) && g.charIs(1, u' '))
+            return t.sliced(2);
+    }
+    return std::nullopt;
+}
+
+bool isNumeric(char32_t c)
+{
+    return u_getIntPropertyValue(UChar32(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+}
+
+std::optional<std::pair<QStringView, QStringView>> orderedView(QStringView t)
+{
+    if (t.isEmpty() || (t[0].unicode() < 0x80 && !t[0].isDigit()))
+        return std::nullopt;
+    Graphemes g(t);
+    qsizetype end = 0;
+    int digits = 0;
+    // A character is numeric when its base code point is.
+    while (end < t.size() && isNumeric(codePointAt(t, end))) {
+        if (++digits > 3)
+            return std::nullopt;
+        end = g.next(end);
+    }
+    if (digits == 0)
+        return std::nullopt;
+    if (!(g.charIs(end, u'.') || g.charIs(end, u')')) || !g.charIs(end + 1, u' '))
+        return std::nullopt;
+    return std::pair{t.first(end), t.sliced(end + 2)};
+}
+
+QStringList tableCells(QStringView line)
+{
+    Graphemes g(line);
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    if (g.charIs(0, u'|'))
+        begin = 1;
+    if (end - 1 >= begin && g.charIs(end - 1, u'|'))
+        end -= 1;
+    QStringList cells;
+    qsizetype cell = begin;
+    for (qsizetype i = begin; i < end; ++i) {
+        if (line[i] == u'|' && g.charIs(i, u'|')) {
+            cells.append(trimmed(line.sliced(cell, i - cell)).toString());
+            cell = i + 1;
+        }
+    }
+    cells.append(trimmed(line.sliced(cell, end - cell)).toString());
+    return cells;
+}
+
+bool isDelimiterRow(const QStringList &cells)
+{
+    for (const QString &cell : cells) {
+        if (!cell.contains(u'-'))
+            return false;
+        for (const QChar c : cell) {
+            if (c != u'-' && c != u':' && c != u' ')
+                return false;
+        }
+    }
+    return true;
+}
+
+MDBlock textBlock(MDBlock::Kind kind, QString text)
+{
+    MDBlock b;
+    b.kind = kind;
+    b.text = std::move(text);
+    return b;
+}
+
+// One pass over the lines. At most one of the accumulators is open at any time.
+class BlockParser
+{
+public:
+    QList<MDBlock> out;
+
+    bool clean() const
+    {
+        return !m_inFence && !m_paragraphOpen && m_bullets.isEmpty() && m_ordered.isEmpty() &&
+               !m_quoteOpen && m_table.isEmpty();
+    }
+
+    void line(QStringView l)
+    {
+        const QStringView t = trimmed(l);
+        Graphemes g(t);
+        if (m_inFence) {
+            if (g.startsWith(u"```"))
+                closeFence();
+            else
+                appendLine(m_code, m_codeLines, l);
+            return;
+        }
+        if (g.startsWith(u"```")) {
+            flush();
+            m_inFence = true;
+            m_lang = trimmed(t.sliced(3)).toString();
+            return;
+        }
+        if (t.isEmpty()) {
+            flush();
+            return;
+        }
+        if (t[0] == u'#') {
+            qsizetype n = 0;
+            while (n < t.size() && g.charIs(n, u'#'))
+                ++n;
+            if (n >= 1 && n <= 6 && g.charIs(n, u' ')) {
+                flush();
+                MDBlock b = textBlock(MDBlock::Heading, trimmed(t.sliced(n)).toString());
+                b.level = int(n);
+                out.append(std::move(b));
+                return;
+            }
+        }
+        if (t == u"---" || t == u"***" || t == u"___") {
+            flush();
+            MDBlock b;
+            b.kind = MDBlock::Rule;
+            out.append(std::move(b));
+            return;
+        }
+        if (g.charIs(0, u'|')) {
+            flush(Table);
+            m_table.append(t.toString());
+            return;
+        }
+        if (g.charIs(0, u'>')) {
+            flush(Quote);
+            appendLine(m_quote, m_quoteOpen, trimmed(t.sliced(1)));
+            return;
+        }
+        const int indent = indentLevel(l);
+        if (const auto bullet = bulletView(t)) {
+            flush(Bullets);
+            m_bullets.append({indent, QString(), bullet->toString()});
+        } else if (const auto item = orderedView(t)) {
+            flush(Ordered);
+            m_ordered.append({indent, item->first.toString(), item->second.toString()});
+        } else {
+            flush(Paragraph);
+            appendLine(m_paragraph, m_paragraphOpen, t);
+        }
+    }
+
+    void finish()
+    {
+        if (m_inFence)
+            closeFence();
+        flush();
+    }
+
+private:
+    enum Accumulator { None, Paragraph, Bullets, Ordered, Quote, Table };
+
+    static void appendLine(QString &text, bool &open, QStringView line)
+    {
+        if (open)
+            text += u'\n';
+        text += line;
+        open = true;
+    }
+
+    static int indentLevel(QStringView l)
+    {
+        Graphemes g(l);
+        qsizetype spaces = 0;
+        while (g.charIs(spaces, u' '))
+            ++spaces;
+        return int(std::min<qsizetype>(spaces / 2, 3));
+    }
+
+    void closeFence()
+    {
+        MDBlock b;
+        b.kind = MDBlock::Code;
+        b.lang = std::exchange(m_lang, QString());
+        b.code = std::exchange(m_code, QString());
+        out.append(std::move(b));
+        m_codeLines = false;
+        m_inFence = false;
+    }
+
+    // Closes every open block except `keep`.
+    void flush(Accumulator keep = None)
+    {
+        if (keep != Paragraph && m_paragraphOpen) {
+            out.append(textBlock(MDBlock::Paragraph, std::exchange(m_paragraph, QString())));
+            m_paragraphOpen = false;
+        }
+        if (keep != Bullets && !m_bullets.isEmpty()) {
+            MDBlock b;
+            b.kind = MDBlock::Bullets;
+            b.items = std::exchange(m_bullets, {});
+            out.append(std::move(b));
+        }
+        if (keep != Ordered && !m_ordered.isEmpty()) {
+            MDBlock b;
+            b.kind = MDBlock::Ordered;
+            b.items = std::exchange(m_ordered, {});
+            out.append(std::move(b));
+        }
+        if (keep != Quote && m_quoteOpen) {
+            out.append(textBlock(MDBlock::Quote, std::exchange(m_quote, QString())));
+            m_quoteOpen = false;
+        }
+        if (keep != Table && !m_table.isEmpty()) {
+            MDBlock b;
+            b.kind = MDBlock::Table;
+            b.rows = MDParser::tableRows(std::exchange(m_table, {}));
+            out.append(std::move(b));
+        }
+    }
+
+    bool m_inFence = false;
+    QString m_lang;
+    QString m_code;
+    bool m_codeLines = false;
+    QString m_paragraph;
+    bool m_paragraphOpen = false;
+    QList<MDBlock::Item> m_bullets;
+    QList<MDBlock::Item> m_ordered;
+    QString m_quote;
+    bool m_quoteOpen = false;
+    QStringList m_table;
+};
+
+} // namespace
+
+QList<MDBlock> MDParser::parse(const QString &text)
+{
+    return parseTail(text, {}, nullptr);
+}
+
+QList<MDBlock> MDParser::parseTail(const QString &text, ResumePoint from, ResumePoint *last)
+{
+    BlockParser parser;
+    ResumePoint resume = from;
+    const QStringView all(text);
+    qsizetype start = from.offset;
+    while (true) {
+        const qsizetype lf = all.indexOf(u'\n', start);
+        if (lf < 0) {
+            parser.line(all.sliced(start));
+            break;
+        }
+        // A carriage return before the line feed belongs to the line end.
+        const qsizetype end = lf > start && all[lf - 1] == u'\r' ? lf - 1 : lf;
+        parser.line(all.sliced(start, end - start));
+        start = lf + 1;
+        if (parser.clean())
+            resume = {start, from.blocks + parser.out.size()};
+    }
+    parser.finish();
+    if (last)
+        *last = resume;
+    if (from.blocks == 0 && parser.out.isEmpty())
+        parser.out.append(textBlock(MDBlock::Paragraph, text));
+    return parser.out;
+}
+
+QList<QStringList> MDParser::tableRows(const QStringList &lines)
+{
+    QList<QStringList> rows;
+    for (const QString &line : lines) {
+        QStringList cells = tableCells(line);
+        if (!isDelimiterRow(cells))
+            rows.append(std::move(cells));
+    }
+    return rows;
+}
+
+std::optional<QString> MDParser::bulletText(QStringView line)
+{
+    if (const auto text = bulletView(line))
+        return text->toString();
+    return std::nullopt;
+}
+
+std::optional<std::pair<QString, QString>> MDParser::orderedText(QStringView line)
+{
+    if (const auto item = orderedView(line))
+        return std::pair{item->first.toString(), item->second.toString()};
+    return std::nullopt;
+}

@@ -1,1 +1,76 @@
-// stub
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+#include <utility>
+
+/// One block of a message's Markdown text. Only the fields of its kind are set; the others
+/// keep their defaults, so two blocks compare equal exactly when they show the same thing.
+struct MDBlock
+{
+    Q_GADGET
+public:
+    enum Kind { Paragraph, Heading, Code, Bullets, Ordered, Quote, Table, Rule };
+    Q_ENUM(Kind)
+
+    /// One line of a bullet or ordered list.
+    struct Item
+    {
+        int indent = 0; ///< 0 to 3
+        QString num;    ///< the number as written ("007", "３"); empty for bullets
+        QString text;
+
+        bool operator==(const Item &) const = default;
+    };
+
+    Kind kind = Paragraph;
+    QString text;            ///< Paragraph, Heading, Quote: inline Markdown, lines joined by '\n'
+    int level = 0;           ///< Heading: 1 to 6
+    QString lang;            ///< Code: the fence's language tag, may be empty
+    QString code;            ///< Code: the lines verbatim, joined by '\n'
+    QList<Item> items;       ///< Bullets, Ordered
+    QList<QStringList> rows; ///< Table: delimiter rows removed; rows may differ in length
+
+    bool operator==(const MDBlock &) const = default;
+};
+
+/// The line-oriented block parser. Every line is classified on its own (fence, blank, heading,
+/// rule, table, quote, list item, paragraph line, first match wins) and consecutive lines of a
+/// kind are gathered into one block. Inline markup stays in the block texts.
+class MDParser
+{
+public:
+    MDParser() = delete;
+
+    /// Never empty: a text without any block (empty, or blank lines only) becomes one paragraph
+    /// holding the whole text unchanged. A fence still open at the end gives a code block.
+    static QList<MDBlock> parse(const QString &text);
+
+    /// Rows of a table's lines (trimmed, each beginning with '|'); delimiter rows are dropped.
+    static QList<QStringList> tableRows(const QStringList &lines);
+    /// The item text of a trimmed line beginning with "- ", "* " or "+ ".
+    static std::optional<QString> bulletText(QStringView line);
+    /// (number, text) of a trimmed line beginning with 1 to 3 numeric characters and ". " or ") ".
+    static std::optional<std::pair<QString, QString>> orderedText(QStringView line);
+
+    /// A line start at which no block is open: the blocks before it are final, and the blocks
+    /// after it depend only on the text from that line on.
+    struct ResumePoint
+    {
+        qsizetype offset = 0; ///< index of the line's first character
+        qsizetype blocks = 0; ///< number of blocks that end before that line
+    };
+
+    /// Parses `text` from the line at `from.offset`, where `from` is a resume point of an
+    /// earlier parse of a text with the same first `from.offset` characters; returns the
+    /// blocks after the first `from.blocks` of that parse, so that those blocks followed by the
+    /// result are exactly parse(text). `last` (optional) receives the last resume point of
+    /// this text, which lies at or before the start of its last line.
+    static QList<MDBlock> parseTail(const QString &text, ResumePoint from, ResumePoint *last);
+};
