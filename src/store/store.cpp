@@ -11,6 +11,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
 namespace {
 
 // data.json holds the API key: only its owner may read it.
@@ -37,6 +41,18 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
     return file.commit();
 }
 
+// Over a file size limit a write fails with EFBIG only while SIGXFSZ is ignored; by default
+// the signal ends the process, and with it the history not saved yet. A handler of the
+// application's own is left alone.
+void ignoreFileSizeSignal()
+{
+#ifdef Q_OS_UNIX
+    struct sigaction current = {};
+    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
 } // namespace
 
 Store::Store(QObject *parent) : QObject(parent)
@@ -53,6 +69,7 @@ Store::~Store() = default;
 
 void Store::load(const QString &dataDir)
 {
+    ignoreFileSizeSignal();
     m_selectedID.reset();
     m_dirPath = dataDir;
     if (!m_dirPath.isEmpty()) {
