@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mdinline.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -436,15 +434,13 @@ private:
                 qsizetype j = i;
                 while (j < m_src.size() && m_src[j] == u'`')
                     ++j;
-                m_runs[j - i].push_back(i);
+                m_runs.push_back({j - i, i});
                 i = j;
             }
+            std::sort(m_runs.begin(), m_runs.end());
         }
-        const auto runs = m_runs.constFind(length);
-        if (runs == m_runs.cend())
-            return -1;
-        const auto it = std::lower_bound(runs->begin(), runs->end(), from);
-        return it == runs->end() ? -1 : *it;
+        const auto it = std::lower_bound(m_runs.begin(), m_runs.end(), std::pair{length, from});
+        return it != m_runs.end() && it->first == length ? it->second : -1;
     }
 
     qsizetype codeSpan(qsizetype i)
@@ -821,12 +817,19 @@ private:
     qsizetype m_linkBarrier = -1;
     std::vector<qsizetype> m_autolinks; // anchor nodes of autolinks not inside a link
     bool m_runsIndexed = false;
-    QHash<qsizetype, std::vector<qsizetype>> m_runs;
+    std::vector<std::pair<qsizetype, qsizetype>> m_runs; // (length, start) of backtick runs
 };
 
 } // namespace
 
 QString mdInline(const QString &text)
 {
+    // Most texts (table cells, list items, plain sentences) hold no markup at all.
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isSpecial(c.unicode()); })) {
+        Writer w;
+        w.out.reserve(text.size() + 16);
+        w.text(text);
+        return w.out;
+    }
     return Converter(text).run();
 }

@@ -39,6 +39,8 @@ public:
 
     bool operator==(const MDBlock &) const = default;
 };
+Q_DECLARE_TYPEINFO(MDBlock::Item, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(MDBlock, Q_RELOCATABLE_TYPE);
 
 /// The line-oriented block parser. Every line is classified on its own (fence, blank, heading,
 /// rule, table, quote, list item, paragraph line, first match wins) and consecutive lines of a

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "markdown/mdparser.h"
+
+#include <QAbstractListModel>
+#include <QVariantList>
+
+/// The blocks of one message's Markdown text, one row per block, for a view that draws each
+/// block with a delegate chosen by its kind.
+///
+/// Setting a new text announces only what changed: dataChanged for a row whose value changed
+/// (with the roles that changed), rowsInserted and rowsRemoved for rows that appear or vanish,
+/// and never a reset. A row whose kind changes is removed and inserted again. While a reply
+/// streams in, only the blocks from the last one on are parsed again, and the inline HTML of a
+/// block (of a list item, of a table row) is converted only when its text changed.
+///
+/// Roles (name: type, for which kinds):
+/// - kind: int, MDBlock::Kind (0 paragraph, 1 heading, 2 code, 3 bullets, 4 ordered, 5 quote,
+///   6 table, 7 rule)
+/// - text: string, the Markdown source (paragraph, heading, quote)
+/// - html: string, mdInline(text) for a read-only TextEdit with RichText (paragraph, heading,
+///   quote)
+/// - level: int, 1 to 6 (heading)
+/// - lang: string, may be empty (code)
+/// - code: string, verbatim (code)
+/// - items: list of maps {indent: int 0-3, num: string (empty for bullets), text: string,
+///   html: string} (bullets, ordered)
+/// - rows: list of string lists, row 0 is the header; rows may differ in length (table)
+/// - rowsHtml: list of string lists, mdInline of each cell of rows (table)
+/// - columnCount: int, the length of the longest row (table)
+class MDBlockModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
+
+public:
+    enum Role {
+        KindRole = Qt::UserRole + 1,
+        TextRole,
+        HtmlRole,
+        LevelRole,
+        LangRole,
+        CodeRole,
+        ItemsRole,
+        RowsRole,
+        RowsHtmlRole,
+        ColumnCountRole,
+    };
+    Q_ENUM(Role)
+
+    explicit MDBlockModel(QObject *parent = nullptr);
+
+    QString text() const { return m_text; }
+    void setText(const QString &text);
+
+    /// The blocks shown, always equal to MDParser::parse(text()).
+    const QList<MDBlock> &blocks() const { return m_blocks; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+signals:
+    void textChanged();
+
+private:
+    // What the roles hand out, kept so that unchanged texts are not converted again.
+    struct Row
+    {
+        QString html;
+        QVariantList items;
+        QVariantList rows;
+        QVariantList rowsHtml;
+        int columnCount = 0;
+    };
+
+    static Row makeRow(const MDBlock &block, const MDBlock *oldBlock, const Row *oldRow);
+    static QList<int> changedRoles(const MDBlock &from, const MDBlock &to);
+    void apply(qsizetype first, QList<MDBlock> blocks);
+
+    QString m_text;
+    QList<MDBlock> m_blocks;
+    QList<Row> m_rows;
+    MDParser::ResumePoint m_resume;
+};
