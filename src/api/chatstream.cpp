@@ -2,58 +2,13 @@
 #include "chatstream.h"
 
 #include "api/chatapi.h"
-#include "model/textutil.h"
+#include "api/eventline.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
 namespace {
-
-struct Event
-{
-    enum Kind { Ignored, Text, Done, Broken }; // Broken: a data line that is not JSON
-    Kind kind = Ignored;
-    QString text;
-};
-
-// One line of a successful reply: a "data:" line carries either the end marker or one JSON
-// event; only the first choice's non-empty delta text is used, everything else is ignored.
-Event parseEventLine(QByteArrayView line)
-{
-    if (!line.startsWith("data:"))
-        return {};
-    const QString payload = TextUtil::trimHorizontal(QString::fromUtf8(line.sliced(5)));
-    if (payload == u"[DONE]")
-        return {Event::Done, {}};
-
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(payload.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError)
-        return {Event::Broken, {}};
-    if (!doc.isObject())
-        return {};
-    const QJsonValue choices = doc.object().value(QLatin1String("choices"));
-    if (!choices.isArray())
-        return {};
-    const QJsonArray array = choices.toArray();
-    if (array.isEmpty())
-        return {};
-    for (const QJsonValue &choice : array) {
-        if (!choice.isObject())
-            return {};
-    }
-    const QJsonValue delta = array.first().toObject().value(QLatin1String("delta"));
-    if (!delta.isObject())
-        return {};
-    const QJsonValue content = delta.toObject().value(QLatin1String("content"));
-    if (!content.isString())
-        return {};
-    return {Event::Text, content.toString()};
-}
 
 // Failures of the connection itself, as opposed to the codes Qt derives from an HTTP status.
 bool isTransportError(QNetworkReply::NetworkError code)
@@ -197,7 +152,7 @@ void ChatStream::onReplyFinished()
         // Qt 6.4 also finishes a chunked body cut mid-chunk as if complete; an event cut off
         // in the middle is the trace such a cut leaves.
         if (m_mode == Mode::Events &&
-            (rest->truncated || parseEventLine(rest->bytes).kind == Event::Broken)) {
+            (rest->truncated || parseEventLine(rest->bytes).kind == StreamEvent::Broken)) {
             finish(connectionClosed());
             return;
         }
@@ -251,12 +206,12 @@ bool ChatStream::handleLine(const LineSplitter::Line &line)
     }
     if (line.truncated)
         return true;
-    const Event event = parseEventLine(line.bytes);
-    if (event.kind == Event::Done) {
+    const StreamEvent event = parseEventLine(line.bytes);
+    if (event.kind == StreamEvent::Done) {
         finish(std::nullopt); // the rest of the response is not read
         return false;
     }
-    if (event.kind != Event::Text || event.text.isEmpty())
+    if (event.kind != StreamEvent::Text || event.text.isEmpty())
         return true;
     const QPointer<ChatStream> self(this);
     emit delta(event.text);
