@@ -1,0 +1,497 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Corvane
+
+// The pane of one conversation: a header with the title and model, the message list (or the
+// placeholder while there is none), and the composer with the model picker. Every action goes
+// to the pane's ChatController.
+Rectangle {
+    id: root
+
+    required property string conversationId
+    /// The conversation's title, for the window title.
+    readonly property string title: ctl.title
+    /// The controller, for the window and for tests.
+    readonly property alias controller: ctl
+
+    /// The user asked for the Settings window (header button, placeholder link).
+    signal settingsRequested
+
+    /// The reading column: at most 760 wide, centred in the pane.
+    readonly property real columnWidth: Math.min(760, width)
+
+    color: Theme.textBackground
+
+    ChatController {
+        id: ctl
+        store: Store
+        conversationId: root.conversationId
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        // Header: title with the model beneath it, and the settings button.
+        Item {
+            Layout.fillWidth: true
+            implicitHeight: 52
+
+            Column {
+                anchors.left: parent.left
+                anchors.leftMargin: 18
+                anchors.right: settingsButton.left
+                anchors.rightMargin: 12
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 1
+
+                Text {
+                    objectName: "headerTitle"
+                    width: parent.width
+                    text: ctl.title
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    maximumLineCount: 1
+                    font.pixelSize: Theme.title3 - 1
+                    font.weight: Font.DemiBold
+                    color: Theme.label
+                }
+                Text {
+                    objectName: "headerModel"
+                    width: parent.width
+                    text: ctl.effectiveModel
+                    textFormat: Text.PlainText
+                    elide: Text.ElideMiddle
+                    maximumLineCount: 1
+                    font.pixelSize: Theme.footnote + 1
+                    color: Theme.secondaryLabel
+                }
+            }
+
+            ToolButton {
+                id: settingsButton
+                objectName: "settingsButton"
+                anchors.right: parent.right
+                anchors.rightMargin: 10
+                anchors.verticalCenter: parent.verticalCenter
+                text: "设置"
+                display: AbstractButton.IconOnly
+                hoverEnabled: true
+                ToolTip.visible: hovered
+                ToolTip.delay: 600
+                ToolTip.text: "设置"
+                onClicked: root.settingsRequested()
+                contentItem: Icon {
+                    glyph: Theme.iconSettings
+                    size: 18
+                    color: Theme.secondaryLabel
+                }
+            }
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: Theme.separator
+        }
+
+        // The message list, or the placeholder while the conversation has no message.
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            ListView {
+                id: list
+                objectName: "messageList"
+
+                /// Set by every change of the last message or of the count; cleared when the
+                /// user scrolls. While set, the view stays at its end as rows finish their layout.
+                property bool followEnd: true
+                readonly property real rowWidth: root.columnWidth - 40
+
+                function scrollToEnd() {
+                    followEnd = true
+                    positionViewAtEnd()
+                }
+
+                anchors.fill: parent
+                visible: count > 0
+                clip: true
+                model: ctl.messages
+                reuseItems: true
+                // Rows are built only near the visible area; a bounded margin keeps scrolling smooth.
+                cacheBuffer: 600
+                spacing: 18
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar {
+                    policy: ScrollBar.AsNeeded
+                }
+
+                delegate: MessageRow {
+                    id: row
+                    width: list.rowWidth
+                    x: (list.width - width) / 2
+                    editText: ctl.editText
+                    onEditTextEdited: text => ctl.editText = text
+                    onStartEdit: ctl.startEdit(messageId)
+                    onCancelEdit: ctl.cancelEdit()
+                    onSubmitEdit: ctl.submitEdit(messageId)
+                    onRegenerate: ctl.regenerate()
+                }
+
+                // The list's padding is in its header and footer rather than in margins, which
+                // positionViewAtEnd() would leave out of sight.
+                header: Item {
+                    width: list.width
+                    height: 20
+                }
+                // The end marker the view keeps in sight, and the padding under it.
+                footer: Item {
+                    width: list.width
+                    height: 21
+
+                    Item {
+                        objectName: "endMarker"
+                        width: parent.width
+                        height: 1
+                    }
+                }
+
+                onMovementStarted: followEnd = false
+                onContentHeightChanged: if (followEnd)
+                                            positionViewAtEnd()
+                onHeightChanged: if (followEnd)
+                                     positionViewAtEnd()
+
+                Connections {
+                    target: ctl.messages
+                    function onCountChanged() {
+                        list.scrollToEnd()
+                    }
+                    function onLastContentChanged() {
+                        list.scrollToEnd()
+                    }
+                }
+                // A conversation opens at its end.
+                Component.onCompleted: positionViewAtEnd()
+            }
+
+            ColumnLayout {
+                id: placeholder
+                objectName: "placeholder"
+
+                anchors.centerIn: parent
+                width: Math.min(parent.width - 40, 520)
+                visible: list.count === 0
+                spacing: 10
+
+                Icon {
+                    Layout.alignment: Qt.AlignHCenter
+                    glyph: Theme.iconBubbles
+                    size: 36
+                    color: Theme.tertiaryLabel
+                }
+                Text {
+                    Layout.alignment: Qt.AlignHCenter
+                    text: "开始对话"
+                    font.pixelSize: Theme.title3
+                    font.weight: Font.DemiBold
+                    color: Theme.label
+                }
+                Text {
+                    objectName: "placeholderHint"
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.maximumWidth: placeholder.width
+                    text: ctl.keyMissing ? "先到「设置」填好 API 地址、Key 和模型"
+                                         : "当前模型：" + ctl.effectiveModel
+                    textFormat: Text.PlainText
+                    wrapMode: Text.Wrap
+                    horizontalAlignment: Text.AlignHCenter
+                    font.pixelSize: Theme.callout
+                    color: Theme.secondaryLabel
+                }
+                Button {
+                    objectName: "openSettingsLink"
+                    Layout.alignment: Qt.AlignHCenter
+                    visible: ctl.keyMissing
+                    text: "打开设置"
+                    onClicked: root.settingsRequested()
+                }
+            }
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: Theme.separator
+        }
+
+        // Composer: the model picker above the input field and the send / stop button.
+        Item {
+            Layout.fillWidth: true
+            implicitHeight: composer.implicitHeight + 24
+
+            ColumnLayout {
+                id: composer
+
+                x: (parent.width - width) / 2
+                y: 12
+                width: root.columnWidth - 32
+                spacing: 8
+
+                RowLayout {
+                    spacing: 8
+
+                    AbstractButton {
+                        id: modelPicker
+                        objectName: "modelPicker"
+
+                        Layout.maximumWidth: composer.width
+                        text: ctl.effectiveModel
+                        hoverEnabled: true
+                        leftPadding: 9
+                        rightPadding: 9
+                        topPadding: 4
+                        bottomPadding: 4
+                        ToolTip.visible: hovered && !modelMenu.visible
+                        ToolTip.delay: 600
+                        ToolTip.text: "切换此对话使用的模型（在设置里维护模型列表）"
+                        onClicked: modelMenu.visible ? modelMenu.close() : modelMenu.open()
+
+                        contentItem: RowLayout {
+                            spacing: 4
+                            Icon {
+                                glyph: Theme.iconModel
+                                size: 10
+                                color: Theme.secondaryLabel
+                            }
+                            Text {
+                                Layout.fillWidth: true
+                                Layout.maximumWidth: implicitWidth
+                                text: modelPicker.text
+                                textFormat: Text.PlainText
+                                elide: Text.ElideMiddle
+                                maximumLineCount: 1
+                                font.pixelSize: Theme.caption
+                                color: Theme.secondaryLabel
+                            }
+                            Icon {
+                                glyph: Theme.iconUpDown
+                                size: 8
+                                color: Theme.secondaryLabel
+                            }
+                        }
+                        background: Rectangle {
+                            radius: height / 2
+                            color: modelPicker.hovered ? Qt.darker(Theme.quaternaryLabel, 1.3)
+                                                       : Theme.quaternaryLabel
+                        }
+
+                        Menu {
+                            id: modelMenu
+                            objectName: "modelMenu"
+                            y: -height - 4
+                            // As wide as the longest name, within the column.
+                            onAboutToShow: {
+                                let w = 0
+                                for (let i = 0; i < count; ++i)
+                                    w = Math.max(w, itemAt(i).implicitWidth)
+                                width = Math.min(Math.max(w + leftPadding + rightPadding, 160),
+                                                 composer.width)
+                            }
+
+                            Instantiator {
+                                model: ctl.modelOptions
+                                delegate: MenuItem {
+                                    id: entry
+                                    required property string modelData
+                                    readonly property bool current: modelData === ctl.effectiveModel
+
+                                    text: modelData
+                                    onTriggered: ctl.setModel(modelData)
+                                    contentItem: Row {
+                                        spacing: 6
+                                        Icon {
+                                            objectName: "checkMark"
+                                            anchors.verticalCenter: parent.verticalCenter
+                                            glyph: Theme.iconCheck
+                                            size: 14
+                                            color: entry.highlighted ? Theme.accentText : Theme.label
+                                            opacity: entry.current ? 1 : 0
+                                        }
+                                        Text {
+                                            anchors.verticalCenter: parent.verticalCenter
+                                            text: entry.text
+                                            textFormat: Text.PlainText
+                                            font: entry.font
+                                            color: entry.highlighted ? Theme.accentText : Theme.label
+                                        }
+                                    }
+                                }
+                                onObjectAdded: (index, object) => modelMenu.insertItem(index, object)
+                                onObjectRemoved: (index, object) => modelMenu.removeItem(object)
+                            }
+                        }
+                    }
+
+                    Item {
+                        Layout.fillWidth: true
+                    }
+                }
+
+                RowLayout {
+                    spacing: 10
+
+                    Rectangle {
+                        id: field
+
+                        // The field grows with its text from one line to eight, then scrolls.
+                        readonly property real maxHeight: 8 * (input.lineCount > 0 ? input.contentHeight / input.lineCount : 0)
+                                                          + input.topPadding + input.bottomPadding
+
+                        Layout.fillWidth: true
+                        Layout.alignment: Qt.AlignBottom
+                        implicitHeight: Math.min(input.implicitHeight, maxHeight)
+                        radius: 12
+                        color: Theme.controlBackground
+                        border.width: 1
+                        border.color: Theme.separator
+
+                        ScrollView {
+                            id: inputScroll
+                            anchors.fill: parent
+
+                            TextArea {
+                                id: input
+                                objectName: "input"
+
+                                /// Set when an input-method composition has just been committed,
+                                /// until the event loop turns: the Return that committed it
+                                /// must not also send.
+                                property bool justComposed: false
+
+                                function insertLineBreak() {
+                                    if (selectedText.length > 0)
+                                        remove(selectionStart, selectionEnd)
+                                    insert(cursorPosition, "\n")
+                                }
+
+                                leftPadding: 12
+                                rightPadding: 12
+                                topPadding: 9
+                                bottomPadding: 9
+                                placeholderText: "输入消息，⏎ 发送 · ⌥⏎ 换行"
+                                placeholderTextColor: Theme.tertiaryLabel
+                                color: Theme.label
+                                wrapMode: TextEdit.Wrap
+                                selectByMouse: true
+                                enabled: !ctl.sending
+                                background: null
+                                text: ctl.input
+                                onTextChanged: if (text !== ctl.input)
+                                                   ctl.input = text
+                                onActiveFocusChanged: if (!ctl.sending)
+                                                          ctl.inputFocused = activeFocus
+                                onInputMethodComposingChanged: {
+                                    if (!inputMethodComposing) {
+                                        justComposed = true
+                                        Qt.callLater(() => input.justComposed = false)
+                                    }
+                                }
+
+                                Keys.onPressed: event => {
+                                    if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)
+                                        return
+                                    if (inputMethodComposing || justComposed)
+                                        return // the input method takes this Return
+                                    event.accepted = true
+                                    if (event.modifiers & (Qt.AltModifier | Qt.ShiftModifier))
+                                        insertLineBreak()
+                                    else
+                                        ctl.send()
+                                }
+                            }
+                        }
+                    }
+
+                    AbstractButton {
+                        id: actionButton
+                        objectName: ctl.sending ? "stopButton" : "sendButton"
+
+                        Layout.alignment: Qt.AlignBottom
+                        Layout.bottomMargin: 2
+                        text: ctl.sending ? "停止生成" : "发送"
+                        enabled: ctl.sending || ctl.canSend
+                        hoverEnabled: true
+                        onClicked: ctl.sending ? ctl.stop() : ctl.send()
+
+                        ToolTip {
+                            objectName: "stopToolTip"
+                            visible: ctl.sending && actionButton.hovered
+                            delay: 600
+                            text: "停止生成"
+                        }
+
+                        contentItem: Icon {
+                            glyph: ctl.sending ? Theme.iconStop : Theme.iconSend
+                            size: 27
+                            color: ctl.sending ? Theme.destructive
+                                               : (ctl.canSend ? Theme.accent : Theme.secondaryLabel)
+                            opacity: ctl.sending || ctl.canSend ? 1 : 0.5
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Dialog {
+        id: alert
+        objectName: "errorAlert"
+
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(380, root.width - 40)
+        modal: true
+        title: "出错了"
+        visible: ctl.showError
+        closePolicy: Popup.CloseOnEscape
+
+        Label {
+            width: parent.width
+            text: ctl.errorMessage
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
+        }
+
+        footer: DialogButtonBox {
+            Button {
+                objectName: "errorOk"
+                text: "好"
+                DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
+            }
+        }
+        onClosed: ctl.showError = false
+    }
+
+    Connections {
+        target: ctl
+        function onInputFocusedChanged() {
+            if (ctl.inputFocused && !input.activeFocus && input.enabled)
+                input.forceActiveFocus()
+        }
+        function onSendingChanged() {
+            // The field was disabled while the reply streamed; give its focus back.
+            if (!ctl.sending && ctl.inputFocused)
+                input.forceActiveFocus()
+        }
+    }
+
+    // The composer has the keyboard focus when the pane appears.
+    Component.onCompleted: {
+        ctl.inputFocused = true
+        input.forceActiveFocus()
+    }
+}

@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Controls
+import Corvane
+
+// One message of the chat pane: the user's text as a gradient bubble on the right (or the inline
+// editor while it is edited), any other message as Markdown on the left, and under it the
+// copy / edit / regenerate actions, shown while the pointer is over the row. The row holds no
+// logic: it reports the user's choices through its signals.
+Item {
+    id: root
+
+    required property string messageId
+    required property string role
+    required property string content
+    required property bool isLast
+    required property bool isStreaming
+    required property bool isTyping
+    required property bool isEditing
+    /// The text of the inline editor; the editor reports every change with editTextEdited().
+    property string editText
+
+    signal startEdit
+    signal cancelEdit
+    signal submitEdit
+    signal regenerate
+    signal editTextEdited(string text)
+
+    readonly property bool isUser: role === "user"
+    readonly property bool hovering: hover.hovered
+    /// The room beside a message that keeps it off the other edge.
+    readonly property real sideRoom: 56
+    readonly property bool actionsShown: hovering && (isUser ? !isEditing : !isStreaming)
+
+    implicitHeight: body.implicitHeight
+
+    HoverHandler {
+        id: hover
+    }
+
+    component ActionButton: AbstractButton {
+        id: button
+
+        property string glyph
+
+        hoverEnabled: true
+        leftPadding: 6
+        rightPadding: 6
+        topPadding: 3
+        bottomPadding: 3
+
+        contentItem: Row {
+            spacing: 3
+            Icon {
+                anchors.verticalCenter: parent.verticalCenter
+                glyph: button.glyph
+                size: Theme.caption + 1
+                color: Theme.secondaryLabel
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: button.text
+                font.pixelSize: Theme.caption
+                color: Theme.secondaryLabel
+            }
+        }
+        background: Rectangle {
+            radius: 4
+            color: button.down ? Theme.quaternaryLabel : "transparent"
+            border.width: button.hovered ? 1 : 0
+            border.color: Theme.separator
+        }
+    }
+
+    Column {
+        id: body
+
+        width: root.width - root.sideRoom
+        x: root.isUser ? root.sideRoom : 0
+        spacing: 4
+
+        Loader {
+            id: content
+
+            // The user's bubble and the editor size themselves against the whole room; the
+            // assistant's Markdown takes all of it.
+            width: parent.width
+            sourceComponent: root.isUser ? (root.isEditing ? editorComponent : bubbleComponent)
+                                         : (root.isTyping ? dotsComponent : markdownComponent)
+        }
+
+        Row {
+            id: actions
+            objectName: "actions"
+
+            anchors.right: root.isUser ? parent.right : undefined
+            spacing: 4
+            // Hidden actions keep their room, so a row never changes height under the pointer.
+            opacity: root.actionsShown ? 1 : 0
+            enabled: root.actionsShown
+
+            ActionButton {
+                objectName: "copyAction"
+                glyph: Theme.iconCopy
+                text: "复制"
+                onClicked: Clipboard.setText(root.content)
+            }
+            ActionButton {
+                objectName: "editAction"
+                visible: root.isUser
+                glyph: Theme.iconEdit
+                text: "编辑"
+                onClicked: root.startEdit()
+            }
+            ActionButton {
+                objectName: "regenerateAction"
+                visible: !root.isUser && root.isLast
+                glyph: Theme.iconRegenerate
+                text: "重新生成"
+                onClicked: root.regenerate()
+            }
+        }
+    }
+
+    Component {
+        id: markdownComponent
+
+        MarkdownBlocksView {
+            objectName: "markdown"
+            text: root.content
+            onAccent: false
+        }
+    }
+
+    Component {
+        id: dotsComponent
+
+        Item {
+            implicitHeight: dots.implicitHeight
+            TypingDots {
+                id: dots
+                objectName: "typingDots"
+            }
+        }
+    }
+
+    Component {
+        id: bubbleComponent
+
+        Item {
+            implicitHeight: bubble.height
+
+            Item {
+                id: bubble
+                objectName: "bubble"
+
+                anchors.right: parent.right
+                width: Math.min(parent.width, markdown.naturalWidth + 28)
+                height: markdown.implicitHeight + 20
+
+                // Unevenly rounded corners (16, 16, 5, 16): a fully rounded gradient box with its
+                // bottom-right corner squared off by a small box that continues the gradient.
+                Rectangle {
+                    anchors.fill: parent
+                    radius: 16
+                    gradient: Gradient {
+                        GradientStop {
+                            position: 0
+                            color: Theme.bubbleTop
+                        }
+                        GradientStop {
+                            position: 1
+                            color: Theme.bubbleBottom
+                        }
+                    }
+                }
+                Rectangle {
+                    id: corner
+
+                    readonly property real side: Math.min(21, bubble.width / 2, bubble.height / 2)
+                    readonly property real startAt: bubble.height > 0 ? 1 - side / bubble.height : 0
+
+                    x: bubble.width - side
+                    y: bubble.height - side
+                    width: side
+                    height: side
+                    radius: 5
+                    gradient: Gradient {
+                        GradientStop {
+                            position: 0
+                            color: Qt.rgba(Theme.bubbleTop.r + (Theme.bubbleBottom.r - Theme.bubbleTop.r) * corner.startAt,
+                                           Theme.bubbleTop.g + (Theme.bubbleBottom.g - Theme.bubbleTop.g) * corner.startAt,
+                                           Theme.bubbleTop.b + (Theme.bubbleBottom.b - Theme.bubbleTop.b) * corner.startAt,
+                                           1)
+                        }
+                        GradientStop {
+                            position: 1
+                            color: Theme.bubbleBottom
+                        }
+                    }
+                }
+
+                MarkdownBlocksView {
+                    id: markdown
+                    objectName: "markdown"
+                    x: 14
+                    y: 10
+                    width: bubble.width - 28
+                    text: root.content
+                    onAccent: true
+                    measure: true
+                }
+            }
+        }
+    }
+
+    Component {
+        id: editorComponent
+
+        Column {
+            spacing: 6
+
+            Rectangle {
+                id: field
+                objectName: "editorField"
+
+                // The height of the text's own lines (Chinese lines are taller than Latin ones).
+                readonly property real lineHeight: editor.lineCount > 0
+                                                   ? editor.contentHeight / editor.lineCount : 0
+
+                anchors.right: parent.right
+                width: Math.max(parent.width, 240)
+                height: Math.min(editor.implicitHeight, 12 * lineHeight + editor.topPadding + editor.bottomPadding)
+                radius: 12
+                color: Theme.controlBackground
+                border.width: 1
+                border.color: Qt.alpha(Theme.accent, 0.5)
+
+                ScrollView {
+                    anchors.fill: parent
+                    TextArea {
+                        id: editor
+                        objectName: "editor"
+
+                        padding: 10
+                        text: root.editText
+                        wrapMode: TextEdit.Wrap
+                        color: Theme.label
+                        selectByMouse: true
+                        background: null
+                        onTextChanged: if (text !== root.editText)
+                                           root.editTextEdited(text)
+                        Component.onCompleted: {
+                            forceActiveFocus()
+                            cursorPosition = length
+                        }
+                    }
+                }
+            }
+
+            Row {
+                anchors.right: parent.right
+                spacing: 8
+
+                Button {
+                    objectName: "cancelEditButton"
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: "取消"
+                    flat: true
+                    font.pixelSize: Theme.callout
+                    palette.buttonText: Theme.secondaryLabel
+                    onClicked: root.cancelEdit()
+                }
+                Button {
+                    objectName: "submitEditButton"
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: "保存并重发"
+                    highlighted: true
+                    font.pixelSize: Theme.callout
+                    topPadding: 4
+                    bottomPadding: 4
+                    onClicked: root.submitEdit()
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Controls
+import Corvane
+
+// A fenced code block: the language (or "代码") and a copy button over the verbatim code, which
+// wraps instead of scrolling sideways. The box spans the width it is given.
+Rectangle {
+    id: root
+
+    required property string lang
+    required property string code
+    property bool onAccent: false
+    /// True from a press of the copy button until the reset 1.2 s later.
+    property bool copied: false
+    /// Set by a parent that sizes itself to its content (a user's bubble); only then is the
+    /// unwrapped width of the code measured, which costs a second layout.
+    property bool measure: false
+    readonly property real naturalWidth: measure ? Math.max(codeText.implicitWidth + 20,
+                                                            header.implicitWidth) : 0
+
+    // Pixel sizes are whole numbers; rounding keeps every zoom step the same everywhere.
+    readonly property int labelSize: Math.round(Theme.mdCodeLabel * TextZoom.value)
+    readonly property int codeSize: Math.round(Theme.mdCode * TextZoom.value)
+    readonly property color secondaryColor: onAccent ? Theme.bubbleSecondary : Theme.secondaryLabel
+    readonly property color borderColor: onAccent ? Theme.bubbleBoxBorder : Theme.boxBorder
+
+    implicitHeight: column.implicitHeight
+    radius: 8
+    color: onAccent ? Theme.bubbleBoxBackground : Theme.boxBackground
+    border.color: borderColor
+    border.width: 1
+
+    function copy() {
+        Clipboard.setText(root.code)
+        root.copied = true
+        // A later press copies again but leaves the pending reset alone: the state still ends
+        // 1.2 s after the press that started it.
+        if (!resetTimer.running)
+            resetTimer.start()
+    }
+
+    Timer {
+        id: resetTimer
+        interval: 1200
+        onTriggered: root.copied = false
+    }
+
+    Column {
+        id: column
+        width: parent.width
+
+        Item {
+            id: header
+
+            width: parent.width
+            implicitWidth: langLabel.implicitWidth + copyButton.implicitWidth + 28
+            implicitHeight: Math.max(langLabel.implicitHeight, copyButton.implicitHeight) + 10
+
+            Text {
+                id: langLabel
+                objectName: "codeLanguage"
+                anchors.left: parent.left
+                anchors.leftMargin: 10
+                anchors.verticalCenter: parent.verticalCenter
+                text: root.lang.length > 0 ? root.lang : "代码"
+                textFormat: Text.PlainText
+                font.pixelSize: root.labelSize
+                color: root.secondaryColor
+            }
+
+            AbstractButton {
+                id: copyButton
+                objectName: "codeCopyButton"
+                anchors.right: parent.right
+                anchors.rightMargin: 10
+                anchors.verticalCenter: parent.verticalCenter
+                text: root.copied ? "已复制" : "复制"
+                onClicked: root.copy()
+                hoverEnabled: true
+                opacity: hovered ? 1 : 0.9
+
+                contentItem: Row {
+                    spacing: 3
+                    Icon {
+                        anchors.verticalCenter: parent.verticalCenter
+                        glyph: root.copied ? Theme.iconCheck : Theme.iconCopy
+                        size: root.labelSize
+                        color: root.secondaryColor
+                    }
+                    Text {
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: copyButton.text
+                        font.pixelSize: root.labelSize
+                        color: root.secondaryColor
+                    }
+                }
+            }
+        }
+
+        Rectangle {
+            width: parent.width
+            height: 1
+            color: root.borderColor
+        }
+
+        TextEdit {
+            id: codeText
+            objectName: "codeText"
+            width: parent.width
+            padding: 10
+            text: root.code
+            textFormat: TextEdit.PlainText
+            readOnly: true
+            selectByMouse: true
+            wrapMode: TextEdit.WrapAtWordBoundaryOrAnywhere
+            font.family: Theme.monoFont
+            font.pixelSize: root.codeSize
+            color: root.onAccent ? Theme.bubbleText : Theme.label
+            selectionColor: Theme.accent
+            selectedTextColor: Theme.accentText
+        }
+    }
+}

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import Corvane
+
+// Selectable rich text of one block: the inline HTML of a paragraph, heading, list item, quote
+// or table cell. Links open only through the LinkOpener, which accepts web and mail links.
+TextEdit {
+    id: root
+
+    /// The block's inline HTML (from the block model), without any block markup.
+    property string inlineHtml
+    /// Extra room between the lines of the block.
+    property real lineSpacing: 0
+    property color linkColor: Theme.link
+    /// A faint box behind code spans.
+    property color codeBackground: Qt.rgba(Theme.label.r, Theme.label.g, Theme.label.b, 0.08)
+
+    // One paragraph whose lines are spaced apart; the link colour is set here because the rich
+    // text importer would otherwise use the palette's blue, unreadable on the bubble.
+    text: "<style>a{color:" + linkColor + ";}code{background-color:" + codeBackground
+          + ";}</style><p style=\"margin:0;"
+          + (lineSpacing > 0 ? "line-height:" + lineSpacing + "px;-qt-line-height-type:line-distance;" : "")
+          + "\">" + inlineHtml + "</p>"
+    textFormat: TextEdit.RichText
+    readOnly: true
+    selectByMouse: true
+    wrapMode: TextEdit.Wrap
+    font.pixelSize: Math.round(Theme.mdBody * TextZoom.value)
+    color: Theme.label
+    selectionColor: Theme.accent
+    selectedTextColor: Theme.accentText
+    onLinkActivated: link => LinkOpener.open(link)
+
+    HoverHandler {
+        cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
+    }
+}

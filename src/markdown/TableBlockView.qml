@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Layouts
+import Corvane
+
+// A table block as a grid: a semibold header row, a divider under it when there are more rows,
+// columns as wide as their widest cell. Rows may differ in length; a short row leaves its
+// trailing cells empty. The box keeps its natural width, up to the width it is given.
+Rectangle {
+    id: root
+
+    /// The rows, each a list of the cells' inline HTML; row 0 is the header.
+    required property var rows
+    property bool onAccent: false
+    /// The widest row's cell count.
+    readonly property int columnCount: {
+        let n = 0
+        for (const row of rows || [])
+            n = Math.max(n, row.length)
+        return n
+    }
+    readonly property bool hasDivider: (rows || []).length >= 2
+    readonly property real naturalWidth: grid.implicitWidth + 20
+
+    implicitWidth: naturalWidth
+    implicitHeight: grid.implicitHeight + 20
+    radius: 8
+    color: onAccent ? Theme.bubbleBoxBackground : Theme.boxBackground
+    border.color: onAccent ? Theme.bubbleBoxBorder : Theme.boxBorder
+    border.width: 1
+
+    ArraySyncModel {
+        id: cells
+        values: {
+            const out = []
+            const rows = root.rows || []
+            for (let r = 0; r < rows.length; ++r) {
+                for (let c = 0; c < rows[r].length; ++c)
+                    out.push({ "row": r, "column": c, "cellHtml": String(rows[r][c]) })
+            }
+            return out
+        }
+    }
+
+    GridLayout {
+        id: grid
+        objectName: "tableGrid"
+
+        x: 10
+        y: 10
+        width: root.width - 20
+        columns: Math.max(1, root.columnCount)
+        columnSpacing: 16
+        rowSpacing: 6
+
+        Repeater {
+            model: cells
+
+            InlineText {
+                required property int row
+                required property int column
+                required property string cellHtml
+
+                inlineHtml: cellHtml
+                // The divider takes grid row 1, so body rows move one down.
+                Layout.row: row === 0 || !root.hasDivider ? row : row + 1
+                Layout.column: column
+                Layout.fillWidth: false
+                Layout.maximumWidth: grid.width
+                Layout.alignment: Qt.AlignLeft | Qt.AlignBaseline
+                font.weight: row === 0 ? Font.DemiBold : Font.Normal
+                color: root.onAccent ? Theme.bubbleText : Theme.label
+                linkColor: root.onAccent ? Theme.bubbleText : Theme.link
+            }
+        }
+
+        Rectangle {
+            objectName: "tableDivider"
+            visible: root.hasDivider
+            Layout.row: 1
+            Layout.column: 0
+            Layout.columnSpan: grid.columns
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: root.onAccent ? Theme.bubbleBoxBorder : Theme.separator
+        }
+    }
+}
