@@ -3,21 +3,154 @@ import QtQuick
 import QtQuick.Controls
 import Corvane
 
-ApplicationWindow {
+// The main window: the conversation sidebar beside the selected conversation's chat pane,
+// the menu commands, and the Settings window.
+AppWindow {
+    id: window
+
+    property SettingsWindow settingsWindow: null
+
+    // The Settings window is made on first use; opening it again raises the same window.
+    function openSettings() {
+        if (!settingsWindow)
+            settingsWindow = settingsComponent.createObject(window)
+        settingsWindow.show()
+        settingsWindow.raise()
+        settingsWindow.requestActivate()
+    }
+
     width: 980
     height: 680
     minimumWidth: 720
     minimumHeight: 460
     visible: true
-    title: "Corvane"
+    title: detail.item && detail.item.title !== undefined ? detail.item.title : "Corvane"
 
-    Shortcut {
-        sequence: "Ctrl+N"
-        onActivated: Store.newConversation()
+    menuBar: MenuBar {
+        Menu {
+            title: "文件"
+
+            Action {
+                objectName: "newConversationAction"
+                text: "新建对话"
+                shortcut: "Ctrl+N"
+                onTriggered: Store.newConversation()
+            }
+            MenuSeparator {}
+            Action {
+                objectName: "settingsAction"
+                text: "设置…"
+                // StandardKey.Preferences has no binding on most Linux desktops.
+                shortcut: "Ctrl+,"
+                onTriggered: window.openSettings()
+            }
+        }
+        Menu {
+            title: "显示"
+
+            MenuSeparator {}
+            Action {
+                objectName: "zoomInAction"
+                text: "放大"
+                shortcut: StandardKey.ZoomIn
+                onTriggered: TextZoom.zoomIn()
+            }
+            Action {
+                objectName: "zoomOutAction"
+                text: "缩小"
+                shortcut: "Ctrl+-"
+                onTriggered: TextZoom.zoomOut()
+            }
+            Action {
+                objectName: "actualSizeAction"
+                text: "实际大小"
+                shortcut: "Ctrl+0"
+                onTriggered: TextZoom.reset()
+            }
+            MenuSeparator {}
+        }
     }
 
-    Label {
-        anchors.centerIn: parent
-        text: Store.conversationCount + " 个对话"
+    // Ctrl+= zooms in as well (with the alias step), in this window only; it has no menu item.
+    Shortcut {
+        sequence: "Ctrl+="
+        context: Qt.WindowShortcut
+        onActivated: TextZoom.aliasZoomIn()
+    }
+
+    SidebarModel {
+        id: conversations
+
+        store: Store
+    }
+
+    SplitView {
+        id: split
+
+        anchors.fill: parent
+
+        // A hairline that is easy to grab.
+        handle: Rectangle {
+            implicitWidth: 1
+            color: Theme.separator
+            containmentMask: Item {
+                x: -3
+                width: 7
+                height: split.height
+            }
+        }
+
+        SidebarView {
+            SplitView.minimumWidth: 200
+            SplitView.preferredWidth: 240
+            conversations: conversations
+        }
+
+        Loader {
+            id: detail
+
+            // The pane's identity is the conversation id: every change of the selection builds
+            // a fresh pane, so a composer's text or an edit never carries over to another
+            // conversation. Staying on the same conversation keeps the pane.
+            readonly property string conversationId: conversations.selectedId
+
+            function rebuild() {
+                if (conversationId === "") {
+                    sourceComponent = emptyView
+                } else {
+                    sourceComponent = undefined
+                    setSource(Qt.resolvedUrl("../chat/ChatView.qml"), {
+                                  "conversationId": conversationId
+                              })
+                }
+            }
+
+            objectName: "detail"
+            SplitView.fillWidth: true
+            SplitView.minimumWidth: 360
+            onConversationIdChanged: rebuild()
+            Component.onCompleted: rebuild()
+
+            Connections {
+                target: detail.item
+                ignoreUnknownSignals: true
+
+                function onSettingsRequested() {
+                    window.openSettings()
+                }
+            }
+        }
+    }
+
+    Component {
+        id: emptyView
+
+        EmptyChatView {}
+    }
+
+    Component {
+        id: settingsComponent
+
+        SettingsWindow {}
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
+#include <QQuickStyle>
 
 int main(int argc, char *argv[])
 {
@@ -11,13 +12,18 @@ int main(int argc, char *argv[])
     QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
 
+    // One look on every desktop; AppWindow gives Fusion the desktop's palette, so light and
+    // dark themes both work.
+    QQuickStyle::setStyle(QStringLiteral("Fusion"));
+
     Store store;
     StoreForeign::setInstance(&store);
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
-    QObject::connect(&engine, &QQmlApplicationEngine::objectCreationFailed, &app,
-                     [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+    QObject::connect(
+        &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
+        [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     engine.load(QUrl(QStringLiteral("qrc:/Corvane/app/Main.qml")));
     return app.exec();
 }

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Corvane
+
+// The detail column while no conversation is selected.
+Rectangle {
+    color: Theme.textBackground
+
+    ColumnLayout {
+        anchors.centerIn: parent
+        spacing: 14
+
+        Icon {
+            Layout.alignment: Qt.AlignHCenter
+            glyph: Theme.iconBubbles
+            size: 46
+            color: Theme.secondaryLabel
+        }
+        Label {
+            Layout.alignment: Qt.AlignHCenter
+            text: "还没有对话"
+            color: Theme.secondaryLabel
+        }
+        Button {
+            Layout.alignment: Qt.AlignHCenter
+            text: "新建对话"
+            onClicked: Store.newConversation()
+        }
+    }
+}

@@ -1,0 +1,268 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Corvane
+
+// The Settings window's content. There is no OK or Cancel: every edit goes to the Store at
+// once, and SettingsForm saves only when the settings really change.
+ScrollView {
+    id: view
+
+    contentWidth: availableWidth
+    clip: true
+
+    SettingsForm {
+        id: form
+
+        store: Store
+    }
+
+    // A section: optional header, a rounded group of rows, optional footer.
+    component Section: ColumnLayout {
+        id: section
+
+        property string header
+        property string footer
+        default property alias rows: group.data
+
+        Layout.fillWidth: true
+        spacing: 4
+
+        Label {
+            visible: section.header !== ""
+            leftPadding: 4
+            text: section.header
+            textFormat: Text.PlainText
+            font.weight: Font.DemiBold
+            color: Theme.secondaryLabel
+        }
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: group.implicitHeight + 16
+            radius: 8
+            color: Theme.textBackground
+            border.color: Theme.separator
+
+            ColumnLayout {
+                id: group
+
+                anchors.fill: parent
+                anchors.margins: 8
+                spacing: 8
+            }
+        }
+        Label {
+            visible: section.footer !== ""
+            Layout.fillWidth: true
+            leftPadding: 4
+            text: section.footer
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
+            font.pixelSize: Theme.footnote
+            color: Theme.secondaryLabel
+        }
+    }
+
+    // The frame of every field: Fusion's own is nearly invisible on a dark base, and its
+    // TextArea has none.
+    component FieldFrame: Rectangle {
+        property bool focused
+
+        implicitWidth: 120
+        implicitHeight: 26
+        radius: 4
+        color: Theme.textBackground
+        border.color: focused ? Theme.accent : Theme.tertiaryLabel
+    }
+
+    // A titled single-line field.
+    component FieldRow: RowLayout {
+        property alias title: caption.text
+        property alias text: input.text
+        property alias placeholder: input.placeholderText
+        property alias echoMode: input.echoMode
+        property alias inputMethodHints: input.inputMethodHints
+        property alias inputName: input.objectName
+
+        signal edited
+
+
+        Layout.fillWidth: true
+        spacing: 10
+
+        Label {
+            id: caption
+
+            Layout.preferredWidth: 80
+            textFormat: Text.PlainText
+        }
+        TextField {
+            id: input
+
+            Layout.fillWidth: true
+            selectByMouse: true
+            background: FieldFrame {
+                focused: input.activeFocus
+            }
+            onTextEdited: parent.edited()
+        }
+    }
+
+    // A titled multi-line field that grows from minLines to maxLines, then scrolls.
+    component TextBlock: ColumnLayout {
+        property alias title: caption.text
+        property alias text: input.text
+        property alias placeholder: input.placeholderText
+        property alias inputName: input.objectName
+        readonly property alias editing: input.activeFocus
+        property int minLines: 2
+        property int maxLines: 6
+
+        Layout.fillWidth: true
+        spacing: 4
+
+        Label {
+            id: caption
+
+            textFormat: Text.PlainText
+        }
+        ScrollView {
+            id: scroller
+
+            objectName: input.objectName + "Scroller"
+            // Lines of mixed scripts differ in height: measure the text itself when there is
+            // some, and the field's font otherwise.
+            readonly property real lineHeight: input.length > 0 && input.lineCount > 0
+                                               ? input.contentHeight / input.lineCount
+                                               : metrics.lineSpacing
+            readonly property int lines: Math.min(Math.max(input.lineCount, minLines), maxLines)
+
+            Layout.fillWidth: true
+            Layout.preferredHeight: lines * lineHeight + input.topPadding + input.bottomPadding
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            background: FieldFrame {
+                focused: input.activeFocus
+            }
+
+            FontMetrics {
+                id: metrics
+
+                font: input.font
+            }
+
+            TextArea {
+                id: input
+
+                wrapMode: TextEdit.Wrap
+                textFormat: TextEdit.PlainText
+                selectByMouse: true
+            }
+        }
+    }
+
+    ColumnLayout {
+        width: view.availableWidth
+        spacing: 12
+
+        Item {
+            implicitHeight: 2
+        }
+
+        Section {
+            Layout.leftMargin: 20
+            Layout.rightMargin: 20
+            header: "接口"
+
+            FieldRow {
+                title: "API 地址"
+                inputName: "baseURLField"
+                placeholder: form.defaultBaseURL
+                inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
+                text: form.baseURL
+                onEdited: form.baseURL = text
+            }
+            FieldRow {
+                title: "API Key"
+                inputName: "apiKeyField"
+                placeholder: "sk-..."
+                echoMode: TextInput.Password
+                inputMethodHints: Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
+                text: form.apiKey
+                onEdited: form.apiKey = text
+            }
+            FieldRow {
+                title: "默认模型"
+                inputName: "modelField"
+                placeholder: "gpt-4o-mini"
+                inputMethodHints: Qt.ImhNoAutoUppercase
+                text: form.model
+                onEdited: form.model = text
+            }
+        }
+
+        Section {
+            Layout.leftMargin: 20
+            Layout.rightMargin: 20
+            header: "更多模型"
+            footer: "填了之后，聊天输入框上方会出现模型切换按钮。"
+
+            TextBlock {
+                id: models
+
+                // While the user types, the field keeps the raw text; the normalised list is
+                // shown again once the field loses focus.
+                function refresh() {
+                    if (!editing && text !== form.modelsText)
+                        text = form.modelsText
+                }
+
+                title: "每行一个，可在对话里随时切换"
+                minLines: 2
+                maxLines: 6
+                inputName: "modelsField"
+                onTextChanged: {
+                    if (editing)
+                        form.modelsText = text
+                }
+                onEditingChanged: refresh()
+                Component.onCompleted: refresh()
+
+                Connections {
+                    target: form
+                    function onSettingsChanged() {
+                        models.refresh()
+                    }
+                }
+            }
+        }
+
+        Section {
+            Layout.leftMargin: 20
+            Layout.rightMargin: 20
+            header: "系统提示词（可选）"
+
+            TextBlock {
+                title: "System Prompt"
+                minLines: 3
+                maxLines: 8
+                inputName: "systemPromptField"
+                placeholder: "例如：你是一个简洁的中文助手。"
+                text: form.systemPrompt
+                onTextChanged: form.systemPrompt = text
+            }
+        }
+
+        Label {
+            Layout.fillWidth: true
+            Layout.leftMargin: 24
+            Layout.rightMargin: 24
+            Layout.bottomMargin: 12
+            text: "地址填到 /v1 即可，发送时自动拼 /chat/completions。兼容任何 OpenAI 格式的网关。"
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
+            font.pixelSize: Theme.footnote
+            color: Theme.secondaryLabel
+        }
+    }
+}

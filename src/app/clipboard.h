@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+/// Plain-text copies to the system clipboard, for QML (the singleton `Clipboard`).
+class Clipboard : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    using QObject::QObject;
+
+    /// Replaces the clipboard's contents with `text` as plain text.
+    Q_INVOKABLE void setText(const QString &text);
+};

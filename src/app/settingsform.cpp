@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "settingsform.h"
+
+#include "model/records.h"
+#include "model/textutil.h"
+#include "store/store.h"
+
+SettingsForm::SettingsForm(QObject *parent) : QObject(parent) {}
+
+QList<QString> SettingsForm::modelsFromText(QStringView text)
+{
+    QList<QString> models;
+    for (const QStringView piece : text.tokenize(u'\n', Qt::SkipEmptyParts)) {
+        QString name = TextUtil::trimHorizontal(piece);
+        if (!name.isEmpty())
+            models.append(std::move(name));
+    }
+    return models;
+}
+
+QString SettingsForm::textFromModels(const QList<QString> &models)
+{
+    return models.join(u'\n');
+}
+
+void SettingsForm::setStore(Store *store)
+{
+    if (store == m_store)
+        return;
+    disconnect(m_connection);
+    m_store = store;
+    if (store)
+        m_connection =
+            connect(store, &Store::settingsChanged, this, &SettingsForm::settingsChanged);
+    emit storeChanged();
+    emit settingsChanged();
+}
+
+template<typename Edit> void SettingsForm::update(Edit edit)
+{
+    if (!m_store)
+        return;
+    AppSettings settings = m_store->settings();
+    edit(settings);
+    if (settings == m_store->settings())
+        return;
+    m_store->setSettings(settings);
+    m_store->save();
+}
+
+QString SettingsForm::baseURL() const
+{
+    return m_store ? m_store->settings().baseURL : QString();
+}
+
+void SettingsForm::setBaseURL(const QString &value)
+{
+    update([&](AppSettings &s) { s.baseURL = value; });
+}
+
+QString SettingsForm::apiKey() const
+{
+    return m_store ? m_store->settings().apiKey : QString();
+}
+
+void SettingsForm::setApiKey(const QString &value)
+{
+    update([&](AppSettings &s) { s.apiKey = value; });
+}
+
+QString SettingsForm::model() const
+{
+    return m_store ? m_store->settings().model : QString();
+}
+
+void SettingsForm::setModel(const QString &value)
+{
+    update([&](AppSettings &s) { s.model = value; });
+}
+
+QString SettingsForm::systemPrompt() const
+{
+    return m_store ? m_store->settings().systemPrompt : QString();
+}
+
+void SettingsForm::setSystemPrompt(const QString &value)
+{
+    update([&](AppSettings &s) { s.systemPrompt = value; });
+}
+
+QString SettingsForm::modelsText() const
+{
+    return m_store ? textFromModels(m_store->settings().models) : QString();
+}
+
+void SettingsForm::setModelsText(const QString &text)
+{
+    update([&](AppSettings &s) { s.models = modelsFromText(text); });
+}
+
+QString SettingsForm::defaultBaseURL()
+{
+    return AppSettings::defaultBaseURL();
+}

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+class Store;
+
+/**
+ * The Settings window's fields, bound two-way to the Store's settings.
+ *
+ * Every setter that changes the settings applies the change to the Store and saves once;
+ * writing the value already there (as a field does when it is first filled) changes nothing
+ * and saves nothing. Only the models list is normalised (see modelsFromText); every other
+ * field is stored exactly as typed.
+ */
+class SettingsForm : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
+    Q_PROPERTY(QString baseURL READ baseURL WRITE setBaseURL NOTIFY settingsChanged)
+    Q_PROPERTY(QString apiKey READ apiKey WRITE setApiKey NOTIFY settingsChanged)
+    Q_PROPERTY(QString model READ model WRITE setModel NOTIFY settingsChanged)
+    Q_PROPERTY(QString systemPrompt READ systemPrompt WRITE setSystemPrompt NOTIFY settingsChanged)
+    /// The models list, one per line; writing it sets the list by modelsFromText().
+    Q_PROPERTY(QString modelsText READ modelsText WRITE setModelsText NOTIFY settingsChanged)
+    /// The default base address, shown as the address field's placeholder.
+    Q_PROPERTY(QString defaultBaseURL READ defaultBaseURL CONSTANT)
+
+public:
+    explicit SettingsForm(QObject *parent = nullptr);
+
+    /// Splits at line feeds, trims horizontal white space from each piece and drops the empty
+    /// ones. Other line breaks (a carriage return, U+2028) stay part of a name.
+    static QList<QString> modelsFromText(QStringView text);
+    /// The names joined by single line feeds.
+    static QString textFromModels(const QList<QString> &models);
+
+    Store *store() const { return m_store; }
+    void setStore(Store *store);
+
+    QString baseURL() const;
+    void setBaseURL(const QString &value);
+    QString apiKey() const;
+    void setApiKey(const QString &value);
+    QString model() const;
+    void setModel(const QString &value);
+    QString systemPrompt() const;
+    void setSystemPrompt(const QString &value);
+    QString modelsText() const;
+    void setModelsText(const QString &text);
+    static QString defaultBaseURL();
+
+signals:
+    void storeChanged();
+    void settingsChanged();
+
+private:
+    /// Applies `edit` to a copy of the settings; when the copy differs, stores it and saves.
+    template<typename Edit> void update(Edit edit);
+
+    QPointer<Store> m_store;
+    QMetaObject::Connection m_connection;
+};

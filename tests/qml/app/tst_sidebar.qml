@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import Corvane
+import CorvaneAppTest
+
+Item {
+    id: root
+
+    width: 320
+    height: 480
+
+    SidebarModel {
+        id: conversations
+
+        store: Store
+    }
+
+    SidebarView {
+        id: sidebar
+
+        anchors.fill: parent
+        conversations: conversations
+    }
+
+    TestCase {
+        name: "Sidebar"
+        when: windowShown
+
+        readonly property ListView list: findChild(sidebar, "conversationList")
+
+        // Three conversations, newest first: titles[0] is row 0.
+        function seed(titles) {
+            AppTest.reset()
+            for (let i = titles.length - 1; i >= 0; --i) {
+                Store.newConversation()
+                AppTest.setTitle(Store.selectedID, titles[i])
+            }
+            list.forceLayout()
+            return AppTest.ids()
+        }
+
+        function rowItem(row) {
+            list.positionViewAtIndex(row, ListView.Contain)
+            return list.itemAtIndex(row)
+        }
+
+        function rightClick(row) {
+            const item = rowItem(row)
+            mouseClick(item, 20, item.height / 2, Qt.RightButton)
+        }
+
+        function menuItem(text) {
+            const menu = findChild(sidebar, "rowMenu")
+            tryVerify(() => menu.opened)
+            for (let i = 0; i < menu.count; ++i) {
+                if (menu.itemAt(i).text === text)
+                    return menu.itemAt(i)
+            }
+            return null
+        }
+
+        function renameRow(row, typed, button) {
+            rightClick(row)
+            mouseClick(menuItem("重命名"))
+            const dialog = findChild(sidebar, "renameDialog")
+            tryVerify(() => dialog.opened)
+            const field = findChild(sidebar, "renameField")
+            const shown = field.text
+            field.selectAll()
+            keyClick(Qt.Key_Delete)
+            for (const c of typed)
+                keyClick(c)
+            mouseClick(findChild(sidebar, button))
+            tryVerify(() => !dialog.visible)
+            compare(sidebar.renamingID, "")
+            return shown
+        }
+
+        function test_rows() {
+            const ids = seed(["第一", "", "很长很长的标题".repeat(20), "上一行\n下一行", "<b>粗</b>"])
+            compare(list.count, 5)
+            compare(rowItem(0).contentItem.text, "第一")
+            compare(rowItem(1).contentItem.text, "未命名")
+            verify(rowItem(2).contentItem.truncated)
+            compare(rowItem(2).contentItem.lineCount, 1)
+            verify(rowItem(3).contentItem.truncated)
+            compare(rowItem(3).contentItem.lineCount, 1)
+            // Shown verbatim: no markup is interpreted.
+            compare(rowItem(4).contentItem.textFormat, Text.PlainText)
+            compare(rowItem(0).id, ids[0])
+        }
+
+        function test_selectionBothWays() {
+            const ids = seed(["a", "b", "c"])
+            compare(list.currentIndex, 0)
+            mouseClick(rowItem(2))
+            compare(Store.selectedID, ids[2])
+            compare(list.currentIndex, 2)
+            Store.selectedID = ids[1]
+            compare(list.currentIndex, 1)
+            keyClick(Qt.Key_Down)
+            compare(Store.selectedID, ids[2])
+            keyClick(Qt.Key_Up)
+            keyClick(Qt.Key_Up)
+            compare(Store.selectedID, ids[0])
+            keyClick(Qt.Key_Up)
+            compare(Store.selectedID, ids[0])
+            // A right click opens the row's menu without selecting it.
+            rightClick(2)
+            compare(Store.selectedID, ids[0])
+            findChild(sidebar, "rowMenu").close()
+        }
+
+        function test_rename() {
+            const ids = seed(["旧名", ""])
+            compare(renameRow(0, "New name", "renameConfirm"), "旧名")
+            compare(AppTest.title(ids[0]), "New name")
+            // An empty title opens an empty field, not "未命名".
+            compare(renameRow(1, "unused", "renameCancel"), "")
+            compare(AppTest.title(ids[1]), "")
+            compare(renameRow(0, "   ", "renameConfirm"), "New name")
+            compare(AppTest.title(ids[0]), "未命名")
+            compare(renameRow(1, "", "renameConfirm"), "")
+            compare(AppTest.title(ids[1]), "未命名")
+            verify(AppTest.dataFileExists())
+        }
+
+        function test_delete() {
+            const ids = seed(["a", "b", "c"])
+            Store.selectedID = ids[1]
+            rightClick(1)
+            mouseClick(menuItem("删除"))
+            compare(AppTest.ids(), [ids[0], ids[2]])
+            compare(Store.selectedID, ids[0])
+            compare(list.currentIndex, 0)
+            // Deleting a row that is not selected keeps the selection.
+            rightClick(1)
+            mouseClick(menuItem("删除"))
+            compare(AppTest.ids(), [ids[0]])
+            compare(Store.selectedID, ids[0])
+            rightClick(0)
+            mouseClick(menuItem("删除"))
+            compare(list.count, 0)
+            compare(Store.selectedID, "")
+        }
+
+        function test_newConversationButton() {
+            const ids = seed([])
+            compare(list.count, 0)
+            const button = findChild(sidebar, "newConversationButton")
+            mouseClick(button)
+            compare(list.count, 1)
+            mouseClick(button)
+            compare(list.count, 2)
+            compare(Store.selectedID, AppTest.ids()[0])
+            compare(list.currentIndex, 0)
+            compare(rowItem(0).contentItem.text, "新对话")
+            verify(AppTest.dataFileExists())
+        }
+    }
+}

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/settingsform.h"
+#include "store/store.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TstSettingsForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void modelsFromText_data();
+    void modelsFromText();
+    void textFromModels();
+    void savesOnlyChanges_data();
+    void savesOnlyChanges();
+    void keepsFieldsAsTyped();
+};
+
+void TstSettingsForm::modelsFromText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("models");
+
+    QTest::newRow("empty") << "" << QStringList{};
+    QTest::newRow("blank line and spaces around a name")
+        << "gpt-4o\n\n  deepseek-chat  " << QStringList{"gpt-4o", "deepseek-chat"};
+    QTest::newRow("only line feeds, spaces and tabs") << "\n  \n\t\n \t \n\n" << QStringList{};
+    QTest::newRow("duplicates stay") << "a\na" << QStringList{"a", "a"};
+    QTest::newRow("leading and trailing line feeds") << "\n\na\nb\n" << QStringList{"a", "b"};
+    QTest::newRow("unicode horizontal space is trimmed")
+        << QStringLiteral("\u3000a\u00a0\n\u2003b\t") << QStringList{"a", "b"};
+    QTest::newRow("inner spaces stay") << " my model \n" << QStringList{"my model"};
+    // Only the line feed separates entries; other line breaks belong to the name.
+    QTest::newRow("carriage return is kept") << "a\r\nb" << QStringList{"a\r", "b"};
+    QTest::newRow("line separator is kept")
+        << QStringLiteral("a\u2028b") << QStringList{QStringLiteral("a\u2028b")};
+}
+
+void TstSettingsForm::modelsFromText()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, models);
+    QCOMPARE(SettingsForm::modelsFromText(text), models);
+}
+
+void TstSettingsForm::textFromModels()
+{
+    QCOMPARE(SettingsForm::textFromModels({}), QString());
+    const QString typed = QStringLiteral("gpt-4o\n\n  deepseek-chat  ");
+    QCOMPARE(SettingsForm::textFromModels(SettingsForm::modelsFromText(typed)),
+             QStringLiteral("gpt-4o\ndeepseek-chat"));
+}
+
+void TstSettingsForm::savesOnlyChanges_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QString>("newValue");
+    QTest::addColumn<QString>("sameModels");
+
+    // sameModels: a models text that differs from the stored one only in what is dropped.
+    QTest::newRow("baseURL") << QByteArray("baseURL") << "http://127.0.0.1:1/v1"
+                             << "";
+    QTest::newRow("apiKey") << QByteArray("apiKey") << "sk-x"
+                            << "";
+    QTest::newRow("model") << QByteArray("model") << ""
+                           << "";
+    QTest::newRow("systemPrompt") << QByteArray("systemPrompt") << " 你好\n"
+                                  << "";
+    QTest::newRow("modelsText") << QByteArray("modelsText") << "a\nb"
+                                << "a\n\n b \n";
+}
+
+// Writing a field's current value (as the window does when it opens) never saves; a real change
+// is applied and saved once; a models text that normalises to the stored list is no change.
+void TstSettingsForm::savesOnlyChanges()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(QString, newValue);
+    QFETCH(QString, sameModels);
+
+    QTemporaryDir dir;
+    Store store(dir.path());
+    const QString file = dir.filePath(QStringLiteral("data.json"));
+    SettingsForm form;
+    form.setStore(&store);
+    QSignalSpy settingsChanged(&store, &Store::settingsChanged);
+
+    for (const char *name : {"baseURL", "apiKey", "model", "systemPrompt", "modelsText"})
+        QVERIFY(form.setProperty(name, form.property(name)));
+    QVERIFY(!QFile::exists(file));
+    QCOMPARE(settingsChanged.size(), 0);
+
+    QVERIFY(form.setProperty(property, newValue));
+    QCOMPARE(settingsChanged.size(), 1);
+    QVERIFY(QFile::exists(file));
+    QCOMPARE(Store(dir.path()).settings(), store.settings());
+
+    QVERIFY(QFile::remove(file));
+    QVERIFY(form.setProperty(property, newValue));
+    if (!sameModels.isEmpty())
+        QVERIFY(form.setProperty(property, sameModels));
+    QVERIFY(!QFile::exists(file));
+    QCOMPARE(settingsChanged.size(), 1);
+}
+
+void TstSettingsForm::keepsFieldsAsTyped()
+{
+    QTemporaryDir dir;
+    Store store(dir.path());
+    SettingsForm form;
+    form.setStore(&store);
+
+    form.setModel(QString());
+    form.setSystemPrompt(QStringLiteral("  简洁\n\n"));
+    form.setBaseURL(QStringLiteral(" http://x "));
+    form.setModelsText(QStringLiteral("b\n a\n"));
+
+    const Store reloaded(dir.path());
+    QCOMPARE(reloaded.settings().model, QString());
+    QCOMPARE(reloaded.settings().systemPrompt, QStringLiteral("  简洁\n\n"));
+    QCOMPARE(reloaded.settings().baseURL, QStringLiteral(" http://x "));
+    QCOMPARE(reloaded.settings().models, QStringList({"b", "a"}));
+    QCOMPARE(form.modelsText(), QStringLiteral("b\na"));
+}
+
+QTEST_GUILESS_MAIN(TstSettingsForm)
+
+#include "tst_settingsform.moc"
