@@ -31,7 +31,7 @@ MDBlockModel::MDBlockModel(QObject *parent) : QAbstractListModel(parent)
 
 void MDBlockModel::setText(const QString &text)
 {
-    if (text.size() == m_text.size() && text == m_text)
+    if (text == m_text)
         return;
     // The lines before the last resume point are unchanged when the new text begins with the
     // same characters up to it; the blocks before it are then kept as they are.

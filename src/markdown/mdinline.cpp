@@ -278,6 +278,10 @@ public:
     QString run()
     {
         const qsizetype n = m_src.size();
+        // About two nodes per special character: one for it, one for the text after it.
+        m_nodes.reserve(2 * std::count_if(m_src.cbegin(), m_src.cend(),
+                                          [](QChar c) { return isSpecial(c.unicode()); }) +
+                        1);
         qsizetype i = 0;
         while (i < n) {
             switch (m_src[i].unicode()) {
