@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# End-to-end test of the real program: starts it in a virtual X display with a temporary home
+# and a loopback gateway, drives it with xdotool (new conversation, a message and Return, the
+# zoom keys), then checks data.json, the request the gateway received, the zoom setting and a
+# grab of the screen.
+# Usage: e2e_app.sh path/to/corvane [screenshot.png]
+set -euo pipefail
+
+app=$(realpath "$1")
+shot=${2:-}
+here=$(dirname "$(realpath "$0")")
+for tool in xvfb-run xdotool import python3; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+gateway=
+cleanup() {
+  [ -n "$gateway" ] && kill "$gateway" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Polls a shell condition for up to 20 s.
+wait_for() {
+  for _ in $(seq 200); do
+    if eval "$1"; then return 0; fi
+    sleep 0.1
+  done
+  fail "timed out waiting for: $1"
+}
+
+python3 "$here/gateway.py" "$work/port" "$work/requests.jsonl" &
+gateway=$!
+wait_for '[ -s "$work/port" ]'
+port=$(cat "$work/port")
+
+home="$work/home"
+mkdir -p "$home/.local/share/Corvane" "$home/.config" "$work/runtime"
+chmod 700 "$work/runtime"
+cat > "$home/.local/share/Corvane/data.json" <<JSON
+{"settings":{"baseURL":"http://127.0.0.1:$port/v1","apiKey":"sk-e2e","model":"e2e-model","systemPrompt":"","models":[]},"conversations":[]}
+JSON
+data="$home/.local/share/Corvane/data.json"
+conf="$home/.config/Corvane/Corvane.conf"
+
+# The part that runs inside the virtual display.
+cat > "$work/drive.sh" <<'DRIVE'
+set -euo pipefail
+"$APP" >"$WORK/app.log" 2>&1 &
+app=$!
+trap 'kill $app 2>/dev/null || true' EXIT
+window=$(xdotool search --sync --onlyvisible --name '^Corvane$' | head -n1)
+sleep 1
+# Without a window manager nothing has the keyboard until a click.
+xdotool mousemove --window "$window" 600 300 click 1
+xdotool key --clearmodifiers ctrl+n
+for _ in $(seq 100); do grep -q '"title":"新对话"' "$DATA" && break; sleep 0.1; done
+sleep 0.5
+xdotool type --delay 20 'Hello e2e'
+xdotool key Return
+for _ in $(seq 200); do grep -q 'test gateway.' "$DATA" && break; sleep 0.1; done
+xdotool key --clearmodifiers ctrl+plus ctrl+plus ctrl+equal ctrl+minus
+sleep 0.5
+xdotool getwindowname "$window" >"$WORK/title"
+import -window root "$WORK/shot.png"
+DRIVE
+
+unset QT_QPA_PLATFORM
+HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
+  XDG_RUNTIME_DIR="$work/runtime" APP="$app" WORK="$work" DATA="$data" \
+  xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/drive.sh" || fail "the drive script failed: $(cat "$work/app.log")"
+
+[ -n "$shot" ] && cp "$work/shot.png" "$shot"
+
+python3 - "$data" "$work/requests.jsonl" "$conf" "$work/title" "$work/shot.png" <<'CHECK'
+import json, subprocess, sys
+data_path, requests_path, conf_path, title_path, shot_path = sys.argv[1:]
+
+def check(condition, what):
+    if not condition:
+        sys.exit(f"FAIL: {what}")
+
+data = json.load(open(data_path, encoding="utf-8"))
+convs = data["conversations"]
+check(len(convs) == 1, f"one conversation, got {len(convs)}")
+messages = [(m["role"], m["content"]) for m in convs[0]["messages"]]
+check(messages == [("user", "Hello e2e"), ("assistant", "Hello from the test gateway.")],
+      f"messages {messages}")
+check(convs[0]["title"] == "Hello e2e", f"title {convs[0]['title']!r}")
+
+requests = [json.loads(line) for line in open(requests_path, encoding="utf-8")]
+check(len(requests) == 1, f"one request, got {len(requests)}")
+r = requests[0]
+check(r["path"] == "/v1/chat/completions", f"path {r['path']}")
+check(r["authorization"] == "Bearer sk-e2e", f"authorization {r['authorization']}")
+check(r["contentType"] == "application/json", f"content type {r['contentType']}")
+check(r["body"] == {"model": "e2e-model", "stream": True,
+                    "messages": [{"role": "user", "content": "Hello e2e"}]}, f"body {r['body']}")
+
+# ctrl+plus twice, the ctrl+= alias, ctrl+minus: 1.1, 1.2, 1.3, 1.2
+zoom = [l.split("=", 1)[1].strip() for l in open(conf_path) if l.startswith("textZoom=")]
+check(zoom == ["1.2"], f"textZoom {zoom}")
+
+title = open(title_path, encoding="utf-8").read().strip()
+check(title == "Hello e2e", f"window title {title!r}")
+
+# The grab shows a drawn window, not an empty screen.
+spread = subprocess.run(["convert", shot_path, "-format", "%[fx:standard_deviation]", "info:"],
+                        capture_output=True, text=True, check=True).stdout
+check(float(spread) > 0.05, f"screen grab looks empty (deviation {spread})")
+print("PASS: end-to-end")
+CHECK
