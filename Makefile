@@ -1,11 +1,13 @@
 # Corvane: the two everyday commands. Each installs what is missing first.
 #   make run   build and start the app
-#   make test  build and run every test
+#   make test  build and run every test, and each fuzz target briefly
+#   make fuzz  run each fuzz target for FUZZ_SECONDS (default 60)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test fuzz bench clean
 
 deps:
 	@scripts/deps.sh
@@ -22,6 +24,10 @@ run: build
 test: CMAKE_FLAGS += -DCORVANE_WERROR=ON
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	fuzz/run.sh 10
+
+fuzz: deps
+	fuzz/run.sh $(FUZZ_SECONDS)
 
 bench: CMAKE_FLAGS += -DCORVANE_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 bench: build

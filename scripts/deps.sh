@@ -13,6 +13,7 @@ packages=(
   qml6-module-qtquick-shapes qml6-module-qt-labs-qmlmodels qml6-module-qttest
   fonts-noto-cjk fonts-material-design-icons-iconfont
   libmd4c-dev libmd4c-html0-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
   xvfb xauth xdotool x11-apps imagemagick python3
 )
 

@@ -1,0 +1,195 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// data.json reader and writer. Properties:
+//  - the reader yields a whole record or nothing: an independent, slower reading of the same
+//    bytes (below) must agree on success and on every field, ids and times made up for missing
+//    keys aside;
+//  - what it decodes, encoded, is compact valid UTF-8 with every '/' escaped, decodes to an
+//    equal record, and encodes again to the very same bytes.
+#include "fuzzcheck.h"
+#include "model/storagecodec.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace {
+
+bool absent(const QJsonValue &v)
+{
+    return v.isUndefined() || v.isNull();
+}
+
+// A missing or null key keeps the default; any other value must be a string.
+bool optionalString(const QJsonObject &o, const char *key, QString &out)
+{
+    const QJsonValue v = o.value(QLatin1StringView(key));
+    if (absent(v))
+        return true;
+    out = v.toString();
+    return v.isString();
+}
+
+bool uuidText(const QJsonValue &v, QUuid &out)
+{
+    static const QString hex = QStringLiteral("0123456789abcdefABCDEF");
+    const QString s = v.toString();
+    if (!v.isString() || s.size() != 36)
+        return false;
+    for (int i = 0; i < 36; ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? s[i] != u'-' : !hex.contains(s[i]))
+            return false;
+    }
+    out = QUuid(s);
+    return true;
+}
+
+struct Expected
+{
+    AppData data;
+    QList<bool> freshId, freshTime; // per conversation: the reader makes these up
+};
+
+std::optional<Expected> readSlowly(const QByteArray &bytes)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonValue settings = doc.object().value(QLatin1StringView("settings"));
+    const QJsonValue conversations = doc.object().value(QLatin1StringView("conversations"));
+    if (!settings.isObject() || !conversations.isArray())
+        return std::nullopt;
+
+    Expected e;
+    const QJsonObject s = settings.toObject();
+    AppSettings &out = e.data.settings;
+    if (!optionalString(s, "baseURL", out.baseURL) || !optionalString(s, "apiKey", out.apiKey) ||
+        !optionalString(s, "model", out.model) ||
+        !optionalString(s, "systemPrompt", out.systemPrompt))
+        return std::nullopt;
+    const QJsonValue models = s.value(QLatin1StringView("models"));
+    if (!absent(models)) {
+        if (!models.isArray())
+            return std::nullopt;
+        for (const QJsonValue &m : models.toArray()) {
+            if (!m.isString())
+                return std::nullopt;
+            out.models.append(m.toString());
+        }
+    }
+
+    for (const QJsonValue &cv : conversations.toArray()) {
+        if (!cv.isObject())
+            return std::nullopt;
+        const QJsonObject o = cv.toObject();
+        Conversation c;
+        const QJsonValue id = o.value(QLatin1StringView("id"));
+        e.freshId.append(absent(id));
+        if (!absent(id) && !uuidText(id, c.id))
+            return std::nullopt;
+        if (!optionalString(o, "title", c.title))
+            return std::nullopt;
+        const QJsonValue messages = o.value(QLatin1StringView("messages"));
+        if (!absent(messages) && !messages.isArray())
+            return std::nullopt;
+        for (const QJsonValue &mv : messages.toArray()) {
+            const QJsonObject m = mv.toObject();
+            const QString role = m.value(QLatin1StringView("role")).toString();
+            const QJsonValue content = m.value(QLatin1StringView("content"));
+            Message message;
+            if (!mv.isObject() || !uuidText(m.value(QLatin1StringView("id")), message.id) ||
+                !content.isString())
+                return std::nullopt;
+            if (role == QLatin1StringView("user"))
+                message.role = Message::Role::User;
+            else if (role == QLatin1StringView("assistant"))
+                message.role = Message::Role::Assistant;
+            else if (role == QLatin1StringView("system"))
+                message.role = Message::Role::System;
+            else
+                return std::nullopt;
+            message.content = content.toString();
+            c.messages.append(message);
+        }
+        const QJsonValue createdAt = o.value(QLatin1StringView("createdAt"));
+        e.freshTime.append(absent(createdAt));
+        if (!absent(createdAt) && !createdAt.isDouble())
+            return std::nullopt;
+        c.createdAt = createdAt.toDouble();
+        const QJsonValue model = o.value(QLatin1StringView("model"));
+        if (!absent(model)) {
+            if (!model.isString())
+                return std::nullopt;
+            c.model = model.toString();
+        }
+        e.data.conversations.append(c);
+    }
+    return e;
+}
+
+// Outside strings there is nothing but structure; inside them no raw control character and
+// no unescaped '/'.
+bool compactAndEscaped(const QByteArray &json)
+{
+    bool inString = false;
+    bool escaped = false;
+    for (const char ch : json) {
+        const auto c = uchar(ch);
+        if (c < 0x20)
+            return false;
+        if (!inString) {
+            if (c == ' ')
+                return false;
+            inString = c == '"';
+        } else if (escaped) {
+            escaped = false;
+        } else if (c == '\\') {
+            escaped = true;
+        } else if (c == '/') {
+            return false;
+        } else if (c == '"') {
+            inString = false;
+        }
+    }
+    return !inString && QByteArrayView(json).isValidUtf8();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const std::optional<AppData> decoded = decodeAppData(bytes);
+    const std::optional<Expected> expected = readSlowly(bytes);
+    FUZZ_CHECK(decoded.has_value() == expected.has_value());
+    if (!decoded)
+        return 0;
+
+    FUZZ_CHECK(decoded->settings == expected->data.settings);
+    const qsizetype count = decoded->conversations.size();
+    FUZZ_CHECK(count == expected->data.conversations.size());
+    for (qsizetype i = 0; i < count; ++i) {
+        Conversation got = decoded->conversations.at(i);
+        FUZZ_CHECK(!got.id.isNull() || !expected->freshId.at(i));
+        FUZZ_CHECK(std::isfinite(got.createdAt));
+        if (expected->freshId.at(i))
+            got.id = expected->data.conversations.at(i).id;
+        if (expected->freshTime.at(i))
+            got.createdAt = expected->data.conversations.at(i).createdAt;
+        FUZZ_CHECK(got == expected->data.conversations.at(i));
+    }
+
+    const QByteArray encoded = encodeAppData(*decoded);
+    FUZZ_CHECK(!encoded.isEmpty());
+    FUZZ_CHECK(compactAndEscaped(encoded));
+    const std::optional<AppData> again = decodeAppData(encoded);
+    FUZZ_CHECK(again.has_value());
+    FUZZ_CHECK(again->settings == decoded->settings);
+    FUZZ_CHECK(again->conversations == decoded->conversations);
+    FUZZ_CHECK(encodeAppData(*again) == encoded);
+    return 0;
+}
