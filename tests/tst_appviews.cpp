@@ -48,25 +48,21 @@ public:
             ids.append(canonicalUuidString(c.id));
         return ids;
     }
-    /// Puts settings into the Store without saving them.
-    Q_INVOKABLE void setSettings(const QVariantMap &values)
+    /// Puts settings into the Store without saving them; missing keys read as empty.
+    Q_INVOKABLE void setSettings(const QVariantMap &v)
     {
-        AppSettings s;
-        s.baseURL = values.value(QStringLiteral("baseURL")).toString();
-        s.apiKey = values.value(QStringLiteral("apiKey")).toString();
-        s.model = values.value(QStringLiteral("model")).toString();
-        s.systemPrompt = values.value(QStringLiteral("systemPrompt")).toString();
-        s.models = values.value(QStringLiteral("models")).toStringList();
-        m_store->setSettings(s);
+        m_store->setSettings({v.value("baseURL").toString(), v.value("apiKey").toString(),
+                              v.value("model").toString(), v.value("systemPrompt").toString(),
+                              v.value("models").toStringList()});
     }
     Q_INVOKABLE QVariantMap settings() const
     {
         const AppSettings &s = m_store->settings();
-        return {{QStringLiteral("baseURL"), s.baseURL},
-                {QStringLiteral("apiKey"), s.apiKey},
-                {QStringLiteral("model"), s.model},
-                {QStringLiteral("systemPrompt"), s.systemPrompt},
-                {QStringLiteral("models"), QStringList(s.models)}};
+        return {{"baseURL", s.baseURL},
+                {"apiKey", s.apiKey},
+                {"model", s.model},
+                {"systemPrompt", s.systemPrompt},
+                {"models", QStringList(s.models)}};
     }
     Q_INVOKABLE bool dataFileExists() const { return QFile::exists(m_dataFile); }
     Q_INVOKABLE void removeDataFile() { QFile::remove(m_dataFile); }
