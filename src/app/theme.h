@@ -13,7 +13,7 @@
  * follow it when it changes:
  *  - textBackground: message list, composer, empty view (palette Base);
  *    controlBackground: text fields drawn by hand (AlternateBase); windowBackground: sidebar,
- *    code and table boxes (Window); separator: hairlines and field outlines.
+ *    code and table boxes (Window); separator: hairlines and the composer's outline.
  *  - label and its dimmed levels secondaryLabel / tertiaryLabel / quaternaryLabel (the text
  *    colour at 55 / 35 / 18 % opacity); quaternaryLabel also serves as a faint fill, and
  *    hoverFill (8 %) marks the row under the pointer.
@@ -27,6 +27,8 @@
  * Font sizes are logical pixels: the text styles caption, footnote, callout, body, title3, and
  * the rendered-message bases mdBody, mdHeading1..3, mdCodeLabel, mdCode, which the Markdown
  * views multiply by TextZoom.value.
+ *
+ * monoFont is the system's fixed-pitch family; dark tells whether the palette is a dark one.
  *
  * Icons are glyphs of the bundled Material Icons font (family iconFont): use them as the text
  * of an `Icon` (or any Text with font.family: Theme.iconFont) sized by font.pixelSize.
