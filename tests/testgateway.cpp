@@ -12,6 +12,10 @@
 
 #include <zlib.h>
 
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
+
 QByteArray TestGateway::Request::header(QByteArrayView name) const
 {
     for (const Header &h : headers) {
@@ -39,6 +43,12 @@ TestGateway::Reply &TestGateway::Reply::then(const QByteArray &bytes, int delayM
 TestGateway::Reply &TestGateway::Reply::stall()
 {
     end = End::Stall;
+    return *this;
+}
+
+TestGateway::Reply &TestGateway::Reply::reset()
+{
+    end = End::Reset;
     return *this;
 }
 
@@ -134,8 +144,17 @@ void TestGateway::onReadyRead(QTcpSocket *socket)
 void TestGateway::play(QTcpSocket *socket, const Reply &reply, qsizetype index)
 {
     if (index == reply.pieces.size()) {
-        if (reply.end == Reply::End::Close)
+        if (reply.end == Reply::End::Close) {
             socket->disconnectFromHost();
+        } else if (reply.end == Reply::End::Reset) {
+#ifdef Q_OS_UNIX
+            // A zero linger time makes the close send RST instead of FIN.
+            const linger noLinger{1, 0};
+            setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &noLinger,
+                       sizeof noLinger);
+#endif
+            socket->abort();
+        }
         return;
     }
     const Reply::Piece &piece = reply.pieces.at(index);

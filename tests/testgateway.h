@@ -43,6 +43,7 @@ public:
         enum class End {
             Close, ///< close the connection after the last piece
             Stall, ///< keep the connection open and send nothing more
+            Reset, ///< reset the connection (TCP RST) after the last piece
         };
         struct Piece
         {
@@ -56,6 +57,7 @@ public:
         /// Appends a piece written delayMs after the previous one.
         Reply &then(const QByteArray &bytes, int delayMs = 0);
         Reply &stall();
+        Reply &reset();
     };
 
     explicit TestGateway(QObject *parent = nullptr);

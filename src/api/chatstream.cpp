@@ -82,7 +82,10 @@ void ChatStream::finish(std::optional<ChatAPIError> error)
     if (m_reply) {
         // Quietly: the reply's own error and finished signals must not reach us any more.
         m_reply->disconnect(this);
-        m_reply->abort();
+        // Aborting a reply of an error status makes Qt warn when it reports that status later;
+        // deleting the reply ends its transfer just the same.
+        if (m_mode != Mode::ErrorBody)
+            m_reply->abort();
         m_reply->deleteLater();
         m_reply = nullptr;
     }
@@ -100,7 +103,8 @@ void ChatStream::decideMode()
     m_status = status.toInt();
     const bool success = m_status >= 200 && m_status <= 299;
     m_mode = success ? Mode::Events : Mode::ErrorBody;
-    m_lines.emplace(success ? ChatAPI::maxLineLength : ChatAPI::maxErrorBodyLength);
+    if (success)
+        m_lines.emplace(ChatAPI::maxLineLength);
 }
 
 void ChatStream::onReadyRead()
@@ -109,8 +113,8 @@ void ChatStream::onReadyRead()
     decideMode();
     if (m_mode == Mode::Undecided)
         return; // the data waits in the reply until the status is known
-    readBody();
-    processLines();
+    if (readBody())
+        processLines();
 }
 
 void ChatStream::onRedirected(const QUrl &target)
@@ -136,8 +140,7 @@ void ChatStream::onReplyFinished()
         return;
     }
     // Qt holds back the body of some error statuses (401) until the reply has finished.
-    readBody();
-    if (!processLines())
+    if (!readBody() || !processLines())
         return;
     if (code != QNetworkReply::NoError && (m_mode == Mode::Events || isTransportError(code))) {
         finish(ChatAPIError::network(code, m_reply->errorString()));
@@ -148,28 +151,47 @@ void ChatStream::onReplyFinished()
         finish(connectionClosed());
         return;
     }
+    if (m_mode == Mode::ErrorBody) {
+        finish(ChatAPIError::http(m_status, errorBodyText()));
+        return;
+    }
     if (const auto rest = m_lines->takeRest()) {
         // Qt 6.4 also finishes a chunked body cut mid-chunk as if complete; an event cut off
         // in the middle is the trace such a cut leaves.
-        if (m_mode == Mode::Events &&
-            (rest->truncated || parseEventLine(rest->bytes).kind == StreamEvent::Broken)) {
+        if (rest->truncated || parseEventLine(rest->bytes).kind == StreamEvent::Broken) {
             finish(connectionClosed());
             return;
         }
         if (!handleLine(*rest))
             return;
     }
-    if (m_mode == Mode::Events)
-        finish(std::nullopt);
-    else
-        finish(ChatAPIError::http(m_status, errorBodyText()));
+    finish(std::nullopt);
 }
 
-void ChatStream::readBody()
+bool ChatStream::readBody()
 {
-    const QByteArray data = m_reply->readAll();
-    m_received += data.size();
-    m_lines->append(data);
+    if (m_mode == Mode::Events) {
+        const QByteArray data = m_reply->readAll();
+        m_received += data.size();
+        m_lines->append(data);
+        return true;
+    }
+    // An error body's lines are joined with nothing between them: every CR and LF goes. It is
+    // read in pieces, so a large body Qt handed over at once is not copied whole.
+    while (m_errorBody.size() < ChatAPI::maxErrorBodyLength) {
+        const QByteArray data = m_reply->read(ChatAPI::maxErrorBodyLength - m_errorBody.size());
+        if (data.isEmpty())
+            return true;
+        m_received += data.size();
+        for (const char c : data) {
+            if (c != '\r' && c != '\n')
+                m_errorBody.append(c);
+        }
+    }
+    // Nothing more of the body would be shown: end now instead of reading a body that may
+    // never end.
+    finish(ChatAPIError::http(m_status, errorBodyText()));
+    return false;
 }
 
 bool ChatStream::isCutShort() const
@@ -188,6 +210,8 @@ bool ChatStream::isCutShort() const
 
 bool ChatStream::processLines()
 {
+    if (m_mode != Mode::Events)
+        return true;
     while (const auto line = m_lines->next()) {
         if (!handleLine(*line))
             return false;
@@ -197,13 +221,6 @@ bool ChatStream::processLines()
 
 bool ChatStream::handleLine(const LineSplitter::Line &line)
 {
-    if (m_mode == Mode::ErrorBody) {
-        // The body's lines are joined with nothing between them.
-        const qsizetype room = ChatAPI::maxErrorBodyLength - m_errorBody.size();
-        if (room > 0)
-            m_errorBody.append(QByteArrayView(line.bytes).first(qMin(room, line.bytes.size())));
-        return true;
-    }
     if (line.truncated)
         return true;
     const StreamEvent event = parseEventLine(line.bytes);

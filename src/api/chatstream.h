@@ -65,7 +65,8 @@ private:
     /// Handles every complete line; false when the stream ended meanwhile (or was destroyed:
     /// then no member may be touched).
     bool processLines();
-    void readBody();
+    /// Reads what has arrived; false when that ended the stream (a full error body).
+    bool readBody();
     /// The connection ended before the announced body length arrived.
     bool isCutShort() const;
     bool handleLine(const LineSplitter::Line &line);
@@ -78,7 +79,7 @@ private:
     QTimer m_idle;
     Mode m_mode = Mode::Undecided;
     int m_status = 0;
-    std::optional<LineSplitter> m_lines;
+    std::optional<LineSplitter> m_lines; // the lines of a successful reply
     QByteArray m_errorBody;
     qint64 m_received = 0; // body bytes read so far
     bool m_finished = false;
