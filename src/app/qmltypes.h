@@ -3,6 +3,7 @@
 
 #include "chat/chatcontroller.h"
 #include "chat/messagelistmodel.h"
+#include "markdown/mdblockmodel.h"
 #include "store/store.h"
 
 #include <QQmlEngine>
@@ -36,3 +37,18 @@ struct MessageListModelForeign
     QML_NAMED_ELEMENT(MessageListModel)
     QML_UNCREATABLE("made by ChatController")
 };
+
+/// The blocks of one message's Markdown text, made by each MarkdownBlocksView.
+struct MDBlockModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(MDBlockModel)
+    QML_NAMED_ELEMENT(MDBlockModel)
+};
+
+/// The block kinds (MDBlock.Paragraph, ...), which the block delegates are chosen by.
+namespace MDBlockForeign {
+Q_NAMESPACE
+QML_FOREIGN_NAMESPACE(MDBlock)
+QML_NAMED_ELEMENT(MDBlock)
+} // namespace MDBlockForeign

@@ -127,12 +127,17 @@ Rectangle {
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar {
                     policy: ScrollBar.AsNeeded
+                    // Dragging the bar is the user's scroll too.
+                    onPressedChanged: if (pressed)
+                                          list.followEnd = false
                 }
 
                 delegate: MessageRow {
                     id: row
                     width: list.rowWidth
-                    x: (list.width - width) / 2
+                    x: Math.round((list.width - width) / 2)
+                    viewTop: list.contentY - y
+                    viewBottom: list.contentY + list.height - y
                     editText: ctl.editText
                     onEditTextEdited: text => ctl.editText = text
                     onStartEdit: ctl.startEdit(messageId)
@@ -318,7 +323,7 @@ Rectangle {
                                             anchors.verticalCenter: parent.verticalCenter
                                             glyph: Theme.iconCheck
                                             size: 14
-                                            color: entry.highlighted ? Theme.accentText : Theme.label
+                                            color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
                                             opacity: entry.current ? 1 : 0
                                         }
                                         Text {
@@ -326,7 +331,7 @@ Rectangle {
                                             text: entry.text
                                             textFormat: Text.PlainText
                                             font: entry.font
-                                            color: entry.highlighted ? Theme.accentText : Theme.label
+                                            color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
                                         }
                                     }
                                 }

@@ -19,6 +19,9 @@ Item {
     required property bool isEditing
     /// The text of the inline editor; the editor reports every change with editTextEdited().
     property string editText
+    /// The part of the row on screen, in the row's coordinates (see MarkdownBlocksView).
+    property real viewTop: -Infinity
+    property real viewBottom: Infinity
 
     signal startEdit
     signal cancelEdit
@@ -79,84 +82,27 @@ Item {
         x: root.isUser ? root.sideRoom : 0
         spacing: 4
 
-        Loader {
+        // The message itself: one Markdown view, in the bubble for the user's text; the typing
+        // dots while a reply has no text; the editor while the user's text is edited. The view
+        // is not made by a Loader, so its text binding stays compiled and a long streamed reply
+        // never passes through the script engine.
+        Item {
             id: content
 
-            // The user's bubble and the editor size themselves against the whole room; the
-            // assistant's Markdown takes all of it.
             width: parent.width
-            sourceComponent: root.isUser ? (root.isEditing ? editorComponent : bubbleComponent)
-                                         : (root.isTyping ? dotsComponent : markdownComponent)
-        }
-
-        Row {
-            id: actions
-            objectName: "actions"
-
-            anchors.right: root.isUser ? parent.right : undefined
-            spacing: 4
-            // Hidden actions keep their room, so a row never changes height under the pointer.
-            opacity: root.actionsShown ? 1 : 0
-            enabled: root.actionsShown
-
-            ActionButton {
-                objectName: "copyAction"
-                glyph: Theme.iconCopy
-                text: "复制"
-                onClicked: Clipboard.setText(root.content)
-            }
-            ActionButton {
-                objectName: "editAction"
-                visible: root.isUser
-                glyph: Theme.iconEdit
-                text: "编辑"
-                onClicked: root.startEdit()
-            }
-            ActionButton {
-                objectName: "regenerateAction"
-                visible: !root.isUser && root.isLast
-                glyph: Theme.iconRegenerate
-                text: "重新生成"
-                onClicked: root.regenerate()
-            }
-        }
-    }
-
-    Component {
-        id: markdownComponent
-
-        MarkdownBlocksView {
-            objectName: "markdown"
-            text: root.content
-            onAccent: false
-        }
-    }
-
-    Component {
-        id: dotsComponent
-
-        Item {
-            implicitHeight: dots.implicitHeight
-            TypingDots {
-                id: dots
-                objectName: "typingDots"
-            }
-        }
-    }
-
-    Component {
-        id: bubbleComponent
-
-        Item {
-            implicitHeight: bubble.height
+            implicitHeight: root.isEditing && root.isUser ? editorLoader.implicitHeight
+                          : root.isTyping && !root.isUser ? dots.implicitHeight
+                          : root.isUser ? bubble.height : markdown.implicitHeight
 
             Item {
                 id: bubble
                 objectName: "bubble"
 
+                visible: root.isUser && !root.isEditing
                 anchors.right: parent.right
-                width: Math.min(parent.width, markdown.naturalWidth + 28)
-                height: markdown.implicitHeight + 20
+                // Whole pixels, so the squared-off corner meets the edges exactly.
+                width: Math.round(Math.min(parent.width, markdown.naturalWidth + 28))
+                height: Math.ceil(markdown.implicitHeight + 20)
 
                 // Unevenly rounded corners (16, 16, 5, 16): a fully rounded gradient box with its
                 // bottom-right corner squared off by a small box that continues the gradient.
@@ -199,17 +145,68 @@ Item {
                         }
                     }
                 }
+            }
 
-                MarkdownBlocksView {
-                    id: markdown
-                    objectName: "markdown"
-                    x: 14
-                    y: 10
-                    width: bubble.width - 28
-                    text: root.content
-                    onAccent: true
-                    measure: true
-                }
+            MarkdownBlocksView {
+                id: markdown
+                objectName: "markdown"
+
+                visible: root.isUser ? !root.isEditing : !root.isTyping
+                x: root.isUser ? bubble.x + 14 : 0
+                y: root.isUser ? 10 : 0
+                width: root.isUser ? bubble.width - 28 : content.width
+                text: root.content
+                onAccent: root.isUser
+                // Only the bubble sizes itself to its text.
+                measure: root.isUser
+                visibleTop: root.viewTop - y
+                visibleBottom: root.viewBottom - y
+            }
+
+            TypingDots {
+                id: dots
+                objectName: "typingDots"
+                visible: root.isTyping && !root.isUser
+            }
+
+            Loader {
+                id: editorLoader
+
+                width: parent.width
+                active: root.isEditing && root.isUser
+                sourceComponent: editorComponent
+            }
+        }
+
+        Row {
+            id: actions
+            objectName: "actions"
+
+            anchors.right: root.isUser ? parent.right : undefined
+            spacing: 4
+            // Hidden actions keep their room, so a row never changes height under the pointer.
+            opacity: root.actionsShown ? 1 : 0
+            enabled: root.actionsShown
+
+            ActionButton {
+                objectName: "copyAction"
+                glyph: Theme.iconCopy
+                text: "复制"
+                onClicked: Clipboard.setText(root.content)
+            }
+            ActionButton {
+                objectName: "editAction"
+                visible: root.isUser
+                glyph: Theme.iconEdit
+                text: "编辑"
+                onClicked: root.startEdit()
+            }
+            ActionButton {
+                objectName: "regenerateAction"
+                visible: !root.isUser && root.isLast
+                glyph: Theme.iconRegenerate
+                text: "重新生成"
+                onClicked: root.regenerate()
             }
         }
     }

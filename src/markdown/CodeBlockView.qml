@@ -16,8 +16,14 @@ Rectangle {
     /// Set by a parent that sizes itself to its content (a user's bubble); only then is the
     /// unwrapped width of the code measured, which costs a second layout.
     property bool measure: false
-    readonly property real naturalWidth: measure ? Math.max(codeText.implicitWidth + 20,
-                                                            header.implicitWidth) : 0
+    readonly property real naturalWidth: measure ? Math.max(codeWidth + 20, header.implicitWidth) : 0
+    // The unwrapped width of the code, kept by handlers: the first read of implicitWidth lays
+    // the text out again and changes it, which a binding would report as a loop.
+    property real codeWidth: 0
+
+    onMeasureChanged: codeWidth = measure ? codeText.implicitWidth : 0
+    Component.onCompleted: if (measure)
+                               codeWidth = codeText.implicitWidth
 
     // Pixel sizes are whole numbers; rounding keeps every zoom step the same everywhere.
     readonly property int labelSize: Math.round(Theme.mdCodeLabel * TextZoom.value)
@@ -119,6 +125,8 @@ Rectangle {
             color: root.onAccent ? Theme.bubbleText : Theme.label
             selectionColor: Theme.accent
             selectedTextColor: Theme.accentText
+            onImplicitWidthChanged: if (root.measure)
+                                        root.codeWidth = implicitWidth
         }
     }
 }

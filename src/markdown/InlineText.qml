@@ -12,6 +12,12 @@ TextEdit {
     /// Extra room between the lines of the block.
     property real lineSpacing: 0
     property color linkColor: Theme.link
+    /// Keep naturalWidth, the unwrapped width of the text, up to date (for a parent that sizes
+    /// itself to its content). Measuring costs a second layout of the text, so it is asked for.
+    property bool measure: false
+    /// Updated from handlers rather than a binding: the first read of implicitWidth lays the
+    /// text out again and changes it, which a binding would report as a loop.
+    property real naturalWidth: 0
     /// A faint box behind code spans.
     property color codeBackground: Qt.rgba(Theme.label.r, Theme.label.g, Theme.label.b, 0.08)
 
@@ -30,6 +36,11 @@ TextEdit {
     selectionColor: Theme.accent
     selectedTextColor: Theme.accentText
     onLinkActivated: link => LinkOpener.open(link)
+    onMeasureChanged: naturalWidth = measure ? implicitWidth : 0
+    onImplicitWidthChanged: if (measure)
+                                naturalWidth = implicitWidth
+    Component.onCompleted: if (measure)
+                               naturalWidth = implicitWidth
 
     HoverHandler {
         cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor

@@ -24,6 +24,12 @@ Column {
         return Math.ceil(w)
     }
 
+    /// The part of the view on screen, in the view's own coordinates. Blocks well outside it
+    /// keep their room but leave the scene, so that a frame of a long reply costs no more than
+    /// one of a short reply. By default every block is shown.
+    property real visibleTop: -Infinity
+    property real visibleBottom: Infinity
+
     readonly property real zoom: TextZoom.value
     // Pixel sizes are whole numbers; rounding keeps every zoom step the same everywhere.
     readonly property int bodySize: Math.round(Theme.mdBody * zoom)
@@ -32,10 +38,61 @@ Column {
     readonly property color quoteBarColor: onAccent ? Theme.bubbleQuoteBar : Theme.quoteBar
     readonly property color linkColor: onAccent ? Theme.bubbleText : Theme.link
 
+    // The slots whose blocks are shown now; every other slot's block is hidden.
+    property var shownSlots: []
+
     function headingSize(level) {
         return Math.round((level === 1 ? Theme.mdHeading1 : level === 2 ? Theme.mdHeading2
                                                                          : Theme.mdHeading3) * zoom)
     }
+
+    // Finds the slots near the visible part by bisection and shows only their blocks; the work
+    // does not depend on the number of blocks.
+    function cull() {
+        const n = blockRepeater.count
+        const margin = 400
+        const top = visibleTop - margin
+        const bottom = visibleBottom + margin
+        const outside = slot => slot.y + slot.height < top || slot.y > bottom
+        let lo = 0
+        let hi = n
+        while (lo < hi) {
+            const mid = (lo + hi) >> 1
+            const slot = blockRepeater.itemAt(mid)
+            if (slot && slot.y + slot.height < top)
+                lo = mid + 1
+            else
+                hi = mid
+        }
+        const first = lo
+        hi = n
+        while (lo < hi) {
+            const mid = (lo + hi) >> 1
+            const slot = blockRepeater.itemAt(mid)
+            if (!slot || slot.y <= bottom)
+                lo = mid + 1
+            else
+                hi = mid
+        }
+        for (const slot of shownSlots) {
+            if (slot && outside(slot))
+                slot.shown = false
+        }
+        const now = []
+        for (let i = first; i < lo; ++i) {
+            const slot = blockRepeater.itemAt(i)
+            if (slot) {
+                slot.shown = true
+                now.push(slot)
+            }
+        }
+        shownSlots = now
+    }
+
+    onVisibleTopChanged: cull()
+    onVisibleBottomChanged: cull()
+    // Blocks move when one before them grows.
+    onHeightChanged: cull()
 
     spacing: 10
 
@@ -44,8 +101,25 @@ Column {
         text: root.text
     }
 
+    // The room of one block in the column. Far from the visible part the block leaves the
+    // scene (it is taken off the slot, which keeps its height): a hidden item would still cost
+    // the renderer time in every frame.
+    component BlockSlot: Item {
+        id: slotItem
+
+        property bool shown: true
+        property Item block
+        readonly property real naturalWidth: root.measure && block ? block.naturalWidth : 0
+
+        width: root.width
+        implicitHeight: block ? block.implicitHeight : 0
+        onShownChanged: if (block)
+                            block.parent = shown ? slotItem : null
+    }
+
     component BlockText: InlineText {
         width: root.width
+        measure: root.measure
         color: root.textColor
         linkColor: root.linkColor
         codeBackground: root.onAccent ? Theme.bubbleBoxBackground
@@ -57,7 +131,7 @@ Column {
     component ListBlock: Column {
         id: list
 
-        required property var items
+        property var items
         readonly property real naturalWidth: {
             if (!root.measure)
                 return 0
@@ -82,7 +156,7 @@ Column {
                 required property string num
                 required property string html
                 readonly property real inset: indent * 16
-                readonly property real naturalWidth: root.measure ? textPart.x + textPart.implicitWidth : 0
+                readonly property real naturalWidth: root.measure ? textPart.x + textPart.naturalWidth : 0
 
                 width: list.width
                 implicitHeight: Math.max(marker.y + marker.implicitHeight, textPart.implicitHeight)
@@ -91,8 +165,14 @@ Column {
                     id: marker
                     objectName: "listMarker"
                     x: item.inset
-                    // Marker and text share their first baseline.
-                    y: textPart.baselineOffset - baselineOffset
+                    // Centred on the text's first line, whose height depends on its script
+                    // (a Chinese line is taller than a Latin one).
+                    y: {
+                        textPart.inlineHtml
+                        textPart.width
+                        const line = textPart.positionToRectangle(0)
+                        return Math.round(line.y + (line.height - height) / 2)
+                    }
                     text: item.num.length > 0 ? item.num + "." : "•"
                     textFormat: Text.PlainText
                     font.pixelSize: root.bodySize
@@ -111,7 +191,11 @@ Column {
     }
 
     Repeater {
+        id: blockRepeater
+
         model: blocks
+        // A new block is shown until a later pass finds it out of sight.
+        onItemAdded: (index, slot) => root.shownSlots.push(slot)
 
         delegate: DelegateChooser {
             role: "kind"
@@ -119,103 +203,155 @@ Column {
             DelegateChoice {
                 roleValue: MDBlock.Paragraph
 
-                BlockText {
+                BlockSlot {
+                    id: slot
                     required property string html
-                    readonly property real naturalWidth: root.measure ? implicitWidth : 0
+                    block: paragraphBlock
 
-                    objectName: "paragraph"
-                    inlineHtml: html
-                    lineSpacing: 3.5
+                    BlockText {
+                        id: paragraphBlock
+                        objectName: "paragraph"
+                        inlineHtml: slot.html
+                        lineSpacing: 3.5
+                    }
                 }
             }
             DelegateChoice {
                 roleValue: MDBlock.Heading
 
-                BlockText {
+                BlockSlot {
+                    id: slot
                     required property string html
                     required property int level
-                    readonly property real naturalWidth: root.measure ? implicitWidth : 0
+                    block: headingBlock
 
-                    objectName: "heading"
-                    inlineHtml: html
-                    topPadding: 3
-                    font.pixelSize: root.headingSize(level)
-                    font.weight: level <= 2 ? Font.Bold : Font.DemiBold
+                    BlockText {
+                        id: headingBlock
+                        objectName: "heading"
+                        topPadding: 3
+                        inlineHtml: slot.html
+                        font.pixelSize: root.headingSize(slot.level)
+                        font.weight: slot.level <= 2 ? Font.Bold : Font.DemiBold
+                    }
                 }
             }
             DelegateChoice {
                 roleValue: MDBlock.Code
 
-                CodeBlockView {
-                    width: root.width
-                    onAccent: root.onAccent
-                    measure: root.measure
+                BlockSlot {
+                    id: slot
+                    required property string lang
+                    required property string code
+                    block: codeBlock
+
+                    CodeBlockView {
+                        id: codeBlock
+                        width: root.width
+                        lang: slot.lang
+                        code: slot.code
+                        onAccent: root.onAccent
+                        measure: root.measure
+                    }
                 }
             }
             DelegateChoice {
                 roleValue: MDBlock.Bullets
 
-                ListBlock {
-                    objectName: "bullets"
+                BlockSlot {
+                    id: slot
+                    required property var items
+                    block: bulletsBlock
+
+                    ListBlock {
+                        id: bulletsBlock
+                        objectName: "bullets"
+                        items: slot.items
+                    }
                 }
             }
             DelegateChoice {
                 roleValue: MDBlock.Ordered
 
-                ListBlock {
-                    objectName: "ordered"
+                BlockSlot {
+                    id: slot
+                    required property var items
+                    block: orderedBlock
+
+                    ListBlock {
+                        id: orderedBlock
+                        objectName: "ordered"
+                        items: slot.items
+                    }
                 }
             }
             DelegateChoice {
                 roleValue: MDBlock.Quote
 
-                Item {
-                    id: quote
-
+                BlockSlot {
+                    id: slot
                     required property string html
-                    readonly property real naturalWidth: root.measure ? quoteText.x + quoteText.implicitWidth : 0
+                    block: quote
 
-                    objectName: "quote"
-                    width: root.width
-                    implicitHeight: quoteText.implicitHeight
+                    Item {
+                        id: quote
+                        readonly property real naturalWidth: root.measure ? quoteText.x + quoteText.naturalWidth : 0
 
-                    Rectangle {
-                        objectName: "quoteBar"
-                        width: 3
-                        height: quoteText.height
-                        radius: 2
-                        color: root.quoteBarColor
-                    }
-                    BlockText {
-                        id: quoteText
-                        x: 13
-                        width: quote.width - x
-                        inlineHtml: quote.html
-                        lineSpacing: 3.5
-                        color: root.markerColor
+                        objectName: "quote"
+                        width: root.width
+                        implicitHeight: quoteText.implicitHeight
+
+                        Rectangle {
+                            objectName: "quoteBar"
+                            width: 3
+                            height: quoteText.height
+                            radius: 2
+                            color: root.quoteBarColor
+                        }
+                        BlockText {
+                            id: quoteText
+                            x: 13
+                            width: quote.width - x
+                            inlineHtml: slot.html
+                            lineSpacing: 3.5
+                            color: root.markerColor
+                        }
                     }
                 }
             }
             DelegateChoice {
                 roleValue: MDBlock.Table
 
-                TableBlockView {
+                BlockSlot {
+                    id: slot
                     required property var rowsHtml
+                    block: tableBlock
 
-                    // Natural width, never wider than the message.
-                    width: Math.min(implicitWidth, root.width)
-                    rows: rowsHtml
-                    onAccent: root.onAccent
+                    TableBlockView {
+                        id: tableBlock
+                        // Natural width, never wider than the message.
+                        width: Math.min(implicitWidth, root.width)
+                        maximumWidth: root.width
+                        rows: slot.rowsHtml
+                        onAccent: root.onAccent
+                    }
                 }
             }
             DelegateChoice {
                 roleValue: MDBlock.Rule
 
-                Rectangle {
-                    objectName: "rule"
-                    width: root.width
-                    height: 1
-                    color: root.onAccent ? Theme.bubbleBoxBorder : Theme.separator
+                BlockSlot {
+                    id: slot
+                    block: ruleBlock
+
+                    Rectangle {
+                        id: ruleBlock
+                        readonly property real naturalWidth: 0
+
+                        objectName: "rule"
+                        width: root.width
+                        implicitHeight: 1
+                        color: root.onAccent ? Theme.bubbleBoxBorder : Theme.separator
+                    }
                 }
             }
         }

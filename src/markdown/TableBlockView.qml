@@ -5,13 +5,16 @@ import Corvane
 
 // A table block as a grid: a semibold header row, a divider under it when there are more rows,
 // columns as wide as their widest cell. Rows may differ in length; a short row leaves its
-// trailing cells empty. The box keeps its natural width, up to the width it is given.
+// trailing cells empty. The box keeps its natural width, up to the width it is given; a table
+// wider than that scrolls sideways, and no cell grows wider than the message.
 Rectangle {
     id: root
 
     /// The rows, each a list of the cells' inline HTML; row 0 is the header.
     required property var rows
     property bool onAccent: false
+    /// The width of the message: a longer cell text wraps.
+    property real maximumWidth: 100000
     /// The widest row's cell count.
     readonly property int columnCount: {
         let n = 0
@@ -42,47 +45,63 @@ Rectangle {
         }
     }
 
-    GridLayout {
-        id: grid
-        objectName: "tableGrid"
+    // The grid always has its natural size: binding its width to the box would feed the
+    // layout's own result back into it.
+    Flickable {
+        id: scroller
+        objectName: "tableScroller"
 
         x: 10
         y: 10
         width: root.width - 20
-        columns: Math.max(1, root.columnCount)
-        columnSpacing: 16
-        rowSpacing: 6
+        height: grid.implicitHeight
+        contentWidth: grid.implicitWidth
+        contentHeight: grid.implicitHeight
+        flickableDirection: Flickable.HorizontalFlick
+        boundsBehavior: Flickable.StopAtBounds
+        interactive: contentWidth > width + 0.5
+        clip: interactive
 
-        Repeater {
-            model: cells
+        GridLayout {
+            id: grid
+            objectName: "tableGrid"
 
-            InlineText {
-                required property int row
-                required property int column
-                required property string cellHtml
+            columns: Math.max(1, root.columnCount)
+            columnSpacing: 16
+            rowSpacing: 6
 
-                inlineHtml: cellHtml
-                // The divider takes grid row 1, so body rows move one down.
-                Layout.row: row === 0 || !root.hasDivider ? row : row + 1
-                Layout.column: column
-                Layout.fillWidth: false
-                Layout.maximumWidth: grid.width
-                Layout.alignment: Qt.AlignLeft | Qt.AlignBaseline
-                font.weight: row === 0 ? Font.DemiBold : Font.Normal
-                color: root.onAccent ? Theme.bubbleText : Theme.label
-                linkColor: root.onAccent ? Theme.bubbleText : Theme.link
+            Repeater {
+                model: cells
+
+                InlineText {
+                    required property int row
+                    required property int column
+                    required property string cellHtml
+
+                    inlineHtml: cellHtml
+                    // The divider takes grid row 1, so body rows move one down.
+                    Layout.row: row === 0 || !root.hasDivider ? row : row + 1
+                    Layout.column: column
+                    // Whole pixels: a width rounded below the text's own would wrap its last word.
+                    Layout.preferredWidth: Math.ceil(implicitWidth)
+                    Layout.maximumWidth: Math.max(120, root.maximumWidth - 20)
+                    Layout.alignment: Qt.AlignLeft | Qt.AlignVCenter
+                    font.weight: row === 0 ? Font.DemiBold : Font.Normal
+                    color: root.onAccent ? Theme.bubbleText : Theme.label
+                    linkColor: root.onAccent ? Theme.bubbleText : Theme.link
+                }
             }
-        }
 
-        Rectangle {
-            objectName: "tableDivider"
-            visible: root.hasDivider
-            Layout.row: 1
-            Layout.column: 0
-            Layout.columnSpan: grid.columns
-            Layout.fillWidth: true
-            implicitHeight: 1
-            color: root.onAccent ? Theme.bubbleBoxBorder : Theme.separator
+            Rectangle {
+                objectName: "tableDivider"
+                visible: root.hasDivider
+                Layout.row: 1
+                Layout.column: 0
+                Layout.columnSpan: grid.columns
+                Layout.fillWidth: true
+                implicitHeight: 1
+                color: root.onAccent ? Theme.bubbleBoxBorder : Theme.separator
+            }
         }
     }
 }
