@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
-#include <QPalette>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUuid>
@@ -15,14 +14,11 @@ ChatTestSupport::ChatTestSupport(Store *store, QObject *parent)
     : QObject(parent), m_store(store), m_silentGateway(new QTcpServer(this))
 {
     m_silentGateway->listen(QHostAddress::LocalHost);
-    // Connections are kept open and never answered.
     connect(m_silentGateway, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_silentGateway->nextPendingConnection())
-            socket->setParent(this);
+            socket->setParent(this); // kept open, never answered
     });
 }
-
-ChatTestSupport::~ChatTestSupport() = default;
 
 void ChatTestSupport::reset(const QString &apiKey)
 {
@@ -34,79 +30,42 @@ void ChatTestSupport::reset(const QString &apiKey)
     m_store->setSettings(settings);
 }
 
-void ChatTestSupport::setApiKey(const QString &apiKey)
+void ChatTestSupport::setSettings(const QVariantMap &changes)
 {
-    AppSettings settings = m_store->settings();
-    settings.apiKey = apiKey;
-    m_store->setSettings(settings);
+    AppSettings s = m_store->settings();
+    s.apiKey = changes.value(QStringLiteral("apiKey"), s.apiKey).toString();
+    s.baseURL = changes.value(QStringLiteral("baseURL"), s.baseURL).toString();
+    s.model = changes.value(QStringLiteral("model"), s.model).toString();
+    s.models = changes.value(QStringLiteral("models"), s.models).toStringList();
+    m_store->setSettings(s);
 }
 
-void ChatTestSupport::setBaseUrl(const QString &url)
-{
-    AppSettings settings = m_store->settings();
-    settings.baseURL = url;
-    m_store->setSettings(settings);
-}
-
-void ChatTestSupport::setModels(const QString &model, const QStringList &models)
-{
-    AppSettings settings = m_store->settings();
-    settings.model = model;
-    settings.models = models;
-    m_store->setSettings(settings);
-}
-
-QString ChatTestSupport::addConversation(const QVariantList &messages)
+QString ChatTestSupport::addConversation(const QVariantList &messages, const QVariant &model)
 {
     m_store->newConversation();
-    const QString id = m_store->selectedIDString();
+    const qsizetype conv = *m_store->indexOf(m_store->selectedID());
     for (const QVariant &m : messages) {
         const QVariantMap map = m.toMap();
-        appendMessage(id, map.value(QStringLiteral("role")).toString(),
-                      map.value(QStringLiteral("content")).toString());
+        const auto role = Message::roleFromName(map.value(QStringLiteral("role")).toString());
+        m_store->appendMessage(
+            conv, Message::make(*role, map.value(QStringLiteral("content")).toString()));
     }
-    return id;
-}
-
-void ChatTestSupport::setConversationModel(const QString &id, const QString &model)
-{
-    if (const qsizetype i = indexOf(id); i >= 0)
-        m_store->setModel(i, model);
-}
-
-void ChatTestSupport::appendMessage(const QString &id, const QString &role, const QString &content)
-{
-    const qsizetype i = indexOf(id);
-    const auto r = Message::roleFromName(role);
-    if (i >= 0 && r)
-        m_store->appendMessage(i, Message::make(*r, content));
+    if (model.isValid() && !model.isNull())
+        m_store->setModel(conv, model.toString());
+    return m_store->selectedIDString();
 }
 
 void ChatTestSupport::appendToLast(const QString &id, const QString &delta)
 {
-    const qsizetype i = indexOf(id);
-    if (i < 0 || m_store->conversations().at(i).messages.isEmpty())
-        return;
-    m_store->appendToMessage(i, m_store->conversations().at(i).messages.size() - 1, delta);
+    const qsizetype conv = indexOf(id);
+    m_store->appendToMessage(conv, m_store->conversations().at(conv).messages.size() - 1, delta);
 }
 
-QStringList ChatTestSupport::contents(const QString &id) const
+QStringList ChatTestSupport::messages(const QString &id) const
 {
     QStringList out;
-    if (const qsizetype i = indexOf(id); i >= 0) {
-        for (const Message &m : m_store->conversations().at(i).messages)
-            out << m.content;
-    }
-    return out;
-}
-
-QStringList ChatTestSupport::roles(const QString &id) const
-{
-    QStringList out;
-    if (const qsizetype i = indexOf(id); i >= 0) {
-        for (const Message &m : m_store->conversations().at(i).messages)
-            out << Message::roleName(m.role);
-    }
+    for (const Message &m : m_store->conversations().at(indexOf(id)).messages)
+        out << Message::roleName(m.role) + QStringLiteral(": ") + m.content;
     return out;
 }
 
@@ -123,35 +82,11 @@ void ChatTestSupport::setClipboardText(const QString &text)
 void ChatTestSupport::inputMethod(QObject *item, const QString &preedit, const QString &commit)
 {
     QInputMethodEvent event(preedit, {});
-    if (!commit.isEmpty())
-        event.setCommitString(commit);
+    event.setCommitString(commit);
     QCoreApplication::sendEvent(item, &event);
-}
-
-void ChatTestSupport::setDarkPalette(bool dark)
-{
-    if (!dark) {
-        QGuiApplication::setPalette(QPalette());
-        return;
-    }
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2d));
-    p.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xea));
-    p.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x20));
-    p.setColor(QPalette::AlternateBase, QColor(0x2f, 0x2f, 0x33));
-    p.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xea));
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
-    p.setColor(QPalette::ButtonText, QColor(0xe8, 0xe8, 0xea));
-    p.setColor(QPalette::Highlight, QColor(0x3d, 0x7e, 0xf0));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, QColor(0x3a, 0x3a, 0x3e));
-    p.setColor(QPalette::ToolTipText, QColor(0xe8, 0xe8, 0xea));
-    p.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
-    QGuiApplication::setPalette(p);
 }
 
 qsizetype ChatTestSupport::indexOf(const QString &id) const
 {
-    const auto i = m_store->indexOf(QUuid::fromString(id));
-    return i ? *i : -1;
+    return m_store->indexOf(QUuid::fromString(id)).value_or(-1);
 }

@@ -54,7 +54,7 @@ Rectangle {
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     maximumLineCount: 1
-                    font.pixelSize: Theme.title3 - 1
+                    font.pixelSize: Theme.title3
                     font.weight: Font.DemiBold
                     color: Theme.label
                 }
@@ -65,7 +65,7 @@ Rectangle {
                     textFormat: Text.PlainText
                     elide: Text.ElideMiddle
                     maximumLineCount: 1
-                    font.pixelSize: Theme.footnote + 1
+                    font.pixelSize: Theme.footnote
                     color: Theme.secondaryLabel
                 }
             }

@@ -30,10 +30,9 @@ TestCase {
     }
 
     function makeRow(props) {
-        // Away from where the new row will be, so it starts without the pointer.
+        // Away from where the row will be, so it starts without the pointer.
         mouseMove(test, test.width - 2, test.height - 2)
         const row = createTemporaryObject(rowComponent, test, props)
-        verify(row)
         waitForRendering(row)
         return row
     }
@@ -43,77 +42,53 @@ TestCase {
         tryCompare(row, "hovering", true)
     }
 
-    function actionsShown(row) {
+    function shownActions(row) {
         const actions = findChild(row, "actions")
-        const names = []
-        if (actions.opacity === 0 || !actions.enabled)
-            return names
-        for (const name of ["copyAction", "editAction", "regenerateAction"]) {
-            if (findChild(row, name).visible)
-                names.push(name)
-        }
-        return names
+        return ["copyAction", "editAction", "regenerateAction"].filter(
+                    name => actions.opacity > 0 && actions.enabled && findChild(row, name).visible)
     }
 
-    function test_actionsByRoleAndState_data() {
+    function test_actions_data() {
         return [
-            { tag: "user", role: "user", isLast: false, streaming: false, editing: false,
-              expected: ["copyAction", "editAction"] },
-            { tag: "user, last", role: "user", isLast: true, streaming: false, editing: false,
-              expected: ["copyAction", "editAction"] },
-            { tag: "user while a reply streams", role: "user", isLast: false, streaming: false, editing: false,
-              expected: ["copyAction", "editAction"] },
-            { tag: "user being edited", role: "user", isLast: false, streaming: false, editing: true,
-              expected: [] },
-            { tag: "assistant, not last", role: "assistant", isLast: false, streaming: false, editing: false,
-              expected: ["copyAction"] },
-            { tag: "assistant, last", role: "assistant", isLast: true, streaming: false, editing: false,
-              expected: ["copyAction", "regenerateAction"] },
-            { tag: "assistant streaming", role: "assistant", isLast: true, streaming: true, editing: false,
-              expected: [] },
-            { tag: "system, last", role: "system", isLast: true, streaming: false, editing: false,
-              expected: ["copyAction", "regenerateAction"] },
+            { tag: "user", role: "user", isLast: true, streaming: false, editing: false, shown: ["copyAction", "editAction"] },
+            { tag: "user being edited", role: "user", isLast: false, streaming: false, editing: true, shown: [] },
+            { tag: "assistant", role: "assistant", isLast: false, streaming: false, editing: false, shown: ["copyAction"] },
+            { tag: "last assistant", role: "assistant", isLast: true, streaming: false, editing: false,
+              shown: ["copyAction", "regenerateAction"] },
+            { tag: "streaming", role: "assistant", isLast: true, streaming: true, editing: false, shown: [] },
+            { tag: "last system", role: "system", isLast: true, streaming: false, editing: false,
+              shown: ["copyAction", "regenerateAction"] },
         ]
     }
 
-    function test_actionsByRoleAndState(data) {
-        const row = makeRow({ role: data.role, isLast: data.isLast, isStreaming: data.streaming,
-                              isEditing: data.editing })
-        const actions = findChild(row, "actions")
-        const heightBefore = row.height
-        compare(actionsShown(row), [], "hidden without the pointer")
+    function test_actions(data) {
+        const row = makeRow({ role: data.role, isLast: data.isLast, isStreaming: data.streaming, isEditing: data.editing })
+        const height = row.height
+        compare(shownActions(row), [], "hidden without the pointer")
         hover(row)
-        compare(actionsShown(row), data.expected)
-        // Hidden or not, the actions keep their room.
-        compare(row.height, heightBefore)
-        verify(actions.height > 0)
+        compare(shownActions(row), data.shown)
+        compare(row.height, height, "hidden actions keep their room")
+        compare(findChild(row, "bubble").visible, data.role === "user" && !data.editing)
+        compare(findChild(row, "markdown").onAccent, data.role === "user")
     }
 
-    function test_systemMessageIsDrawnLikeAssistant() {
-        const row = makeRow({ role: "system", content: "**规则**" })
-        verify(findChild(row, "markdown").visible)
-        verify(!findChild(row, "bubble").visible)
-        compare(findChild(row, "markdown").onAccent, false)
+    function test_actionCallbacks_data() {
+        return [
+            { tag: "edit", role: "user", button: "editAction", signal: "startEdit" },
+            { tag: "regenerate", role: "assistant", button: "regenerateAction", signal: "regenerate" },
+        ]
     }
 
-    function test_userBubbleIsOnTheRight() {
-        const row = makeRow({ role: "user", content: "短" })
-        const bubble = findChild(row, "bubble")
-        verify(bubble.visible)
-        const right = bubble.mapToItem(row, bubble.width, 0).x
-        fuzzyCompare(right, row.width, 0.5)
-        verify(bubble.width < row.width / 2, "a short text makes a narrow bubble")
-        compare(findChild(row, "markdown").onAccent, true)
-    }
-
-    function test_typingShowsDots() {
-        const row = makeRow({ role: "assistant", content: "", isLast: true, isStreaming: true, isTyping: true })
-        verify(findChild(row, "typingDots").visible)
-        verify(!findChild(row, "markdown").visible)
-        row.isTyping = false
-        row.content = "第一段"
-        verify(findChild(row, "markdown").visible)
-        verify(!findChild(row, "typingDots").visible)
+    function test_actionCallbacks(data) {
+        const row = makeRow({ role: data.role, isLast: true })
+        spy.clear()
+        spy.target = row
+        spy.signalName = data.signal
+        mouseClick(findChild(row, data.button))
+        compare(spy.count, 0, "a hidden action cannot be clicked")
+        hover(row)
+        mouseClick(findChild(row, data.button))
+        compare(spy.count, 1)
     }
 
     function test_copyPutsTheRawText() {
@@ -125,26 +100,6 @@ TestCase {
         compare(TestSupport.clipboardText(), text)
     }
 
-    function test_actionCallbacks_data() {
-        return [
-            { tag: "edit", role: "user", isLast: false, button: "editAction", signal: "startEdit" },
-            { tag: "regenerate", role: "assistant", isLast: true, button: "regenerateAction", signal: "regenerate" },
-        ]
-    }
-
-    function test_actionCallbacks(data) {
-        const row = makeRow({ role: data.role, isLast: data.isLast })
-        spy.clear()
-        spy.target = row
-        spy.signalName = data.signal
-        // Hidden actions cannot be clicked.
-        mouseClick(findChild(row, data.button))
-        compare(spy.count, 0)
-        hover(row)
-        mouseClick(findChild(row, data.button))
-        compare(spy.count, 1)
-    }
-
     function test_editorCallbacks_data() {
         return [
             { tag: "cancel", button: "cancelEditButton", signal: "cancelEdit" },
@@ -154,10 +109,7 @@ TestCase {
 
     function test_editorCallbacks(data) {
         const row = makeRow({ role: "user", content: "原文", isEditing: true, editText: "原文" })
-        verify(!findChild(row, "bubble").visible)
         const editor = findChild(row, "editor")
-        verify(editor)
-        compare(editor.text, "原文")
         const edited = []
         row.editTextEdited.connect(t => edited.push(t))
         spy.clear()
@@ -177,16 +129,12 @@ TestCase {
     function test_editorGrowsUpToTwelveLines() {
         const row = makeRow({ role: "user", content: "a", isEditing: true, editText: "a" })
         const field = findChild(row, "editorField")
-        const lines = n => Array(n).fill("行").join("\n")
-        const oneLine = field.height
-        row.editText = lines(11)
-        const eleven = field.height
-        row.editText = lines(12)
-        const twelve = field.height
-        verify(oneLine < eleven && eleven < twelve)
-        row.editText = lines(13)
-        compare(field.height, twelve)
-        row.editText = lines(40)
-        compare(field.height, twelve)
+        const heights = [1, 11, 12, 13, 40].map(n => {
+            row.editText = Array(n).fill("行").join("\n")
+            return field.height
+        })
+        verify(heights[0] < heights[1] && heights[1] < heights[2])
+        compare(heights[3], heights[2])
+        compare(heights[4], heights[2])
     }
 }
