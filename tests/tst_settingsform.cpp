@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 class TstSettingsForm : public QObject
 {
     Q_OBJECT
@@ -16,6 +18,7 @@ private slots:
     void modelsFromText();
     void savesOnlyChanges_data();
     void savesOnlyChanges();
+    void savesOnceTypingPauses();
 };
 
 void TstSettingsForm::modelsFromText_data()
@@ -66,7 +69,7 @@ void TstSettingsForm::savesOnlyChanges_data()
 }
 
 // Writing a field's current value (as the window does when it opens) never saves; a real change
-// is applied and saved once; a models text that normalises to the stored list is no change.
+// is applied at once and saved; a models text that normalises to the stored list is no change.
 void TstSettingsForm::savesOnlyChanges()
 {
     QFETCH(QByteArray, property);
@@ -82,20 +85,47 @@ void TstSettingsForm::savesOnlyChanges()
 
     for (const char *name : {"baseURL", "apiKey", "model", "systemPrompt", "modelsText"})
         QVERIFY(form.setProperty(name, form.property(name)));
+    form.flush();
     QVERIFY(!QFile::exists(file));
     QCOMPARE(settingsChanged.size(), 0);
 
     QVERIFY(form.setProperty(property, newValue));
     QCOMPARE(settingsChanged.size(), 1);
-    QVERIFY(QFile::exists(file));
+    QTRY_VERIFY(QFile::exists(file));
     QCOMPARE(Store(dir.path()).settings(), store.settings());
 
     QVERIFY(QFile::remove(file));
     QVERIFY(form.setProperty(property, newValue));
     if (!sameModels.isEmpty())
         QVERIFY(form.setProperty(property, sameModels));
+    form.flush();
     QVERIFY(!QFile::exists(file));
     QCOMPARE(settingsChanged.size(), 1);
+}
+
+// Typing saves once, when it pauses, not per keystroke; a change still waiting is written when
+// the form goes away (the program quits), so nothing typed is lost.
+void TstSettingsForm::savesOnceTypingPauses()
+{
+    QTemporaryDir dir;
+    Store store(dir.path());
+    QSignalSpy saves(&store, &Store::saved);
+    auto form = std::make_unique<SettingsForm>();
+    form->setStore(&store);
+    QString prompt;
+    for (const QChar c : QStringLiteral("简短回答 briefly")) {
+        prompt += c;
+        form->setSystemPrompt(prompt);
+        QCOMPARE(store.settings().systemPrompt, prompt);
+    }
+    QCOMPARE(saves.size(), 0);
+    QTRY_COMPARE(saves.size(), 1);
+    QCOMPARE(Store(dir.path()).settings().systemPrompt, prompt);
+
+    form->setApiKey(QStringLiteral("sk-last"));
+    form.reset();
+    QCOMPARE(saves.size(), 2);
+    QCOMPARE(Store(dir.path()).settings().apiKey, QStringLiteral("sk-last"));
 }
 
 QTEST_GUILESS_MAIN(TstSettingsForm)

@@ -5,7 +5,31 @@
 #include "model/textutil.h"
 #include "store/store.h"
 
-SettingsForm::SettingsForm(QObject *parent) : QObject(parent) {}
+#include <QCoreApplication>
+
+SettingsForm::SettingsForm(QObject *parent) : QObject(parent)
+{
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(saveDelay);
+    connect(&m_saveTimer, &QTimer::timeout, this, &SettingsForm::flush);
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &SettingsForm::flush);
+}
+
+SettingsForm::~SettingsForm()
+{
+    flush();
+}
+
+void SettingsForm::flush()
+{
+    if (!m_savePending)
+        return;
+    m_savePending = false;
+    m_saveTimer.stop();
+    if (m_store)
+        m_store->save();
+}
 
 QList<QString> SettingsForm::modelsFromText(QStringView text)
 {
@@ -27,6 +51,7 @@ void SettingsForm::setStore(Store *store)
 {
     if (store == m_store)
         return;
+    flush();
     disconnect(m_connection);
     m_store = store;
     if (store)
@@ -45,7 +70,8 @@ template<typename Edit> void SettingsForm::update(Edit edit)
     if (settings == m_store->settings())
         return;
     m_store->setSettings(settings);
-    m_store->save();
+    m_savePending = true;
+    m_saveTimer.start();
 }
 
 QString SettingsForm::baseURL() const

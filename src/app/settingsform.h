@@ -5,17 +5,24 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QtQml/qqmlregistration.h>
+
+#include <chrono>
 
 class Store;
 
 /**
  * The Settings window's fields, bound two-way to the Store's settings.
  *
- * Every setter that changes the settings applies the change to the Store and saves once;
- * writing the value already there (as a field does when it is first filled) changes nothing
- * and saves nothing. Only the models list is normalised (see modelsFromText); every other
- * field is stored exactly as typed.
+ * Every setter that changes the settings applies the change to the Store at once; writing the
+ * value already there (as a field does when it is first filled) changes nothing and saves
+ * nothing. Only the models list is normalised (see modelsFromText); every other field is stored
+ * exactly as typed.
+ *
+ * The file is written once the changes pause for saveDelay, and at the latest when the form
+ * is destroyed or the program quits: with years of history a save takes long enough that one
+ * per keystroke would stall the window.
  */
 class SettingsForm : public QObject
 {
@@ -32,7 +39,11 @@ class SettingsForm : public QObject
     Q_PROPERTY(QString defaultBaseURL READ defaultBaseURL CONSTANT)
 
 public:
+    /// How long the settings must stay unchanged before they are written.
+    static constexpr std::chrono::milliseconds saveDelay{500};
+
     explicit SettingsForm(QObject *parent = nullptr);
+    ~SettingsForm() override;
 
     /// Splits at line feeds, trims horizontal white space from each piece and drops the empty
     /// ones. Other line breaks (a carriage return, U+2028) stay part of a name.
@@ -55,6 +66,9 @@ public:
     void setModelsText(const QString &text);
     static QString defaultBaseURL();
 
+    /// Writes a change that waits for its save now; does nothing when none waits.
+    Q_INVOKABLE void flush();
+
 signals:
     void storeChanged();
     void settingsChanged();
@@ -65,4 +79,6 @@ private:
 
     QPointer<Store> m_store;
     QMetaObject::Connection m_connection;
+    QTimer m_saveTimer;
+    bool m_savePending = false;
 };
