@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Save and load of a large data.json: 10,000 conversations, about 50 MB of mixed Chinese and
 // ASCII text, the size a heavy user reaches after years.
+#include "largedata.h"
 #include "model/storagecodec.h"
 #include "store/store.h"
 
@@ -9,57 +10,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <random>
-
 namespace {
 
-constexpr int conversationCount = 10'000;
-
-QString randomText(std::mt19937 &rng, int targetBytes)
-{
-    static const QString chinese = QStringLiteral(
-        "我们今天讨论一下数据存储的格式问题，包括编码、转义与性能。请给出详细的步骤和示例代码。");
-    static const QString ascii = QStringLiteral(
-        "The quick brown fox jumps over the lazy dog; see https://example.com/docs/api?x=1 "
-        "and `code` with \"quotes\"\n");
-    QString s;
-    int bytes = 0;
-    while (bytes < targetBytes) {
-        // Runs of either script, as in real replies that mix prose with code and links.
-        if (rng() % 2) {
-            const int n = 8 + int(rng() % 24);
-            s += chinese.mid(int(rng() % (chinese.size() - n)), n);
-            bytes += n * 3;
-        } else {
-            const int n = 16 + int(rng() % 48);
-            s += ascii.mid(int(rng() % (ascii.size() - n)), n);
-            bytes += n;
-        }
-    }
-    return s;
-}
+constexpr int conversationCount = LargeData::conversationCount;
 
 AppData generate()
 {
-    std::mt19937 rng(20261206);
-    AppData data;
-    data.settings.apiKey = QStringLiteral("sk-bench");
-    data.settings.models = {QStringLiteral("gpt-4o-mini"), QStringLiteral("deepseek/deepseek-r1")};
-    data.conversations.reserve(conversationCount);
-    for (int i = 0; i < conversationCount; ++i) {
-        Conversation c = Conversation::make();
-        c.title = randomText(rng, 30);
-        c.createdAt = 773020800.0 + i * 3600.123;
-        if (i % 3 == 0)
-            c.model = QStringLiteral("gpt-4o");
-        const int messages = 4 + int(rng() % 5);
-        for (int m = 0; m < messages; ++m) {
-            const auto role = m % 2 ? Message::Role::Assistant : Message::Role::User;
-            c.messages.append(Message::make(role, randomText(rng, m % 2 ? 1200 : 260)));
-        }
-        data.conversations.append(c);
-    }
-    return data;
+    return LargeData::generate();
 }
 
 struct Fixture

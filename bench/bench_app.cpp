@@ -1,0 +1,418 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The whole program with a heavy user's data: the window main() builds (same style, Store,
+// engine and Main.qml), offscreen with the software renderer, over the 10,000 conversations of
+// LargeData plus one of 2,000 messages. Frames are drawn on the main thread, so a frame's time
+// is everything the user waits for: model, bindings, layout, scene graph and drawing.
+//
+//   bench_app startup DIR T0   one start of a fresh process on DIR/data.json: the time from T0
+//                              (CLOCK_REALTIME in ns, read by the caller just before it started
+//                              this process) to the first frame of the main window, by phase
+//   bench_app session DIR      one session on DIR/data.json (which it changes): memory idle and
+//                              with the long conversation open, switching conversations,
+//                              scrolling both lists, a Settings keystroke, a save, a 1 MB reply
+//   bench_app                  a session on freshly generated data (as bench/run.sh runs it)
+//
+// Each figure is printed as one line "name<TAB>value<TAB>unit". Times are wall-clock ("ms")
+// and, where the machine's load could distort them, the main thread's CPU time ("cpu_ms").
+#include "app/qmltypes.h"
+#include "app/settingsform.h"
+#include "largedata.h"
+#include "store/store.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double clockMs(clockid_t clock)
+{
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+double wallMs()
+{
+    return clockMs(CLOCK_MONOTONIC);
+}
+double cpuMs()
+{
+    return clockMs(CLOCK_THREAD_CPUTIME_ID);
+}
+
+void figure(const char *name, double value, const char *unit)
+{
+    std::printf("%s\t%.3f\t%s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+/// VmRSS of this process in MB.
+double residentMB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.simplified().split(' ').value(1).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(double(v.size()) * p))];
+}
+
+/// Prints the median, 95th percentile and maximum of a series of timings.
+void series(const std::string &name, const std::vector<double> &v, const char *unit)
+{
+    figure((name + "_median").c_str(), percentile(v, 0.5), unit);
+    figure((name + "_p95").c_str(), percentile(v, 0.95), unit);
+    figure((name + "_max").c_str(), percentile(v, 1.0), unit);
+}
+
+QQuickItem *findItem(QQuickItem *root, const QString &name)
+{
+    if (root->objectName() == name)
+        return root;
+    for (QQuickItem *child : root->childItems()) {
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+/// The program's window, with a way to wait for its next frame.
+class App
+{
+public:
+    explicit App(const QString &dataDir) : store(dataDir)
+    {
+        StoreForeign::setInstance(&store);
+        // The first frame may be drawn while Main.qml is still being loaded: catch the window
+        // as soon as it is shown.
+        watcher.callback = [this](QQuickWindow *w) {
+            if (window)
+                return;
+            window = w;
+            QObject::connect(
+                w, &QQuickWindow::frameSwapped, w,
+                [this] {
+                    swapped = true;
+                    if (firstFrame < 0)
+                        firstFrame = wallMs();
+                },
+                Qt::DirectConnection);
+        };
+        qApp->installEventFilter(&watcher);
+        engine.addImportPath(QStringLiteral("qrc:/"));
+        engine.load(QUrl(QStringLiteral("qrc:/Corvane/app/Main.qml")));
+        if (engine.rootObjects().isEmpty())
+            qFatal("Main.qml did not load");
+        loaded = wallMs();
+    }
+    ~App() { StoreForeign::setInstance(nullptr); }
+
+    /// Runs the event loop until the window has drawn a frame it had not drawn before.
+    void waitForFrame()
+    {
+        const double start = wallMs();
+        while (!swapped) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
+                                            50);
+            if (wallMs() - start > 60'000)
+                qFatal("no frame for a minute");
+        }
+        swapped = false;
+    }
+
+    /// Runs `change`, then waits for the frame that shows it; returns {wall ms, CPU ms}.
+    std::pair<double, double> timeFrame(const std::function<void()> &change)
+    {
+        swapped = false;
+        const double wall = wallMs();
+        const double cpu = cpuMs();
+        change();
+        window->update(); // a frame even if the change needed none
+        waitForFrame();
+        return {wallMs() - wall, cpuMs() - cpu};
+    }
+
+    void settle(int ms)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+        swapped = false;
+    }
+
+    QQuickItem *item(const QString &name) { return findItem(window->contentItem(), name); }
+
+    struct Watcher : QObject
+    {
+        std::function<void(QQuickWindow *)> callback;
+        bool eventFilter(QObject *o, QEvent *e) override
+        {
+            if (e->type() == QEvent::Show) {
+                if (auto *w = qobject_cast<QQuickWindow *>(o))
+                    callback(w);
+            }
+            return false;
+        }
+    } watcher;
+    Store store;
+    double storeLoaded = wallMs();
+    QQmlApplicationEngine engine;
+    QQuickWindow *window = nullptr;
+    bool swapped = false;
+    double loaded = -1;
+    double firstFrame = -1;
+};
+
+int startup(const QString &dir, double t0, double enteredMain)
+{
+    const double appMade = wallMs();
+    App app(dir);
+    while (app.firstFrame < 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    // T0 is CLOCK_REALTIME; the rest is monotonic: convert once.
+    const double offset = clockMs(CLOCK_REALTIME) - wallMs();
+    const double start = t0 - offset;
+    figure("start_process_to_main", enteredMain - start, "ms");
+    figure("start_main_to_application", appMade - enteredMain, "ms");
+    figure("start_store_load", app.storeLoaded - appMade, "ms");
+    figure("start_qml_load", app.loaded - app.storeLoaded, "ms");
+    figure("start_loaded_to_first_frame", app.firstFrame - app.loaded, "ms");
+    figure("start_to_first_frame", app.firstFrame - start, "ms");
+    app.settle(1000);
+    figure("rss_idle", residentMB(), "MB");
+    return 0;
+}
+
+QStringList replyDeltas()
+{
+    QFile file(QStringLiteral(CORVANE_SHARED_BENCH "/reply-100k.deltas.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(file.fileName()));
+    QStringList out;
+    for (const QJsonValue &v : QJsonDocument::fromJson(file.readAll()).array())
+        out << v.toString();
+    return out;
+}
+
+int session(const QString &dir)
+{
+    const double loadStart = wallMs();
+    App app(dir);
+    app.waitForFrame();
+    figure("session_load_to_first_frame", wallMs() - loadStart, "ms");
+    app.settle(1000);
+    figure("rss_idle", residentMB(), "MB");
+
+    const QList<Conversation> &all = app.store.conversations();
+    qsizetype longIndex = -1;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (all.at(i).title == LargeData::longTitle())
+            longIndex = i;
+    }
+    if (longIndex < 0)
+        qFatal("the data has no long conversation");
+    const QUuid longId = all.at(longIndex).id;
+    auto select = [&app](const QUuid &id) { return [&app, id] { app.store.setSelectedID(id); }; };
+
+    // Switching between ordinary conversations, then to the long one and back.
+    std::vector<double> wall, cpu;
+    for (int i = 2; i < 42; ++i) {
+        const auto [w, c] = app.timeFrame(select(all.at(i * 97).id));
+        wall.push_back(w);
+        cpu.push_back(c);
+    }
+    series("switch_conversation", wall, "ms");
+    series("switch_conversation_cpu", cpu, "cpu_ms");
+    wall.clear();
+    cpu.clear();
+    for (int i = 0; i < 5; ++i) {
+        app.timeFrame(select(all.at(3 + i).id));
+        const auto [w, c] = app.timeFrame(select(longId));
+        wall.push_back(w);
+        cpu.push_back(c);
+    }
+    series("switch_to_long_conversation", wall, "ms");
+    series("switch_to_long_conversation_cpu", cpu, "cpu_ms");
+    app.settle(1000);
+    figure("rss_long_conversation_open", residentMB(), "MB");
+
+    // Scrolling the long conversation upwards from its end, 120 px a frame, as a wheel does.
+    QQuickItem *messages = app.item(QStringLiteral("messageList"));
+    if (!messages)
+        qFatal("no message list");
+    messages->setProperty("followEnd", false);
+    wall.clear();
+    cpu.clear();
+    for (int i = 0; i < 400; ++i) {
+        const auto [w, c] = app.timeFrame([messages] {
+            messages->setProperty("contentY", messages->property("contentY").toDouble() - 120);
+        });
+        wall.push_back(w);
+        cpu.push_back(c);
+    }
+    series("scroll_messages", wall, "ms");
+    series("scroll_messages_cpu", cpu, "cpu_ms");
+    {
+        const auto [w, c] = app.timeFrame(
+            [messages] { QMetaObject::invokeMethod(messages, "positionViewAtBeginning"); });
+        figure("jump_messages_to_start", w, "ms");
+        figure("jump_messages_to_start_cpu", c, "cpu_ms");
+    }
+
+    // Scrolling the sidebar of 10,001 conversations, 120 px a frame, then to its end.
+    QQuickItem *sidebar = app.item(QStringLiteral("conversationList"));
+    if (!sidebar)
+        qFatal("no sidebar list");
+    wall.clear();
+    cpu.clear();
+    for (int i = 0; i < 400; ++i) {
+        const auto [w, c] = app.timeFrame([sidebar] {
+            sidebar->setProperty("contentY", sidebar->property("contentY").toDouble() + 120);
+        });
+        wall.push_back(w);
+        cpu.push_back(c);
+    }
+    series("scroll_sidebar", wall, "ms");
+    series("scroll_sidebar_cpu", cpu, "cpu_ms");
+    {
+        const auto [w, c] =
+            app.timeFrame([sidebar] { QMetaObject::invokeMethod(sidebar, "positionViewAtEnd"); });
+        figure("jump_sidebar_to_end", w, "ms");
+        figure("jump_sidebar_to_end_cpu", c, "cpu_ms");
+    }
+
+    // Typing in the Settings window: each keystroke sets the settings; the file is written
+    // once typing pauses.
+    SettingsForm form;
+    form.setStore(&app.store);
+    wall.clear();
+    cpu.clear();
+    QString prompt = form.systemPrompt();
+    for (const QChar ch : QStringLiteral("请用简洁的中文回答 answer briefly")) {
+        prompt += ch;
+        const double w = wallMs();
+        const double c = cpuMs();
+        form.setSystemPrompt(prompt);
+        wall.push_back(wallMs() - w);
+        cpu.push_back(cpuMs() - c);
+    }
+    series("settings_keystroke", wall, "ms");
+    {
+        const double w = wallMs();
+        form.flush();
+        figure("settings_save_after_typing", wallMs() - w, "ms");
+    }
+
+    // The save at the end of every reply.
+    wall.clear();
+    for (int i = 0; i < 5; ++i) {
+        const double w = wallMs();
+        app.store.save();
+        wall.push_back(wallMs() - w);
+    }
+    figure("save_median", percentile(wall, 0.5), "ms");
+    figure("data_json_size", double(QFile(app.store.fileURL()).size()) / 1e6, "MB");
+
+    // A 1 MB reply into a new conversation: the shared reply ten times over, in its ~31,000
+    // deltas, 32 of them per frame as a fast gateway delivers them; then single deltas at 1 MB.
+    app.timeFrame([&app] { app.store.newConversation(); });
+    const qsizetype conv = *app.store.indexOf(app.store.selectedID());
+    app.timeFrame([&app, conv] {
+        app.store.appendMessage(conv,
+                                Message::make(Message::Role::User, QStringLiteral("写长一点。")));
+        app.store.appendMessage(conv, Message::make(Message::Role::Assistant, QString()));
+    });
+    const QStringList once = replyDeltas();
+    QStringList parts;
+    for (int i = 0; i < 10; ++i)
+        parts += once;
+    constexpr int perFrame = 32;
+    wall.clear();
+    cpu.clear();
+    const double streamStart = wallMs();
+    for (qsizetype at = 0; at < parts.size(); at += perFrame) {
+        const auto [w, c] = app.timeFrame([&] {
+            for (qsizetype k = at; k < qMin(at + perFrame, parts.size()); ++k)
+                app.store.appendToMessage(conv, 1, parts.at(k));
+        });
+        wall.push_back(w);
+        cpu.push_back(c);
+    }
+    figure("reply_1mb_total", wallMs() - streamStart, "ms");
+    figure("reply_1mb_bytes",
+           app.store.conversations().at(conv).messages.at(1).content.toUtf8().size() / 1e6, "MB");
+    series("reply_1mb_frame", wall, "ms");
+    series("reply_1mb_frame_cpu", cpu, "cpu_ms");
+    const size_t tenth = cpu.size() / 10;
+    series("reply_1mb_frame_cpu_first_tenth",
+           std::vector<double>(cpu.begin(), cpu.begin() + qsizetype(tenth)), "cpu_ms");
+    series("reply_1mb_frame_cpu_last_tenth",
+           std::vector<double>(cpu.end() - qsizetype(tenth), cpu.end()), "cpu_ms");
+    cpu.clear();
+    for (int i = 0; i < 50; ++i) {
+        const auto [w, c] = app.timeFrame([&] { app.store.appendToMessage(conv, 1, once.at(i)); });
+        Q_UNUSED(w);
+        cpu.push_back(c);
+    }
+    series("delta_at_1mb_cpu", cpu, "cpu_ms");
+    figure("rss_after_1mb_reply", residentMB(), "MB");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const double enteredMain = wallMs();
+    // As bench_chatview: frames drawn on the main thread by the software renderer, each as
+    // soon as it is asked for.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    // The text zoom setting stays out of the user's configuration.
+    QStandardPaths::setTestModeEnabled(true);
+
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
+    QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
+    QQuickStyle::setStyle(QStringLiteral("Fusion"));
+
+    const QStringList args = app.arguments();
+    if (args.size() == 4 && args.at(1) == u"startup")
+        return startup(args.at(2), args.at(3).toDouble() / 1e6, enteredMain);
+    if (args.size() == 3 && args.at(1) == u"session")
+        return session(args.at(2));
+    if (args.size() == 1) {
+        QTemporaryDir dir;
+        if (LargeData::write(dir.path(), LargeData::generate(2000)) < 0)
+            qFatal("cannot write the data");
+        return session(dir.path());
+    }
+    std::fprintf(stderr, "usage: bench_app [startup DIR T0_NS | session DIR]\n");
+    return 2;
+}

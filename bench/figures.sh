@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Produces the figures table of bench/README.md from the benchmarks of one build (make figures
+# builds it in Release first). Prints the table; with --update it also replaces the table in
+# bench/README.md (between the figures markers).
+# Usage: bench/figures.sh [BUILD] [--update]
+set -euo pipefail
+
+here=$(dirname "$(realpath "$0")")
+build=build
+update=
+for arg in "$@"; do
+  case $arg in
+    --update) update=1 ;;
+    *) build=$arg ;;
+  esac
+done
+bin=$(realpath "$build/bench")
+for exe in corvane_gendata bench_app bench_chatview bench_storage bench_markdown; do
+  [ -x "$bin/$exe" ] || { echo "missing $bin/$exe: build with -DCORVANE_BUILD_BENCH=ON" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$work/runtime"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+step() { echo "figures: $*" >&2; }
+
+step "generating the data"
+"$bin/corvane_gendata" "$work/data/Corvane" 2000 >&2
+mkdir -p "$work/empty/Corvane"
+
+# Seven fresh processes each, on the large data and on none; the median is reported.
+step "start-up"
+for i in 1 2 3 4 5 6 7; do
+  "$bin/bench_app" startup "$work/data/Corvane" "$(date +%s%N)" >>"$work/startup.tsv" 2>/dev/null
+  "$bin/bench_app" startup "$work/empty/Corvane" "$(date +%s%N)" >>"$work/startup-empty.tsv" 2>/dev/null
+done
+
+step "one session (a few minutes)"
+cp -r "$work/data" "$work/session"
+"$bin/bench_app" session "$work/session/Corvane" >"$work/session.tsv" 2>/dev/null
+
+step "bench_chatview, bench_storage, bench_markdown"
+"$bin/bench_chatview" --benchmark_format=json >"$work/chatview.json" 2>/dev/null
+"$bin/bench_storage" --benchmark_filter='BM_(Save|Load)' --benchmark_format=json \
+  >"$work/storage.json" 2>/dev/null
+"$bin/bench_markdown" --benchmark_filter='BM_(Parse|Inline)$' --benchmark_format=json \
+  >"$work/markdown.json" 2>/dev/null
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n1)
+mem=$(awk '/MemTotal/ { printf "%.0f GB", $2 / 1048576 }' /proc/meminfo)
+commit=$(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo unknown)
+git -C "$here" diff --quiet HEAD -- 2>/dev/null || commit="$commit (with local changes)"
+
+table=$(python3 - "$work" "$(nproc)" "$cpu" "$mem" "$load_before" "$load_after" "$commit" <<'PY'
+import json, statistics, sys
+work, nproc, cpu, mem, load_before, load_after, commit = sys.argv[1:]
+
+def tsv(name):
+    rows = {}
+    for line in open(f"{work}/{name}", encoding="utf-8"):
+        key, value, unit = line.rstrip("\n").split("\t")
+        rows.setdefault(key, []).append(float(value))
+    return rows
+
+def bench(name):
+    return {b["name"]: b for b in json.load(open(f"{work}/{name}"))["benchmarks"]}
+
+start, empty, s = tsv("startup.tsv"), tsv("startup-empty.tsv"), tsv("session.tsv")
+med = lambda rows, key: statistics.median(rows[key])
+one = lambda key: s[key][0]
+chat = bench("chatview.json")["BM_StreamReplyIntoChatView"]
+storage, markdown = bench("storage.json"), bench("markdown.json")
+mbps = lambda b: b["bytes_per_second"] / 1e6
+
+app = "`bench_app session`"
+rows = [
+    ("Cold start to first frame, 53 MB data.json (median of 7)",
+     f"{med(start, 'start_to_first_frame'):.0f} ms "
+     f"(loading the Store {med(start, 'start_store_load'):.0f} ms)",
+     "`bench_app startup DIR $(date +%s%N)`"),
+    ("Cold start to first frame, no data.json (median of 7)",
+     f"{med(empty, 'start_to_first_frame'):.0f} ms", "`bench_app startup EMPTY $(date +%s%N)`"),
+    ("Resident memory, idle after start (53 MB data.json)", f"{med(start, 'rss_idle'):.0f} MB",
+     "`bench_app startup …` (VmRSS after 1 s)"),
+    ("Resident memory, idle, no data.json", f"{med(empty, 'rss_idle'):.0f} MB",
+     "`bench_app startup EMPTY …`"),
+    ("Resident memory, 2,000-message conversation open", f"{one('rss_long_conversation_open'):.0f} MB",
+     app),
+    ("Per delta while streaming, main thread (median / p95)",
+     f"{chat['median_ms']:.2f} / {chat['p95_ms']:.2f} ms CPU",
+     "`bench_chatview` (100 KB reply, 3,106 deltas, one frame each)"),
+    ("Per delta at the end of a 1 MB reply (median / p95)",
+     f"{one('delta_at_1mb_cpu_median'):.2f} / {one('delta_at_1mb_cpu_p95'):.2f} ms CPU", app),
+    ("1 MB reply, 32 deltas a frame: frame time (median / p95 / max)",
+     f"{one('reply_1mb_frame_cpu_median'):.0f} / {one('reply_1mb_frame_cpu_p95'):.0f} / "
+     f"{one('reply_1mb_frame_cpu_max'):.0f} ms CPU", app),
+    ("Switch conversation (median / max)",
+     f"{one('switch_conversation_median'):.0f} / {one('switch_conversation_max'):.0f} ms", app),
+    ("Switch to the 2,000-message conversation (median / max)",
+     f"{one('switch_to_long_conversation_median'):.0f} / "
+     f"{one('switch_to_long_conversation_max'):.0f} ms", app),
+    ("Scroll the message list, 120 px a frame (median / p95 / max)",
+     f"{one('scroll_messages_median'):.1f} / {one('scroll_messages_p95'):.1f} / "
+     f"{one('scroll_messages_max'):.0f} ms", app),
+    ("Scroll the sidebar, 120 px a frame (median / p95 / max)",
+     f"{one('scroll_sidebar_median'):.1f} / {one('scroll_sidebar_p95'):.1f} / "
+     f"{one('scroll_sidebar_max'):.0f} ms", app),
+    ("Settings keystroke (median / max); the save once typing pauses",
+     f"{one('settings_keystroke_median'):.2f} / {one('settings_keystroke_max'):.2f} ms; "
+     f"{one('settings_save_after_typing'):.0f} ms", app),
+    ("Save at the end of a reply (53 MB, median of 5)", f"{one('save_median'):.0f} ms", app),
+    ("Load (read + decode)", f"{mbps(storage['BM_Load/real_time']):.0f} MB/s", "`bench_storage`"),
+    ("Save (encode + atomic write)", f"{mbps(storage['BM_Save/real_time']):.0f} MB/s",
+     "`bench_storage`"),
+    ("Markdown block parser", f"{mbps(markdown['BM_Parse']):.0f} MB/s",
+     "`bench_markdown` (BM_Parse, 100 KB reply)"),
+    ("Inline converter", f"{mbps(markdown['BM_Inline']):.0f} MB/s", "`bench_markdown` (BM_Inline)"),
+]
+print("| Figure | Value | Command |")
+print("|---|---|---|")
+for row in rows:
+    print("| " + " | ".join(row) + " |")
+print()
+print(f"Machine: {nproc} × {cpu}, {mem} memory; load average {load_before} before, "
+      f"{load_after} after (shared with other builds). Commit {commit}, Release build, "
+      "offscreen software rendering.")
+PY
+)
+echo "$table"
+if [ -n "$update" ]; then
+  readme="$here/README.md"
+  python3 - "$readme" "$table" <<'PY'
+import re, sys
+path, table = sys.argv[1:]
+text = open(path, encoding="utf-8").read()
+begin, end = "<!-- figures:begin -->", "<!-- figures:end -->"
+new = f"{begin}\n{table}\n{end}"
+text = re.sub(re.escape(begin) + ".*?" + re.escape(end), lambda m: new, text, flags=re.S)
+open(path, "w", encoding="utf-8").write(text)
+PY
+  step "updated $readme"
+fi
