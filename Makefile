@@ -2,12 +2,13 @@
 #   make run   build and start the app
 #   make test  build and run every test, and each fuzz target briefly
 #   make fuzz  run each fuzz target for FUZZ_SECONDS (default 60)
+#   make figures  Release build, then the published figures table in bench/README.md
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build run test fuzz bench clean
+.PHONY: deps configure build run test fuzz bench figures clean
 
 deps:
 	@scripts/deps.sh
@@ -32,6 +33,10 @@ fuzz: deps
 bench: CMAKE_FLAGS += -DCORVANE_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 bench: build
 	bench/run.sh $(BUILD)
+
+figures: CMAKE_FLAGS += -DCORVANE_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=Release
+figures: build
+	bench/figures.sh $(BUILD) --update
 
 clean:
 	rm -rf $(BUILD)
