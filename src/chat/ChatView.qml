@@ -135,6 +135,7 @@ Rectangle {
                 delegate: MessageRow {
                     id: row
                     width: list.rowWidth
+                    messages: list.model
                     x: Math.round((list.width - width) / 2)
                     viewTop: list.contentY - y
                     viewBottom: list.contentY + list.height - y

@@ -10,9 +10,13 @@ import Corvane
 Item {
     id: root
 
+    required property int index
     required property string messageId
     required property string role
-    required property string content
+    /// The message list the row belongs to, if any: the text is then read from it (see
+    /// MessageText), otherwise content is what it was given.
+    property QtObject messages
+    property alias content: source.text
     required property bool isLast
     required property bool isStreaming
     required property bool isTyping
@@ -36,6 +40,12 @@ Item {
     readonly property bool actionsShown: hovering && (isUser ? !isEditing : !isStreaming)
 
     implicitHeight: body.implicitHeight
+
+    MessageText {
+        id: source
+        model: root.messages
+        row: root.index
+    }
 
     HoverHandler {
         id: hover

@@ -9,7 +9,9 @@ import Corvane
 Column {
     id: root
 
-    required property string text
+    /// The Markdown source. An alias of the block model's own property: a binding here would
+    /// pass every version of a streamed reply through the script engine.
+    property alias text: blocks.text
     /// Drawn on the user's bubble: secondary elements turn white.
     property bool onAccent: false
     /// Measure the unwrapped width of the content (naturalWidth), for a parent that sizes itself
@@ -98,7 +100,6 @@ Column {
 
     MDBlockModel {
         id: blocks
-        text: root.text
     }
 
     // The room of one block in the column. Far from the visible part the block leaves the

@@ -96,6 +96,11 @@ TestCase {
                        + (r.isEditing ? "E" : "-"))
         }
         compare(flags, data.flags)
+        // Every row shows its own message, also a row that now holds another one.
+        const shown = []
+        for (let i = 0; i < list.count; ++i)
+            shown.push(list.itemAtIndex(i).role + ": " + list.itemAtIndex(i).content)
+        compare(shown, TestSupport.messages(view.conversationId))
         if (ctl.sending)
             stop(view)
     }

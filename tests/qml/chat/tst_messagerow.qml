@@ -16,6 +16,7 @@ TestCase {
         id: rowComponent
         MessageRow {
             width: 700
+            index: 0
             messageId: "ID"
             content: "hello"
             isLast: false
