@@ -83,6 +83,21 @@ private:
         return decodeAppData(f.readAll()).value_or(AppData{});
     }
 
+    // An event stream of these deltas, then [DONE].
+    static TestGateway::Reply reply(const QStringList &deltas, int delayMs = 0)
+    {
+        QList<QByteArray> pieces;
+        for (const QString &d : deltas)
+            pieces << TestGateway::deltaEvent(d);
+        return TestGateway::eventStream(pieces << "data: [DONE]\n\n", delayMs);
+    }
+
+    static void sendText(ChatController &c, const QString &text)
+    {
+        c.setInput(text);
+        c.send();
+    }
+
     static bool waitIdle(ChatController &c)
     {
         return QTest::qWaitFor([&] { return !c.sending(); }, 10000);
@@ -106,19 +121,17 @@ private slots:
 
     void sendStreamsReplyAndSavesOnce()
     {
-        setUpConversation({msg(Role::User, QStringLiteral(" 早先 ")),
-                           msg(Role::Assistant, QStringLiteral("⚠️ 请求失败（HTTP 500）"))},
-                          Conversation::defaultTitle());
-        m_gateway->enqueue(TestGateway::eventStream(
-            {TestGateway::deltaEvent(QStringLiteral("你好")),
-             TestGateway::deltaEvent(QStringLiteral("，世界")), TestGateway::deltaEvent(QStringLiteral("！")),
-             "data: [DONE]\n\n"},
-            20));
+        setUpConversation(
+            {msg(Role::User, QStringLiteral(" 早先 ")),
+             msg(Role::Assistant, QStringLiteral("⚠️ 请求失败（HTTP 500）"))},
+            Conversation::defaultTitle());
+        m_gateway->enqueue(reply({"你好", "，世界", "！"}, 20));
         ChatController c(m_store.get(), m_conv);
         QAbstractItemModelTester tester(c.messageModel());
         QSignalSpy saves(m_store.get(), &Store::saved);
 
-        const QString text = QStringLiteral("请用一句话解释量子纠缠是什么，以及它为什么让爱因斯坦困扰");
+        const QString text =
+            QStringLiteral("请用一句话解释量子纠缠是什么，以及它为什么让爱因斯坦困扰");
         c.setInput(QStringLiteral(" \n ") + text + QStringLiteral("\u3000\n"));
         QVERIFY(c.canSend());
         c.send();
@@ -151,9 +164,8 @@ private slots:
         QCOMPARE(saved.conversations.first(), conversation());
 
         // A second send keeps the title it got from the first.
-        m_gateway->enqueue(TestGateway::eventStream({"data: [DONE]\n\n"}));
-        c.setInput(QStringLiteral("再来一次"));
-        c.send();
+        m_gateway->enqueue(reply({}));
+        sendText(c, QStringLiteral("再来一次"));
         QVERIFY(waitIdle(c));
         QCOMPARE(conversation().title, text.left(24));
     }
@@ -163,17 +175,16 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("default title") << Conversation::defaultTitle() << QStringLiteral("短")
-                                       << QStringLiteral("短");
-        QTest::newRow("empty title") << QString("") << QStringLiteral("a\nb") << QStringLiteral("a\nb");
-        QTest::newRow("user title kept") << QStringLiteral("周报") << QStringLiteral("hello")
-                                         << QStringLiteral("周报");
+        QTest::newRow("default title")
+            << Conversation::defaultTitle() << QStringLiteral("短") << QStringLiteral("短");
+        QTest::newRow("empty title")
+            << QString("") << QStringLiteral("a\nb") << QStringLiteral("a\nb");
+        QTest::newRow("user title kept")
+            << QStringLiteral("周报") << QStringLiteral("hello") << QStringLiteral("周报");
         // 25 flags of two code points each: the title stops after 24 whole flags.
-        QTest::newRow("graphemes") << Conversation::defaultTitle() << QStringLiteral("🇨🇳").repeated(25)
-                                   << QStringLiteral("🇨🇳").repeated(24);
-        QTest::newRow("combining") << Conversation::defaultTitle()
-                                   << QStringLiteral("e\u0301").repeated(30)
-                                   << QStringLiteral("e\u0301").repeated(24);
+        QTest::newRow("graphemes")
+            << Conversation::defaultTitle() << QStringLiteral("🇨🇳").repeated(25)
+            << QStringLiteral("🇨🇳").repeated(24);
     }
 
     void titleRule()
@@ -182,10 +193,9 @@ private slots:
         QFETCH(QString, input);
         QFETCH(QString, expected);
         setUpConversation({}, title);
-        m_gateway->setDefaultReply(TestGateway::eventStream({"data: [DONE]\n\n"}));
+        m_gateway->setDefaultReply(reply({}));
         ChatController c(m_store.get(), m_conv);
-        c.setInput(input);
-        c.send();
+        sendText(c, input);
         QCOMPARE(conversation().title, expected);
         QVERIFY(waitIdle(c));
     }
@@ -221,14 +231,14 @@ private slots:
     {
         QFETCH(bool, afterDelta);
         setUpConversation();
-        TestGateway::Reply reply = TestGateway::eventStream(
-            afterDelta ? QList<QByteArray>{TestGateway::deltaEvent(QStringLiteral("一半"))}
-                       : QList<QByteArray>{});
-        m_gateway->enqueue(reply.stall());
+        m_gateway->enqueue(
+            TestGateway::eventStream(
+                afterDelta ? QList<QByteArray>{TestGateway::deltaEvent(QStringLiteral("一半"))}
+                           : QList<QByteArray>{})
+                .stall());
         ChatController c(m_store.get(), m_conv);
         QSignalSpy saves(m_store.get(), &Store::saved);
-        c.setInput(QStringLiteral("讲个长故事"));
-        c.send();
+        sendText(c, QStringLiteral("讲个长故事"));
         if (afterDelta)
             QTRY_COMPARE(conversation().messages.last().content, QStringLiteral("一半"));
         else
@@ -237,7 +247,8 @@ private slots:
         QVERIFY(waitIdle(c));
         QVERIFY(!c.showError());
         QCOMPARE(saves.count(), 1);
-        QCOMPARE(rolesOf(conversation().messages), afterDelta ? QStringLiteral("ua") : QStringLiteral("u"));
+        QCOMPARE(rolesOf(conversation().messages),
+                 afterDelta ? QStringLiteral("ua") : QStringLiteral("u"));
         if (afterDelta)
             QCOMPARE(conversation().messages.last().content, QStringLiteral("一半"));
         QCOMPARE(fileContents().conversations.first(), conversation());
@@ -254,13 +265,16 @@ private slots:
 
         const QByteArray unauthorized = R"({"error":{"message":"Incorrect API key"}})";
         QTest::newRow("401") << "sk-test" << QString() << 401 << unauthorized
-                             << QStringLiteral("请求失败（HTTP 401）：\n") + QString::fromUtf8(unauthorized) << 1;
+                             << QStringLiteral("请求失败（HTTP 401）：\n") +
+                                    QString::fromUtf8(unauthorized)
+                             << 1;
         QTest::newRow("500 empty body") << "sk-test" << QString() << 500 << QByteArray()
                                         << QStringLiteral("请求失败（HTTP 500）") << 1;
         QTest::newRow("no key") << " \t" << QString() << 0 << QByteArray()
                                 << QStringLiteral("还没填 API Key，请到「设置」里填写。") << 0;
-        QTest::newRow("bad address") << "sk-test" << QStringLiteral("http://[::1") << 0 << QByteArray()
-                                     << QStringLiteral("API 地址无效，请到「设置」检查。") << 0;
+        QTest::newRow("bad address")
+            << "sk-test" << QStringLiteral("http://[::1") << 0 << QByteArray()
+            << QStringLiteral("API 地址无效，请到「设置」检查。") << 0;
     }
 
     void failures()
@@ -282,8 +296,7 @@ private slots:
 
         ChatController c(m_store.get(), m_conv);
         QSignalSpy saves(m_store.get(), &Store::saved);
-        c.setInput(QStringLiteral("你好"));
-        c.send();
+        sendText(c, QStringLiteral("你好"));
         QVERIFY(waitIdle(c));
         QCOMPARE(conversation().messages.last().content, QStringLiteral("⚠️ ") + expected);
         QCOMPARE(c.errorMessage(), expected);
@@ -302,8 +315,7 @@ private slots:
         reply.then("4000\r\ndata: {", 30);
         m_gateway->enqueue(reply);
         ChatController c(m_store.get(), m_conv);
-        c.setInput(QStringLiteral("你好"));
-        c.send();
+        sendText(c, QStringLiteral("你好"));
         QVERIFY(waitIdle(c));
         QCOMPARE(conversation().messages.last().content, QStringLiteral("部分"));
         QVERIFY(c.showError());
@@ -315,8 +327,7 @@ private slots:
         setUpConversation();
         m_gateway->enqueue(TestGateway::response(200, R"({"id":"x","object":"chat.completion"})"));
         ChatController c(m_store.get(), m_conv);
-        c.setInput(QStringLiteral("你好"));
-        c.send();
+        sendText(c, QStringLiteral("你好"));
         QVERIFY(waitIdle(c));
         QCOMPARE(rolesOf(conversation().messages), QStringLiteral("ua"));
         QCOMPARE(conversation().messages.last().content, QString());
@@ -325,9 +336,9 @@ private slots:
 
     void regenerate_data()
     {
-        QTest::addColumn<QString>("shape");    // the conversation before: u = user, a = assistant
-        QTest::addColumn<int>("sentCount");    // messages in the request, -1: no request
-        QTest::addColumn<QString>("after");    // roles after the reply
+        QTest::addColumn<QString>("shape"); // the conversation before: u = user, a = assistant
+        QTest::addColumn<int>("sentCount"); // messages in the request, -1: no request
+        QTest::addColumn<QString>("after"); // roles after the reply
         QTest::newRow("user, assistant") << "ua" << 1 << "ua";
         QTest::newRow("user alone") << "u" << 1 << "ua";
         QTest::newRow("two replies") << "uaa" << -1 << "uaa";
@@ -343,11 +354,12 @@ private slots:
         QFETCH(QString, after);
         QList<Message> list;
         for (QChar r : shape)
-            list << msg(r == u'u' ? Role::User : r == u'a' ? Role::Assistant : Role::System,
+            list << msg(r == u'u'   ? Role::User
+                        : r == u'a' ? Role::Assistant
+                                    : Role::System,
                         QStringLiteral("旧") + r);
         setUpConversation(list);
-        m_gateway->setDefaultReply(
-            TestGateway::eventStream({TestGateway::deltaEvent(QStringLiteral("新回答")), "data: [DONE]\n\n"}));
+        m_gateway->setDefaultReply(reply({"新回答"}));
         ChatController c(m_store.get(), m_conv);
         c.regenerate();
         QVERIFY(waitIdle(c));
@@ -372,11 +384,12 @@ private slots:
         // [user, assistant, user, assistant]
         QTest::newRow("user message") << 2 << QStringLiteral("  改过的问题\n") << "uaua"
                                       << QStringLiteral("改过的问题") << 1 << 1;
-        QTest::newRow("first user message") << 0 << QStringLiteral("重问") << "ua"
-                                            << QStringLiteral("重问") << 1 << 1;
-        QTest::newRow("assistant message") << 1 << QStringLiteral("修正的回答") << "ua"
-                                           << QStringLiteral("修正的回答") << 0 << 1;
-        QTest::newRow("blank text") << 2 << QStringLiteral(" \n ") << "uaua" << QStringLiteral("问2") << 0 << 0;
+        QTest::newRow("first user message")
+            << 0 << QStringLiteral("重问") << "ua" << QStringLiteral("重问") << 1 << 1;
+        QTest::newRow("assistant message")
+            << 1 << QStringLiteral("修正的回答") << "ua" << QStringLiteral("修正的回答") << 0 << 1;
+        QTest::newRow("blank text")
+            << 2 << QStringLiteral(" \n ") << "uaua" << QStringLiteral("问2") << 0 << 0;
     }
 
     void submitEdit()
@@ -387,10 +400,10 @@ private slots:
         QFETCH(QString, editedContent);
         QFETCH(int, requests);
         QFETCH(int, saves);
-        setUpConversation({msg(Role::User, QStringLiteral("问1")), msg(Role::Assistant, QStringLiteral("答1")),
-                           msg(Role::User, QStringLiteral("问2")), msg(Role::Assistant, QStringLiteral("答2"))});
-        m_gateway->setDefaultReply(
-            TestGateway::eventStream({TestGateway::deltaEvent(QStringLiteral("新答")), "data: [DONE]\n\n"}));
+        setUpConversation(
+            {msg(Role::User, QStringLiteral("问1")), msg(Role::Assistant, QStringLiteral("答1")),
+             msg(Role::User, QStringLiteral("问2")), msg(Role::Assistant, QStringLiteral("答2"))});
+        m_gateway->setDefaultReply(reply({"新答"}));
         ChatController c(m_store.get(), m_conv);
         QSignalSpy savesSpy(m_store.get(), &Store::saved);
         const QUuid id = conversation().messages.at(row).id;
@@ -416,11 +429,11 @@ private slots:
 
     void refusalsWhileSending()
     {
-        setUpConversation({msg(Role::User, QStringLiteral("问")), msg(Role::Assistant, QStringLiteral("答"))});
+        setUpConversation(
+            {msg(Role::User, QStringLiteral("问")), msg(Role::Assistant, QStringLiteral("答"))});
         m_gateway->enqueue(TestGateway::eventStream({}).stall());
         ChatController c(m_store.get(), m_conv);
-        c.setInput(QStringLiteral("新问题"));
-        c.send();
+        sendText(c, QStringLiteral("新问题"));
         QTRY_COMPARE(m_gateway->requests().size(), 1);
         const QList<Message> during = conversation().messages;
 
@@ -461,11 +474,11 @@ private slots:
         c.setModel(QString(""));
         QCOMPARE(c.effectiveModel(), QString(""));
         QCOMPARE(changed.count(), 1);
-        m_gateway->enqueue(TestGateway::eventStream({"data: [DONE]\n\n"}));
-        c.setInput(QStringLiteral("hi"));
-        c.send();
+        m_gateway->enqueue(reply({}));
+        sendText(c, QStringLiteral("hi"));
         QVERIFY(waitIdle(c));
-        QCOMPARE(QJsonDocument::fromJson(m_gateway->requests().last().body)[u"model"].toString(QStringLiteral("absent")),
+        QCOMPARE(QJsonDocument::fromJson(m_gateway->requests().last().body)[u"model"].toString(
+                     QStringLiteral("absent")),
                  QString(""));
     }
 
@@ -477,8 +490,8 @@ private slots:
         QTest::newRow("trim and dedupe")
             << "gpt-4o-mini" << QStringList{" claude-3 ", "gpt-4o-mini", "", "claude-3"}
             << QStringList{"gpt-4o-mini", "claude-3"};
-        QTest::newRow("blank default") << "\u3000 " << QStringList{"a", "\ta\t", "b"} << QStringList{"a", "b"};
-        QTest::newRow("line break kept") << "m" << QStringList{"x\n"} << QStringList{"m", "x\n"};
+        QTest::newRow("blank default")
+            << "\u3000 " << QStringList{"a", "\ta\t", "b"} << QStringList{"a", "b"};
     }
 
     void modelOptions()
@@ -498,15 +511,11 @@ private slots:
     void conversationDeletedWhileStreaming()
     {
         setUpConversation();
-        m_gateway->enqueue(TestGateway::eventStream(
-            {TestGateway::deltaEvent(QStringLiteral("一")), TestGateway::deltaEvent(QStringLiteral("二")),
-             "data: [DONE]\n\n"},
-            100));
+        m_gateway->enqueue(reply({"一", "二"}, 100));
         ChatController c(m_store.get(), m_conv);
         QAbstractItemModelTester tester(c.messageModel());
         QSignalSpy saves(m_store.get(), &Store::saved);
-        c.setInput(QStringLiteral("你好"));
-        c.send();
+        sendText(c, QStringLiteral("你好"));
         QTRY_COMPARE(conversation().messages.last().content, QStringLiteral("一"));
         m_store->remove(m_conv); // saves once itself
         QCOMPARE(c.messageModel()->rowCount(), 0);
@@ -520,14 +529,10 @@ private slots:
     void paneDestroyedWhileStreaming()
     {
         setUpConversation();
-        m_gateway->enqueue(TestGateway::eventStream(
-            {TestGateway::deltaEvent(QStringLiteral("第一段")), TestGateway::deltaEvent(QStringLiteral("第二段")),
-             "data: [DONE]\n\n"},
-            100));
+        m_gateway->enqueue(reply({"第一段", "第二段"}, 100));
         QSignalSpy saves(m_store.get(), &Store::saved);
         auto pane = std::make_unique<ChatController>(m_store.get(), m_conv);
-        pane->setInput(QStringLiteral("你好"));
-        pane->send();
+        sendText(*pane, QStringLiteral("你好"));
         QTRY_COMPARE(conversation().messages.last().content, QStringLiteral("第一段"));
         pane.reset();
 
@@ -541,18 +546,15 @@ private slots:
 
     void messageModelSignals()
     {
-        setUpConversation({msg(Role::User, QStringLiteral("问")), msg(Role::Assistant, QStringLiteral("答"))});
-        m_gateway->enqueue(TestGateway::eventStream(
-            {TestGateway::deltaEvent(QStringLiteral("甲")), TestGateway::deltaEvent(QStringLiteral("乙")),
-             "data: [DONE]\n\n"},
-            50));
+        setUpConversation(
+            {msg(Role::User, QStringLiteral("问")), msg(Role::Assistant, QStringLiteral("答"))});
+        m_gateway->enqueue(reply({"甲", "乙"}, 50));
         ChatController c(m_store.get(), m_conv);
         MessageListModel *model = c.messageModel();
         QAbstractItemModelTester tester(model);
         QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
         QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
-        c.setInput(QStringLiteral("再问"));
-        c.send();
+        sendText(c, QStringLiteral("再问"));
         QCOMPARE(inserted.count(), 2);
         QCOMPARE(inserted.at(0).at(1).toInt(), 2);
         QCOMPARE(inserted.at(1).at(1).toInt(), 3);
@@ -570,7 +572,8 @@ private slots:
             }
         }
         QCOMPARE(contentChanges.size(), 2);
-        QCOMPARE(contentChanges.at(0), (QList<int>{MessageListModel::ContentRole, MessageListModel::IsTypingRole}));
+        QCOMPARE(contentChanges.at(0),
+                 (QList<int>{MessageListModel::ContentRole, MessageListModel::IsTypingRole}));
         QCOMPARE(contentChanges.at(1), QList<int>{MessageListModel::ContentRole});
         QCOMPARE(model->data(model->index(3), MessageListModel::IsStreamingRole).toBool(), false);
     }
