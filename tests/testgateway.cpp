@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -23,15 +22,6 @@ QByteArray TestGateway::Request::header(QByteArrayView name) const
             return h.second;
     }
     return {};
-}
-
-bool TestGateway::Request::hasHeader(QByteArrayView name) const
-{
-    for (const Header &h : headers) {
-        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
 }
 
 TestGateway::Reply &TestGateway::Reply::then(const QByteArray &bytes, int delayMs)
@@ -135,7 +125,6 @@ void TestGateway::onReadyRead(QTcpSocket *socket)
 
         m_requests.append(request);
         const Reply reply = m_queue.isEmpty() ? m_defaultReply : m_queue.takeFirst();
-        emit requestReceived(int(m_requests.size() - 1));
         play(socket, reply, 0);
     }
     socket->setProperty("pending", buffer);

@@ -35,7 +35,6 @@ public:
 
         /// The first value of a header, names compared case-insensitively; empty if absent.
         QByteArray header(QByteArrayView name) const;
-        bool hasHeader(QByteArrayView name) const;
     };
 
     struct Reply
@@ -91,9 +90,6 @@ public:
     static QByteArray chunk(QByteArrayView data);
     /// data compressed in the gzip format.
     static QByteArray gzip(QByteArrayView data);
-
-signals:
-    void requestReceived(int index);
 
 private:
     void onNewConnection();
