@@ -172,6 +172,8 @@ private slots:
             << QStringList{"inserted 1-1"};
         QTest::newRow("block deleted in the middle") << "a\n\nb\n\nc" << "a\n\nc"
             << QStringList{"removed 1-1"};
+        QTest::newRow("first edited, last dropped") << "a\n\nb\n\nc\n\nd" << "a2\n\nb\n\nc"
+            << QStringList{"changed 0 text,html", "removed 3-3"};
         QTest::newRow("text cleared") << "a\n\n- b\n\nc" << ""
             << QStringList{"changed 0 text,html", "removed 1-2"};
         // clang-format on

@@ -73,7 +73,10 @@ void MDBlockModel::apply(qsizetype first, QList<MDBlock> blocks)
             const QList<int> roles = changedRoles(m_blocks[row], block);
             m_blocks[row] = block;
             m_rows[row] = std::move(cached);
-            emit dataChanged(index(row), index(row), roles);
+            // Blocks paired by position in the changed middle may still be equal; an empty role
+            // list would announce every role.
+            if (!roles.isEmpty())
+                emit dataChanged(index(row), index(row), roles);
         } else {
             // A delegate chosen by kind is not chosen again on dataChanged.
             beginRemoveRows({}, row, row);
