@@ -166,7 +166,9 @@ Rectangle {
                 }
 
                 onMovementStarted: followEnd = false
-                onContentHeightChanged: if (followEnd)
+                // Not before the layout has given the list its height: positioned while it has
+                // none, the list builds every row of a long conversation on the way.
+                onContentHeightChanged: if (followEnd && height > 0)
                                             positionViewAtEnd()
                 onHeightChanged: if (followEnd)
                                      positionViewAtEnd()
@@ -180,8 +182,9 @@ Rectangle {
                         list.scrollToEnd()
                     }
                 }
-                // A conversation opens at its end.
-                Component.onCompleted: positionViewAtEnd()
+                // A conversation opens at its end (once the list has a height, see above).
+                Component.onCompleted: if (height > 0)
+                                           positionViewAtEnd()
             }
 
             ColumnLayout {
