@@ -305,23 +305,6 @@ private slots:
         QCOMPARE(m_gateway->requests().size(), requests);
     }
 
-    void failureAfterDeltaKeepsPartialText()
-    {
-        setUpConversation();
-        // The connection drops in the middle of a chunked body.
-        TestGateway::Reply reply;
-        reply.then(TestGateway::head(200, {{"Transfer-Encoding", "chunked"}}));
-        reply.then(TestGateway::chunk(TestGateway::deltaEvent(QStringLiteral("部分"))));
-        reply.then("4000\r\ndata: {", 30);
-        m_gateway->enqueue(reply);
-        ChatController c(m_store.get(), m_conv);
-        sendText(c, QStringLiteral("你好"));
-        QVERIFY(waitIdle(c));
-        QCOMPARE(conversation().messages.last().content, QStringLiteral("部分"));
-        QVERIFY(c.showError());
-        QVERIFY(!c.errorMessage().isEmpty());
-    }
-
     void replyWithoutDeltaLeavesEmptyMessage()
     {
         setUpConversation();
