@@ -14,6 +14,7 @@
 //
 // Each figure is printed as one line "name<TAB>value<TAB>unit". Times are wall-clock ("ms")
 // and, where the machine's load could distort them, the main thread's CPU time ("cpu_ms").
+#include "benchinputs.h"
 #include "app/qmltypes.h"
 #include "app/settingsform.h"
 #include "largedata.h"
@@ -208,17 +209,6 @@ int startup(const QString &dir, double t0, double enteredMain)
     return 0;
 }
 
-QStringList replyDeltas()
-{
-    QFile file(QStringLiteral(CORVANE_SHARED_BENCH "/reply-100k.deltas.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(file.fileName()));
-    QStringList out;
-    for (const QJsonValue &v : QJsonDocument::fromJson(file.readAll()).array())
-        out << v.toString();
-    return out;
-}
-
 int session(const QString &dir)
 {
     const double loadStart = wallMs();
@@ -347,7 +337,7 @@ int session(const QString &dir)
                                 Message::make(Message::Role::User, QStringLiteral("写长一点。")));
         app.store.appendMessage(conv, Message::make(Message::Role::Assistant, QString()));
     });
-    const QStringList once = replyDeltas();
+    const QStringList once = BenchInputs::deltas();
     QStringList parts;
     for (int i = 0; i < 10; ++i)
         parts += once;

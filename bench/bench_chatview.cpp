@@ -8,6 +8,7 @@
 // Reported: the median and 95th percentile per delta, and the mean of the last tenth of the
 // deltas against the first tenth (does the cost grow with the length of the reply?). Times are
 // the main thread's CPU time, so other processes on the machine do not count.
+#include "benchinputs.h"
 #include "app/qmltypes.h"
 #include "store/store.h"
 
@@ -29,17 +30,6 @@
 
 namespace {
 
-QStringList deltas()
-{
-    QFile file(QStringLiteral(CORVANE_SHARED_BENCH "/reply-100k.deltas.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(file.fileName()));
-    QStringList out;
-    for (const QJsonValue &v : QJsonDocument::fromJson(file.readAll()).array())
-        out << v.toString();
-    return out;
-}
-
 /// CPU time of the calling (main) thread in milliseconds.
 double threadMs()
 {
@@ -56,7 +46,7 @@ double mean(const std::vector<double> &v, size_t from, size_t to)
 
 void BM_StreamReplyIntoChatView(benchmark::State &state)
 {
-    const QStringList parts = deltas();
+    const QStringList parts = BenchInputs::deltas();
     std::vector<double> ms;
     for (auto _ : state) {
         ms.clear();

@@ -3,6 +3,7 @@
 // following that reply as it streams in (about 3,100 deltas) against parsing and converting
 // everything on every delta, and the hostile inputs at growing sizes (the time must grow
 // linearly).
+#include "benchinputs.h"
 #include "markdown/mdblockmodel.h"
 #include "markdown/mdinline.h"
 #include "markdown/mdparser.h"
@@ -14,25 +15,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-QString reply()
-{
-    QFile file(QStringLiteral(CORVANE_SHARED_BENCH "/reply-100k.md"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(file.fileName()));
-    return QString::fromUtf8(file.readAll());
-}
-
-QStringList deltas()
-{
-    QFile file(QStringLiteral(CORVANE_SHARED_BENCH "/reply-100k.deltas.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(file.fileName()));
-    QStringList out;
-    for (const QJsonValue &v : QJsonDocument::fromJson(file.readAll()).array())
-        out << v.toString();
-    return out;
-}
 
 // Every text of a block list that a view shows through mdInline.
 QStringList inlineTexts(const QList<MDBlock> &blocks)
@@ -59,7 +41,7 @@ qint64 utf8Size(const QStringList &texts)
 
 void BM_Parse(benchmark::State &state)
 {
-    const QString text = reply();
+    const QString text = BenchInputs::reply();
     for (auto _ : state)
         benchmark::DoNotOptimize(MDParser::parse(text));
     state.SetBytesProcessed(state.iterations() * text.toUtf8().size());
@@ -68,7 +50,7 @@ BENCHMARK(BM_Parse)->Unit(benchmark::kMicrosecond);
 
 void BM_Inline(benchmark::State &state)
 {
-    const QStringList texts = inlineTexts(MDParser::parse(reply()));
+    const QStringList texts = inlineTexts(MDParser::parse(BenchInputs::reply()));
     for (auto _ : state) {
         for (const QString &t : texts)
             benchmark::DoNotOptimize(mdInline(t));
@@ -80,7 +62,7 @@ BENCHMARK(BM_Inline)->Unit(benchmark::kMicrosecond);
 // The block model: setText with the whole reply so far after every delta.
 void BM_StreamModel(benchmark::State &state)
 {
-    const QStringList parts = deltas();
+    const QStringList parts = BenchInputs::deltas();
     for (auto _ : state) {
         MDBlockModel model;
         QString text;
@@ -100,7 +82,7 @@ BENCHMARK(BM_StreamModel)->Unit(benchmark::kMillisecond);
 // The naive way: parse the whole reply so far and convert every inline text, every delta.
 void BM_StreamNaive(benchmark::State &state)
 {
-    const QStringList parts = deltas();
+    const QStringList parts = BenchInputs::deltas();
     for (auto _ : state) {
         QString text;
         for (const QString &delta : parts) {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "benchinputs.h"
 #include "largedata.h"
 
 #include "model/storagecodec.h"
@@ -40,13 +41,10 @@ QString randomText(std::mt19937 &rng, int targetBytes)
 // The shared reply cut at blank lines outside code fences: pieces that are whole blocks.
 QStringList replyPieces()
 {
-    QFile file(QStringLiteral(CORVANE_SHARED_BENCH "/reply-100k.md"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(file.fileName()));
     QStringList pieces;
     QString piece;
     bool inFence = false;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+    for (const QString &line : BenchInputs::reply().split(u'\n')) {
         if (line.trimmed().startsWith(QLatin1String("```")))
             inFence = !inFence;
         if (!inFence && line.trimmed().isEmpty()) {
