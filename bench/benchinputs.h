@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The shared benchmark inputs: a 100 KB reply and the deltas it streams in, so every figure
+// The benchmark inputs in bench/data: a 100 KB reply and the deltas it streams in, so every figure
 // compares with the others.
 #pragma once
 
@@ -10,9 +10,9 @@
 
 namespace BenchInputs {
 
-inline QByteArray readShared(const char *name)
+inline QByteArray readInput(const char *name)
 {
-    QFile file(QStringLiteral(CORVANE_SHARED_BENCH "/") + QLatin1String(name));
+    QFile file(QStringLiteral(CORVANE_BENCH_DATA "/") + QLatin1String(name));
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read %s", qPrintable(file.fileName()));
     return file.readAll();
@@ -20,14 +20,14 @@ inline QByteArray readShared(const char *name)
 
 inline QString reply()
 {
-    return QString::fromUtf8(readShared("reply-100k.md"));
+    return QString::fromUtf8(readInput("reply-100k.md"));
 }
 
 inline QStringList deltas()
 {
     QStringList out;
     for (const QJsonValue &v :
-         QJsonDocument::fromJson(readShared("reply-100k.deltas.json")).array())
+         QJsonDocument::fromJson(readInput("reply-100k.deltas.json")).array())
         out << v.toString();
     return out;
 }

@@ -126,7 +126,7 @@ private:
 
 QStringList replyDeltas()
 {
-    QFile file(QStringLiteral(CORVANE_SHARED_BENCH "/reply-100k.deltas.json"));
+    QFile file(QStringLiteral(CORVANE_BENCH_DATA "/reply-100k.deltas.json"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QStringList deltas;
@@ -192,13 +192,13 @@ private slots:
         QTEST(follower.log, "log");
     }
 
-    // The shared 100 KB reply, delta by delta: after every delta the rows equal a full parse,
+    // The 100 KB benchmark reply, delta by delta: after every delta the rows equal a full parse,
     // every announced change is real, and only the last blocks are touched. Then edits anywhere,
     // not only at the end, must give the rows of a full parse too.
     void followsStreamAndEdits()
     {
         const QStringList deltas = replyDeltas();
-        QVERIFY2(deltas.size() > 3000, "the shared reply's deltas are missing");
+        QVERIFY2(deltas.size() > 3000, "the benchmark reply's deltas are missing");
         MDBlockModel model;
         QAbstractItemModelTester tester(&model);
         Follower follower(&model);
