@@ -6,7 +6,8 @@
 //    events and the same unterminated last line as the body fed whole, and as a plain
 //    reference cutter on the whole body;
 //  - no line holds a terminator; a line is cut to the limit exactly when it is longer;
-//  - only "data:" lines mean anything, and spaces or tabs around the payload change nothing.
+//  - only "data:" and "event:" lines mean anything, and spaces or tabs around the payload change
+//    nothing.
 #include "api/eventline.h"
 #include "api/linesplitter.h"
 #include "fuzzcheck.h"
@@ -23,6 +24,7 @@ struct Read
     bool last = false; // the unterminated end of the body
     StreamEvent::Kind kind = StreamEvent::Ignored;
     QString text;
+    QString reasoning;
 
     bool operator==(const Read &) const = default;
 };
@@ -30,11 +32,12 @@ struct Read
 // What the client does with one line; false once reading stops at the end marker.
 bool take(QList<Read> &out, const LineSplitter::Line &line, bool last)
 {
-    Read r{line.bytes, line.truncated, last, StreamEvent::Ignored, {}};
+    Read r{line.bytes, line.truncated, last, StreamEvent::Ignored, {}, {}};
     if (!line.truncated) {
         const StreamEvent e = parseEventLine(line.bytes);
         r.kind = e.kind;
         r.text = e.text;
+        r.reasoning = e.reasoning;
     }
     out.append(r);
     return r.kind != StreamEvent::Done;
@@ -90,12 +93,18 @@ void checkEvent(const Read &r, qsizetype limit)
     if (r.truncated)
         return;
     if (!r.bytes.startsWith("data:")) {
-        FUZZ_CHECK(r.kind == StreamEvent::Ignored);
+        FUZZ_CHECK(r.kind ==
+                   (r.bytes.startsWith("event:") ? StreamEvent::Event : StreamEvent::Ignored));
         return;
     }
     const StreamEvent padded = parseEventLine("data: \t " + r.bytes.sliced(5) + "\t ");
-    FUZZ_CHECK(padded.kind == r.kind && padded.text == r.text);
-    FUZZ_CHECK(r.kind == StreamEvent::Text || r.text.isEmpty());
+    FUZZ_CHECK(padded.kind == r.kind && padded.text == r.text && padded.reasoning == r.reasoning);
+    FUZZ_CHECK(r.kind == StreamEvent::Text || r.kind == StreamEvent::Error || r.text.isEmpty());
+    FUZZ_CHECK(r.kind == StreamEvent::Text || r.reasoning.isEmpty());
+    // After "event: error" every data line but the end marker is a failure.
+    const StreamEvent afterError = parseEventLine(r.bytes, true);
+    FUZZ_CHECK(afterError.kind ==
+               (r.kind == StreamEvent::Done ? StreamEvent::Done : StreamEvent::Error));
 }
 
 } // namespace

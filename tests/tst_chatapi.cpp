@@ -17,6 +17,7 @@ struct Outcome
 {
     QStringList deltas;
     QString error; // the error's description; null on success
+    QStringList reasoning;
 };
 
 const QList<Message> hello{Message::make(Message::Role::User, QStringLiteral("你好"))};
@@ -34,6 +35,8 @@ Outcome run(const ChatAPI &api, int cancelAfter = -1, const QList<Message> &mess
         if (out.deltas.size() == cancelAfter)
             stream->cancel();
     });
+    QObject::connect(stream, &ChatStream::reasoningDelta, stream,
+                     [&](const QString &text) { out.reasoning.append(text); });
     QEventLoop loop;
     QObject::connect(stream, &ChatStream::finished, stream,
                      [&](const std::optional<ChatAPIError> &error) {
@@ -52,11 +55,15 @@ Outcome run(const ChatAPI &api, int cancelAfter = -1, const QList<Message> &mess
     return out;
 }
 
-// Qt's own words follow "网络错误：", so an expected text ending in "：" is a prefix.
 void verify(const Outcome &out, const QStringList &deltas, const QString &error)
 {
     QCOMPARE(out.deltas, deltas);
-    QCOMPARE(error.endsWith(u'：') && out.error.startsWith(error) ? error : out.error, error);
+    QCOMPARE(out.error, error);
+}
+
+QString network(QNetworkReply::NetworkError code)
+{
+    return ChatAPIError::networkDescription(code);
 }
 
 QByteArray head(int status, qsizetype length)
@@ -131,8 +138,8 @@ private slots:
             Message::make(Message::Role::Assistant, QString()),
             Message::make(Message::Role::System, QStringLiteral("\tsay \"hi\" / bye ")),
         };
-        m_gateway->enqueue(TestGateway::eventStream({"data: [DONE]\n"}));
-        verify(run(ChatAPI(settings, QStringLiteral("gpt-x")), -1, history), {}, {});
+        m_gateway->enqueue(TestGateway::eventStream({TestGateway::deltaEvent("a")}));
+        verify(run(ChatAPI(settings, QStringLiteral("gpt-x")), -1, history), {"a"}, {});
 
         QCOMPARE(m_gateway->requests().size(), 1);
         const TestGateway::Request &r = m_gateway->requests().first();
@@ -165,12 +172,14 @@ private slots:
     {
         QTest::addColumn<QByteArray>("response");
         QTest::addColumn<QStringList>("deltas");
-        QTest::addColumn<QString>("error"); // null: success; ending in "：": a prefix
+        QTest::addColumn<QString>("error"); // null: success
 
         const QByteArray ok = TestGateway::head(200, {{"Connection", "close"}});
         const QByteArray a = TestGateway::deltaEvent("a");
         const QByteArray ev = R"({"choices":[{"delta":{"content":"x"}}]})";
-        const QString network = QStringLiteral("网络错误：");
+        const QString closed = network(QNetworkReply::RemoteHostClosedError);
+        const QString empty = QStringLiteral("模型没有返回内容，请重试或换一个模型。");
+        const QString failed = QStringLiteral("请求失败（服务器报错）：\n");
         QTest::newRow("[DONE] after a full-width space")
             << ok + a + "data:\u3000[DONE]\n" + TestGateway::deltaEvent("b") << QStringList{"a"}
             << QString();
@@ -202,7 +211,40 @@ private slots:
             << QStringList{"line\nbreak", "   ", " 中文🙂 "} << QString();
         QTest::newRow("last line unterminated")
             << ok + a + "data: " + ev << QStringList{"a", "x"} << QString();
-        QTest::newRow("empty body") << ok << QStringList{} << QString();
+        QTest::newRow("empty body") << ok << QStringList{} << empty;
+        QTest::newRow("[DONE] before any text")
+            << ok + TestGateway::deltaEvent("") + "data: [DONE]\n" + a << QStringList{} << empty;
+
+        // Failures the gateway reports after a success status.
+        QTest::newRow("error object before text")
+            << ok +
+                   R"(data: {"error":{"message":"Rate limit reached","type":"rate_limit_error","code":null}})"
+                   "\n" +
+                   a
+            << QStringList{} << failed + "Rate limit reached";
+        QTest::newRow("error string after text")
+            << ok + a + "data: {\"error\":\" overloaded \"}\n" + a << QStringList{"a"}
+            << failed + "overloaded";
+        QTest::newRow("error wins over choices")
+            << ok +
+                   R"(data: {"error":{"code":502,"message":"upstream"},"choices":[{"delta":{"content":"x"},"finish_reason":"error"}]})"
+            << QStringList{} << failed + "upstream";
+        QTest::newRow("error without a message")
+            << ok + "data: {\"error\":{\"code\":500,\"message\":\" \"}}\n"
+            << QStringList{} << failed + R"({"code":500,"message":" "})";
+        QTest::newRow("event: error, JSON")
+            << ok + a + "event: error\ndata: {\"message\":\"quota\"}\n\n"
+            << QStringList{"a"} << failed + "quota";
+        QTest::newRow("event: error, plain text, unterminated")
+            << ok + "event:error\r\ndata: upstream timed out" << QStringList{}
+            << failed + "upstream timed out";
+        QTest::newRow("event: error, empty data") << ok + "event: error\ndata:\n"
+                                                  << QStringList{} << "请求失败（服务器报错）";
+        QTest::newRow("no error") << ok + "data: {\"error\":null," + ev.sliced(1) +
+                                         "\ndata: {\"error\":\"\"," + ev.sliced(1) +
+                                         "\ndata: {\"error\":{}," + ev.sliced(1) +
+                                         "\nevent: error\n\n" + a + "event: ping\n" + a
+                                  << QStringList{"x", "x", "x", "a", "a"} << QString();
         QTest::newRow("endless line")
             << ok + TestGateway::deltaEvent(QString(17 * 1024 * 1024, u'x')) +
                    TestGateway::deltaEvent("after")
@@ -234,15 +276,15 @@ private slots:
             << "请求失败（HTTP 500）：\n" +
                    QStringLiteral("错误").repeated(40000).left(ChatAPI::maxErrorBodyLength / 3);
         QTest::newRow("dropped mid-stream") << head(200, 500) + TestGateway::deltaEvent("partial")
-                                            << QStringList{"partial"} << network;
+                                            << QStringList{"partial"} << closed;
         QTest::newRow("dropped mid-event, chunked")
             << TestGateway::head(200, {{"Transfer-Encoding", "chunked"}}) +
                    TestGateway::chunk(TestGateway::deltaEvent("partial")) + "4000\r\ndata: {\"cho"
-            << QStringList{"partial"} << network;
+            << QStringList{"partial"} << closed;
         QTest::newRow("error body cut off")
-            << head(502, 500) + "bad gateway" << QStringList{} << network;
+            << head(502, 500) + "bad gateway" << QStringList{} << closed;
         QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n") << QStringList{}
-                                  << network;
+                                  << closed;
     }
 
     void responses()
@@ -253,6 +295,47 @@ private slots:
         // Qt sends the request again when the first answer is not HTTP: answer every try.
         m_gateway->setDefaultReply(TestGateway::Reply().then(response));
         verify(run(api()), deltas, error);
+    }
+
+    // Reasoning comes as reasoning_content, or as reasoning when that is a string.
+    void reasoning_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("events"); // the first choice's delta of each
+        QTest::addColumn<QStringList>("reasoning");
+        QTest::addColumn<QStringList>("deltas");
+
+        QTest::newRow("reasoning_content, then text")
+            << QList<QByteArray>{R"({"reasoning_content":"想","content":null})",
+                                 R"({"reasoning_content":"",  "content":"答"})"}
+            << QStringList{"想"} << QStringList{"答"};
+        QTest::newRow("reasoning only")
+            << QList<QByteArray>{R"({"reasoning":"a"})", R"({"reasoning":"b"})"}
+            << QStringList{"a", "b"} << QStringList{};
+        QTest::newRow("interleaved, both in one event")
+            << QList<QByteArray>{R"({"reasoning":"1","content":"x"})", R"({"content":"y"})",
+                                 R"({"reasoning_content":"2"})"}
+            << QStringList{"1", "2"} << QStringList{"x", "y"};
+        QTest::newRow("both names: reasoning_content")
+            << QList<QByteArray>{R"({"reasoning_content":"r","reasoning":"r","content":"c"})"}
+            << QStringList{"r"} << QStringList{"c"};
+        QTest::newRow("reasoning not a string")
+            << QList<QByteArray>{R"({"reasoning":{"text":"r"},"content":"c"})",
+                                 R"({"reasoning_content":5,"reasoning":null,"content":"d"})"}
+            << QStringList{} << QStringList{"c", "d"};
+    }
+
+    void reasoning()
+    {
+        QFETCH(QList<QByteArray>, events);
+        QFETCH(QStringList, reasoning);
+        QFETCH(QStringList, deltas);
+        QByteArray body;
+        for (const QByteArray &delta : events)
+            body += R"(data: {"choices":[{"delta":)" + delta + "}]}\n\n";
+        m_gateway->enqueue(TestGateway::eventStream({body + "data: [DONE]\n"}));
+        const Outcome out = run(api());
+        QCOMPARE(out.reasoning, reasoning);
+        verify(out, deltas, {});
     }
 
     // Compressed, in 7-byte pieces; Chinese, an emoji and a two-byte letter, with LF, CRLF and
@@ -291,7 +374,7 @@ private slots:
     {
         QTest::addColumn<QString>("baseURL"); // null: the gateway
         QTest::addColumn<QString>("apiKey");
-        QTest::addColumn<QString>("error"); // ending in "：": a prefix
+        QTest::addColumn<QString>("error");
 
         const QString badKey = QStringLiteral("API Key 含有换行或控制字符，请到「设置」重新填写。");
         const QString noResponse = QStringLiteral("请求失败（HTTP -1）：\n无响应");
@@ -310,8 +393,7 @@ private slots:
                                     << "sk" << noResponse;
         // The HTTP layer refuses the relative address "/chat/completions" itself.
         QTest::newRow("empty address") << " // "
-                                       << "sk"
-                                       << "网络错误：";
+                                       << "sk" << network(QNetworkReply::ProtocolUnknownError);
     }
 
     void refusedBeforeSending()

@@ -305,16 +305,38 @@ private slots:
         QCOMPARE(m_gateway->requests().size(), requests);
     }
 
-    void replyWithoutDeltaLeavesEmptyMessage()
+    // A success status and then no text, or the gateway's own error inside the stream: the text
+    // that arrived stays and the alert shows.
+    void failuresInsideTheStream_data()
     {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("error");
+
+        const QString empty = QStringLiteral("模型没有返回内容，请重试或换一个模型。");
+        QTest::newRow("not a stream")
+            << QByteArray(R"({"id":"x","object":"chat.completion"})") << "⚠️ " + empty << empty;
+        QTest::newRow("error after text")
+            << TestGateway::deltaEvent("前文") + "data: {\"error\":\"boom\"}\n"
+            << "前文"
+            << "请求失败（服务器报错）：\nboom";
+    }
+
+    void failuresInsideTheStream()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, content);
+        QFETCH(QString, error);
         setUpConversation();
-        m_gateway->enqueue(TestGateway::response(200, R"({"id":"x","object":"chat.completion"})"));
+        m_gateway->enqueue(TestGateway::response(200, body));
         ChatController c(m_store.get(), m_conv);
         sendText(c, QStringLiteral("你好"));
         QVERIFY(waitIdle(c));
         QCOMPARE(rolesOf(conversation().messages), QStringLiteral("ua"));
-        QCOMPARE(conversation().messages.last().content, QString());
-        QVERIFY(!c.showError());
+        QCOMPARE(conversation().messages.last().content, content);
+        QCOMPARE(c.errorMessage(), error);
+        QVERIFY(c.showError());
+        QCOMPARE(fileContents().conversations.first().messages, conversation().messages);
     }
 
     void regenerate_data()

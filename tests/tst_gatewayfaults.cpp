@@ -3,6 +3,7 @@
 // reply, a reply trickling in byte by byte, a 10 MB line, invalid UTF-8, and error bodies that
 // do not end. Each time the user must see a clear message, the conversation must keep (and
 // save) what had arrived, memory must stay bounded and the event loop must keep turning.
+#include "api/chatapierror.h"
 #include "chat/chatcontroller.h"
 #include "model/storagecodec.h"
 #include "store/store.h"
@@ -245,7 +246,7 @@ private slots:
         if (unseen && !out.showError)
             return;
         QVERIFY(out.showError);
-        QCOMPARE(out.error, QStringLiteral("网络错误：Connection closed"));
+        QCOMPARE(out.error, ChatAPIError::networkDescription(QNetworkReply::RemoteHostClosedError));
     }
 
     // Every byte alone, CJK and emoji characters cut apart, chunk framing split too.

@@ -3,12 +3,78 @@
 
 #include "model/textutil.h"
 
+#include <QMetaEnum>
+
+namespace {
+
+// What the user can understand of a failure of the HTTP layer.
+QString networkReason(QNetworkReply::NetworkError code)
+{
+    using E = QNetworkReply;
+    switch (code) {
+    case E::ConnectionRefusedError:
+        return ChatAPIError::tr("无法连接到服务器");
+    case E::RemoteHostClosedError:
+        return ChatAPIError::tr("服务器中途断开了连接");
+    case E::HostNotFoundError:
+        return ChatAPIError::tr("找不到服务器，请检查 API 地址");
+    case E::TimeoutError:
+        return ChatAPIError::tr("连接服务器超时");
+    case E::OperationCanceledError:
+        return ChatAPIError::tr("连接被中止");
+    case E::SslHandshakeFailedError:
+        return ChatAPIError::tr("安全连接失败，服务器证书无效或不受信任");
+    case E::TemporaryNetworkFailureError:
+    case E::NetworkSessionFailedError:
+    case E::UnknownNetworkError:
+        return ChatAPIError::tr("网络不可用，请检查网络连接");
+    case E::TooManyRedirectsError:
+        return ChatAPIError::tr("重定向次数过多");
+    case E::InsecureRedirectError:
+        return ChatAPIError::tr("服务器重定向到了不安全的地址");
+    case E::ProxyConnectionRefusedError:
+        return ChatAPIError::tr("代理服务器拒绝连接，请检查代理设置");
+    case E::ProxyConnectionClosedError:
+        return ChatAPIError::tr("代理服务器中途断开了连接");
+    case E::ProxyNotFoundError:
+        return ChatAPIError::tr("找不到代理服务器，请检查代理设置");
+    case E::ProxyTimeoutError:
+        return ChatAPIError::tr("连接代理服务器超时");
+    case E::ProxyAuthenticationRequiredError:
+        return ChatAPIError::tr("代理服务器要求身份验证，请检查代理的用户名和密码");
+    case E::UnknownProxyError:
+        return ChatAPIError::tr("代理服务器出错，请检查代理设置");
+    case E::ProtocolUnknownError:
+        return ChatAPIError::tr("API 地址应以 http:// 或 https:// 开头");
+    case E::ProtocolFailure:
+        return ChatAPIError::tr("服务器的回应无法识别");
+    default:
+        return ChatAPIError::tr("连接失败");
+    }
+}
+
+} // namespace
+
 ChatAPIError ChatAPIError::http(int statusCode, const QString &body)
 {
     ChatAPIError e(Kind::Http);
     e.m_status = statusCode;
     e.m_text = body;
     return e;
+}
+
+ChatAPIError ChatAPIError::gateway(const QString &message)
+{
+    ChatAPIError e(Kind::Gateway);
+    e.m_text = message;
+    return e;
+}
+
+QString ChatAPIError::networkDescription(QNetworkReply::NetworkError code)
+{
+    const char *name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(code);
+    return tr("网络错误：%1（%2）")
+        .arg(networkReason(code), name ? QLatin1String(name) : QString::number(int(code)));
 }
 
 ChatAPIError ChatAPIError::network(QNetworkReply::NetworkError code, const QString &message)
@@ -36,11 +102,18 @@ QString ChatAPIError::description() const
     case Kind::BadKey:
         return QStringLiteral("API Key 含有换行或控制字符，请到「设置」重新填写。");
     case Kind::Network:
-        return QStringLiteral("网络错误：") + m_text;
+        return networkDescription(m_networkError);
     case Kind::TimedOut:
         return QStringLiteral("请求超时：服务器长时间没有回应，请稍后再试。");
     case Kind::Cancelled:
         return QStringLiteral("请求已取消。");
+    case Kind::Gateway: {
+        const QString message = TextUtil::trimSpaceAndLineBreaks(m_text);
+        return message.isEmpty() ? tr("请求失败（服务器报错）")
+                                 : tr("请求失败（服务器报错）：\n%1").arg(message);
+    }
+    case Kind::EmptyReply:
+        return tr("模型没有返回内容，请重试或换一个模型。");
     }
     return {};
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QCoreApplication>
 #include <QMetaType>
 #include <QNetworkReply>
 #include <QString>
@@ -10,19 +11,24 @@
  *
  * Http, BadURL and NoKey are the client's own failures. BadKey refuses a key that could not be
  * written into a header safely. Network, TimedOut and Cancelled come from the HTTP layer; only
- * Cancelled is the user's stop, everything else is a real failure to be shown.
+ * Cancelled is the user's stop, everything else is a real failure to be shown. Gateway and
+ * EmptyReply end a reply that arrived with a success status.
  */
 class ChatAPIError
 {
+    Q_DECLARE_TR_FUNCTIONS(ChatAPIError)
+
 public:
     enum class Kind {
-        Http,      ///< status outside 200 to 299, or no HTTP response at all (-1, "无响应")
-        BadURL,    ///< the request address does not parse as a URL
-        NoKey,     ///< the API key is empty after trimming
-        BadKey,    ///< the API key holds a line break or another control character
-        Network,   ///< connection, TLS or protocol failure; carries Qt's error text
-        TimedOut,  ///< the gateway sent nothing for the inactivity time-out
-        Cancelled, ///< stopped by ChatStream::cancel()
+        Http,       ///< status outside 200 to 299, or no HTTP response at all (-1, "无响应")
+        BadURL,     ///< the request address does not parse as a URL
+        NoKey,      ///< the API key is empty after trimming
+        BadKey,     ///< the API key holds a line break or another control character
+        Network,    ///< connection, TLS or protocol failure; carries Qt's error text
+        TimedOut,   ///< the gateway sent nothing for the inactivity time-out
+        Cancelled,  ///< stopped by ChatStream::cancel()
+        Gateway,    ///< the gateway reported a failure inside the stream; carries its message
+        EmptyReply, ///< the stream ended normally without any text or reasoning
     };
 
     /// A response that was not HTTP (-1, "无响应").
@@ -36,11 +42,14 @@ public:
     static ChatAPIError network(QNetworkReply::NetworkError code, const QString &message);
     static ChatAPIError timedOut() { return ChatAPIError(Kind::TimedOut); }
     static ChatAPIError cancelled() { return ChatAPIError(Kind::Cancelled); }
+    static ChatAPIError gateway(const QString &message);
+    static ChatAPIError emptyReply() { return ChatAPIError(Kind::EmptyReply); }
 
     Kind kind() const { return m_kind; }
     /// The HTTP status of an Http error (-1 when the response was not HTTP), else 0.
     int statusCode() const { return m_status; }
-    /// The response body of an Http error, or Qt's error text of a Network error.
+    /// The response body of an Http error, Qt's error text of a Network error, or the gateway's
+    /// message of a Gateway error.
     const QString &body() const { return m_text; }
     /// Qt's error code of a Network error, else NoError.
     QNetworkReply::NetworkError networkError() const { return m_networkError; }
@@ -50,6 +59,10 @@ public:
 
     /// The message shown to the user.
     QString description() const;
+
+    /// "网络错误：" with what went wrong in the user's words and, for support, the code's name in
+    /// brackets.
+    static QString networkDescription(QNetworkReply::NetworkError code);
 
     bool operator==(const ChatAPIError &) const = default;
 

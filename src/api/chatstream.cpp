@@ -17,11 +17,10 @@ bool isTransportError(QNetworkReply::NetworkError code)
            code == QNetworkReply::ContentReSendError || code == QNetworkReply::ProtocolFailure;
 }
 
-// Qt's own words for a connection closed in the middle of a reply.
+// A connection closed in the middle of a reply.
 ChatAPIError connectionClosed()
 {
-    return ChatAPIError::network(QNetworkReply::RemoteHostClosedError,
-                                 QStringLiteral("Connection closed"));
+    return ChatAPIError::network(QNetworkReply::RemoteHostClosedError, QString());
 }
 
 int defaultPort(const QUrl &url)
@@ -158,14 +157,20 @@ void ChatStream::onReplyFinished()
     if (const auto rest = m_lines->takeRest()) {
         // Qt 6.4 also finishes a chunked body cut mid-chunk as if complete; an event cut off
         // in the middle is the trace such a cut leaves.
-        if (rest->truncated || parseEventLine(rest->bytes).kind == StreamEvent::Broken) {
+        if (rest->truncated ||
+            parseEventLine(rest->bytes, m_errorEvent).kind == StreamEvent::Broken) {
             finish(connectionClosed());
             return;
         }
         if (!handleLine(*rest))
             return;
     }
-    finish(std::nullopt);
+    finishNormally();
+}
+
+void ChatStream::finishNormally()
+{
+    finish(m_gotFragment ? std::nullopt : std::optional(ChatAPIError::emptyReply()));
 }
 
 bool ChatStream::readBody()
@@ -221,17 +226,37 @@ bool ChatStream::processLines()
 
 bool ChatStream::handleLine(const LineSplitter::Line &line)
 {
+    if (line.bytes.isEmpty())
+        m_errorEvent = false; // a blank line ends an event
     if (line.truncated)
         return true;
-    const StreamEvent event = parseEventLine(line.bytes);
-    if (event.kind == StreamEvent::Done) {
-        finish(std::nullopt); // the rest of the response is not read
+    const StreamEvent event = parseEventLine(line.bytes, m_errorEvent);
+    switch (event.kind) {
+    case StreamEvent::Done:
+        finishNormally(); // the rest of the response is not read
         return false;
-    }
-    if (event.kind != StreamEvent::Text || event.text.isEmpty())
+    case StreamEvent::Error:
+        finish(ChatAPIError::gateway(event.text));
+        return false;
+    case StreamEvent::Event:
+        m_errorEvent = event.text == u"error";
         return true;
+    case StreamEvent::Text:
+        break;
+    default:
+        return true;
+    }
     const QPointer<ChatStream> self(this);
-    emit delta(event.text);
+    if (!event.reasoning.isEmpty()) {
+        m_gotFragment = true;
+        emit reasoningDelta(event.reasoning);
+        if (!self || m_finished)
+            return false;
+    }
+    if (!event.text.isEmpty()) {
+        m_gotFragment = true;
+        emit delta(event.text);
+    }
     return self && !m_finished;
 }
 

@@ -19,12 +19,15 @@ class QNetworkRequest;
 /**
  * One running chat-completions request, made by ChatAPI::streamChat().
  *
- * It lives on the main thread. delta() is emitted once per non-empty text fragment, in arrival
- * order; the next line is read only after the handlers return. finished() is emitted exactly
- * once and always from the event loop, never from inside streamChat(), cancel() or a delta()
- * handler, so a caller may connect after streamChat() has returned. Its argument is empty for
- * a normal end ("[DONE]" or the end of the body) and holds the failure otherwise; no delta()
- * follows cancel() or any other end.
+ * It lives on the main thread. delta() is emitted once per non-empty text fragment and
+ * reasoningDelta() once per non-empty fragment of the model's reasoning (before the text of the
+ * same event), in arrival order; the next line is read only after the handlers return.
+ * finished() is emitted exactly once and always from the event loop, never from inside
+ * streamChat(), cancel() or a delta handler, so a caller may connect after streamChat() has
+ * returned. Its argument is empty for a normal end ("[DONE]" or the end of the body) after at
+ * least one fragment, and holds the failure otherwise: an error the gateway sends inside the
+ * stream, or a stream without any fragment, ends it as a failure too. No delta follows cancel()
+ * or any other end.
  *
  * The caller owns the stream: delete it with deleteLater(), never from inside one of its
  * signals. Destroying a running stream aborts the request without emitting finished().
@@ -48,6 +51,7 @@ public slots:
 
 signals:
     void delta(const QString &text);
+    void reasoningDelta(const QString &text);
     void finished(const std::optional<ChatAPIError> &error);
 
 private:
@@ -71,6 +75,8 @@ private:
     bool isCutShort() const;
     bool handleLine(const LineSplitter::Line &line);
     QString errorBodyText() const;
+    /// The end at "[DONE]" or at the end of the body.
+    void finishNormally();
 
     enum class Mode { Undecided, Events, ErrorBody };
 
@@ -83,5 +89,7 @@ private:
     QByteArray m_errorBody;
     qint64 m_received = 0; // body bytes read so far
     bool m_finished = false;
+    bool m_gotFragment = false; // a text or reasoning fragment has been emitted
+    bool m_errorEvent = false;  // the current event was announced as "event: error"
     std::optional<ChatAPIError> m_error;
 };

@@ -7,21 +7,69 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-StreamEvent parseEventLine(QByteArrayView line)
+namespace {
+
+QString compact(const QJsonValue &v)
 {
+    if (v.isObject())
+        return QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
+    if (v.isArray())
+        return QString::fromUtf8(QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact));
+    return v.toVariant().toString();
+}
+
+// The gateway's own words when it gives them, else the JSON it sent.
+QString errorMessage(const QJsonValue &error)
+{
+    if (error.isString())
+        return error.toString();
+    const QJsonValue message = error.toObject().value(QLatin1String("message"));
+    if (message.isString() && !TextUtil::trimSpaceAndLineBreaks(message.toString()).isEmpty())
+        return message.toString();
+    return compact(error);
+}
+
+// "error": null, "" or {} is how some gateways say that all is well.
+bool isError(const QJsonValue &error)
+{
+    return (error.isObject() && !error.toObject().isEmpty()) ||
+           (error.isString() && !error.toString().isEmpty());
+}
+
+QString stringMember(const QJsonObject &o, QLatin1String key)
+{
+    const QJsonValue v = o.value(key);
+    return v.isString() ? v.toString() : QString();
+}
+
+} // namespace
+
+StreamEvent parseEventLine(QByteArrayView line, bool afterErrorEvent)
+{
+    if (line.startsWith("event:"))
+        return {
+            StreamEvent::Event, TextUtil::trimHorizontal(QString::fromUtf8(line.sliced(6))), {}};
     if (!line.startsWith("data:"))
         return {};
     const QString payload = TextUtil::trimHorizontal(QString::fromUtf8(line.sliced(5)));
     if (payload == u"[DONE]")
-        return {StreamEvent::Done, {}};
+        return {StreamEvent::Done, {}, {}};
 
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(payload.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError)
-        return {StreamEvent::Broken, {}};
+        return afterErrorEvent ? StreamEvent{StreamEvent::Error, payload, {}}
+                               : StreamEvent{StreamEvent::Broken, {}, {}};
     if (!doc.isObject())
-        return {};
-    const QJsonValue choices = doc.object().value(QLatin1String("choices"));
+        return afterErrorEvent ? StreamEvent{StreamEvent::Error, payload, {}} : StreamEvent{};
+    const QJsonObject object = doc.object();
+    const QJsonValue failure = object.value(QLatin1String("error"));
+    if (isError(failure))
+        return {StreamEvent::Error, errorMessage(failure), {}};
+    if (afterErrorEvent)
+        return {StreamEvent::Error, errorMessage(object), {}};
+
+    const QJsonValue choices = object.value(QLatin1String("choices"));
     if (!choices.isArray())
         return {};
     const QJsonArray array = choices.toArray();
@@ -34,8 +82,13 @@ StreamEvent parseEventLine(QByteArrayView line)
     const QJsonValue delta = array.first().toObject().value(QLatin1String("delta"));
     if (!delta.isObject())
         return {};
-    const QJsonValue content = delta.toObject().value(QLatin1String("content"));
-    if (!content.isString())
+    const QJsonObject d = delta.toObject();
+    const QJsonValue content = d.value(QLatin1String("content"));
+    // Some gateways send both names for the same text; the first one found is used.
+    QString reasoning = stringMember(d, QLatin1String("reasoning_content"));
+    if (reasoning.isEmpty())
+        reasoning = stringMember(d, QLatin1String("reasoning"));
+    if (!content.isString() && reasoning.isEmpty())
         return {};
-    return {StreamEvent::Text, content.toString()};
+    return {StreamEvent::Text, content.toString(), reasoning};
 }

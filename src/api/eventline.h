@@ -7,12 +7,24 @@
 /// What one line of a successful reply means to the client.
 struct StreamEvent
 {
-    enum Kind { Ignored, Text, Done, Broken }; // Broken: a data line that is not JSON
+    enum Kind {
+        Ignored,
+        Text,   ///< a delta: text and reasoning, either of them possibly empty
+        Done,   ///< the end marker
+        Broken, ///< a data line that is not JSON
+        Error,  ///< the gateway reports a failure; text holds its message
+        Event,  ///< an "event:" line; text holds the event's name
+    };
     Kind kind = Ignored;
     QString text;
+    QString reasoning;
 };
 
-/// One line of a successful reply: a "data:" line carries either the end marker or one JSON
-/// event; only the first choice's delta text is used (it may be empty), everything else is
-/// ignored.
-StreamEvent parseEventLine(QByteArrayView line);
+/**
+ * One line of a successful reply: a "data:" line carries either the end marker or one JSON
+ * event; only the first choice's delta is used (its content, and its reasoning_content or
+ * reasoning), everything else is ignored. An object with a top-level "error" reports a failure
+ * whatever else it holds. After an "event: error" line (afterErrorEvent), any data line but the
+ * end marker is a failure, its text the message it holds or the data itself.
+ */
+StreamEvent parseEventLine(QByteArrayView line, bool afterErrorEvent = false);
