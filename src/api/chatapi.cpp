@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QUrl>
@@ -95,7 +96,11 @@ ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent)
 QNetworkAccessManager *ChatAPI::networkAccessManager()
 {
     static QPointer<QNetworkAccessManager> manager;
-    if (!manager)
+    if (!manager) {
+        // The proxy variables of the environment, and the desktop's proxy settings where Qt
+        // can read them. Qt never sends loopback addresses through a proxy.
+        QNetworkProxyFactory::setUseSystemConfiguration(true);
         manager = new QNetworkAccessManager(QCoreApplication::instance());
+    }
     return manager;
 }

@@ -4,7 +4,9 @@
 #include "api/chatapi.h"
 #include "api/eventline.h"
 
+#include <QHostAddress>
 #include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
@@ -21,6 +23,26 @@ bool isTransportError(QNetworkReply::NetworkError code)
 ChatAPIError connectionClosed()
 {
     return ChatAPIError::network(QNetworkReply::RemoteHostClosedError, QString());
+}
+
+// Through an HTTP proxy, Qt reports the proxy's own failures as if they were the server's.
+QNetworkReply::NetworkError proxiedError(QNetworkReply::NetworkError code, const QUrl &url)
+{
+    using E = QNetworkReply;
+    if (code != E::ConnectionRefusedError && code != E::HostNotFoundError &&
+        code != E::TimeoutError)
+        return code;
+    // Qt sends nothing for a loopback address through a proxy.
+    const QHostAddress address(url.host());
+    if (url.host().compare(u"localhost", Qt::CaseInsensitive) == 0 || address.isLoopback())
+        return code;
+    const QList<QNetworkProxy> proxies =
+        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+    if (proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy)
+        return code;
+    return code == E::ConnectionRefusedError ? E::ProxyConnectionRefusedError
+           : code == E::HostNotFoundError    ? E::ProxyNotFoundError
+                                             : E::ProxyTimeoutError;
 }
 
 int defaultPort(const QUrl &url)
@@ -135,7 +157,8 @@ void ChatStream::onReplyFinished()
     if (m_mode == Mode::Undecided) {
         finish(code == QNetworkReply::NoError
                    ? ChatAPIError::noResponse()
-                   : ChatAPIError::network(code, m_reply->errorString()));
+                   : ChatAPIError::network(proxiedError(code, m_reply->url()),
+                                           m_reply->errorString()));
         return;
     }
     // Qt holds back the body of some error statuses (401) until the reply has finished.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/qmltypes.h"
+#include "app/translations.h"
 #include "store/store.h"
 
 #include <QGuiApplication>
@@ -11,6 +12,7 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
+    installTranslations(app);
 
     // One look on every desktop; AppWindow gives Fusion the desktop's palette, so light and
     // dark themes both work.
