@@ -4,11 +4,13 @@
 #include "model/textutil.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
+#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QUrl>
@@ -26,7 +28,39 @@ bool hasControlCharacters(QStringView key)
     return false;
 }
 
-QString endpoint(const QString &baseURL)
+int defaultPort(const QUrl &url)
+{
+    return url.scheme() == u"https" ? 443 : 80;
+}
+
+// Through an HTTP proxy, Qt reports the proxy's own failures as if they were the server's.
+QNetworkReply::NetworkError proxiedError(QNetworkReply::NetworkError code, const QUrl &url)
+{
+    using E = QNetworkReply;
+    if (code != E::ConnectionRefusedError && code != E::HostNotFoundError &&
+        code != E::TimeoutError)
+        return code;
+    // Qt sends nothing for a loopback address through a proxy.
+    const QHostAddress address(url.host());
+    if (url.host().compare(u"localhost", Qt::CaseInsensitive) == 0 || address.isLoopback())
+        return code;
+    const QList<QNetworkProxy> proxies =
+        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+    if (proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy)
+        return code;
+    return code == E::ConnectionRefusedError ? E::ProxyConnectionRefusedError
+           : code == E::HostNotFoundError    ? E::ProxyNotFoundError
+                                             : E::ProxyTimeoutError;
+}
+
+} // namespace
+
+ChatAPIError ChatAPI::networkError(const QNetworkReply *reply)
+{
+    return ChatAPIError::network(proxiedError(reply->error(), reply->url()), reply->errorString());
+}
+
+QString ChatAPI::endpoint(const QString &baseURL, QStringView path)
 {
     const QString trimmed = TextUtil::trimSpaceAndLineBreaks(baseURL);
     QStringView base = trimmed;
@@ -34,10 +68,23 @@ QString endpoint(const QString &baseURL)
         base = base.sliced(1);
     while (base.endsWith(u'/'))
         base.chop(1);
-    return base.toString() + QStringLiteral("/chat/completions");
+    return base.toString() + path.toString();
 }
 
-} // namespace
+std::optional<ChatAPIError> ChatAPI::checkKey(const QString &apiKey)
+{
+    if (TextUtil::trimHorizontal(apiKey).isEmpty())
+        return ChatAPIError::noKey();
+    if (hasControlCharacters(apiKey))
+        return ChatAPIError::badKey();
+    return std::nullopt;
+}
+
+bool ChatAPI::sameOrigin(const QUrl &a, const QUrl &b)
+{
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port(defaultPort(a)) == b.port(defaultPort(b));
+}
 
 ChatAPI::ChatAPI(const AppSettings &settings, const QString &model)
     : m_settings(settings), m_model(model)
@@ -47,16 +94,12 @@ ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent)
 {
     auto *stream = new ChatStream(m_timeout, parent);
 
-    if (TextUtil::trimHorizontal(m_settings.apiKey).isEmpty()) {
-        stream->finish(ChatAPIError::noKey());
-        return stream;
-    }
-    if (hasControlCharacters(m_settings.apiKey)) {
-        stream->finish(ChatAPIError::badKey());
+    if (const auto refused = checkKey(m_settings.apiKey)) {
+        stream->finish(*refused);
         return stream;
     }
 
-    const QUrl url(endpoint(m_settings.baseURL), QUrl::StrictMode);
+    const QUrl url(endpoint(m_settings.baseURL, u"/chat/completions"), QUrl::StrictMode);
     if (!url.isValid()) {
         stream->finish(ChatAPIError::badURL());
         return stream;

@@ -9,8 +9,11 @@
 #include <QString>
 
 #include <chrono>
+#include <optional>
 
 class QNetworkAccessManager;
+class QNetworkReply;
+class QUrl;
 
 /**
  * The chat-completions client: one streaming request per call, built from a copy of the
@@ -43,6 +46,18 @@ public:
      * stream's finished() signal from the event loop. Main thread only.
      */
     ChatStream *streamChat(const QList<Message> &messages, QObject *parent = nullptr) const;
+
+    /// The address of path under the user's base address (trimmed, its slashes at both ends
+    /// dropped); path starts with a slash.
+    static QString endpoint(const QString &baseURL, QStringView path);
+    /// Why the key cannot be sent, if it cannot: empty, or a control character inside.
+    static std::optional<ChatAPIError> checkKey(const QString &apiKey);
+    /// Whether a redirect may be followed: the key goes to the configured origin only.
+    static bool sameOrigin(const QUrl &a, const QUrl &b);
+
+    /// The failure of a reply that ended without a response; a proxy's own failure is named as
+    /// such.
+    static ChatAPIError networkError(const QNetworkReply *reply);
 
     /// The application's one network access manager, created on first use and owned by the
     /// application object. Main thread only.

@@ -4,9 +4,7 @@
 #include "api/chatapi.h"
 #include "api/eventline.h"
 
-#include <QHostAddress>
 #include <QNetworkAccessManager>
-#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
@@ -23,37 +21,6 @@ bool isTransportError(QNetworkReply::NetworkError code)
 ChatAPIError connectionClosed()
 {
     return ChatAPIError::network(QNetworkReply::RemoteHostClosedError, QString());
-}
-
-// Through an HTTP proxy, Qt reports the proxy's own failures as if they were the server's.
-QNetworkReply::NetworkError proxiedError(QNetworkReply::NetworkError code, const QUrl &url)
-{
-    using E = QNetworkReply;
-    if (code != E::ConnectionRefusedError && code != E::HostNotFoundError &&
-        code != E::TimeoutError)
-        return code;
-    // Qt sends nothing for a loopback address through a proxy.
-    const QHostAddress address(url.host());
-    if (url.host().compare(u"localhost", Qt::CaseInsensitive) == 0 || address.isLoopback())
-        return code;
-    const QList<QNetworkProxy> proxies =
-        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
-    if (proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy)
-        return code;
-    return code == E::ConnectionRefusedError ? E::ProxyConnectionRefusedError
-           : code == E::HostNotFoundError    ? E::ProxyNotFoundError
-                                             : E::ProxyTimeoutError;
-}
-
-int defaultPort(const QUrl &url)
-{
-    return url.scheme() == u"https" ? 443 : 80;
-}
-
-bool sameOrigin(const QUrl &a, const QUrl &b)
-{
-    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
-           a.port(defaultPort(a)) == b.port(defaultPort(b));
 }
 
 } // namespace
@@ -141,7 +108,7 @@ void ChatStream::onReadyRead()
 void ChatStream::onRedirected(const QUrl &target)
 {
     m_idle.start();
-    if (sameOrigin(m_origin, target)) {
+    if (ChatAPI::sameOrigin(m_origin, target)) {
         emit m_reply->redirectAllowed();
         return;
     }
@@ -155,10 +122,8 @@ void ChatStream::onReplyFinished()
     decideMode();
     const QNetworkReply::NetworkError code = m_reply->error();
     if (m_mode == Mode::Undecided) {
-        finish(code == QNetworkReply::NoError
-                   ? ChatAPIError::noResponse()
-                   : ChatAPIError::network(proxiedError(code, m_reply->url()),
-                                           m_reply->errorString()));
+        finish(code == QNetworkReply::NoError ? ChatAPIError::noResponse()
+                                              : ChatAPI::networkError(m_reply));
         return;
     }
     // Qt holds back the body of some error statuses (401) until the reply has finished.

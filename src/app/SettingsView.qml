@@ -18,6 +18,12 @@ ScrollView {
         store: Store
     }
 
+    ModelCatalog {
+        id: catalog
+
+        store: Store
+    }
+
     // A section: optional header, a rounded group of rows, optional footer.
     component Section: ColumnLayout {
         id: section
@@ -25,17 +31,29 @@ ScrollView {
         property string header
         property string footer
         default property alias rows: group.data
+        /// Controls shown at the header's far end.
+        property alias headerItems: headerExtras.data
 
         Layout.fillWidth: true
         spacing: 4
 
-        Label {
+        RowLayout {
             visible: section.header !== ""
-            leftPadding: 4
-            text: section.header
-            textFormat: Text.PlainText
-            font.weight: Font.DemiBold
-            color: Theme.secondaryLabel
+            Layout.fillWidth: true
+
+            Label {
+                Layout.fillWidth: true
+                leftPadding: 4
+                text: section.header
+                textFormat: Text.PlainText
+                font.weight: Font.DemiBold
+                color: Theme.secondaryLabel
+            }
+            Row {
+                id: headerExtras
+
+                spacing: 6
+            }
         }
         Rectangle {
             Layout.fillWidth: true
@@ -206,6 +224,132 @@ ScrollView {
             Layout.rightMargin: 20
             header: "更多模型"
             footer: "填了之后，聊天输入框上方会出现模型切换按钮。"
+            headerItems: [
+                BusyIndicator {
+                    visible: catalog.busy
+                    running: visible
+                    width: 18
+                    height: 18
+                    anchors.verticalCenter: parent.verticalCenter
+                },
+                Button {
+                    objectName: "fetchModelsButton"
+                    text: qsTr("从服务器获取")
+                    flat: true
+                    enabled: !catalog.busy
+                    font.pixelSize: Theme.footnote
+                    topPadding: 2
+                    bottomPadding: 2
+                    palette.buttonText: Theme.accent
+                    onClicked: {
+                        form.flush()
+                        catalog.fetch()
+                    }
+                }
+            ]
+
+            Label {
+                objectName: "modelsError"
+                visible: catalog.error !== ""
+                Layout.fillWidth: true
+                text: catalog.error
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                font.pixelSize: Theme.footnote
+                color: Theme.destructive
+            }
+
+            // The gateway's list, to pick from; nothing changes until "添加".
+            ColumnLayout {
+                visible: catalog.open
+                Layout.fillWidth: true
+                spacing: 6
+
+                RowLayout {
+                    Layout.fillWidth: true
+
+                    TextField {
+                        id: filterField
+                        objectName: "modelsFilter"
+
+                        Layout.fillWidth: true
+                        placeholderText: qsTr("筛选模型")
+                        selectByMouse: true
+                        inputMethodHints: Qt.ImhNoAutoUppercase
+                        text: catalog.filter
+                        onTextEdited: catalog.filter = text
+                        background: FieldFrame {
+                            focused: filterField.activeFocus
+                        }
+                    }
+                    Button {
+                        text: qsTr("全选")
+                        flat: true
+                        font.pixelSize: Theme.footnote
+                        onClicked: catalog.checkAll(true)
+                    }
+                    Button {
+                        text: qsTr("全不选")
+                        flat: true
+                        font.pixelSize: Theme.footnote
+                        onClicked: catalog.checkAll(false)
+                    }
+                }
+                ListView {
+                    objectName: "modelsChecklist"
+
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: 168
+                    clip: true
+                    model: catalog
+                    boundsBehavior: Flickable.StopAtBounds
+                    ScrollBar.vertical: ScrollBar {}
+                    delegate: CheckBox {
+                        required property int index
+                        required property string modelId
+                        required property bool checked
+                        required property bool listed
+
+                        width: ListView.view.width
+                        // The catalog owns the state: a click asks it to change.
+                        checkable: false
+                        checkState: checked ? Qt.Checked : Qt.Unchecked
+                        enabled: !listed
+                        text: listed ? qsTr("%1（已在列表中）").arg(modelId) : modelId
+                        font.pixelSize: Theme.callout
+                        topPadding: 2
+                        bottomPadding: 2
+                        onClicked: catalog.toggle(index)
+                    }
+                    Label {
+                        anchors.centerIn: parent
+                        visible: parent.count === 0
+                        text: qsTr("没有匹配的模型")
+                        color: Theme.secondaryLabel
+                    }
+                }
+                RowLayout {
+                    Layout.fillWidth: true
+
+                    Item {
+                        Layout.fillWidth: true
+                    }
+                    Button {
+                        objectName: "dismissModelsButton"
+                        text: qsTr("取消")
+                        flat: true
+                        onClicked: catalog.dismiss()
+                    }
+                    Button {
+                        objectName: "addModelsButton"
+                        text: catalog.newCount > 0 ? qsTr("添加 %1 个").arg(catalog.newCount)
+                                                   : qsTr("添加")
+                        highlighted: true
+                        enabled: catalog.newCount > 0
+                        onClicked: catalog.addChecked()
+                    }
+                }
+            }
 
             TextBlock {
                 id: models

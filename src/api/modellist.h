@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/records.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+
+class QNetworkReply;
+
+/**
+ * One request for the gateway's model list: GET {base address}/models with the key, under the
+ * same address, key and redirect rules as a chat request.
+ *
+ * finished() is emitted exactly once, always from the event loop, with the ids or with the
+ * failure described for the user. Destroying the request aborts it without a signal.
+ */
+class ModelListRequest : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds defaultTimeout{20'000};
+    /// A larger answer is not a model list.
+    static constexpr qsizetype maxBodyLength = 32 * 1024 * 1024;
+
+    static ModelListRequest *start(const AppSettings &settings, QObject *parent = nullptr,
+                                   std::chrono::milliseconds timeout = defaultTimeout);
+    ~ModelListRequest() override;
+
+    /// The non-blank ids of data[].id, trimmed, each once, in the order sent; nothing when the
+    /// answer is not an object with a data array.
+    static std::optional<QStringList> parseIds(const QByteArray &body);
+
+signals:
+    /// error is empty on success.
+    void finished(const QStringList &ids, const QString &error);
+
+private:
+    explicit ModelListRequest(QObject *parent);
+    void finish(const QStringList &ids, const QString &error);
+    void onReplyFinished();
+
+    QPointer<QNetworkReply> m_reply;
+    QUrl m_origin;
+    QTimer m_timer;
+    QByteArray m_body;
+    bool m_finished = false;
+};
