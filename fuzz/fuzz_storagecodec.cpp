@@ -4,7 +4,9 @@
 //    bytes (below) must agree on success and on every field, ids and times made up for missing
 //    keys aside;
 //  - what it decodes, encoded, is compact valid UTF-8 with every '/' escaped, decodes to an
-//    equal record, and encodes again to the very same bytes.
+//    equal record, and encodes again to the very same bytes;
+//  - a message's "reasoning" key is written exactly when it has some: a file without reasoning
+//    is written without the key.
 #include "fuzzcheck.h"
 #include "model/storagecodec.h"
 
@@ -112,6 +114,9 @@ std::optional<Expected> readSlowly(const QByteArray &bytes)
             else
                 return std::nullopt;
             message.content = content.toString();
+            const QJsonValue reasoning = m.value(QLatin1StringView("reasoning"));
+            if (reasoning.isString())
+                message.reasoning = reasoning.toString();
             c.messages.append(message);
         }
         const QJsonValue createdAt = o.value(QLatin1StringView("createdAt"));
@@ -191,5 +196,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(again->settings == decoded->settings);
     FUZZ_CHECK(again->conversations == decoded->conversations);
     FUZZ_CHECK(encodeAppData(*again) == encoded);
+    // Inside a string a quote is always escaped, so this pattern is only ever the key.
+    qsizetype withReasoning = 0;
+    for (const Conversation &c : decoded->conversations) {
+        for (const Message &m : c.messages)
+            withReasoning += !m.reasoning.isEmpty();
+    }
+    FUZZ_CHECK(encoded.count(",\"reasoning\":") == withReasoning);
     return 0;
 }

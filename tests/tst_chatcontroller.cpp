@@ -305,38 +305,69 @@ private slots:
         QCOMPARE(m_gateway->requests().size(), requests);
     }
 
-    // A success status and then no text, or the gateway's own error inside the stream: the text
-    // that arrived stays and the alert shows.
-    void failuresInsideTheStream_data()
+    // Reasoning, failures after a success status, and what goes back to the gateway in the
+    // next request: never the reasoning, neither apart nor as a "<think>" block.
+    void streamedReplies_data()
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("reasoning");
         QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("sentBack");
 
+        const auto thought = [](const char *text) {
+            return "data: {\"choices\":[{\"delta\":{\"reasoning_content\":\"" + QByteArray(text) +
+                   "\"}}]}\n\n";
+        };
         const QString empty = QStringLiteral("模型没有返回内容，请重试或换一个模型。");
+        const QString boom = QStringLiteral("请求失败（服务器报错）：\nboom");
+        const QByteArray fails = "data: {\"error\":\"boom\"}\n";
+        QTest::newRow("reasoning, then the answer")
+            << thought("先") + thought("想") + TestGateway::deltaEvent("答") << "答"
+            << "先想" << QString() << "答";
+        QTest::newRow("<think> in the content")
+            << TestGateway::deltaEvent(" \n<thi") + TestGateway::deltaEvent("nk>想</think>\n\n答")
+            << " \n<think>想</think>\n\n答" << QString() << QString() << "答";
+        QTest::newRow("<think> never closed")
+            << TestGateway::deltaEvent("<think>想") << "<think>想" << QString() << QString() << "";
         QTest::newRow("not a stream")
-            << QByteArray(R"({"id":"x","object":"chat.completion"})") << "⚠️ " + empty << empty;
+            << QByteArray(R"({"id":"x","object":"chat.completion"})") << "⚠️ " + empty
+            << QString() << empty << "⚠️ " + empty;
         QTest::newRow("error after text")
-            << TestGateway::deltaEvent("前文") + "data: {\"error\":\"boom\"}\n"
-            << "前文"
-            << "请求失败（服务器报错）：\nboom";
+            << TestGateway::deltaEvent("前文") + fails << "前文" << QString() << boom << "前文";
+        QTest::newRow("error after reasoning")
+            << thought("想") + fails << "⚠️ " + boom << "想" << boom << "⚠️ " + boom;
     }
 
-    void failuresInsideTheStream()
+    void streamedReplies()
     {
         QFETCH(QByteArray, body);
         QFETCH(QString, content);
+        QFETCH(QString, reasoning);
         QFETCH(QString, error);
+        QFETCH(QString, sentBack);
         setUpConversation();
         m_gateway->enqueue(TestGateway::response(200, body));
         ChatController c(m_store.get(), m_conv);
         sendText(c, QStringLiteral("你好"));
         QVERIFY(waitIdle(c));
         QCOMPARE(rolesOf(conversation().messages), QStringLiteral("ua"));
-        QCOMPARE(conversation().messages.last().content, content);
+        const Message reply = conversation().messages.last();
+        QCOMPARE(reply.content, content);
+        QCOMPARE(reply.reasoning, reasoning);
         QCOMPARE(c.errorMessage(), error);
-        QVERIFY(c.showError());
+        QCOMPARE(c.showError(), !error.isNull());
         QCOMPARE(fileContents().conversations.first().messages, conversation().messages);
+        const auto thinking = m_store->thinking(reply.id);
+        QCOMPARE(thinking.has_value(), !reasoning.isEmpty() || content.contains(u"<think>"));
+        QVERIFY(!thinking || thinking->endedMs >= thinking->startedMs);
+
+        c.setShowError(false);
+        m_gateway->enqueue(TestGateway::eventStream({TestGateway::deltaEvent("好")}));
+        sendText(c, QStringLiteral("再问"));
+        QVERIFY(waitIdle(c));
+        const QJsonObject sent = sentMessages().at(1).toObject();
+        QCOMPARE(sent, (QJsonObject{{"role", "assistant"}, {"content", sentBack}}));
     }
 
     void regenerate_data()

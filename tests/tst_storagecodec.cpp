@@ -28,10 +28,14 @@ AppData goldenData()
     a.id = uuid("0f8fad5b-d9cb-469f-a165-70867728950e");
     a.title = u"周报 \"Q3\" C:\\tmp/a"_s;
     a.messages = {
-        {uuid("7C9E6679-7425-40DE-944B-E07FC1F90AE7"), Message::Role::User,
-         u"你好 😀\u2028end\t\u0001\u001f\b\f\r\n\u007f"_s},
-        {uuid("16FD2706-8BAF-433B-82EB-8C7FADA847DA"), Message::Role::Assistant,
-         u"**粗体** </script>"_s},
+        {uuid("7C9E6679-7425-40DE-944B-E07FC1F90AE7"),
+         Message::Role::User,
+         u"你好 😀\u2028end\t\u0001\u001f\b\f\r\n\u007f"_s,
+         {}},
+        {uuid("16FD2706-8BAF-433B-82EB-8C7FADA847DA"),
+         Message::Role::Assistant,
+         u"**粗体** </script>"_s,
+         {}},
     };
     a.createdAt = 773020800.123456789;
     a.model = u""_s;
@@ -39,7 +43,8 @@ AppData goldenData()
     Conversation b;
     b.id = uuid("886313E1-3B8A-5372-9B90-0C9AEE199E5D");
     b.title = QChar(0xD800) + u"\u0000é"_s; // a lone surrogate is kept as an escape
-    b.messages = {{uuid("6BA7B810-9DAD-11D1-80B4-00C04FD430C8"), Message::Role::System, u"s"_s}};
+    b.messages = {
+        {uuid("6BA7B810-9DAD-11D1-80B4-00C04FD430C8"), Message::Role::System, u"s"_s, {}}};
     b.createdAt = -31622400.5;
 
     Conversation c;
@@ -183,6 +188,40 @@ private slots:
     }
 
     // Missing and null keys of a conversation take their defaults; the time is that of reading.
+    // The optional reasoning key: written after the content only when there is some; any value
+    // but a string reads as none and never fails the file.
+    void reasoning_data()
+    {
+        QTest::addColumn<QByteArray>("member"); // appended to the message object
+        QTest::addColumn<QString>("reasoning");
+        QTest::newRow("text") << ",\"reasoning\":\"先想 \\\"一下\\\"\\n\""_ba
+                              << u"先想 \"一下\"\n"_s;
+        QTest::newRow("before the content") << R"(,"reasoning":"r","x":1)"_ba << u"r"_s;
+        QTest::newRow("absent") << ""_ba << QString();
+        QTest::newRow("empty") << R"(,"reasoning":"")"_ba << QString();
+        QTest::newRow("null") << R"(,"reasoning":null)"_ba << QString();
+        QTest::newRow("number") << R"(,"reasoning":5)"_ba << QString();
+        QTest::newRow("object") << R"(,"reasoning":{"text":"r"})"_ba << QString();
+    }
+
+    void reasoning()
+    {
+        QFETCH(QByteArray, member);
+        QFETCH(QString, reasoning);
+        const QByteArray message =
+            R"({"id":"16FD2706-8BAF-433B-82EB-8C7FADA847DA","role":"assistant","content":"答")";
+        const auto decoded = decodeAppData(
+            withConversations(R"({"messages":[)" + message + member + R"(}],"createdAt":1})"));
+        QVERIFY(decoded);
+        const Message &m = decoded->conversations.at(0).messages.at(0);
+        QCOMPARE(m.content, u"答"_s);
+        QCOMPARE(m.reasoning, reasoning);
+        const QByteArray written = encodeAppData(*decoded);
+        const QByteArray key = reasoning.isEmpty() ? "}" : R"(,"reasoning":)";
+        QVERIFY(written.contains(message + key));
+        QCOMPARE(decodeAppData(written)->conversations, decoded->conversations);
+    }
+
     void lenientConversation_data()
     {
         QTest::addColumn<QByteArray>("json");

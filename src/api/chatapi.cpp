@@ -124,9 +124,15 @@ ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent)
     if (!systemPrompt.isEmpty())
         list.append(QJsonObject{{QStringLiteral("role"), QStringLiteral("system")},
                                 {QStringLiteral("content"), systemPrompt}});
-    for (const Message &m : messages)
+    // The model's reasoning is never sent back, neither kept apart nor as a "<think>" block
+    // at the start of a reply (some gateways refuse it).
+    for (const Message &m : messages) {
+        const QString content = m.role == Message::Role::Assistant
+                                    ? TextUtil::splitThink(m.content).answer.toString()
+                                    : m.content;
         list.append(QJsonObject{{QStringLiteral("role"), Message::roleName(m.role)},
-                                {QStringLiteral("content"), m.content}});
+                                {QStringLiteral("content"), content}});
+    }
     const QJsonObject body{{QStringLiteral("model"), m_model},
                            {QStringLiteral("messages"), list},
                            {QStringLiteral("stream"), true}};

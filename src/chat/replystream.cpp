@@ -24,8 +24,7 @@ ReplyStream::ReplyStream(Store *store, const QUuid &conversationId, const QUuid 
                          ChatController *pane)
     : QObject(store), m_store(store), m_conversationId(conversationId), m_assistantId(assistantId),
       m_pane(pane)
-{
-}
+{}
 
 ReplyStream::~ReplyStream() = default;
 
@@ -35,6 +34,10 @@ void ReplyStream::start(const AppSettings &settings, const QString &model,
     ChatStream *stream = ChatAPI(settings, model).streamChat(history, this);
     m_request = stream;
     connect(stream, &ChatStream::delta, this, &ReplyStream::appendDelta);
+    connect(stream, &ChatStream::reasoningDelta, this, [this](const QString &delta) {
+        if (m_store)
+            m_store->appendReasoning(m_conversationId, m_assistantId, delta);
+    });
     connect(stream, &ChatStream::finished, this, [this](const std::optional<ChatAPIError> &error) {
         if (!error)
             end(false, std::nullopt);
@@ -75,18 +78,23 @@ void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
     std::optional<QString> shown;
     if (m_store) {
         const auto conv = m_store->indexOf(m_conversationId);
-        const auto row = conv ? findMessage(m_store->conversations().at(*conv), m_assistantId)
-                              : std::nullopt;
+        const auto row =
+            conv ? findMessage(m_store->conversations().at(*conv), m_assistantId) : std::nullopt;
         // With the conversation or its placeholder gone, the outcome has nowhere to go: it is
         // dropped, and only the pane's state is cleared.
+        m_store->endThinking(m_assistantId);
         if (row) {
-            const bool empty = m_store->conversations().at(*conv).messages.at(*row).content.isEmpty();
+            const qsizetype at = *row;
+            const Message &reply = m_store->conversations().at(*conv).messages.at(at);
+            const bool empty = reply.content.isEmpty();
+            const bool thought = !reply.reasoning.isEmpty();
             if (cancelled) {
-                if (empty)
-                    m_store->removeMessage(*conv, *row);
+                // A reply stopped while it was still thinking keeps what it thought.
+                if (empty && !thought)
+                    m_store->removeMessage(*conv, at);
             } else if (error) {
                 if (empty)
-                    m_store->setMessageContent(*conv, *row, QStringLiteral("⚠️ ") + *error);
+                    m_store->setMessageContent(*conv, at, QStringLiteral("⚠️ ") + *error);
                 shown = error;
             }
         }

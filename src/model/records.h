@@ -29,11 +29,13 @@ struct Message
     QUuid id;
     Role role = Role::User;
     QString content;
+    /// The model's reasoning before its answer, kept beside it; never sent back. Empty: none.
+    QString reasoning;
 
     /// A new message with a fresh random id.
     static Message make(Role role, const QString &content)
     {
-        return Message{QUuid::createUuid(), role, content};
+        return Message{QUuid::createUuid(), role, content, {}};
     }
 
     /// "user", "assistant" or "system".

@@ -175,6 +175,11 @@ bool appendConversation(QByteArray &out, const Conversation &c)
         out.append(roleLiteral(m.role));
         out.append(",\"content\":");
         appendString(out, m.content);
+        // Written only when there is some, so a file without reasoning stays as it was.
+        if (!m.reasoning.isEmpty()) {
+            out.append(",\"reasoning\":");
+            appendString(out, m.reasoning);
+        }
         out.append('}');
     }
     out.append("],\"createdAt\":");
@@ -254,6 +259,8 @@ bool readMessage(const QJsonValue &v, Message &m)
     if (!content.isString())
         return false;
     m.content = content.toString();
+    // An optional extra: any value but a string reads as none, and never fails the file.
+    m.reasoning = o.value("reasoning"_L1).toString();
     return true;
 }
 

@@ -21,23 +21,24 @@ bool isSpaceOrLineBreak(char32_t c)
 
 namespace {
 
-template<typename Pred>
-QString trimWith(QStringView s, Pred pred)
+template<typename Pred> QString trimWith(QStringView s, Pred pred)
 {
     qsizetype begin = 0;
     qsizetype end = s.size();
     while (begin < end) {
-        const bool pair = QChar::isHighSurrogate(s[begin].unicode()) && begin + 1 < end
-                          && QChar::isLowSurrogate(s[begin + 1].unicode());
-        const char32_t c = pair ? QChar::surrogateToUcs4(s[begin], s[begin + 1]) : s[begin].unicode();
+        const bool pair = QChar::isHighSurrogate(s[begin].unicode()) && begin + 1 < end &&
+                          QChar::isLowSurrogate(s[begin + 1].unicode());
+        const char32_t c =
+            pair ? QChar::surrogateToUcs4(s[begin], s[begin + 1]) : s[begin].unicode();
         if (!pred(c))
             break;
         begin += pair ? 2 : 1;
     }
     while (end > begin) {
-        const bool pair = end - 2 >= begin && QChar::isLowSurrogate(s[end - 1].unicode())
-                          && QChar::isHighSurrogate(s[end - 2].unicode());
-        const char32_t c = pair ? QChar::surrogateToUcs4(s[end - 2], s[end - 1]) : s[end - 1].unicode();
+        const bool pair = end - 2 >= begin && QChar::isLowSurrogate(s[end - 1].unicode()) &&
+                          QChar::isHighSurrogate(s[end - 2].unicode());
+        const char32_t c =
+            pair ? QChar::surrogateToUcs4(s[end - 2], s[end - 1]) : s[end - 1].unicode();
         if (!pred(c))
             break;
         end -= pair ? 2 : 1;
@@ -82,6 +83,25 @@ QString firstGraphemes(const QString &s, qsizetype n)
         ++seen;
     }
     return s.left(pos);
+}
+
+ThinkSplit splitThink(QStringView text)
+{
+    qsizetype start = 0;
+    while (start < text.size() && isSpaceOrLineBreak(text.at(start).unicode()))
+        ++start;
+    static constexpr QStringView open = u"<think>";
+    static constexpr QStringView close = u"</think>";
+    if (!text.sliced(start).startsWith(open))
+        return {{}, text, false, false};
+    const qsizetype inside = start + open.size();
+    const qsizetype end = text.indexOf(close, inside);
+    if (end < 0)
+        return {text.sliced(inside), {}, true, false};
+    qsizetype answer = end + close.size();
+    while (answer < text.size() && isSpaceOrLineBreak(text.at(answer).unicode()))
+        ++answer;
+    return {text.sliced(inside, end - inside), text.sliced(answer), true, true};
 }
 
 } // namespace TextUtil

@@ -18,6 +18,18 @@ QString trimHorizontal(QStringView s);
 /// Trims horizontal space and every line break.
 QString trimSpaceAndLineBreaks(QStringView s);
 
+/// A reply whose text starts with a "<think>" block (after white space): the block's inside
+/// is the model's reasoning, the rest (white space after the block dropped) its answer. A
+/// block never closed is all reasoning.
+struct ThinkSplit
+{
+    QStringView reasoning;
+    QStringView answer;
+    bool found = false; ///< the text starts with "<think>"
+    bool closed = false;
+};
+ThinkSplit splitThink(QStringView text);
+
 /// Number of grapheme clusters (user-perceived characters).
 qsizetype graphemeCount(QStringView s);
 /// The first n grapheme clusters of s (the whole text when it is shorter).

@@ -282,9 +282,76 @@ void Store::appendToMessage(qsizetype conv, qsizetype row, QStringView delta)
     if (delta.isEmpty() || !validMessage(conv, row))
         return;
     // The list is never shared, so this touches one string and copies only the delta.
-    m_conversations[conv].messages[row].content.append(delta);
+    Message &m = m_conversations[conv].messages[row];
+    const qsizetype before = m.content.size();
+    m.content.append(delta);
+    bool thinkingChanged = false;
+    if (m.role == Message::Role::Assistant) {
+        const auto t = m_thinking.find(m.id);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (t == m_thinking.end()) {
+            // A "<think>" block can only open at the start of a reply.
+            if (before < 64 && TextUtil::splitThink(m.content).found) {
+                m_thinking.insert(m.id, Thinking{now, -1, true});
+                thinkingChanged = true;
+            }
+        } else if (t->endedMs < 0) {
+            // The tag may arrive cut in two: look a little before the new text.
+            const qsizetype from = std::max<qsizetype>(0, before - 8);
+            if (!t->tagged || m.content.indexOf(u"</think>", from) >= 0) {
+                t->endedMs = now;
+                thinkingChanged = true;
+            }
+        }
+    }
     emit messageContentChanged(int(conv), int(row));
+    if (thinkingChanged)
+        emit messageReasoningChanged(int(conv), int(row));
     emit conversationsChanged();
+}
+
+void Store::appendReasoning(const QUuid &conversationId, const QUuid &messageId, QStringView delta)
+{
+    const auto conv = indexOf(conversationId);
+    if (delta.isEmpty() || !conv)
+        return;
+    QList<Message> &messages = m_conversations[*conv].messages;
+    // A streaming reply is nearly always the last message.
+    for (qsizetype row = messages.size() - 1; row >= 0; --row) {
+        if (messages.at(row).id != messageId)
+            continue;
+        messages[row].reasoning.append(delta);
+        if (!m_thinking.contains(messageId))
+            m_thinking.insert(messageId, Thinking{QDateTime::currentMSecsSinceEpoch(), -1, false});
+        emit messageReasoningChanged(int(*conv), int(row));
+        emit conversationsChanged();
+        return;
+    }
+}
+
+std::optional<Store::Thinking> Store::thinking(const QUuid &messageId) const
+{
+    const auto t = m_thinking.constFind(messageId);
+    if (t == m_thinking.constEnd())
+        return std::nullopt;
+    return *t;
+}
+
+void Store::endThinking(const QUuid &messageId)
+{
+    const auto t = m_thinking.find(messageId);
+    if (t == m_thinking.end() || t->endedMs >= 0)
+        return;
+    t->endedMs = QDateTime::currentMSecsSinceEpoch();
+    for (qsizetype conv = 0; conv < m_conversations.size(); ++conv) {
+        const QList<Message> &messages = m_conversations.at(conv).messages;
+        for (qsizetype row = messages.size() - 1; row >= 0; --row) {
+            if (messages.at(row).id == messageId) {
+                emit messageReasoningChanged(int(conv), int(row));
+                return;
+            }
+        }
+    }
 }
 
 void Store::setMessageContent(qsizetype conv, qsizetype row, const QString &content)

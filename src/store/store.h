@@ -3,6 +3,7 @@
 
 #include "model/records.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QUuid>
@@ -69,6 +70,21 @@ public:
     void setTitle(qsizetype conv, const QString &title);
     void setModel(qsizetype conv, const std::optional<QString> &model);
 
+    /// Appends to the reasoning of a message found by ids; does nothing when either is gone.
+    void appendReasoning(const QUuid &conversationId, const QUuid &messageId, QStringView delta);
+
+    /// How long a reply streamed in this session thought: from its first reasoning (or the
+    /// opening of a "<think>" block) to its first answer text, or the reply's end. Not stored.
+    struct Thinking
+    {
+        qint64 startedMs = 0; ///< wall-clock milliseconds since the epoch
+        qint64 endedMs = -1;  ///< -1 while it still thinks
+        bool tagged = false;  ///< the reasoning is a "<think>" block of the content
+    };
+    std::optional<Thinking> thinking(const QUuid &messageId) const;
+    /// Ends a reply's thinking (when its stream ends) if it has not ended yet.
+    void endThinking(const QUuid &messageId);
+
 signals:
     void settingsChanged();
     void selectedIDChanged();
@@ -88,6 +104,8 @@ signals:
     void messagesRemoved(int conv, int first, int last);
     /// The content of one message changed (a streamed delta or an edit).
     void messageContentChanged(int conv, int row);
+    /// The reasoning of one message, or how long it thought, changed.
+    void messageReasoningChanged(int conv, int row);
 
     /// After every call of save(), with whether the file was written.
     void saved(bool ok);
@@ -107,4 +125,5 @@ private:
     /// Set when an existing data.json could not be read or decoded; its bytes are kept aside
     /// before the first save replaces it.
     bool m_preserveBeforeSave = false;
+    QHash<QUuid, Thinking> m_thinking;
 };
