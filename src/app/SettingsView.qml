@@ -307,13 +307,13 @@ ScrollView {
                     delegate: CheckBox {
                         required property int index
                         required property string modelId
-                        required property bool checked
+                        required property bool chosen
                         required property bool listed
 
                         width: ListView.view.width
                         // The catalog owns the state: a click asks it to change.
                         checkable: false
-                        checkState: checked ? Qt.Checked : Qt.Unchecked
+                        checkState: chosen ? Qt.Checked : Qt.Unchecked
                         enabled: !listed
                         text: listed ? qsTr("%1（已在列表中）").arg(modelId) : modelId
                         font.pixelSize: Theme.callout

@@ -184,5 +184,5 @@ QVariant ModelCatalog::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> ModelCatalog::roleNames() const
 {
-    return {{IdRole, "modelId"}, {CheckedRole, "checked"}, {ListedRole, "listed"}};
+    return {{IdRole, "modelId"}, {CheckedRole, "chosen"}, {ListedRole, "listed"}};
 }

@@ -35,7 +35,7 @@ class ModelCatalog : public QAbstractListModel
 public:
     enum Roles {
         IdRole = Qt::UserRole + 1, ///< "modelId"
-        CheckedRole,               ///< "checked"
+        CheckedRole,               ///< "chosen"
         ListedRole,                ///< "listed": already in the models list
     };
 

@@ -41,10 +41,12 @@ Item {
 
     implicitHeight: body.implicitHeight
 
+    // The answer alone: a reply's leading "<think>" block shows in its reasoning block.
     MessageText {
         id: source
         model: root.messages
         row: root.index
+        role: "answer"
     }
 
     HoverHandler {
@@ -91,6 +93,21 @@ Item {
         width: root.width - root.sideRoom
         x: root.isUser ? root.sideRoom : 0
         spacing: 4
+
+        ReasoningBlock {
+            id: reasoning
+            objectName: "reasoning"
+
+            width: parent.width
+            messages: root.isUser ? null : root.messages
+            row: root.index
+            streaming: root.isStreaming
+            answered: root.content !== ""
+            viewTop: root.viewTop - y
+            viewBottom: root.viewBottom - y
+            // Room under the block, kept in the block so a row without reasoning has none.
+            height: implicitHeight + (visible ? 6 : 0)
+        }
 
         // The message itself: one Markdown view, in the bubble for the user's text; the typing
         // dots while a reply has no text; the editor while the user's text is edited. The view

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "messagelistmodel.h"
 
+#include "model/textutil.h"
+
 #include "store/store.h"
 
 namespace {
@@ -88,10 +90,26 @@ MessageListModel::MessageListModel(Store *store, const QUuid &conversationId, QO
         const bool typing = last && data(i, IsTypingRole).toBool();
         if (last && typing != m_lastTyping) {
             m_lastTyping = typing;
-            emit dataChanged(i, i, {ContentRole, IsTypingRole});
+            emit dataChanged(i, i, {ContentRole, AnswerRole, ReasoningRole, IsTypingRole});
         } else {
-            emit dataChanged(i, i, {ContentRole});
+            emit dataChanged(i, i, {ContentRole, AnswerRole, ReasoningRole});
         }
+        if (last)
+            emit lastContentChanged();
+    });
+    connect(store, &Store::messageReasoningChanged, this, [this](int conv, int row) {
+        if (conv != m_conv)
+            return;
+        const QModelIndex i = index(row);
+        QList<int> roles{ReasoningRole, ThinkingStartedRole, ThinkingSecondsRole};
+        const bool last = row == rowCount() - 1;
+        // Reasoning ends the typing indicator as text does.
+        const bool typing = last && data(i, IsTypingRole).toBool();
+        if (last && typing != m_lastTyping) {
+            m_lastTyping = typing;
+            roles.append(IsTypingRole);
+        }
+        emit dataChanged(i, i, roles);
         if (last)
             emit lastContentChanged();
     });
@@ -139,9 +157,28 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
     case IsStreamingRole:
         return streaming;
     case IsTypingRole:
-        return streaming && m.content.isEmpty();
+        return streaming && m.content.isEmpty() && m.reasoning.isEmpty();
     case IsEditingRole:
         return m_editingID && *m_editingID == m.id;
+    case AnswerRole:
+    case ReasoningRole: {
+        if (m.role != Message::Role::Assistant)
+            return role == AnswerRole ? m.content : QString();
+        // Most replies have no "<think>" block: their text is handed over without a copy.
+        const TextUtil::ThinkSplit split = TextUtil::splitThink(m.content);
+        if (role == AnswerRole)
+            return split.found ? split.answer.toString() : m.content;
+        return m.reasoning.isEmpty() ? split.reasoning.toString() : m.reasoning;
+    }
+    case ThinkingStartedRole:
+    case ThinkingSecondsRole: {
+        const auto thinking = m_store->thinking(m.id);
+        if (role == ThinkingStartedRole)
+            return thinking ? double(thinking->startedMs) : 0.0;
+        return thinking && thinking->endedMs >= 0
+                   ? int((thinking->endedMs - thinking->startedMs) / 1000)
+                   : -1;
+    }
     default:
         return {};
     }
@@ -150,10 +187,17 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> MessageListModel::roleNames() const
 {
     return {
-        {IdRole, "messageId"},      {RoleRole, "role"},
-        {ContentRole, "content"},   {IsLastRole, "isLast"},
-        {IsStreamingRole, "isStreaming"}, {IsTypingRole, "isTyping"},
+        {IdRole, "messageId"},
+        {RoleRole, "role"},
+        {ContentRole, "content"},
+        {IsLastRole, "isLast"},
+        {IsStreamingRole, "isStreaming"},
+        {IsTypingRole, "isTyping"},
         {IsEditingRole, "isEditing"},
+        {AnswerRole, "answer"},
+        {ReasoningRole, "reasoning"},
+        {ThinkingStartedRole, "thinkingStarted"},
+        {ThinkingSecondsRole, "thinkingSeconds"},
     };
 }
 

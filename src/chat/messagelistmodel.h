@@ -15,8 +15,8 @@ class Store;
  * The messages of one conversation, one row each, for the chat pane's list.
  *
  * The conversation is found by id in the Store; while it does not exist the model is empty.
- * A streamed delta is announced as dataChanged on its row with ContentRole only (plus
- * IsTypingRole when the text stops being empty); insertions and removals are forwarded as such.
+ * A streamed delta is announced as dataChanged on its row with the text roles only (plus
+ * IsTypingRole when the row stops being empty); insertions and removals are forwarded as such.
  * The row flags follow the pane's state, set by the controller through setSending() and
  * setEditingID().
  */
@@ -34,6 +34,15 @@ public:
         IsStreamingRole,           ///< bool: a reply of this pane streams into this row
         IsTypingRole,              ///< bool: streaming and still empty
         IsEditingRole,             ///< bool: this message is being edited inline
+        /// QString: the text shown as the answer: a reply's content without a leading
+        /// "<think>" block; anything else's content as it is
+        AnswerRole,
+        /// QString: a reply's reasoning, or the inside of its leading "<think>" block
+        ReasoningRole,
+        /// double: when the reply began to think, in milliseconds since the epoch; 0: unknown
+        ThinkingStartedRole,
+        /// int: whole seconds the reply thought; -1 while it thinks or when unknown
+        ThinkingSecondsRole,
     };
     Q_ENUM(Roles)
 

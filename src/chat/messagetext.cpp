@@ -9,7 +9,7 @@ void MessageText::setModel(QAbstractItemModel *model)
         disconnect(c);
     m_connections.clear();
     m_model = model;
-    m_role = model ? model->roleNames().key(QByteArrayLiteral("content"), -1) : -1;
+    m_role = model ? model->roleNames().key(m_roleName.toUtf8(), -1) : -1;
     if (model) {
         m_connections << connect(
             model, &QAbstractItemModel::dataChanged, this,
@@ -40,6 +40,16 @@ void MessageText::setRow(int row)
     refresh();
 }
 
+void MessageText::setRole(const QString &role)
+{
+    if (m_roleName == role)
+        return;
+    m_roleName = role;
+    m_role = m_model ? m_model->roleNames().key(role.toUtf8(), -1) : -1;
+    emit roleChanged();
+    refresh();
+}
+
 void MessageText::setText(const QString &text)
 {
     if (m_text == text)
@@ -53,5 +63,11 @@ void MessageText::refresh()
     if (!m_model || m_role < 0)
         return;
     const QModelIndex index = m_model->index(m_row, 0);
-    setText(index.isValid() ? m_model->data(index, m_role).toString() : QString());
+    const QVariant value = index.isValid() ? m_model->data(index, m_role) : QVariant();
+    if (value != m_value) {
+        m_value = value;
+        if (value.toString() == m_text)
+            emit textChanged();
+    }
+    setText(value.toString());
 }

@@ -24,8 +24,12 @@ class MessageText : public QObject
     QML_ELEMENT
     Q_PROPERTY(QAbstractItemModel *model READ model WRITE setModel NOTIFY modelChanged)
     Q_PROPERTY(int row READ row WRITE setRow NOTIFY rowChanged)
-    /// The row's "content" role; settable while there is no model.
+    /// The name of the role read; "content" unless set.
+    Q_PROPERTY(QString role READ role WRITE setRole NOTIFY roleChanged)
+    /// The row's value of that role; settable while there is no model.
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
+    /// The same value as it is, for roles that are not text; undefined without a model.
+    Q_PROPERTY(QVariant value READ value NOTIFY textChanged)
 
 public:
     using QObject::QObject;
@@ -34,12 +38,16 @@ public:
     void setModel(QAbstractItemModel *model);
     int row() const { return m_row; }
     void setRow(int row);
+    QString role() const { return m_roleName; }
+    void setRole(const QString &role);
     QString text() const { return m_text; }
+    QVariant value() const { return m_value; }
     void setText(const QString &text);
 
 signals:
     void modelChanged();
     void rowChanged();
+    void roleChanged();
     void textChanged();
 
 private:
@@ -48,6 +56,8 @@ private:
     QPointer<QAbstractItemModel> m_model;
     QList<QMetaObject::Connection> m_connections;
     int m_role = -1;
+    QString m_roleName = QStringLiteral("content");
     int m_row = -1;
     QString m_text;
+    QVariant m_value;
 };
