@@ -2,13 +2,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end test of the real program: starts it in a virtual X display with a temporary home
 # and a loopback gateway, drives it with xdotool (new conversation, a message and Return, the
-# zoom keys), then checks data.json, the request the gateway received, the zoom setting and a
-# grab of the screen.
-# Usage: e2e_app.sh path/to/corvane [screenshot.png]
+# zoom keys, a second message answered by a reasoning model), then checks data.json, the
+# requests the gateway received, the zoom setting and grabs of the screen.
+# Usage: e2e_app.sh path/to/corvane [screenshot.png [thinking.png]]
 set -euo pipefail
 
 app=$(realpath "$1")
 shot=${2:-}
+thinking=${3:-}
 here=$(dirname "$(realpath "$0")")
 for tool in xvfb-run xdotool import python3; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -66,6 +67,13 @@ for _ in $(seq 200); do grep -q 'test gateway.' "$DATA" && break; sleep 0.1; don
 xdotool key --clearmodifiers ctrl+plus ctrl+plus ctrl+equal ctrl+minus
 sleep 0.5
 xdotool getwindowname "$window" >"$WORK/title"
+# A reasoning reply: grabbed while it thinks, and once it has answered.
+xdotool type --delay 20 'Think e2e'
+xdotool key Return
+sleep 2
+import -window root "$WORK/thinking.png"
+for _ in $(seq 200); do grep -q '这是答案' "$DATA" && break; sleep 0.1; done
+sleep 0.5
 import -window root "$WORK/shot.png"
 DRIVE
 
@@ -75,6 +83,7 @@ HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" 
   xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/drive.sh" || fail "the drive script failed: $(cat "$work/app.log")"
 
 [ -n "$shot" ] && cp "$work/shot.png" "$shot"
+[ -n "$thinking" ] && cp "$work/thinking.png" "$thinking"
 
 python3 - "$data" "$work/requests.jsonl" "$conf" "$work/title" "$work/shot.png" <<'CHECK'
 import json, subprocess, sys
@@ -87,19 +96,26 @@ def check(condition, what):
 data = json.load(open(data_path, encoding="utf-8"))
 convs = data["conversations"]
 check(len(convs) == 1, f"one conversation, got {len(convs)}")
-messages = [(m["role"], m["content"]) for m in convs[0]["messages"]]
-check(messages == [("user", "Hello e2e"), ("assistant", "Hello from the test gateway.")],
+messages = [(m["role"], m["content"], m.get("reasoning")) for m in convs[0]["messages"]]
+check(messages == [("user", "Hello e2e", None), ("assistant", "Hello from the test gateway.", None),
+                   ("user", "Think e2e", None),
+                   ("assistant", "思考完毕：这是答案。", "用户想看看**思考过程**是否单独显示。\n\n- 先想一想\n- 再回答")],
       f"messages {messages}")
 check(convs[0]["title"] == "Hello e2e", f"title {convs[0]['title']!r}")
 
 requests = [json.loads(line) for line in open(requests_path, encoding="utf-8")]
-check(len(requests) == 1, f"one request, got {len(requests)}")
+check(len(requests) == 2, f"two requests, got {len(requests)}")
 r = requests[0]
 check(r["path"] == "/v1/chat/completions", f"path {r['path']}")
 check(r["authorization"] == "Bearer sk-e2e", f"authorization {r['authorization']}")
 check(r["contentType"] == "application/json", f"content type {r['contentType']}")
 check(r["body"] == {"model": "e2e-model", "stream": True,
                     "messages": [{"role": "user", "content": "Hello e2e"}]}, f"body {r['body']}")
+# The history sent back holds contents only.
+check(requests[1]["body"]["messages"] == [
+    {"role": "user", "content": "Hello e2e"},
+    {"role": "assistant", "content": "Hello from the test gateway."},
+    {"role": "user", "content": "Think e2e"}], f"history {requests[1]['body']['messages']}")
 
 # ctrl+plus twice, the ctrl+= alias, ctrl+minus: 1.1, 1.2, 1.3, 1.2
 zoom = [l.split("=", 1)[1].strip() for l in open(conf_path) if l.startswith("textZoom=")]

@@ -3,14 +3,19 @@
 """A loopback chat-completions gateway for the end-to-end test.
 
 Listens on 127.0.0.1 (a free port, written to PORT_FILE), records every request as one JSON
-line in LOG_FILE and answers each with a short event stream that ends with [DONE].
+line in LOG_FILE and answers each with a short event stream that ends with [DONE]. A message
+that starts with "Think" is answered by a reasoning model: its reasoning streams for about three
+seconds before the answer.
 Usage: gateway.py PORT_FILE LOG_FILE
 """
 import json
 import sys
+import time
 from http.server import BaseHTTPRequestHandler, HTTPServer
 
 REPLY = ["Hello", " from the ", "test gateway."]
+REASONING = ["用户想看看", "**思考过程**", "是否单独显示。\n\n", "- 先想一想\n", "- 再回答"]
+ANSWER = ["思考完毕：", "这是答案。"]
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -26,14 +31,23 @@ class Handler(BaseHTTPRequestHandler):
                 "contentType": self.headers.get("Content-Type"),
                 "body": json.loads(body.decode("utf-8")),
             }, ensure_ascii=False) + "\n")
+        last = json.loads(body.decode("utf-8"))["messages"][-1]["content"]
         events = [{"choices": [{"delta": {"content": text}}]} for text in REPLY]
-        payload = "".join(f"data: {json.dumps(e)}\n\n" for e in events) + "data: [DONE]\n\n"
-        data = payload.encode("utf-8")
+        if last.startswith("Think"):
+            events = [{"choices": [{"delta": {"reasoning_content": text, "content": None}}]}
+                      for text in REASONING]
+            events += [{"choices": [{"delta": {"content": text}}]} for text in ANSWER]
+        pieces = [f"data: {json.dumps(e)}\n\n".encode("utf-8") for e in events]
+        pieces.append(b"data: [DONE]\n\n")
         self.send_response(200)
         self.send_header("Content-Type", "text/event-stream")
-        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Content-Length", str(sum(len(p) for p in pieces)))
         self.end_headers()
-        self.wfile.write(data)
+        for piece in pieces:
+            self.wfile.write(piece)
+            self.wfile.flush()
+            if last.startswith("Think"):
+                time.sleep(0.6)
 
     def log_message(self, *args):
         pass
