@@ -222,36 +222,102 @@ private slots:
 
     void stop_data()
     {
-        QTest::addColumn<bool>("afterDelta");
-        QTest::newRow("before the first delta") << false;
-        QTest::newRow("after a delta") << true;
+        QTest::addColumn<QByteArray>("before"); // what arrives before the stop
+        QTest::addColumn<QString>("reasoning");
+        QTest::addColumn<QString>("content"); // null: the placeholder goes
+        QTest::newRow("before the first delta") << QByteArray() << QString() << QString();
+        QTest::newRow("after a delta")
+            << TestGateway::deltaEvent(QStringLiteral("一半")) << QString() << "一半";
+        QTest::newRow("while thinking")
+            << QByteArray(R"(data: {"choices":[{"delta":{"reasoning":"想"}}]})"
+                          "\n\n")
+            << "想"
+            << "";
     }
 
     void stop()
     {
-        QFETCH(bool, afterDelta);
+        QFETCH(QByteArray, before);
+        QFETCH(QString, reasoning);
+        QFETCH(QString, content);
         setUpConversation();
-        m_gateway->enqueue(
-            TestGateway::eventStream(
-                afterDelta ? QList<QByteArray>{TestGateway::deltaEvent(QStringLiteral("一半"))}
-                           : QList<QByteArray>{})
-                .stall());
+        m_gateway->enqueue(TestGateway::eventStream({before}).stall());
         ChatController c(m_store.get(), m_conv);
         QSignalSpy saves(m_store.get(), &Store::saved);
         sendText(c, QStringLiteral("讲个长故事"));
-        if (afterDelta)
-            QTRY_COMPARE(conversation().messages.last().content, QStringLiteral("一半"));
-        else
+        if (before.isEmpty())
             QTRY_COMPARE(m_gateway->requests().size(), 1);
+        else
+            QTRY_VERIFY(!conversation().messages.last().content.isEmpty() ||
+                        !conversation().messages.last().reasoning.isEmpty());
         c.stop();
         QVERIFY(waitIdle(c));
         QVERIFY(!c.showError());
         QCOMPARE(saves.count(), 1);
         QCOMPARE(rolesOf(conversation().messages),
-                 afterDelta ? QStringLiteral("ua") : QStringLiteral("u"));
-        if (afterDelta)
-            QCOMPARE(conversation().messages.last().content, QStringLiteral("一半"));
+                 content.isNull() ? QStringLiteral("u") : QStringLiteral("ua"));
+        if (!content.isNull()) {
+            QCOMPARE(conversation().messages.last().content, content);
+            QCOMPARE(conversation().messages.last().reasoning, reasoning);
+        }
         QCOMPARE(fileContents().conversations.first(), conversation());
+    }
+
+    // What the pane shows as the answer and as the reasoning.
+    void answerAndReasoning_data()
+    {
+        QTest::addColumn<bool>("fromUser");
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("stored"); // the message's reasoning
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("reasoning");
+        QTest::newRow("plain") << false << "答"
+                               << ""
+                               << "答"
+                               << "";
+        QTest::newRow("reasoning apart") << false << "答"
+                                         << "想"
+                                         << "答"
+                                         << "想";
+        QTest::newRow("<think> after white space") << false << " \n<think>想\n</think>\n\n答"
+                                                   << ""
+                                                   << "答"
+                                                   << "想\n";
+        QTest::newRow("<think> never closed") << false << "<think>想"
+                                              << ""
+                                              << ""
+                                              << "想";
+        QTest::newRow("<think> not at the start") << false << "前<think>想</think>"
+                                                  << ""
+                                                  << "前<think>想</think>"
+                                                  << "";
+        QTest::newRow("reasoning apart wins") << false << "<think>a</think>b"
+                                              << "r"
+                                              << "b"
+                                              << "r";
+        QTest::newRow("the user's text as it is") << true << "<think>a</think>b"
+                                                  << ""
+                                                  << "<think>a</think>b"
+                                                  << "";
+    }
+
+    void answerAndReasoning()
+    {
+        QFETCH(bool, fromUser);
+        QFETCH(QString, content);
+        QFETCH(QString, stored);
+        QFETCH(QString, answer);
+        QFETCH(QString, reasoning);
+        Message m = msg(fromUser ? Role::User : Role::Assistant, content);
+        m.reasoning = stored;
+        setUpConversation({m});
+        ChatController c(m_store.get(), m_conv);
+        const QModelIndex i = c.messageModel()->index(0);
+        QCOMPARE(i.data(MessageListModel::AnswerRole).toString(), answer);
+        QCOMPARE(i.data(MessageListModel::ReasoningRole).toString(), reasoning);
+        QCOMPARE(i.data(MessageListModel::ContentRole).toString(), content);
+        // Not thought in this session: no seconds to show.
+        QCOMPARE(i.data(MessageListModel::ThinkingSecondsRole).toInt(), -1);
     }
 
     void failures_data()
@@ -608,9 +674,11 @@ private slots:
             }
         }
         QCOMPARE(contentChanges.size(), 2);
+        using M = MessageListModel;
         QCOMPARE(contentChanges.at(0),
-                 (QList<int>{MessageListModel::ContentRole, MessageListModel::IsTypingRole}));
-        QCOMPARE(contentChanges.at(1), QList<int>{MessageListModel::ContentRole});
+                 (QList<int>{M::ContentRole, M::AnswerRole, M::ReasoningRole, M::IsTypingRole}));
+        QCOMPARE(contentChanges.at(1),
+                 (QList<int>{M::ContentRole, M::AnswerRole, M::ReasoningRole}));
         QCOMPARE(model->data(model->index(3), MessageListModel::IsStreamingRole).toBool(), false);
     }
 };
