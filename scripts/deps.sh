@@ -14,7 +14,7 @@ packages=(
   fonts-noto-cjk fonts-material-design-icons-iconfont
   libmd4c-dev libmd4c-html0-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  xvfb xauth xdotool x11-apps imagemagick python3
+  xvfb xauth xdotool x11-apps imagemagick python3 dbus-daemon
 )
 
 missing=()

@@ -48,6 +48,38 @@ AppWindow {
         Menu {
             title: "显示"
 
+            Menu {
+                objectName: "appearanceMenu"
+                title: qsTr("外观")
+
+                ActionGroup {
+                    id: appearanceGroup
+                }
+                Action {
+                    objectName: "appearanceSystemAction"
+                    text: qsTr("跟随系统")
+                    checkable: true
+                    checked: Appearance.mode === Appearance.System
+                    ActionGroup.group: appearanceGroup
+                    onTriggered: Appearance.mode = Appearance.System
+                }
+                Action {
+                    objectName: "appearanceLightAction"
+                    text: qsTr("浅色")
+                    checkable: true
+                    checked: Appearance.mode === Appearance.Light
+                    ActionGroup.group: appearanceGroup
+                    onTriggered: Appearance.mode = Appearance.Light
+                }
+                Action {
+                    objectName: "appearanceDarkAction"
+                    text: qsTr("深色")
+                    checkable: true
+                    checked: Appearance.mode === Appearance.Dark
+                    ActionGroup.group: appearanceGroup
+                    onTriggered: Appearance.mode = Appearance.Dark
+                }
+            }
             MenuSeparator {}
             Action {
                 objectName: "zoomInAction"
