@@ -80,6 +80,13 @@ AppWindow {
                     onTriggered: Appearance.mode = Appearance.Dark
                 }
             }
+            Action {
+                objectName: "codeHighlightingAction"
+                text: qsTr("代码高亮")
+                checkable: true
+                checked: Appearance.codeHighlighting
+                onTriggered: Appearance.codeHighlighting = checked
+            }
             MenuSeparator {}
             Action {
                 objectName: "zoomInAction"

@@ -17,6 +17,7 @@
 namespace {
 
 const QString settingKey = QStringLiteral("appearance");
+const QString highlightKey = QStringLiteral("codeHighlighting");
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString portalInterface = QStringLiteral("org.freedesktop.portal.Settings");
@@ -116,7 +117,9 @@ public slots:
 
 Appearance::Appearance(QObject *parent) : QObject(parent)
 {
-    m_mode = modeFromSetting(QSettings().value(settingKey).toString());
+    const QSettings settings;
+    m_mode = modeFromSetting(settings.value(settingKey).toString());
+    m_codeHighlighting = settings.value(highlightKey, true).toBool();
     apply();
     queryPortal();
 }
@@ -131,6 +134,15 @@ void Appearance::setMode(Mode mode)
     QSettings().setValue(settingKey, settingFromMode(mode));
     apply();
     emit modeChanged();
+}
+
+void Appearance::setCodeHighlighting(bool on)
+{
+    if (on == m_codeHighlighting)
+        return;
+    m_codeHighlighting = on;
+    QSettings().setValue(highlightKey, on);
+    emit codeHighlightingChanged();
 }
 
 QPalette Appearance::lightPalette()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "markdown/highlighter.h"
+
 #include <QColor>
 #include <QObject>
 #include <QString>
@@ -27,6 +29,9 @@
  * Font sizes are logical pixels: the text styles caption, footnote, callout, body, title3, and
  * the rendered-message bases mdBody, mdHeading1..3, mdCodeLabel, mdCode, which the Markdown
  * views multiply by TextZoom.value.
+ *
+ * syntaxColor() gives the colour of highlighted code for the light and dark palettes and for
+ * code inside the user's bubble (CodeHighlighter's palettes).
  *
  * monoFont is the system's fixed-pitch family; dark tells whether the palette is a dark one.
  *
@@ -133,6 +138,10 @@ public:
     static int mdCode() { return 13; }
 
     static QString monoFont();
+
+    /// The colour of a kind of code token; palette is CodeHighlighter::Palette (0 light, 1 dark,
+    /// 2 the user's bubble).
+    static QColor syntaxColor(SyntaxKind kind, int palette);
 
     /// Registers the bundled icon font once per process and returns its family.
     static QString iconFont();

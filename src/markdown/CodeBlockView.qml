@@ -127,6 +127,15 @@ Rectangle {
             selectedTextColor: Theme.accentText
             onImplicitWidthChanged: if (root.measure)
                                         root.codeWidth = implicitWidth
+
+            CodeHighlighter {
+                objectName: "codeHighlighter"
+                textDocument: codeText.textDocument
+                language: root.lang
+                active: Appearance.codeHighlighting
+                palette: root.onAccent ? CodeHighlighter.OnAccent
+                                       : Theme.dark ? CodeHighlighter.Dark : CodeHighlighter.Light
+            }
         }
     }
 }
