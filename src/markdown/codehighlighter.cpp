@@ -3,6 +3,9 @@
 
 #include "theme.h"
 
+#include <QScopedValueRollback>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -12,6 +15,14 @@ CodeHighlighter::CodeHighlighter(QObject *parent) : QSyntaxHighlighter(parent)
     m_throttle.setSingleShot(true);
     connect(&m_throttle, &QTimer::timeout, this, &CodeHighlighter::request);
     updateFormats();
+}
+
+CodeHighlighter::~CodeHighlighter()
+{
+    // The base class detaches from the document, which reports a change: not to this half-gone
+    // object.
+    if (QTextDocument *doc = document())
+        disconnect(doc, nullptr, this, nullptr);
 }
 
 void CodeHighlighter::setTextDocument(QQuickTextDocument *document)
@@ -62,8 +73,10 @@ void CodeHighlighter::setPalette(Palette palette)
     m_palette = palette;
     updateFormats();
     emit paletteChanged();
-    if (!m_spans.isEmpty())
+    if (!m_spans.isEmpty()) {
+        const QScopedValueRollback guard(m_applying, true);
         rehighlight();
+    }
 }
 
 void CodeHighlighter::componentComplete()
@@ -90,10 +103,30 @@ HighlightService *CodeHighlighter::service() const
 
 void CodeHighlighter::textChanged()
 {
-    // The block's colours for the part that did not change stay (highlightBlock checks them);
-    // the rest waits for the next tokenisation.
-    setHighlighted(m_highlighted && document() && document()->characterCount() - 1 == m_spansText.size()
-                   && document()->toPlainText() == m_spansText);
+    if (m_applying)
+        return; // our own formats going in
+    QTextDocument *doc = document();
+    const bool same = m_highlighted && doc->characterCount() - 1 == m_spansText.size() &&
+                      doc->toPlainText() == m_spansText;
+    setHighlighted(same);
+    // A TextEdit sets its whole text again on every change, and the base class then formats
+    // only the emptied document. The lines still equal to the tokenised text get their colours
+    // back at once; the rest waits for the next tokenisation.
+    if (!same && !m_spans.isEmpty()) {
+        const QScopedValueRollback guard(m_applying, true);
+        const QStringView tokenised(m_spansText);
+        // One edit block, so the view hears of one change, not one per line.
+        QTextCursor edit(doc);
+        edit.beginEditBlock();
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+            const QString text = block.text();
+            if (block.position() + text.size() > tokenised.size())
+                break;
+            if (tokenised.mid(block.position(), text.size()) == text)
+                rehighlightBlock(block);
+        }
+        edit.endEditBlock();
+    }
     refresh(false);
 }
 
@@ -123,10 +156,11 @@ void CodeHighlighter::request()
     }
     m_sinceRequest.start();
     QPointer<CodeHighlighter> self(this);
-    service()->request(this, m_grammar, code, [self](const QString &text, const SyntaxSpans &spans) {
-        if (self)
-            self->accept(text, spans);
-    });
+    service()->request(this, m_grammar, code,
+                       [self](const QString &text, const SyntaxSpans &spans) {
+                           if (self)
+                               self->accept(text, spans);
+                       });
 }
 
 void CodeHighlighter::accept(const QString &code, const SyntaxSpans &spans)
@@ -135,7 +169,10 @@ void CodeHighlighter::accept(const QString &code, const SyntaxSpans &spans)
         return;
     m_spansText = code;
     m_spans = spans;
-    rehighlight();
+    {
+        const QScopedValueRollback guard(m_applying, true);
+        rehighlight();
+    }
     setHighlighted(!spans.isEmpty() && document()->toPlainText() == code);
 }
 
@@ -146,8 +183,10 @@ void CodeHighlighter::clear()
     m_spans.clear();
     m_spansText.clear();
     setHighlighted(false);
-    if (had && document())
+    if (had && document()) {
+        const QScopedValueRollback guard(m_applying, true);
         rehighlight();
+    }
 }
 
 void CodeHighlighter::setHighlighted(bool highlighted)
@@ -167,8 +206,9 @@ void CodeHighlighter::highlightBlock(const QString &text)
     // Colours only where this line is still the text they were made for.
     if (end > m_spansText.size() || QStringView(m_spansText).mid(start, text.size()) != text)
         return;
-    auto it = std::lower_bound(m_spans.cbegin(), m_spans.cend(), start,
-                               [](const SyntaxSpan &s, int pos) { return s.start + s.length <= pos; });
+    auto it =
+        std::lower_bound(m_spans.cbegin(), m_spans.cend(), start,
+                         [](const SyntaxSpan &s, int pos) { return s.start + s.length <= pos; });
     for (; it != m_spans.cend() && it->start < end; ++it) {
         const int from = std::max(it->start, start);
         const int to = std::min(it->start + it->length, end);

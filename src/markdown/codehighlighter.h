@@ -44,6 +44,7 @@ public:
     static constexpr int minInterval = 250;
 
     explicit CodeHighlighter(QObject *parent = nullptr);
+    ~CodeHighlighter() override;
 
     QQuickTextDocument *textDocument() const { return m_textDocument; }
     void setTextDocument(QQuickTextDocument *document);
@@ -90,6 +91,7 @@ private:
     bool m_active = true;
     bool m_complete = false;
     bool m_highlighted = false;
+    bool m_applying = false;
     Palette m_palette = Light;
     std::array<QTextCharFormat, int(SyntaxKind::Variable) + 1> m_formats;
 

@@ -55,16 +55,16 @@ struct Catalogue
             }
             // Labels people write that Prism does not list as aliases.
             const std::pair<const char *, const char *> extra[] = {
-                {"c++", "cpp"},        {"cxx", "cpp"},          {"cc", "cpp"},
-                {"hpp", "cpp"},        {"h++", "cpp"},          {"h", "c"},
-                {"py3", "python"},     {"python3", "python"},   {"zsh", "bash"},
-                {"console", "bash"},   {"golang", "go"},        {"rs", "rust"},
-                {"c#", "csharp"},      {"f#", "fsharp"},        {"objective-c", "objectivec"},
-                {"make", "makefile"},  {"mk", "makefile"},      {"ps1", "powershell"},
-                {"jsonc", "json"},     {"vue", "markup"},       {"cmakelists", "cmake"},
-                {"node", "javascript"}, {"mjs", "javascript"},   {"cjs", "javascript"},
-                {"pwsh", "powershell"}, {"postgresql", "sql"},   {"mysql", "sql"},
-                {"htm", "markup"},     {"patch", "diff"},       {"tf", "hcl"},
+                {"c++", "cpp"},         {"cxx", "cpp"},        {"cc", "cpp"},
+                {"hpp", "cpp"},         {"h++", "cpp"},        {"h", "c"},
+                {"py3", "python"},      {"python3", "python"}, {"zsh", "bash"},
+                {"console", "bash"},    {"golang", "go"},      {"rs", "rust"},
+                {"c#", "csharp"},       {"f#", "fsharp"},      {"objective-c", "objectivec"},
+                {"make", "makefile"},   {"mk", "makefile"},    {"ps1", "powershell"},
+                {"jsonc", "json"},      {"vue", "markup"},     {"cmakelists", "cmake"},
+                {"node", "javascript"}, {"mjs", "javascript"}, {"cjs", "javascript"},
+                {"pwsh", "powershell"}, {"postgresql", "sql"}, {"mysql", "sql"},
+                {"htm", "markup"},      {"patch", "diff"},     {"tf", "hcl"},
             };
             for (const auto &[label, id] : extra)
                 if (c.languages.contains(QLatin1String(id)))
@@ -137,11 +137,26 @@ HighlightEngine::HighlightEngine() : m_engine(std::make_unique<QJSEngine>())
     // Prism must not look for a page to highlight by itself.
     m_engine->evaluate(QStringLiteral("var window = undefined; var Prism = { manual: true, "
                                       "disableWorkerMessageHandler: true };"));
+    // Qt 6.4's engine puts a backslash before every '/' of RegExp.prototype.source, even one
+    // that is escaped already, so a pattern rebuilt from its source (Prism does that for every
+    // greedy token, and many grammars build theirs from others) looks for a backslash that is
+    // not there: comments in C-like languages never matched. Undo the extra escape.
+    m_engine->evaluate(QStringLiteral(R"JS(
+(function () {
+  var d = Object.getOwnPropertyDescriptor(RegExp.prototype, 'source');
+  if (!d || !d.get || !d.configurable || /\//.source === '\\/')
+    return;
+  Object.defineProperty(RegExp.prototype, 'source', {
+    configurable: true,
+    get: function () { return d.get.call(this).replace(/\\\//g, '/'); }
+  });
+})();
+)JS"));
     const QJSValue core = m_engine->evaluate(readResource(QStringLiteral("prism-core.min.js")),
                                              QStringLiteral("prism-core.js"));
     const QJSValue g = m_engine->evaluate(QString::fromUtf8(glue));
-    m_ready = !core.isError() && !g.isError()
-              && m_engine->globalObject().property(QStringLiteral("Prism")).isObject();
+    m_ready = !core.isError() && !g.isError() &&
+              m_engine->globalObject().property(QStringLiteral("Prism")).isObject();
 }
 
 HighlightEngine::~HighlightEngine() = default;
@@ -171,7 +186,11 @@ bool HighlightEngine::load(const QString &grammar)
     for (const QString &dep : listOf(entry.value(QStringLiteral("optional"))))
         load(dep);
     const QString source = readResource(QStringLiteral("prism-%1.min.js").arg(grammar));
-    return !source.isEmpty() && !m_engine->evaluate(source).isError();
+    if (source.isEmpty() || m_engine->evaluate(source).isError()) {
+        m_loaded.remove(grammar); // an interrupted load is tried again next time
+        return false;
+    }
+    return true;
 }
 
 SyntaxSpans HighlightEngine::highlight(const QString &grammar, const QString &code)
@@ -195,8 +214,8 @@ SyntaxSpans HighlightEngine::highlight(const QString &grammar, const QString &co
         if (kind <= 0 || kind > int(SyntaxKind::Variable) || length <= 0)
             continue;
         // Runs of one kind that touch become one.
-        if (!spans.isEmpty() && spans.last().kind == SyntaxKind(kind)
-            && spans.last().start + spans.last().length == start)
+        if (!spans.isEmpty() && spans.last().kind == SyntaxKind(kind) &&
+            spans.last().start + spans.last().length == start)
             spans.last().length += length;
         else
             spans.append({start, length, SyntaxKind(kind)});
@@ -314,7 +333,8 @@ void HighlightService::startNext()
             // An interrupted run gives no spans: the block stays plain.
             if (self)
                 QMetaObject::invokeMethod(
-                    self.data(), [self, serial, spans] {
+                    self.data(),
+                    [self, serial, spans] {
                         if (self)
                             self->finish(serial, spans);
                     },
@@ -322,11 +342,20 @@ void HighlightService::startNext()
         },
         Qt::QueuedConnection);
 
-    // The time box: a grammar with a runaway expression must not hold the worker.
-    QTimer::singleShot(m_timeLimitMs, this, [this, serial] {
-        if (m_running && m_serial == serial)
-            if (HighlightEngine *engine = m_worker->engine)
-                engine->interrupt();
+    armWatchdog(serial, m_timeLimitMs);
+}
+
+/// The time box: a grammar with a runaway expression must not hold the worker. The engine's
+/// own start-up (the first job) does not count.
+void HighlightService::armWatchdog(quint64 serial, int ms)
+{
+    QTimer::singleShot(ms, this, [this, serial] {
+        if (!m_running || m_serial != serial)
+            return;
+        if (HighlightEngine *engine = m_worker->engine)
+            engine->interrupt();
+        else
+            armWatchdog(serial, m_timeLimitMs);
     });
 }
 

@@ -135,6 +135,7 @@ private:
 
     static Key keyFor(const QString &grammar, const QString &code);
     void startNext();
+    void armWatchdog(quint64 serial, int ms);
     void finish(quint64 serial, const SyntaxSpans &spans);
     void remember(const Key &key, const SyntaxSpans &spans);
 
