@@ -106,6 +106,8 @@ ScrollView {
                 focused: input.activeFocus
             }
             onTextEdited: parent.edited()
+
+            TextMenuHandler {}
         }
     }
 
@@ -157,6 +159,8 @@ ScrollView {
                 wrapMode: TextEdit.Wrap
                 textFormat: TextEdit.PlainText
                 selectByMouse: true
+
+                TextMenuHandler {}
             }
         }
     }

@@ -182,6 +182,8 @@ Rectangle {
         onClosed: sidebar.renamingID = ""
 
         TextField {
+            TextMenuHandler {}
+
             id: nameField
 
             objectName: "renameField"

@@ -41,6 +41,7 @@ enum Glyph : char16_t {
     DocOnDoc = 0xe14d,             // content_copy
     Pencil = 0xe3c9,               // edit
     ArrowClockwise = 0xe5d5,       // refresh
+    ArrowDown = 0xe5db,            // arrow_downward
 };
 
 QString glyph(Glyph g)
@@ -267,4 +268,9 @@ QString Theme::iconEdit()
 QString Theme::iconRegenerate()
 {
     return glyph(ArrowClockwise);
+}
+
+QString Theme::iconScrollDown()
+{
+    return glyph(ArrowDown);
 }

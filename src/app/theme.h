@@ -97,6 +97,7 @@ class Theme : public QObject
     Q_PROPERTY(QString iconCopy READ iconCopy CONSTANT)
     Q_PROPERTY(QString iconEdit READ iconEdit CONSTANT)
     Q_PROPERTY(QString iconRegenerate READ iconRegenerate CONSTANT)
+    Q_PROPERTY(QString iconScrollDown READ iconScrollDown CONSTANT)
 
 public:
     explicit Theme(QObject *parent = nullptr);
@@ -156,6 +157,7 @@ public:
     static QString iconCopy();
     static QString iconEdit();
     static QString iconRegenerate();
+    static QString iconScrollDown();
 
 signals:
     void paletteChanged();

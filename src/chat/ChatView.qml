@@ -106,8 +106,10 @@ Rectangle {
                 id: list
                 objectName: "messageList"
 
-                /// Set by every change of the last message or of the count; cleared when the
-                /// user scrolls. While set, the view stays at its end as rows finish their layout.
+                /// Whether the view keeps to its end as the reply grows and rows finish their
+                /// layout. Scrolling away from the end clears it, so a long reply can be read
+                /// while it streams; scrolling back to the end, the "↓" button and every new
+                /// message set it again.
                 property bool followEnd: true
                 readonly property real rowWidth: root.columnWidth - 40
 
@@ -128,8 +130,7 @@ Rectangle {
                 ScrollBar.vertical: ScrollBar {
                     policy: ScrollBar.AsNeeded
                     // Dragging the bar is the user's scroll too.
-                    onPressedChanged: if (pressed)
-                                          list.followEnd = false
+                    onPressedChanged: list.followEnd = !pressed && list.atYEnd
                 }
 
                 delegate: MessageRow {
@@ -166,6 +167,8 @@ Rectangle {
                 }
 
                 onMovementStarted: followEnd = false
+                onMovementEnded: if (atYEnd)
+                                     followEnd = true
                 // Not before the layout has given the list its height: positioned while it has
                 // none, the list builds every row of a long conversation on the way.
                 onContentHeightChanged: if (followEnd && height > 0)
@@ -179,12 +182,41 @@ Rectangle {
                         list.scrollToEnd()
                     }
                     function onLastContentChanged() {
-                        list.scrollToEnd()
+                        if (list.followEnd)
+                            list.positionViewAtEnd()
                     }
                 }
                 // A conversation opens at its end (once the list has a height, see above).
                 Component.onCompleted: if (height > 0)
                                            positionViewAtEnd()
+            }
+
+            // Back to the end, shown while the user reads above it.
+            RoundButton {
+                objectName: "scrollToEndButton"
+                anchors.horizontalCenter: parent.horizontalCenter
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: 12
+                visible: !list.followEnd && list.count > 0 && !list.atYEnd
+                text: qsTr("滚动到最新消息")
+                display: AbstractButton.IconOnly
+                hoverEnabled: true
+                ToolTip.visible: hovered
+                ToolTip.delay: 600
+                ToolTip.text: text
+                onClicked: list.scrollToEnd()
+                contentItem: Icon {
+                    glyph: Theme.iconScrollDown
+                    size: 18
+                    color: Theme.label
+                }
+                background: Rectangle {
+                    implicitWidth: 34
+                    implicitHeight: 34
+                    radius: width / 2
+                    color: Theme.textBackground
+                    border.color: Theme.separator
+                }
             }
 
             ColumnLayout {
@@ -259,6 +291,7 @@ Rectangle {
 
                         Layout.maximumWidth: composer.width
                         text: ctl.effectiveModel
+                        Accessible.name: qsTr("模型：%1").arg(ctl.effectiveModel)
                         hoverEnabled: true
                         leftPadding: 9
                         rightPadding: 9
@@ -391,7 +424,9 @@ Rectangle {
                                 rightPadding: 12
                                 topPadding: 9
                                 bottomPadding: 9
-                                placeholderText: "输入消息，⏎ 发送 · ⌥⏎ 换行"
+                                // Shift+Return breaks the line everywhere; macOS users know Option.
+                                placeholderText: Qt.platform.os === "osx" ? qsTr("输入消息，⏎ 发送 · ⌥⏎ 换行")
+                                                                          : qsTr("输入消息，⏎ 发送 · ⇧⏎ 换行")
                                 placeholderTextColor: Theme.tertiaryLabel
                                 color: Theme.label
                                 wrapMode: TextEdit.Wrap
@@ -409,6 +444,8 @@ Rectangle {
                                         Qt.callLater(() => input.justComposed = false)
                                     }
                                 }
+
+                                TextMenuHandler {}
 
                                 Keys.onPressed: event => {
                                     if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)
@@ -438,9 +475,9 @@ Rectangle {
 
                         ToolTip {
                             objectName: "stopToolTip"
-                            visible: ctl.sending && actionButton.hovered
+                            visible: actionButton.hovered
                             delay: 600
-                            text: "停止生成"
+                            text: actionButton.text
                         }
 
                         contentItem: Icon {

@@ -257,6 +257,8 @@ Item {
                         background: null
                         onTextChanged: if (text !== root.editText)
                                            root.editTextEdited(text)
+
+                        TextMenuHandler {}
                         Component.onCompleted: {
                             forceActiveFocus()
                             cursorPosition = length

@@ -128,6 +128,8 @@ Rectangle {
             onImplicitWidthChanged: if (root.measure)
                                         root.codeWidth = implicitWidth
 
+            TextMenuHandler {}
+
             CodeHighlighter {
                 objectName: "codeHighlighter"
                 textDocument: codeText.textDocument
