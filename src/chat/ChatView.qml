@@ -115,6 +115,10 @@ Rectangle {
 
                 function scrollToEnd() {
                     followEnd = true
+                    // From far above, the end alone is placed by estimated row heights; the last
+                    // row first makes the rows near the end real.
+                    cancelFlick()
+                    positionViewAtIndex(count - 1, ListView.End)
                     positionViewAtEnd()
                 }
 
@@ -175,6 +179,10 @@ Rectangle {
                                             positionViewAtEnd()
                 onHeightChanged: if (followEnd)
                                      positionViewAtEnd()
+                // Rows built above the end replace estimated heights with real ones, which moves
+                // the origin rather than the content height.
+                onOriginYChanged: if (followEnd && height > 0)
+                                      positionViewAtEnd()
 
                 Connections {
                     target: ctl.messages
@@ -188,7 +196,7 @@ Rectangle {
                 }
                 // A conversation opens at its end (once the list has a height, see above).
                 Component.onCompleted: if (height > 0)
-                                           positionViewAtEnd()
+                                           scrollToEnd()
             }
 
             // Back to the end, shown while the user reads above it.
