@@ -294,6 +294,15 @@ void TstHighlighter::streamingBlock()
     QCoreApplication::processEvents();
     QCOMPARE(colourAt(doc, 0), QColor());
     QCOMPARE(colourAt(doc, 10), keyword);
+
+    // The line spacing holds for every line of every new text, highlighted or not.
+    h.setLineSpacing(2.5);
+    h.setActive(false);
+    doc.setPlainText(QStringLiteral("a\nb\nc"));
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        QCOMPARE(b.blockFormat().lineHeight(), 2.5);
+        QCOMPARE(b.blockFormat().lineHeightType(), int(QTextBlockFormat::LineDistanceHeight));
+    }
 }
 
 QTEST_MAIN(TstHighlighter)

@@ -135,6 +135,7 @@ Rectangle {
                 textDocument: codeText.textDocument
                 language: root.lang
                 active: Appearance.codeHighlighting
+                lineSpacing: 2.5
                 palette: root.onAccent ? CodeHighlighter.OnAccent
                                        : Theme.dark ? CodeHighlighter.Dark : CodeHighlighter.Light
             }

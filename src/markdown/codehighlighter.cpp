@@ -42,6 +42,7 @@ void CodeHighlighter::attach(QTextDocument *document)
     setDocument(document);
     if (document)
         connect(document, &QTextDocument::contentsChanged, this, &CodeHighlighter::textChanged);
+    applyLineSpacing();
     refresh(true);
 }
 
@@ -79,6 +80,32 @@ void CodeHighlighter::setPalette(Palette palette)
     }
 }
 
+void CodeHighlighter::setLineSpacing(qreal spacing)
+{
+    if (spacing == m_lineSpacing)
+        return;
+    m_lineSpacing = spacing;
+    emit lineSpacingChanged();
+    applyLineSpacing();
+}
+
+/// Every block of the document gets the spacing; a TextEdit's new text arrives without it.
+void CodeHighlighter::applyLineSpacing()
+{
+    QTextDocument *doc = document();
+    if (!doc || m_lineSpacing <= 0)
+        return;
+    if (doc->begin().blockFormat().lineHeight() == m_lineSpacing &&
+        doc->lastBlock().blockFormat().lineHeight() == m_lineSpacing)
+        return;
+    const QScopedValueRollback guard(m_applying, true);
+    QTextCursor cursor(doc);
+    cursor.select(QTextCursor::Document);
+    QTextBlockFormat format;
+    format.setLineHeight(m_lineSpacing, QTextBlockFormat::LineDistanceHeight);
+    cursor.mergeBlockFormat(format);
+}
+
 void CodeHighlighter::componentComplete()
 {
     m_complete = true;
@@ -105,6 +132,7 @@ void CodeHighlighter::textChanged()
 {
     if (m_applying)
         return; // our own formats going in
+    applyLineSpacing();
     QTextDocument *doc = document();
     const bool same = m_highlighted && doc->characterCount() - 1 == m_spansText.size() &&
                       doc->toPlainText() == m_spansText;

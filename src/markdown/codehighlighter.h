@@ -15,7 +15,7 @@
 #include <array>
 
 /**
- * Colours the text of a code block's TextEdit by its fence label.
+ * Colours the text of a code block's TextEdit by its fence label, and spaces its lines.
  *
  * The tokens come from HighlightService's worker; until they arrive, and for a language without
  * a grammar, the code stays plain. While the code grows (a streaming reply) it is tokenised at
@@ -33,6 +33,8 @@ class CodeHighlighter : public QSyntaxHighlighter, public QQmlParserStatus
     Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
     Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
     Q_PROPERTY(Palette palette READ palette WRITE setPalette NOTIFY paletteChanged)
+    /// Extra room between lines, in pixels (TextEdit has no line height of its own).
+    Q_PROPERTY(qreal lineSpacing READ lineSpacing WRITE setLineSpacing NOTIFY lineSpacingChanged)
     /// Whether colours from a finished tokenisation are shown for the whole current text.
     Q_PROPERTY(bool highlighted READ highlighted NOTIFY highlightedChanged)
 
@@ -55,6 +57,8 @@ public:
     Palette palette() const { return m_palette; }
     void setPalette(Palette palette);
     bool highlighted() const { return m_highlighted; }
+    qreal lineSpacing() const { return m_lineSpacing; }
+    void setLineSpacing(qreal spacing);
 
     /// Colours this document directly (what setTextDocument does with a TextEdit's document).
     void attach(QTextDocument *document);
@@ -70,6 +74,7 @@ signals:
     void activeChanged();
     void paletteChanged();
     void highlightedChanged();
+    void lineSpacingChanged();
 
 protected:
     void highlightBlock(const QString &text) override;
@@ -82,6 +87,7 @@ private:
     void clear();
     void updateFormats();
     void setHighlighted(bool highlighted);
+    void applyLineSpacing();
     HighlightService *service() const;
 
     QPointer<QQuickTextDocument> m_textDocument;
@@ -93,6 +99,7 @@ private:
     bool m_highlighted = false;
     bool m_applying = false;
     Palette m_palette = Light;
+    qreal m_lineSpacing = 0;
     std::array<QTextCharFormat, int(SyntaxKind::Variable) + 1> m_formats;
 
     /// The text the spans belong to.
