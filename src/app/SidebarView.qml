@@ -65,6 +65,7 @@ Rectangle {
             id: list
 
             objectName: "conversationList"
+            activeFocusOnTab: true
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true

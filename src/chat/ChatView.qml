@@ -77,6 +77,7 @@ Rectangle {
                 anchors.rightMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
                 text: "设置"
+                Accessible.name: text
                 display: AbstractButton.IconOnly
                 hoverEnabled: true
                 ToolTip.visible: hovered
@@ -170,6 +171,26 @@ Rectangle {
                     }
                 }
 
+                // From the keyboard too: Tab reaches the list, the arrows and page keys scroll it.
+                activeFocusOnTab: true
+                Keys.onPressed: event => {
+                    const step = event.key === Qt.Key_Up ? -60 : event.key === Qt.Key_Down ? 60
+                               : event.key === Qt.Key_PageUp ? -0.9 * height
+                               : event.key === Qt.Key_PageDown ? 0.9 * height : 0
+                    if (event.key === Qt.Key_End) {
+                        scrollToEnd()
+                    } else if (event.key === Qt.Key_Home) {
+                        followEnd = false
+                        positionViewAtBeginning()
+                    } else if (step !== 0) {
+                        contentY = Math.max(originY, Math.min(contentY + step,
+                                                              originY + contentHeight - height))
+                        followEnd = atYEnd
+                    } else {
+                        return
+                    }
+                    event.accepted = true
+                }
                 onMovementStarted: followEnd = false
                 onMovementEnded: if (atYEnd)
                                      followEnd = true
@@ -207,6 +228,7 @@ Rectangle {
                 anchors.bottomMargin: 12
                 visible: !list.followEnd && list.count > 0 && !list.atYEnd
                 text: qsTr("滚动到最新消息")
+                Accessible.name: text
                 display: AbstractButton.IconOnly
                 hoverEnabled: true
                 ToolTip.visible: hovered
@@ -300,6 +322,7 @@ Rectangle {
                         Layout.maximumWidth: composer.width
                         text: ctl.effectiveModel
                         Accessible.name: qsTr("模型：%1").arg(ctl.effectiveModel)
+                        focusPolicy: Qt.StrongFocus
                         hoverEnabled: true
                         leftPadding: 9
                         rightPadding: 9
@@ -337,6 +360,8 @@ Rectangle {
                             radius: height / 2
                             color: modelPicker.hovered ? Qt.darker(Theme.quaternaryLabel, 1.3)
                                                        : Theme.quaternaryLabel
+                            border.width: modelPicker.visualFocus ? 1 : 0
+                            border.color: Theme.accent
                         }
 
                         Menu {
@@ -478,6 +503,8 @@ Rectangle {
                         Layout.bottomMargin: 2
                         text: ctl.sending ? "停止生成" : "发送"
                         enabled: ctl.sending || ctl.canSend
+                        Accessible.name: text
+                        focusPolicy: Qt.StrongFocus
                         hoverEnabled: true
                         onClicked: ctl.sending ? ctl.stop() : ctl.send()
 

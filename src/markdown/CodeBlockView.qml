@@ -83,6 +83,8 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 text: root.copied ? "已复制" : "复制"
                 onClicked: root.copy()
+                Accessible.name: qsTr("复制代码")
+                focusPolicy: Qt.StrongFocus
                 hoverEnabled: true
                 opacity: hovered ? 1 : 0.9
 

@@ -256,6 +256,27 @@ TestCase {
         stop(view)
     }
 
+    // Every icon-only control has a name for screen readers, and Tab reaches it.
+    function test_accessibleNames() {
+        const view = pane([["user", "问"], ["assistant", "答\n\n```js\nlet x = 1\n```"]])
+        const expected = {
+            "settingsButton": "设置",
+            "sendButton": "发送",
+            "modelPicker": "模型：" + view.controller.effectiveModel,
+            "scrollToEndButton": "滚动到最新消息",
+            "codeCopyButton": "复制代码",
+            "copyAction": "复制",
+            "regenerateAction": "重新生成",
+        }
+        for (const name in expected) {
+            const item = findChild(view, name)
+            verify(item, name)
+            compare(item.Accessible.name, expected[name], name)
+            verify(item.focusPolicy & Qt.TabFocus, name + " is reached by Tab")
+        }
+        verify(findChild(view, "messageList").activeFocusOnTab)
+    }
+
     function test_editFromTheRow() {
         const view = pane([["user", "旧问题"], ["assistant", "回答"]])
         const ctl = view.controller
