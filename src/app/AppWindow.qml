@@ -7,6 +7,11 @@ import Corvane
 // the window hands its controls the desktop's palette instead (the same one Theme derives its
 // colours from), so light and dark system themes both work and changes are followed.
 ApplicationWindow {
+    /// The right-click menu of every text in this window (see TextMenuHandler).
+    readonly property TextContextMenu textMenu: TextContextMenu {
+        parent: Overlay.overlay
+    }
+
     font.pixelSize: Theme.body
     color: Theme.windowBackground
 

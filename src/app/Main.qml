@@ -48,6 +48,45 @@ AppWindow {
         Menu {
             title: "显示"
 
+            Menu {
+                objectName: "appearanceMenu"
+                title: qsTr("外观")
+
+                ActionGroup {
+                    id: appearanceGroup
+                }
+                Action {
+                    objectName: "appearanceSystemAction"
+                    text: qsTr("跟随系统")
+                    checkable: true
+                    checked: Appearance.mode === Appearance.System
+                    ActionGroup.group: appearanceGroup
+                    onTriggered: Appearance.mode = Appearance.System
+                }
+                Action {
+                    objectName: "appearanceLightAction"
+                    text: qsTr("浅色")
+                    checkable: true
+                    checked: Appearance.mode === Appearance.Light
+                    ActionGroup.group: appearanceGroup
+                    onTriggered: Appearance.mode = Appearance.Light
+                }
+                Action {
+                    objectName: "appearanceDarkAction"
+                    text: qsTr("深色")
+                    checkable: true
+                    checked: Appearance.mode === Appearance.Dark
+                    ActionGroup.group: appearanceGroup
+                    onTriggered: Appearance.mode = Appearance.Dark
+                }
+            }
+            Action {
+                objectName: "codeHighlightingAction"
+                text: qsTr("代码高亮")
+                checkable: true
+                checked: Appearance.codeHighlighting
+                onTriggered: Appearance.codeHighlighting = checked
+            }
             MenuSeparator {}
             Action {
                 objectName: "zoomInAction"

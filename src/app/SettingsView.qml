@@ -124,6 +124,8 @@ ScrollView {
                 focused: input.activeFocus
             }
             onTextEdited: parent.edited()
+
+            TextMenuHandler {}
         }
     }
 
@@ -175,6 +177,8 @@ ScrollView {
                 wrapMode: TextEdit.Wrap
                 textFormat: TextEdit.PlainText
                 selectByMouse: true
+
+                TextMenuHandler {}
             }
         }
     }

@@ -65,6 +65,7 @@ Rectangle {
             id: list
 
             objectName: "conversationList"
+            activeFocusOnTab: true
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
@@ -182,6 +183,8 @@ Rectangle {
         onClosed: sidebar.renamingID = ""
 
         TextField {
+            TextMenuHandler {}
+
             id: nameField
 
             objectName: "renameField"

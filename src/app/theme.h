@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "markdown/highlighter.h"
+
 #include <QColor>
 #include <QObject>
 #include <QString>
@@ -27,6 +29,9 @@
  * Font sizes are logical pixels: the text styles caption, footnote, callout, body, title3, and
  * the rendered-message bases mdBody, mdHeading1..3, mdCodeLabel, mdCode, which the Markdown
  * views multiply by TextZoom.value.
+ *
+ * syntaxColor() gives the colour of highlighted code for the light and dark palettes and for
+ * code inside the user's bubble (CodeHighlighter's palettes).
  *
  * monoFont is the system's fixed-pitch family; dark tells whether the palette is a dark one.
  *
@@ -92,6 +97,7 @@ class Theme : public QObject
     Q_PROPERTY(QString iconCopy READ iconCopy CONSTANT)
     Q_PROPERTY(QString iconEdit READ iconEdit CONSTANT)
     Q_PROPERTY(QString iconRegenerate READ iconRegenerate CONSTANT)
+    Q_PROPERTY(QString iconScrollDown READ iconScrollDown CONSTANT)
 
 public:
     explicit Theme(QObject *parent = nullptr);
@@ -134,6 +140,10 @@ public:
 
     static QString monoFont();
 
+    /// The colour of a kind of code token; palette is CodeHighlighter::Palette (0 light, 1 dark,
+    /// 2 the user's bubble).
+    static QColor syntaxColor(SyntaxKind kind, int palette);
+
     /// Registers the bundled icon font once per process and returns its family.
     static QString iconFont();
     static QString iconCompose();
@@ -147,6 +157,7 @@ public:
     static QString iconCopy();
     static QString iconEdit();
     static QString iconRegenerate();
+    static QString iconScrollDown();
 
 signals:
     void paletteChanged();

@@ -77,6 +77,7 @@ Rectangle {
                 anchors.rightMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
                 text: "设置"
+                Accessible.name: text
                 display: AbstractButton.IconOnly
                 hoverEnabled: true
                 ToolTip.visible: hovered
@@ -106,13 +107,19 @@ Rectangle {
                 id: list
                 objectName: "messageList"
 
-                /// Set by every change of the last message or of the count; cleared when the
-                /// user scrolls. While set, the view stays at its end as rows finish their layout.
+                /// Whether the view keeps to its end as the reply grows and rows finish their
+                /// layout. Scrolling away from the end clears it, so a long reply can be read
+                /// while it streams; scrolling back to the end, the "↓" button and every new
+                /// message set it again.
                 property bool followEnd: true
                 readonly property real rowWidth: root.columnWidth - 40
 
                 function scrollToEnd() {
                     followEnd = true
+                    // From far above, the end alone is placed by estimated row heights; the last
+                    // row first makes the rows near the end real.
+                    cancelFlick()
+                    positionViewAtIndex(count - 1, ListView.End)
                     positionViewAtEnd()
                 }
 
@@ -128,8 +135,7 @@ Rectangle {
                 ScrollBar.vertical: ScrollBar {
                     policy: ScrollBar.AsNeeded
                     // Dragging the bar is the user's scroll too.
-                    onPressedChanged: if (pressed)
-                                          list.followEnd = false
+                    onPressedChanged: list.followEnd = !pressed && list.atYEnd
                 }
 
                 delegate: MessageRow {
@@ -165,13 +171,39 @@ Rectangle {
                     }
                 }
 
+                // From the keyboard too: Tab reaches the list, the arrows and page keys scroll it.
+                activeFocusOnTab: true
+                Keys.onPressed: event => {
+                    const step = event.key === Qt.Key_Up ? -60 : event.key === Qt.Key_Down ? 60
+                               : event.key === Qt.Key_PageUp ? -0.9 * height
+                               : event.key === Qt.Key_PageDown ? 0.9 * height : 0
+                    if (event.key === Qt.Key_End) {
+                        scrollToEnd()
+                    } else if (event.key === Qt.Key_Home) {
+                        followEnd = false
+                        positionViewAtBeginning()
+                    } else if (step !== 0) {
+                        contentY = Math.max(originY, Math.min(contentY + step,
+                                                              originY + contentHeight - height))
+                        followEnd = atYEnd
+                    } else {
+                        return
+                    }
+                    event.accepted = true
+                }
                 onMovementStarted: followEnd = false
+                onMovementEnded: if (atYEnd)
+                                     followEnd = true
                 // Not before the layout has given the list its height: positioned while it has
                 // none, the list builds every row of a long conversation on the way.
                 onContentHeightChanged: if (followEnd && height > 0)
                                             positionViewAtEnd()
                 onHeightChanged: if (followEnd)
                                      positionViewAtEnd()
+                // Rows built above the end replace estimated heights with real ones, which moves
+                // the origin rather than the content height.
+                onOriginYChanged: if (followEnd && height > 0)
+                                      positionViewAtEnd()
 
                 Connections {
                     target: ctl.messages
@@ -179,12 +211,42 @@ Rectangle {
                         list.scrollToEnd()
                     }
                     function onLastContentChanged() {
-                        list.scrollToEnd()
+                        if (list.followEnd)
+                            list.positionViewAtEnd()
                     }
                 }
                 // A conversation opens at its end (once the list has a height, see above).
                 Component.onCompleted: if (height > 0)
-                                           positionViewAtEnd()
+                                           scrollToEnd()
+            }
+
+            // Back to the end, shown while the user reads above it.
+            RoundButton {
+                objectName: "scrollToEndButton"
+                anchors.horizontalCenter: parent.horizontalCenter
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: 12
+                visible: !list.followEnd && list.count > 0 && !list.atYEnd
+                text: qsTr("滚动到最新消息")
+                Accessible.name: text
+                display: AbstractButton.IconOnly
+                hoverEnabled: true
+                ToolTip.visible: hovered
+                ToolTip.delay: 600
+                ToolTip.text: text
+                onClicked: list.scrollToEnd()
+                contentItem: Icon {
+                    glyph: Theme.iconScrollDown
+                    size: 18
+                    color: Theme.label
+                }
+                background: Rectangle {
+                    implicitWidth: 34
+                    implicitHeight: 34
+                    radius: width / 2
+                    color: Theme.textBackground
+                    border.color: Theme.separator
+                }
             }
 
             ColumnLayout {
@@ -259,6 +321,8 @@ Rectangle {
 
                         Layout.maximumWidth: composer.width
                         text: ctl.effectiveModel
+                        Accessible.name: qsTr("模型：%1").arg(ctl.effectiveModel)
+                        focusPolicy: Qt.StrongFocus
                         hoverEnabled: true
                         leftPadding: 9
                         rightPadding: 9
@@ -296,6 +360,8 @@ Rectangle {
                             radius: height / 2
                             color: modelPicker.hovered ? Qt.darker(Theme.quaternaryLabel, 1.3)
                                                        : Theme.quaternaryLabel
+                            border.width: modelPicker.visualFocus ? 1 : 0
+                            border.color: Theme.accent
                         }
 
                         Menu {
@@ -391,7 +457,9 @@ Rectangle {
                                 rightPadding: 12
                                 topPadding: 9
                                 bottomPadding: 9
-                                placeholderText: "输入消息，⏎ 发送 · ⌥⏎ 换行"
+                                // Shift+Return breaks the line everywhere; macOS users know Option.
+                                placeholderText: Qt.platform.os === "osx" ? qsTr("输入消息，⏎ 发送 · ⌥⏎ 换行")
+                                                                          : qsTr("输入消息，⏎ 发送 · ⇧⏎ 换行")
                                 placeholderTextColor: Theme.tertiaryLabel
                                 color: Theme.label
                                 wrapMode: TextEdit.Wrap
@@ -409,6 +477,8 @@ Rectangle {
                                         Qt.callLater(() => input.justComposed = false)
                                     }
                                 }
+
+                                TextMenuHandler {}
 
                                 Keys.onPressed: event => {
                                     if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)
@@ -433,14 +503,16 @@ Rectangle {
                         Layout.bottomMargin: 2
                         text: ctl.sending ? "停止生成" : "发送"
                         enabled: ctl.sending || ctl.canSend
+                        Accessible.name: text
+                        focusPolicy: Qt.StrongFocus
                         hoverEnabled: true
                         onClicked: ctl.sending ? ctl.stop() : ctl.send()
 
                         ToolTip {
                             objectName: "stopToolTip"
-                            visible: ctl.sending && actionButton.hovered
+                            visible: actionButton.hovered
                             delay: 600
-                            text: "停止生成"
+                            text: actionButton.text
                         }
 
                         contentItem: Icon {

@@ -37,7 +37,11 @@ Item {
     readonly property bool hovering: hover.hovered
     /// The room beside a message that keeps it off the other edge.
     readonly property real sideRoom: 56
-    readonly property bool actionsShown: hovering && (isUser ? !isEditing : !isStreaming)
+    readonly property bool actionsAvailable: isUser ? !isEditing : !isStreaming
+    /// Shown under the pointer, and while the keyboard is on one of them.
+    readonly property bool actionsShown: actionsAvailable
+                                         && (hovering || copyAction.activeFocus
+                                             || editAction.activeFocus || regenerateAction.activeFocus)
 
     implicitHeight: body.implicitHeight
 
@@ -59,6 +63,8 @@ Item {
         property string glyph
 
         hoverEnabled: true
+        focusPolicy: Qt.StrongFocus
+        Accessible.name: text
         leftPadding: 6
         rightPadding: 6
         topPadding: 3
@@ -82,8 +88,8 @@ Item {
         background: Rectangle {
             radius: 4
             color: button.down ? Theme.quaternaryLabel : "transparent"
-            border.width: button.hovered ? 1 : 0
-            border.color: Theme.separator
+            border.width: button.hovered || button.visualFocus ? 1 : 0
+            border.color: button.visualFocus ? Theme.accent : Theme.separator
         }
     }
 
@@ -213,15 +219,17 @@ Item {
             spacing: 4
             // Hidden actions keep their room, so a row never changes height under the pointer.
             opacity: root.actionsShown ? 1 : 0
-            enabled: root.actionsShown
+            enabled: root.actionsAvailable
 
             ActionButton {
+                id: copyAction
                 objectName: "copyAction"
                 glyph: Theme.iconCopy
                 text: "复制"
                 onClicked: Clipboard.setText(root.content)
             }
             ActionButton {
+                id: editAction
                 objectName: "editAction"
                 visible: root.isUser
                 glyph: Theme.iconEdit
@@ -229,6 +237,7 @@ Item {
                 onClicked: root.startEdit()
             }
             ActionButton {
+                id: regenerateAction
                 objectName: "regenerateAction"
                 visible: !root.isUser && root.isLast
                 glyph: Theme.iconRegenerate
@@ -274,6 +283,8 @@ Item {
                         background: null
                         onTextChanged: if (text !== root.editText)
                                            root.editTextEdited(text)
+
+                        TextMenuHandler {}
                         Component.onCompleted: {
                             forceActiveFocus()
                             cursorPosition = length

@@ -83,6 +83,8 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 text: root.copied ? "已复制" : "复制"
                 onClicked: root.copy()
+                Accessible.name: qsTr("复制代码")
+                focusPolicy: Qt.StrongFocus
                 hoverEnabled: true
                 opacity: hovered ? 1 : 0.9
 
@@ -127,6 +129,18 @@ Rectangle {
             selectedTextColor: Theme.accentText
             onImplicitWidthChanged: if (root.measure)
                                         root.codeWidth = implicitWidth
+
+            TextMenuHandler {}
+
+            CodeHighlighter {
+                objectName: "codeHighlighter"
+                textDocument: codeText.textDocument
+                language: root.lang
+                active: Appearance.codeHighlighting
+                lineSpacing: 2.5
+                palette: root.onAccent ? CodeHighlighter.OnAccent
+                                       : Theme.dark ? CodeHighlighter.Dark : CodeHighlighter.Light
+            }
         }
     }
 }

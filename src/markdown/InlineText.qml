@@ -45,4 +45,5 @@ TextEdit {
     HoverHandler {
         cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
     }
+    TextMenuHandler {}
 }

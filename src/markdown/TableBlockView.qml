@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import QtQuick.Controls
 import QtQuick.Layouts
 import Corvane
 
 // A table block as a grid: a semibold header row, a divider under it when there are more rows,
 // columns as wide as their widest cell. Rows may differ in length; a short row leaves its
 // trailing cells empty. The box keeps its natural width, up to the width it is given; a table
-// wider than that scrolls sideways, and no cell grows wider than the message.
+// wider than that scrolls sideways, with a scroll bar under it and a fade at the cut edge so
+// that the hidden columns are seen to be there; no cell grows wider than the message.
 Rectangle {
     id: root
 
@@ -26,7 +28,7 @@ Rectangle {
     readonly property real naturalWidth: grid.implicitWidth + 20
 
     implicitWidth: naturalWidth
-    implicitHeight: grid.implicitHeight + 20
+    implicitHeight: grid.implicitHeight + 20 + (scroller.interactive ? sideBar.height + 4 : 0)
     radius: 8
     color: onAccent ? Theme.bubbleBoxBackground : Theme.boxBackground
     border.color: onAccent ? Theme.bubbleBoxBorder : Theme.boxBorder
@@ -61,6 +63,23 @@ Rectangle {
         boundsBehavior: Flickable.StopAtBounds
         interactive: contentWidth > width + 0.5
         clip: interactive
+        ScrollBar.horizontal: ScrollBar {
+            id: sideBar
+            objectName: "tableScrollBar"
+            parent: root
+            x: scroller.x
+            y: scroller.y + scroller.height + 4
+            width: scroller.width
+            policy: scroller.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+            visible: scroller.interactive
+            padding: 0
+            contentItem: Rectangle {
+                implicitHeight: 5
+                radius: 2.5
+                color: root.onAccent ? Theme.bubbleSecondary : Theme.tertiaryLabel
+            }
+            background: null
+        }
 
         GridLayout {
             id: grid
@@ -101,6 +120,26 @@ Rectangle {
                 Layout.fillWidth: true
                 implicitHeight: 1
                 color: root.onAccent ? Theme.bubbleBoxBorder : Theme.separator
+            }
+        }
+    }
+
+    Rectangle {
+        objectName: "tableFade"
+        anchors.right: scroller.right
+        anchors.top: scroller.top
+        width: 28
+        height: scroller.height
+        visible: scroller.interactive && !scroller.atXEnd
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            GradientStop {
+                position: 0
+                color: "transparent"
+            }
+            GradientStop {
+                position: 1
+                color: root.onAccent ? Theme.bubbleBottom : Theme.boxBackground
             }
         }
     }

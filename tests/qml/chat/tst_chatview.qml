@@ -208,15 +208,73 @@ TestCase {
         }
         verify(list.itemAtIndex(list.count - 1) === last, "the streaming row is updated, not rebuilt")
 
-        // The user scrolls up and stays there until the next change.
+        // The user scrolls up to read: the growing reply no longer pulls the view down, and the
+        // "↓" button shows. It takes the view back to the end, which it then follows again.
+        const toEnd = findChild(view, "scrollToEndButton")
+        verify(!toEnd.visible)
         for (let i = 0; i < 10; ++i)
             mouseWheel(list, list.width / 2, list.height / 2, 0, 120)
         tryVerify(() => !list.moving)
-        wait(100)
+        const readingAt = list.contentY
         verify(!atEnd(list))
-        TestSupport.appendToLast(view.conversationId, "再来一点")
+        for (let i = 0; i < 5; ++i) {
+            TestSupport.appendToLast(view.conversationId, "读的时候还在流 " + i + "。\n\n")
+            waitForRendering(list)
+        }
+        compare(list.contentY, readingAt, "the view stays where the user reads")
+        verify(toEnd.visible)
+        toEnd.clicked()
+        tryVerify(() => atEnd(list), 2000)
+        verify(!toEnd.visible)
+        TestSupport.appendToLast(view.conversationId, "跟到最后")
+        waitForRendering(list)
+        verify(atEnd(list))
+
+        // Scrolling back down to the end follows again, too.
+        for (let i = 0; i < 3; ++i)
+            mouseWheel(list, list.width / 2, list.height / 2, 0, 120)
+        tryVerify(() => !list.moving)
+        verify(toEnd.visible)
+        for (let i = 0; i < 30 && !list.atYEnd; ++i) {
+            mouseWheel(list, list.width / 2, list.height / 2, 0, -120)
+            tryVerify(() => !list.moving)
+        }
+        verify(!toEnd.visible)
+        TestSupport.appendToLast(view.conversationId, "\n\n又一段")
+        waitForRendering(list)
+        verify(atEnd(list))
+        stop(view)
+
+        // Sending returns to the end, wherever the user was.
+        for (let i = 0; i < 10; ++i)
+            mouseWheel(list, list.width / 2, list.height / 2, 0, 120)
+        tryVerify(() => !list.moving)
+        verify(!atEnd(list))
+        view.controller.input = "再问一个"
+        view.controller.send()
         tryVerify(() => atEnd(list), 2000)
         stop(view)
+    }
+
+    // Every icon-only control has a name for screen readers, and Tab reaches it.
+    function test_accessibleNames() {
+        const view = pane([["user", "问"], ["assistant", "答\n\n```js\nlet x = 1\n```"]])
+        const expected = {
+            "settingsButton": "设置",
+            "sendButton": "发送",
+            "modelPicker": "模型：" + view.controller.effectiveModel,
+            "scrollToEndButton": "滚动到最新消息",
+            "codeCopyButton": "复制代码",
+            "copyAction": "复制",
+            "regenerateAction": "重新生成",
+        }
+        for (const name in expected) {
+            const item = findChild(view, name)
+            verify(item, name)
+            compare(item.Accessible.name, expected[name], name)
+            verify(item.focusPolicy & Qt.TabFocus, name + " is reached by Tab")
+        }
+        verify(findChild(view, "messageList").activeFocusOnTab)
     }
 
     function test_editFromTheRow() {

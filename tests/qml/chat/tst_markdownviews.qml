@@ -109,10 +109,19 @@ TestCase {
         const row = Array(8).fill("一个相当长的单元格").join(" | ")
         const wide = blocks(view("| " + row + " |\n| " + row + " |"))[0]
         compare(wide.width, 600, "a wide table takes the message width")
-        verify(findChild(wide, "tableScroller").interactive, "and scrolls sideways")
+        const scroller = findChild(wide, "tableScroller")
+        verify(scroller.interactive, "and scrolls sideways")
+        // What is cut off is seen to be there: a scroll bar under the table, a fade at the edge
+        // until the last column is in view.
+        verify(findChild(wide, "tableScrollBar").visible)
+        verify(findChild(wide, "tableFade").visible)
+        scroller.contentX = scroller.contentWidth - scroller.width
+        verify(!findChild(wide, "tableFade").visible)
         const small = blocks(view("| a | b |"))[0]
         verify(small.width < 100, "a small table keeps its natural width")
         verify(!findChild(small, "tableScroller").interactive)
+        verify(!findChild(small, "tableScrollBar").visible)
+        verify(!findChild(small, "tableFade").visible)
     }
 
     function test_zoomScalesText_data() {

@@ -89,11 +89,30 @@ TestCase {
         spy.target = data.signal ? row : null
         spy.signalName = data.signal
         const clicked = () => data.signal ? spy.count : Number(TestSupport.clipboardText() === text)
-        mouseClick(findChild(row, data.button))
-        compare(clicked(), 0)
+        const actions = findChild(row, "actions")
+        compare(actions.opacity, 0)
         hover(row)
+        compare(actions.opacity, 1)
         mouseClick(findChild(row, data.button))
         compare(clicked(), 1)
+    }
+
+    // The keyboard reaches the actions too: one that has the focus shows them all, and Space
+    // presses it.
+    function test_actionsFromTheKeyboard() {
+        TestSupport.setClipboardText("")
+        const row = makeRow({ role: "assistant", content: "答案", isLast: true })
+        const actions = findChild(row, "actions")
+        compare(actions.opacity, 0)
+        const copy = findChild(row, "copyAction")
+        copy.forceActiveFocus(Qt.TabFocusReason)
+        compare(actions.opacity, 1)
+        keyClick(Qt.Key_Space)
+        compare(TestSupport.clipboardText(), "答案")
+        // Tab goes on to regenerate, the next action of the last reply.
+        keyClick(Qt.Key_Tab)
+        verify(findChild(row, "regenerateAction").activeFocus)
+        compare(actions.opacity, 1)
     }
 
     function test_editorCallbacks_data() {

@@ -1,0 +1,246 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "codehighlighter.h"
+
+#include "theme.h"
+
+#include <QScopedValueRollback>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+
+CodeHighlighter::CodeHighlighter(QObject *parent) : QSyntaxHighlighter(parent)
+{
+    m_throttle.setSingleShot(true);
+    connect(&m_throttle, &QTimer::timeout, this, &CodeHighlighter::request);
+    updateFormats();
+}
+
+CodeHighlighter::~CodeHighlighter()
+{
+    // The base class detaches from the document, which reports a change: not to this half-gone
+    // object.
+    if (QTextDocument *doc = document())
+        disconnect(doc, nullptr, this, nullptr);
+}
+
+void CodeHighlighter::setTextDocument(QQuickTextDocument *document)
+{
+    if (document == m_textDocument)
+        return;
+    m_textDocument = document;
+    attach(document ? document->textDocument() : nullptr);
+    emit textDocumentChanged();
+}
+
+void CodeHighlighter::attach(QTextDocument *document)
+{
+    if (QTextDocument *old = this->document())
+        disconnect(old, &QTextDocument::contentsChanged, this, nullptr);
+    clear();
+    setDocument(document);
+    if (document)
+        connect(document, &QTextDocument::contentsChanged, this, &CodeHighlighter::textChanged);
+    applyLineSpacing();
+    refresh(true);
+}
+
+void CodeHighlighter::setLanguage(const QString &language)
+{
+    if (language == m_language)
+        return;
+    m_language = language;
+    m_grammar = HighlightEngine::grammarFor(language);
+    emit languageChanged();
+    clear();
+    refresh(true);
+}
+
+void CodeHighlighter::setActive(bool active)
+{
+    if (active == m_active)
+        return;
+    m_active = active;
+    emit activeChanged();
+    clear();
+    refresh(true);
+}
+
+void CodeHighlighter::setPalette(Palette palette)
+{
+    if (palette == m_palette)
+        return;
+    m_palette = palette;
+    updateFormats();
+    emit paletteChanged();
+    if (!m_spans.isEmpty()) {
+        const QScopedValueRollback guard(m_applying, true);
+        rehighlight();
+    }
+}
+
+void CodeHighlighter::setLineSpacing(qreal spacing)
+{
+    if (spacing == m_lineSpacing)
+        return;
+    m_lineSpacing = spacing;
+    emit lineSpacingChanged();
+    applyLineSpacing();
+}
+
+/// Every block of the document gets the spacing; a TextEdit's new text arrives without it.
+void CodeHighlighter::applyLineSpacing()
+{
+    QTextDocument *doc = document();
+    if (!doc || m_lineSpacing <= 0)
+        return;
+    if (doc->begin().blockFormat().lineHeight() == m_lineSpacing &&
+        doc->lastBlock().blockFormat().lineHeight() == m_lineSpacing)
+        return;
+    const QScopedValueRollback guard(m_applying, true);
+    QTextCursor cursor(doc);
+    cursor.select(QTextCursor::Document);
+    QTextBlockFormat format;
+    format.setLineHeight(m_lineSpacing, QTextBlockFormat::LineDistanceHeight);
+    cursor.mergeBlockFormat(format);
+}
+
+void CodeHighlighter::componentComplete()
+{
+    m_complete = true;
+    refresh(true);
+}
+
+void CodeHighlighter::updateFormats()
+{
+    for (int k = 1; k < int(m_formats.size()); ++k) {
+        QTextCharFormat format;
+        format.setForeground(Theme::syntaxColor(SyntaxKind(k), int(m_palette)));
+        if (SyntaxKind(k) == SyntaxKind::Comment)
+            format.setFontItalic(true);
+        m_formats[k] = format;
+    }
+}
+
+HighlightService *CodeHighlighter::service() const
+{
+    return m_service ? m_service.data() : HighlightService::shared();
+}
+
+void CodeHighlighter::textChanged()
+{
+    if (m_applying)
+        return; // our own formats going in
+    applyLineSpacing();
+    QTextDocument *doc = document();
+    const bool same = m_highlighted && doc->characterCount() - 1 == m_spansText.size() &&
+                      doc->toPlainText() == m_spansText;
+    setHighlighted(same);
+    // A TextEdit sets its whole text again on every change, and the base class then formats
+    // only the emptied document. The lines still equal to the tokenised text get their colours
+    // back at once; the rest waits for the next tokenisation.
+    if (!same && !m_spans.isEmpty()) {
+        const QScopedValueRollback guard(m_applying, true);
+        const QStringView tokenised(m_spansText);
+        // One edit block, so the view hears of one change, not one per line.
+        QTextCursor edit(doc);
+        edit.beginEditBlock();
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+            const QString text = block.text();
+            if (block.position() + text.size() > tokenised.size())
+                break;
+            if (tokenised.mid(block.position(), text.size()) == text)
+                rehighlightBlock(block);
+        }
+        edit.endEditBlock();
+    }
+    refresh(false);
+}
+
+/// Asks for tokens now (a new block, a cached text) or within minInterval (a growing block).
+void CodeHighlighter::refresh(bool now)
+{
+    if (!m_complete || !m_active || m_grammar.isEmpty() || !document())
+        return;
+    if (now || !m_sinceRequest.isValid() || m_sinceRequest.elapsed() >= minInterval) {
+        m_throttle.stop();
+        request();
+    } else if (!m_throttle.isActive()) {
+        m_throttle.start(int(minInterval - m_sinceRequest.elapsed()));
+    }
+}
+
+void CodeHighlighter::request()
+{
+    if (!m_active || m_grammar.isEmpty() || !document())
+        return;
+    const QString code = document()->toPlainText();
+    if (code == m_spansText && m_highlighted)
+        return;
+    if (const SyntaxSpans *spans = service()->cached(m_grammar, code)) {
+        accept(code, *spans);
+        return;
+    }
+    m_sinceRequest.start();
+    QPointer<CodeHighlighter> self(this);
+    service()->request(this, m_grammar, code,
+                       [self](const QString &text, const SyntaxSpans &spans) {
+                           if (self)
+                               self->accept(text, spans);
+                       });
+}
+
+void CodeHighlighter::accept(const QString &code, const SyntaxSpans &spans)
+{
+    if (!m_active || !document())
+        return;
+    m_spansText = code;
+    m_spans = spans;
+    {
+        const QScopedValueRollback guard(m_applying, true);
+        rehighlight();
+    }
+    setHighlighted(!spans.isEmpty() && document()->toPlainText() == code);
+}
+
+void CodeHighlighter::clear()
+{
+    m_throttle.stop();
+    const bool had = !m_spans.isEmpty();
+    m_spans.clear();
+    m_spansText.clear();
+    setHighlighted(false);
+    if (had && document()) {
+        const QScopedValueRollback guard(m_applying, true);
+        rehighlight();
+    }
+}
+
+void CodeHighlighter::setHighlighted(bool highlighted)
+{
+    if (highlighted == m_highlighted)
+        return;
+    m_highlighted = highlighted;
+    emit highlightedChanged();
+}
+
+void CodeHighlighter::highlightBlock(const QString &text)
+{
+    if (m_spans.isEmpty())
+        return;
+    const int start = currentBlock().position();
+    const int end = start + int(text.size());
+    // Colours only where this line is still the text they were made for.
+    if (end > m_spansText.size() || QStringView(m_spansText).mid(start, text.size()) != text)
+        return;
+    auto it =
+        std::lower_bound(m_spans.cbegin(), m_spans.cend(), start,
+                         [](const SyntaxSpan &s, int pos) { return s.start + s.length <= pos; });
+    for (; it != m_spans.cend() && it->start < end; ++it) {
+        const int from = std::max(it->start, start);
+        const int to = std::min(it->start + it->length, end);
+        if (to > from)
+            setFormat(from - start, to - from, m_formats[int(it->kind)]);
+    }
+}

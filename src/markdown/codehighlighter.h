@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "highlighter.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QQmlParserStatus>
+#include <QQuickTextDocument>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+#include <QTimer>
+#include <QtQml/qqmlregistration.h>
+
+#include <array>
+
+/**
+ * Colours the text of a code block's TextEdit by its fence label, and spaces its lines.
+ *
+ * The tokens come from HighlightService's worker; until they arrive, and for a language without
+ * a grammar, the code stays plain. While the code grows (a streaming reply) it is tokenised at
+ * most every minInterval ms, and the part already tokenised keeps its colours in the meantime.
+ * Only formats change, never the text, so a copy is still the plain code.
+ */
+class CodeHighlighter : public QSyntaxHighlighter, public QQmlParserStatus
+{
+    Q_OBJECT
+    QML_ELEMENT
+    Q_INTERFACES(QQmlParserStatus)
+    Q_PROPERTY(QQuickTextDocument *textDocument READ textDocument WRITE setTextDocument NOTIFY
+                   textDocumentChanged)
+    /// The fence label, as written ("py", "C++", "js"…).
+    Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
+    Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
+    Q_PROPERTY(Palette palette READ palette WRITE setPalette NOTIFY paletteChanged)
+    /// Extra room between lines, in pixels (TextEdit has no line height of its own).
+    Q_PROPERTY(qreal lineSpacing READ lineSpacing WRITE setLineSpacing NOTIFY lineSpacingChanged)
+    /// Whether colours from a finished tokenisation are shown for the whole current text.
+    Q_PROPERTY(bool highlighted READ highlighted NOTIFY highlightedChanged)
+
+public:
+    /// Light and dark backgrounds, and the user's bubble.
+    enum Palette { Light, Dark, OnAccent };
+    Q_ENUM(Palette)
+
+    static constexpr int minInterval = 250;
+
+    explicit CodeHighlighter(QObject *parent = nullptr);
+    ~CodeHighlighter() override;
+
+    QQuickTextDocument *textDocument() const { return m_textDocument; }
+    void setTextDocument(QQuickTextDocument *document);
+    QString language() const { return m_language; }
+    void setLanguage(const QString &language);
+    bool active() const { return m_active; }
+    void setActive(bool active);
+    Palette palette() const { return m_palette; }
+    void setPalette(Palette palette);
+    bool highlighted() const { return m_highlighted; }
+    qreal lineSpacing() const { return m_lineSpacing; }
+    void setLineSpacing(qreal spacing);
+
+    /// Colours this document directly (what setTextDocument does with a TextEdit's document).
+    void attach(QTextDocument *document);
+    /// Uses this service instead of the shared one (tests, benchmarks).
+    void setService(HighlightService *service) { m_service = service; }
+
+    void classBegin() override {}
+    void componentComplete() override;
+
+signals:
+    void textDocumentChanged();
+    void languageChanged();
+    void activeChanged();
+    void paletteChanged();
+    void highlightedChanged();
+    void lineSpacingChanged();
+
+protected:
+    void highlightBlock(const QString &text) override;
+
+private:
+    void textChanged();
+    void refresh(bool now);
+    void request();
+    void accept(const QString &code, const SyntaxSpans &spans);
+    void clear();
+    void updateFormats();
+    void setHighlighted(bool highlighted);
+    void applyLineSpacing();
+    HighlightService *service() const;
+
+    QPointer<QQuickTextDocument> m_textDocument;
+    QPointer<HighlightService> m_service;
+    QString m_language;
+    QString m_grammar;
+    bool m_active = true;
+    bool m_complete = false;
+    bool m_highlighted = false;
+    bool m_applying = false;
+    Palette m_palette = Light;
+    qreal m_lineSpacing = 0;
+    std::array<QTextCharFormat, int(SyntaxKind::Variable) + 1> m_formats;
+
+    /// The text the spans belong to.
+    QString m_spansText;
+    SyntaxSpans m_spans;
+    QTimer m_throttle;
+    QElapsedTimer m_sinceRequest;
+};

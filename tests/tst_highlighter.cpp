@@ -1,0 +1,309 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Code highlighting: fence labels to grammars, tokens to colours, the worker's queue, cache and
+// time box, and a block that grows while it streams.
+#include "app/theme.h"
+#include "markdown/codehighlighter.h"
+#include "markdown/highlighter.h"
+
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+namespace {
+
+/// The kind of the span covering the first occurrence of needle in code, or Plain.
+SyntaxKind kindOf(const SyntaxSpans &spans, const QString &code, const QString &needle)
+{
+    const int at = int(code.indexOf(needle));
+    for (const SyntaxSpan &s : spans)
+        if (s.start <= at && at + needle.size() <= s.start + s.length)
+            return s.kind;
+    return SyntaxKind::Plain;
+}
+
+/// The foreground colour the document shows at position pos.
+QColor colourAt(const QTextDocument &doc, int pos)
+{
+    const QTextBlock block = doc.findBlock(pos);
+    for (const QTextLayout::FormatRange &r : block.layout()->formats())
+        if (r.start <= pos - block.position() && pos - block.position() < r.start + r.length)
+            return r.format.foreground().color();
+    return {};
+}
+
+} // namespace
+
+class TstHighlighter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void labels_data();
+    void labels();
+    void tokens_data();
+    void tokens();
+    void limits();
+    void serviceQueueAndCache();
+    void timeBox();
+    void documentColours();
+    void streamingBlock();
+
+private:
+    HighlightEngine m_engine;
+};
+
+void TstHighlighter::labels_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("grammar");
+    QTest::newRow("id") << "python"
+                        << "python";
+    QTest::newRow("Prism alias") << "py"
+                                 << "python";
+    QTest::newRow("case") << "JavaScript"
+                          << "javascript";
+    QTest::newRow("js") << "js"
+                        << "javascript";
+    QTest::newRow("c++") << "c++"
+                         << "cpp";
+    QTest::newRow("C++ upper") << "C++"
+                               << "cpp";
+    QTest::newRow("sh") << "sh"
+                        << "bash";
+    QTest::newRow("shell") << "shell"
+                           << "bash";
+    QTest::newRow("yml") << "yml"
+                         << "yaml";
+    QTest::newRow("html") << "html"
+                          << "markup";
+    QTest::newRow("ts") << "ts"
+                        << "typescript";
+    QTest::newRow("golang") << "golang"
+                            << "go";
+    QTest::newRow("c#") << "c#"
+                        << "csharp";
+    QTest::newRow("attributes after the name") << "python title=\"a.py\""
+                                               << "python";
+    QTest::newRow("braces after the name") << "js{1,3}"
+                                           << "javascript";
+    QTest::newRow("padded") << "  rust "
+                            << "rust";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("unknown") << "no-such-language"
+                             << "";
+    QTest::newRow("plain text") << "text"
+                                << "";
+}
+
+void TstHighlighter::labels()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, grammar);
+    QCOMPARE(HighlightEngine::grammarFor(label), grammar);
+}
+
+void TstHighlighter::tokens_data()
+{
+    QTest::addColumn<QString>("grammar");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<int>("kind");
+
+    const QString py = "def 问候(name):\n    # 说你好\n    return f\"你好 {name}\" + str(42)\n";
+    QTest::newRow("python keyword") << "python" << py << "def" << int(SyntaxKind::Keyword);
+    QTest::newRow("python comment") << "python" << py << "# 说你好" << int(SyntaxKind::Comment);
+    QTest::newRow("python number") << "python" << py << "42" << int(SyntaxKind::Number);
+    QTest::newRow("python f-string") << "python" << py << "你好 " << int(SyntaxKind::String);
+    QTest::newRow("python plain name") << "python" << py << "name)" << int(SyntaxKind::Plain);
+    // Surrogate pairs count as two positions, as in the text the view holds.
+    const QString js = "const s = \"😀\"; // 😀😀\nlet n = 0x1F;\n";
+    QTest::newRow("js string with emoji")
+        << "javascript" << js << "\"😀\"" << int(SyntaxKind::String);
+    QTest::newRow("js comment after emoji")
+        << "javascript" << js << "// 😀😀" << int(SyntaxKind::Comment);
+    QTest::newRow("js number after emoji")
+        << "javascript" << js << "0x1F" << int(SyntaxKind::Number);
+    // A grammar that needs others loaded first (cpp needs c, which needs clike).
+    const QString cpp = "#include <vector>\ntemplate <class T> class Box { T v; };\n";
+    QTest::newRow("cpp keyword") << "cpp" << cpp << "template" << int(SyntaxKind::Keyword);
+    QTest::newRow("cpp class name") << "cpp" << cpp << "Box" << int(SyntaxKind::Type);
+    QTest::newRow("bash") << "bash"
+                          << "echo \"$HOME\" # x"
+                          << "# x" << int(SyntaxKind::Comment);
+    QTest::newRow("diff inserted") << "diff"
+                                   << "-a\n+b\n"
+                                   << "+b" << int(SyntaxKind::Inserted);
+    QTest::newRow("php after markup-templating") << "php"
+                                                 << "<?php echo 'x'; ?>"
+                                                 << "'x'" << int(SyntaxKind::String);
+}
+
+void TstHighlighter::tokens()
+{
+    QFETCH(QString, grammar);
+    QFETCH(QString, code);
+    QFETCH(QString, needle);
+    QFETCH(int, kind);
+    const SyntaxSpans spans = m_engine.highlight(grammar, code);
+    QVERIFY(!spans.isEmpty());
+    QCOMPARE(int(kindOf(spans, code, needle)), kind);
+    // Sorted, inside the text, never overlapping.
+    int end = 0;
+    for (const SyntaxSpan &s : spans) {
+        QVERIFY(s.start >= end && s.length > 0);
+        end = s.start + s.length;
+    }
+    QVERIFY(end <= code.size());
+}
+
+void TstHighlighter::limits()
+{
+    QVERIFY(m_engine.highlight(QStringLiteral("no-such"), QStringLiteral("x = 1")).isEmpty());
+    QVERIFY(m_engine.highlight(QString(), QStringLiteral("x = 1")).isEmpty());
+    // Beyond the size cap the block stays plain instead of tokenising for seconds.
+    const QString big = QStringLiteral("x = 1\n").repeated(HighlightEngine::maxCodeSize / 6 + 1);
+    QVERIFY(m_engine.highlight(QStringLiteral("python"), big).isEmpty());
+    QVERIFY(!m_engine.highlight(QStringLiteral("python"), big.left(600)).isEmpty());
+}
+
+// Waiting jobs of one requester collapse to the newest text; a text seen before is answered
+// from the cache without the worker.
+void TstHighlighter::serviceQueueAndCache()
+{
+    HighlightService service;
+    QObject a, b;
+    QStringList doneA, doneB;
+    const auto record = [](QStringList &into) {
+        return [&into](const QString &code, const SyntaxSpans &) { into << code; };
+    };
+    service.request(&a, "python", "a = 1", record(doneA));  // starts at once
+    service.request(&a, "python", "a = 12", record(doneA)); // waits
+    service.request(&b, "python", "b = 1", record(doneB));
+    service.request(&a, "python", "a = 123", record(doneA)); // replaces "a = 12"
+    QTRY_COMPARE(doneB.size(), 1);
+    QTRY_COMPARE(doneA, QStringList({"a = 1", "a = 123"}));
+    QVERIFY(service.cached("python", "a = 123"));
+    QVERIFY(!service.cached("python", "a = 12"));
+    QVERIFY(!service.cached("javascript", "a = 123"));
+
+    // A requester that is gone is not called back.
+    {
+        QObject gone;
+        service.request(&gone, "python", "c = 1", [](const QString &, const SyntaxSpans &) {
+            QFAIL("called back after its requester was destroyed");
+        });
+    }
+    QSignalSpy finished(&service, &HighlightService::jobFinished);
+    service.request(&a, "python", "d = 1", record(doneA));
+    QTRY_COMPARE(doneA.last(), QStringLiteral("d = 1"));
+}
+
+// A job that runs past the time limit is interrupted: the block stays plain, and the worker
+// goes on with the next job.
+void TstHighlighter::timeBox()
+{
+    HighlightService service;
+    service.setTimeLimit(1);
+    QObject requester;
+    const QString big = QStringLiteral("let s = `${a + \"b\"}`; // c\n").repeated(5000);
+    bool done = false;
+    SyntaxSpans spans;
+    service.request(&requester, "javascript", big, [&](const QString &, const SyntaxSpans &s) {
+        done = true;
+        spans = s;
+    });
+    QTRY_VERIFY(done);
+    QVERIFY(spans.isEmpty());
+
+    service.setTimeLimit(5000);
+    done = false;
+    service.request(&requester, "javascript", "let x = 1;",
+                    [&](const QString &, const SyntaxSpans &s) {
+                        done = true;
+                        spans = s;
+                    });
+    QTRY_VERIFY(done);
+    QVERIFY(!spans.isEmpty());
+}
+
+// The colours in a document, light and dark and on the bubble; switching off leaves it plain.
+void TstHighlighter::documentColours()
+{
+    HighlightService service;
+    QTextDocument doc;
+    doc.setPlainText(QStringLiteral("int main() { return 0; }"));
+    CodeHighlighter h;
+    h.setService(&service);
+    h.classBegin();
+    h.attach(&doc);
+    h.setLanguage(QStringLiteral("c++"));
+    h.componentComplete();
+    QTRY_VERIFY(h.highlighted());
+
+    const QColor light = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
+    QCOMPARE(colourAt(doc, 0), light);
+    h.setPalette(CodeHighlighter::Dark);
+    const QColor dark = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Dark);
+    QVERIFY(dark != light);
+    QCOMPARE(colourAt(doc, 0), dark);
+    QVERIFY(dark.lightness() > 128); // readable on a dark box
+    h.setPalette(CodeHighlighter::OnAccent);
+    QVERIFY(colourAt(doc, 0).lightness() > 160); // readable on the bubble's blue
+
+    h.setActive(false);
+    QVERIFY(!h.highlighted());
+    QCOMPARE(colourAt(doc, 0), QColor());
+    QCOMPARE(doc.toPlainText(), QStringLiteral("int main() { return 0; }"));
+    h.setActive(true);
+    QTRY_VERIFY(h.highlighted()); // from the cache
+}
+
+// A block that grows keeps the colours of its finished lines at once; the new line is coloured
+// when the next tokens come. A change in the middle drops the colours of the changed line only.
+void TstHighlighter::streamingBlock()
+{
+    HighlightService service;
+    QTextDocument doc;
+    CodeHighlighter h;
+    h.setService(&service);
+    h.classBegin();
+    h.attach(&doc);
+    h.setLanguage(QStringLiteral("python"));
+    h.componentComplete();
+
+    doc.setPlainText(QStringLiteral("import os\n"));
+    QTRY_VERIFY(h.highlighted());
+    const QColor keyword = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
+    QCOMPARE(colourAt(doc, 0), keyword);
+
+    // The TextEdit sets the whole text again on every delta; the highlighter formats the new
+    // text before the next frame.
+    doc.setPlainText(QStringLiteral("import os\nfor x in y:"));
+    QCoreApplication::processEvents();
+    QVERIFY(!h.highlighted());
+    QCOMPARE(colourAt(doc, 0), keyword);
+    QCOMPARE(colourAt(doc, 10), QColor());
+    QTRY_VERIFY(h.highlighted());
+    QCOMPARE(colourAt(doc, 10), keyword);
+
+    doc.setPlainText(QStringLiteral("impart os\nfor x in y:"));
+    QCoreApplication::processEvents();
+    QCOMPARE(colourAt(doc, 0), QColor());
+    QCOMPARE(colourAt(doc, 10), keyword);
+
+    // The line spacing holds for every line of every new text, highlighted or not.
+    h.setLineSpacing(2.5);
+    h.setActive(false);
+    doc.setPlainText(QStringLiteral("a\nb\nc"));
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        QCOMPARE(b.blockFormat().lineHeight(), 2.5);
+        QCOMPARE(b.blockFormat().lineHeightType(), int(QTextBlockFormat::LineDistanceHeight));
+    }
+}
+
+QTEST_MAIN(TstHighlighter)
+#include "tst_highlighter.moc"
