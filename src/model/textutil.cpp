@@ -8,7 +8,10 @@ namespace TextUtil {
 
 bool isHorizontalSpace(char32_t c)
 {
-    return c == U'\t' || QChar::category(c) == QChar::Separator_Space;
+    // The only ASCII space separator is the space itself.
+    if (c < 0x80)
+        return c == U' ' || c == U'\t';
+    return QChar::category(c) == QChar::Separator_Space;
 }
 
 bool isSpaceOrLineBreak(char32_t c)
@@ -21,40 +24,46 @@ bool isSpaceOrLineBreak(char32_t c)
 
 namespace {
 
-template<typename Pred>
-QString trimWith(QStringView s, Pred pred)
+template<typename Pred> QStringView trimWith(QStringView s, Pred pred)
 {
     qsizetype begin = 0;
     qsizetype end = s.size();
     while (begin < end) {
-        const bool pair = QChar::isHighSurrogate(s[begin].unicode()) && begin + 1 < end
-                          && QChar::isLowSurrogate(s[begin + 1].unicode());
-        const char32_t c = pair ? QChar::surrogateToUcs4(s[begin], s[begin + 1]) : s[begin].unicode();
+        const bool pair = QChar::isHighSurrogate(s[begin].unicode()) && begin + 1 < end &&
+                          QChar::isLowSurrogate(s[begin + 1].unicode());
+        const char32_t c =
+            pair ? QChar::surrogateToUcs4(s[begin], s[begin + 1]) : s[begin].unicode();
         if (!pred(c))
             break;
         begin += pair ? 2 : 1;
     }
     while (end > begin) {
-        const bool pair = end - 2 >= begin && QChar::isLowSurrogate(s[end - 1].unicode())
-                          && QChar::isHighSurrogate(s[end - 2].unicode());
-        const char32_t c = pair ? QChar::surrogateToUcs4(s[end - 2], s[end - 1]) : s[end - 1].unicode();
+        const bool pair = end - 2 >= begin && QChar::isLowSurrogate(s[end - 1].unicode()) &&
+                          QChar::isHighSurrogate(s[end - 2].unicode());
+        const char32_t c =
+            pair ? QChar::surrogateToUcs4(s[end - 2], s[end - 1]) : s[end - 1].unicode();
         if (!pred(c))
             break;
         end -= pair ? 2 : 1;
     }
-    return s.sliced(begin, end - begin).toString();
+    return s.sliced(begin, end - begin);
 }
 
 } // namespace
 
-QString trimHorizontal(QStringView s)
+QStringView trimmedHorizontal(QStringView s)
 {
     return trimWith(s, isHorizontalSpace);
 }
 
+QString trimHorizontal(QStringView s)
+{
+    return trimWith(s, isHorizontalSpace).toString();
+}
+
 QString trimSpaceAndLineBreaks(QStringView s)
 {
-    return trimWith(s, isSpaceOrLineBreak);
+    return trimWith(s, isSpaceOrLineBreak).toString();
 }
 
 qsizetype graphemeCount(QStringView s)
