@@ -46,7 +46,7 @@ ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent)
 {
     auto *stream = new ChatStream(m_timeout, parent);
 
-    if (TextUtil::trimHorizontal(m_settings.apiKey).isEmpty()) {
+    if (m_settings.keyMissing()) {
         stream->finish(ChatAPIError::noKey());
         return stream;
     }

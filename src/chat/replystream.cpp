@@ -2,30 +2,11 @@
 #include "replystream.h"
 
 #include "api/chatapi.h"
-#include "chatcontroller.h"
 #include "store/store.h"
 
-namespace {
-
-/// The position of the message with that id, searched from the end: a reply's placeholder is
-/// nearly always the last message, so a delta costs the same however long the conversation is.
-std::optional<qsizetype> findMessage(const Conversation &c, const QUuid &id)
-{
-    for (qsizetype i = c.messages.size() - 1; i >= 0; --i) {
-        if (c.messages.at(i).id == id)
-            return i;
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
-ReplyStream::ReplyStream(Store *store, const QUuid &conversationId, const QUuid &assistantId,
-                         ChatController *pane)
-    : QObject(store), m_store(store), m_conversationId(conversationId), m_assistantId(assistantId),
-      m_pane(pane)
-{
-}
+ReplyStream::ReplyStream(Store *store, const QUuid &conversationId, const QUuid &assistantId)
+    : RunningReply(conversationId), m_store(store), m_assistantId(assistantId)
+{}
 
 ReplyStream::~ReplyStream() = default;
 
@@ -50,21 +31,14 @@ void ReplyStream::cancel()
     if (m_ended)
         return;
     m_cancelRequested = true;
-    if (auto *stream = qobject_cast<ChatStream *>(m_request))
-        stream->cancel();
+    if (m_request)
+        m_request->cancel();
 }
 
 void ReplyStream::appendDelta(const QString &delta)
 {
-    if (!m_store)
-        return;
-    const auto conv = m_store->indexOf(m_conversationId);
-    if (!conv)
-        return;
-    const auto row = findMessage(m_store->conversations().at(*conv), m_assistantId);
-    if (!row)
-        return;
-    m_store->appendToMessage(*conv, *row, delta);
+    if (m_store && !m_cancelRequested)
+        m_store->appendToMessage(conversationId(), m_assistantId, delta);
 }
 
 void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
@@ -72,28 +46,24 @@ void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
     if (m_ended)
         return;
     m_ended = true;
-    std::optional<QString> shown;
+    QString shown;
     if (m_store) {
-        const auto conv = m_store->indexOf(m_conversationId);
-        const auto row = conv ? findMessage(m_store->conversations().at(*conv), m_assistantId)
-                              : std::nullopt;
         // With the conversation or its placeholder gone, the outcome has nowhere to go: it is
-        // dropped, and only the pane's state is cleared.
-        if (row) {
-            const bool empty = m_store->conversations().at(*conv).messages.at(*row).content.isEmpty();
+        // dropped, and only the panes' state is cleared.
+        if (const Message *placeholder = m_store->message(conversationId(), m_assistantId)) {
+            const bool empty = placeholder->content.isEmpty();
             if (cancelled) {
                 if (empty)
-                    m_store->removeMessage(*conv, *row);
+                    m_store->removeMessage(conversationId(), m_assistantId);
             } else if (error) {
                 if (empty)
-                    m_store->setMessageContent(*conv, *row, QStringLiteral("⚠️ ") + *error);
-                shown = error;
+                    m_store->setMessageContent(conversationId(), m_assistantId,
+                                               QStringLiteral("⚠️ ") + *error);
+                shown = *error;
             }
         }
         m_store->save();
     }
-    if (m_pane)
-        m_pane->streamEnded(shown);
-    emit finished();
+    emit finished(shown);
     deleteLater();
 }
