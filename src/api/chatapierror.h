@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QCoreApplication>
 #include <QMetaType>
 #include <QNetworkReply>
 #include <QString>
@@ -14,6 +15,8 @@
  */
 class ChatAPIError
 {
+    Q_DECLARE_TR_FUNCTIONS(ChatAPIError)
+
 public:
     enum class Kind {
         Http,      ///< status outside 200 to 299, or no HTTP response at all (-1, "无响应")

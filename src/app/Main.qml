@@ -28,42 +28,42 @@ AppWindow {
 
     menuBar: MenuBar {
         Menu {
-            title: "文件"
+            title: qsTr("文件")
 
             Action {
                 objectName: "newConversationAction"
-                text: "新建对话"
+                text: qsTr("新建对话")
                 shortcut: "Ctrl+N"
                 onTriggered: Store.newConversation()
             }
             MenuSeparator {}
             Action {
                 objectName: "settingsAction"
-                text: "设置…"
+                text: qsTr("设置…")
                 // StandardKey.Preferences has no binding on most Linux desktops.
                 shortcut: "Ctrl+,"
                 onTriggered: window.openSettings()
             }
         }
         Menu {
-            title: "显示"
+            title: qsTr("显示")
 
             MenuSeparator {}
             Action {
                 objectName: "zoomInAction"
-                text: "放大"
+                text: qsTr("放大")
                 shortcut: StandardKey.ZoomIn
                 onTriggered: TextZoom.zoomIn()
             }
             Action {
                 objectName: "zoomOutAction"
-                text: "缩小"
+                text: qsTr("缩小")
                 shortcut: "Ctrl+-"
                 onTriggered: TextZoom.zoomOut()
             }
             Action {
                 objectName: "actualSizeAction"
-                text: "实际大小"
+                text: qsTr("实际大小")
                 shortcut: "Ctrl+0"
                 onTriggered: TextZoom.reset()
             }

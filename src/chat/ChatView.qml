@@ -45,7 +45,7 @@ Rectangle {
                 anchors.right: settingsButton.left
                 anchors.rightMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
-                spacing: 1
+                spacing: Theme.headerLineSpacing
 
                 Text {
                     objectName: "headerTitle"
@@ -76,12 +76,12 @@ Rectangle {
                 anchors.right: parent.right
                 anchors.rightMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
-                text: "设置"
+                text: qsTr("设置")
                 display: AbstractButton.IconOnly
                 hoverEnabled: true
                 ToolTip.visible: hovered
                 ToolTip.delay: 600
-                ToolTip.text: "设置"
+                ToolTip.text: qsTr("设置")
                 onClicked: root.settingsRequested()
                 contentItem: Icon {
                     glyph: Theme.iconSettings
@@ -123,7 +123,7 @@ Rectangle {
                 reuseItems: true
                 // Rows are built only near the visible area; a bounded margin keeps scrolling smooth.
                 cacheBuffer: 600
-                spacing: 18
+                spacing: Theme.spacingXXL
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar {
                     policy: ScrollBar.AsNeeded
@@ -194,7 +194,7 @@ Rectangle {
                 anchors.centerIn: parent
                 width: Math.min(parent.width - 40, 520)
                 visible: list.count === 0
-                spacing: 10
+                spacing: Theme.spacingL
 
                 Icon {
                     Layout.alignment: Qt.AlignHCenter
@@ -204,7 +204,7 @@ Rectangle {
                 }
                 Text {
                     Layout.alignment: Qt.AlignHCenter
-                    text: "开始对话"
+                    text: qsTr("开始对话")
                     font.pixelSize: Theme.title3
                     font.weight: Font.DemiBold
                     color: Theme.label
@@ -213,8 +213,8 @@ Rectangle {
                     objectName: "placeholderHint"
                     Layout.alignment: Qt.AlignHCenter
                     Layout.maximumWidth: placeholder.width
-                    text: ctl.keyMissing ? "先到「设置」填好 API 地址、Key 和模型"
-                                         : "当前模型：" + ctl.effectiveModel
+                    text: ctl.keyMissing ? qsTr("先到「设置」填好 API 地址、Key 和模型")
+                                         : qsTr("当前模型：%1").arg(ctl.effectiveModel)
                     textFormat: Text.PlainText
                     wrapMode: Text.Wrap
                     horizontalAlignment: Text.AlignHCenter
@@ -225,7 +225,7 @@ Rectangle {
                     objectName: "openSettingsLink"
                     Layout.alignment: Qt.AlignHCenter
                     visible: ctl.keyMissing
-                    text: "打开设置"
+                    text: qsTr("打开设置")
                     onClicked: root.settingsRequested()
                 }
             }
@@ -248,10 +248,10 @@ Rectangle {
                 x: (parent.width - width) / 2
                 y: 12
                 width: root.columnWidth - 32
-                spacing: 8
+                spacing: Theme.spacingM
 
                 RowLayout {
-                    spacing: 8
+                    spacing: Theme.spacingM
 
                     AbstractButton {
                         id: modelPicker
@@ -266,11 +266,11 @@ Rectangle {
                         bottomPadding: 4
                         ToolTip.visible: hovered && !modelMenu.visible
                         ToolTip.delay: 600
-                        ToolTip.text: "切换此对话使用的模型（在设置里维护模型列表）"
+                        ToolTip.text: qsTr("切换此对话使用的模型（在设置里维护模型列表）")
                         onClicked: modelMenu.visible ? modelMenu.close() : modelMenu.open()
 
                         contentItem: RowLayout {
-                            spacing: 4
+                            spacing: Theme.spacingXS
                             Icon {
                                 glyph: Theme.iconModel
                                 size: 10
@@ -321,7 +321,7 @@ Rectangle {
                                     text: modelData
                                     onTriggered: ctl.setModel(modelData)
                                     contentItem: Row {
-                                        spacing: 6
+                                        spacing: Theme.spacingS
                                         Icon {
                                             objectName: "checkMark"
                                             anchors.verticalCenter: parent.verticalCenter
@@ -351,7 +351,7 @@ Rectangle {
                 }
 
                 RowLayout {
-                    spacing: 10
+                    spacing: Theme.spacingL
 
                     Rectangle {
                         id: field
@@ -363,7 +363,7 @@ Rectangle {
                         Layout.fillWidth: true
                         Layout.alignment: Qt.AlignBottom
                         implicitHeight: Math.min(input.implicitHeight, maxHeight)
-                        radius: 12
+                        radius: Theme.fieldRadius
                         color: Theme.controlBackground
                         border.width: 1
                         border.color: Theme.separator
@@ -391,7 +391,7 @@ Rectangle {
                                 rightPadding: 12
                                 topPadding: 9
                                 bottomPadding: 9
-                                placeholderText: "输入消息，⏎ 发送 · ⌥⏎ 换行"
+                                placeholderText: qsTr("输入消息，⏎ 发送 · ⌥⏎ 换行")
                                 placeholderTextColor: Theme.tertiaryLabel
                                 color: Theme.label
                                 wrapMode: TextEdit.Wrap
@@ -431,7 +431,7 @@ Rectangle {
 
                         Layout.alignment: Qt.AlignBottom
                         Layout.bottomMargin: 2
-                        text: ctl.sending ? "停止生成" : "发送"
+                        text: ctl.sending ? qsTr("停止生成") : qsTr("发送")
                         enabled: ctl.sending || ctl.canSend
                         hoverEnabled: true
                         onClicked: ctl.sending ? ctl.stop() : ctl.send()
@@ -440,7 +440,7 @@ Rectangle {
                             objectName: "stopToolTip"
                             visible: ctl.sending && actionButton.hovered
                             delay: 600
-                            text: "停止生成"
+                            text: qsTr("停止生成")
                         }
 
                         contentItem: Icon {
@@ -464,7 +464,7 @@ Rectangle {
         anchors.centerIn: parent
         width: Math.min(380, root.width - 40)
         modal: true
-        title: "出错了"
+        title: qsTr("出错了")
         visible: ctl.showError
         closePolicy: Popup.CloseOnEscape
 
@@ -478,7 +478,7 @@ Rectangle {
         footer: DialogButtonBox {
             Button {
                 objectName: "errorOk"
-                text: "好"
+                text: qsTr("好")
                 DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
             }
         }

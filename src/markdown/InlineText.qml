@@ -19,7 +19,7 @@ TextEdit {
     /// text out again and changes it, which a binding would report as a loop.
     property real naturalWidth: 0
     /// A faint box behind code spans.
-    property color codeBackground: Qt.rgba(Theme.label.r, Theme.label.g, Theme.label.b, 0.08)
+    property color codeBackground: Theme.codeSpanBackground
 
     // One paragraph whose lines are spaced apart; the link colour is set here because the rich
     // text importer would otherwise use the palette's blue, unreadable on the bubble.
@@ -31,7 +31,7 @@ TextEdit {
     readOnly: true
     selectByMouse: true
     wrapMode: TextEdit.Wrap
-    font.pixelSize: Math.round(Theme.mdBody * TextZoom.value)
+    font.pixelSize: TextZoom.bodySize
     color: Theme.label
     selectionColor: Theme.accent
     selectedTextColor: Theme.accentText

@@ -32,9 +32,7 @@ Column {
     property real visibleTop: -Infinity
     property real visibleBottom: Infinity
 
-    readonly property real zoom: TextZoom.value
-    // Pixel sizes are whole numbers; rounding keeps every zoom step the same everywhere.
-    readonly property int bodySize: Math.round(Theme.mdBody * zoom)
+    readonly property int bodySize: TextZoom.bodySize
     readonly property color textColor: onAccent ? Theme.bubbleText : Theme.label
     readonly property color markerColor: onAccent ? Theme.bubbleSecondary : Theme.secondaryLabel
     readonly property color quoteBarColor: onAccent ? Theme.bubbleQuoteBar : Theme.quoteBar
@@ -42,11 +40,6 @@ Column {
 
     // The slots whose blocks are shown now; every other slot's block is hidden.
     property var shownSlots: []
-
-    function headingSize(level) {
-        return Math.round((level === 1 ? Theme.mdHeading1 : level === 2 ? Theme.mdHeading2
-                                                                         : Theme.mdHeading3) * zoom)
-    }
 
     // Finds the slots near the visible part by bisection and shows only their blocks; the work
     // does not depend on the number of blocks.
@@ -96,7 +89,7 @@ Column {
     // Blocks move when one before them grows.
     onHeightChanged: cull()
 
-    spacing: 10
+    spacing: Theme.spacingL
 
     MDBlockModel {
         id: blocks
@@ -123,8 +116,7 @@ Column {
         measure: root.measure
         color: root.textColor
         linkColor: root.linkColor
-        codeBackground: root.onAccent ? Theme.bubbleBoxBackground
-                                      : Qt.rgba(Theme.label.r, Theme.label.g, Theme.label.b, 0.08)
+        codeBackground: root.onAccent ? Theme.bubbleCodeSpanBackground : Theme.codeSpanBackground
         font.pixelSize: root.bodySize
     }
 
@@ -143,7 +135,7 @@ Column {
         }
 
         width: root.width
-        spacing: 5
+        spacing: Theme.listSpacing
 
         Repeater {
             model: ArraySyncModel {
@@ -231,7 +223,9 @@ Column {
                         objectName: "heading"
                         topPadding: 3
                         inlineHtml: slot.html
-                        font.pixelSize: root.headingSize(slot.level)
+                        font.pixelSize: slot.level === 1 ? TextZoom.heading1Size
+                                                         : slot.level === 2 ? TextZoom.heading2Size
+                                                                            : TextZoom.heading3Size
                         font.weight: slot.level <= 2 ? Font.Bold : Font.DemiBold
                     }
                 }
@@ -305,7 +299,7 @@ Column {
                             objectName: "quoteBar"
                             width: 3
                             height: quoteText.height
-                            radius: 2
+                            radius: Theme.barRadius
                             color: root.quoteBarColor
                         }
                         BlockText {

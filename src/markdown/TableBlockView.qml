@@ -27,7 +27,7 @@ Rectangle {
 
     implicitWidth: naturalWidth
     implicitHeight: grid.implicitHeight + 20
-    radius: 8
+    radius: Theme.boxRadius
     color: onAccent ? Theme.bubbleBoxBackground : Theme.boxBackground
     border.color: onAccent ? Theme.bubbleBoxBorder : Theme.boxBorder
     border.width: 1
@@ -67,8 +67,8 @@ Rectangle {
             objectName: "tableGrid"
 
             columns: Math.max(1, root.columnCount)
-            columnSpacing: 16
-            rowSpacing: 6
+            columnSpacing: Theme.tableColumnSpacing
+            rowSpacing: Theme.spacingS
 
             Repeater {
                 model: cells
