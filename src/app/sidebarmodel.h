@@ -3,7 +3,6 @@
 
 #include "store/conversationlistmodel.h"
 
-#include <QtQml/qqmlregistration.h>
 
 /**
  * The sidebar's rows (the Store's conversations, see ConversationListModel for the roles)
@@ -16,7 +15,6 @@
 class SidebarModel : public ConversationListModel
 {
     Q_OBJECT
-    QML_ELEMENT
     /// The row of the selected conversation, or -1.
     Q_PROPERTY(int selectedRow READ selectedRow NOTIFY selectionChanged)
     /// The selected conversation's id when it is listed, otherwise empty.

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QObject>
-#include <QtQml/qqmlregistration.h>
 
 /**
  * The text zoom factor that scales every rendered message, persisted as the Qt setting
@@ -15,8 +14,6 @@
 class TextZoom : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
     Q_PROPERTY(double value READ value NOTIFY valueChanged)
     Q_PROPERTY(double textZoom READ value NOTIFY valueChanged)
     // The rendered-message font sizes (Theme's md* bases) at the current factor.

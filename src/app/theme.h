@@ -4,7 +4,6 @@
 #include <QColor>
 #include <QObject>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
 /**
  * Colours, font sizes and icon glyphs of every view, in one place (the QML singleton `Theme`).
@@ -40,8 +39,6 @@
 class Theme : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
 
     Q_PROPERTY(bool dark READ dark NOTIFY paletteChanged)
     Q_PROPERTY(QColor textBackground READ textBackground NOTIFY paletteChanged)
