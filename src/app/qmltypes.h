@@ -13,6 +13,7 @@
 #include "chat/chatcontroller.h"
 #include "chat/messagelistmodel.h"
 #include "chat/messagetext.h"
+#include "markdown/blockculler.h"
 #include "markdown/mdblockmodel.h"
 #include "store/store.h"
 
@@ -119,4 +120,12 @@ struct MessageTextForeign
     Q_GADGET
     QML_FOREIGN(MessageText)
     QML_NAMED_ELEMENT(MessageText)
+};
+
+/// Keeps only the blocks of a message near the visible part in the scene.
+struct BlockCullerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(BlockCuller)
+    QML_NAMED_ELEMENT(BlockCuller)
 };

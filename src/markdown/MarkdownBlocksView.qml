@@ -38,56 +38,12 @@ Column {
     readonly property color quoteBarColor: onAccent ? Theme.bubbleQuoteBar : Theme.quoteBar
     readonly property color linkColor: onAccent ? Theme.bubbleText : Theme.link
 
-    // The slots whose blocks are shown now; every other slot's block is hidden.
-    property var shownSlots: []
-
-    // Finds the slots near the visible part by bisection and shows only their blocks; the work
-    // does not depend on the number of blocks.
-    function cull() {
-        const n = blockRepeater.count
-        const margin = 400
-        const top = visibleTop - margin
-        const bottom = visibleBottom + margin
-        const outside = slot => slot.y + slot.height < top || slot.y > bottom
-        let lo = 0
-        let hi = n
-        while (lo < hi) {
-            const mid = (lo + hi) >> 1
-            const slot = blockRepeater.itemAt(mid)
-            if (slot && slot.y + slot.height < top)
-                lo = mid + 1
-            else
-                hi = mid
-        }
-        const first = lo
-        hi = n
-        while (lo < hi) {
-            const mid = (lo + hi) >> 1
-            const slot = blockRepeater.itemAt(mid)
-            if (!slot || slot.y <= bottom)
-                lo = mid + 1
-            else
-                hi = mid
-        }
-        for (const slot of shownSlots) {
-            if (slot && outside(slot))
-                slot.shown = false
-        }
-        const now = []
-        for (let i = first; i < lo; ++i) {
-            const slot = blockRepeater.itemAt(i)
-            if (slot) {
-                slot.shown = true
-                now.push(slot)
-            }
-        }
-        shownSlots = now
+    BlockCuller {
+        id: culler
+        visibleTop: root.visibleTop
+        visibleBottom: root.visibleBottom
+        extent: root.height
     }
-
-    onVisibleTopChanged: cull()
-    onVisibleBottomChanged: cull()
-    // Blocks move when one before them grows.
-    onHeightChanged: cull()
 
     spacing: Theme.spacingL
 
@@ -95,20 +51,14 @@ Column {
         id: blocks
     }
 
-    // The room of one block in the column. Far from the visible part the block leaves the
-    // scene (it is taken off the slot, which keeps its height): a hidden item would still cost
-    // the renderer time in every frame.
+    // The room of one block in the column. Far from the visible part the culler takes the
+    // block off its slot, which keeps its height.
     component BlockSlot: Item {
-        id: slotItem
-
-        property bool shown: true
         property Item block
         readonly property real naturalWidth: root.measure && block ? block.naturalWidth : 0
 
         width: root.width
         implicitHeight: block ? block.implicitHeight : 0
-        onShownChanged: if (block)
-                            block.parent = shown ? slotItem : null
     }
 
     component BlockText: InlineText {
@@ -187,8 +137,8 @@ Column {
         id: blockRepeater
 
         model: blocks
-        // A new block is shown until a later pass finds it out of sight.
-        onItemAdded: (index, slot) => root.shownSlots.push(slot)
+        onItemAdded: (index, slot) => culler.insertSlot(index, slot)
+        onItemRemoved: (index, slot) => culler.removeSlot(index)
 
         delegate: DelegateChooser {
             role: "kind"
