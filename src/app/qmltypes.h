@@ -15,6 +15,7 @@
 #include "chat/messagetext.h"
 #include "markdown/blockculler.h"
 #include "markdown/mdblockmodel.h"
+#include "markdown/synclistmodel.h"
 #include "store/store.h"
 
 #include <QQmlEngine>
@@ -128,4 +129,12 @@ struct BlockCullerForeign
     Q_GADGET
     QML_FOREIGN(BlockCuller)
     QML_NAMED_ELEMENT(BlockCuller)
+};
+
+/// A list model that follows a list of flat maps with the fewest changes (list items, cells).
+struct SyncListModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(SyncListModel)
+    QML_NAMED_ELEMENT(SyncListModel)
 };

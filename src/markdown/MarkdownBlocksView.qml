@@ -88,7 +88,8 @@ Column {
         spacing: Theme.listSpacing
 
         Repeater {
-            model: ArraySyncModel {
+            model: SyncListModel {
+                roles: ["indent", "num", "html"]
                 values: list.items
             }
 
@@ -268,7 +269,8 @@ Column {
 
                 BlockSlot {
                     id: slot
-                    required property var rowsHtml
+                    required property var cells
+                    required property int columnCount
                     block: tableBlock
 
                     TableBlockView {
@@ -276,7 +278,8 @@ Column {
                         // Natural width, never wider than the message.
                         width: Math.min(implicitWidth, root.width)
                         maximumWidth: root.width
-                        rows: slot.rowsHtml
+                        cells: slot.cells
+                        columnCount: slot.columnCount
                         onAccent: root.onAccent
                     }
                 }

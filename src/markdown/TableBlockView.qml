@@ -10,19 +10,14 @@ import Corvane
 Rectangle {
     id: root
 
-    /// The rows, each a list of the cells' inline HTML; row 0 is the header.
-    required property var rows
+    /// The cells row by row, each {row, column, html}; row 0 is the header.
+    required property var cells
+    /// The widest row's cell count.
+    required property int columnCount
     property bool onAccent: false
     /// The width of the message: a longer cell text wraps.
     property real maximumWidth: 100000
-    /// The widest row's cell count.
-    readonly property int columnCount: {
-        let n = 0
-        for (const row of rows || [])
-            n = Math.max(n, row.length)
-        return n
-    }
-    readonly property bool hasDivider: (rows || []).length >= 2
+    readonly property bool hasDivider: cells.length > 0 && cells[cells.length - 1].row >= 1
     readonly property real naturalWidth: grid.implicitWidth + 20
 
     implicitWidth: naturalWidth
@@ -32,17 +27,10 @@ Rectangle {
     border.color: onAccent ? Theme.bubbleBoxBorder : Theme.boxBorder
     border.width: 1
 
-    ArraySyncModel {
-        id: cells
-        values: {
-            const out = []
-            const rows = root.rows || []
-            for (let r = 0; r < rows.length; ++r) {
-                for (let c = 0; c < rows[r].length; ++c)
-                    out.push({ "row": r, "column": c, "cellHtml": String(rows[r][c]) })
-            }
-            return out
-        }
+    SyncListModel {
+        id: cellModel
+        roles: ["row", "column", "html"]
+        values: root.cells
     }
 
     // The grid always has its natural size: binding its width to the box would feed the
@@ -71,14 +59,14 @@ Rectangle {
             rowSpacing: Theme.spacingS
 
             Repeater {
-                model: cells
+                model: cellModel
 
                 InlineText {
                     required property int row
                     required property int column
-                    required property string cellHtml
+                    required property string html
 
-                    inlineHtml: cellHtml
+                    inlineHtml: html
                     // The divider takes grid row 1, so body rows move one down.
                     Layout.row: row === 0 || !root.hasDivider ? row : row + 1
                     Layout.column: column
