@@ -3,7 +3,8 @@ import QtQuick
 import Qt.labs.qmlmodels
 import Corvane
 
-// The rendered Markdown of one message: one view per block, stacked 10 apart. The block model
+// The rendered Markdown of one message: one view per block, each in a file of its own, stacked
+// 10 apart. The block model
 // parses the text again on every change but announces only the blocks that changed, so while a
 // reply streams only its last block is laid out again.
 Column {
@@ -32,12 +33,6 @@ Column {
     property real visibleTop: -Infinity
     property real visibleBottom: Infinity
 
-    readonly property int bodySize: TextZoom.bodySize
-    readonly property color textColor: onAccent ? Theme.bubbleText : Theme.label
-    readonly property color markerColor: onAccent ? Theme.bubbleSecondary : Theme.secondaryLabel
-    readonly property color quoteBarColor: onAccent ? Theme.bubbleQuoteBar : Theme.quoteBar
-    readonly property color linkColor: onAccent ? Theme.bubbleText : Theme.link
-
     BlockCuller {
         id: culler
         visibleTop: root.visibleTop
@@ -61,79 +56,6 @@ Column {
         implicitHeight: block ? block.implicitHeight : 0
     }
 
-    component BlockText: InlineText {
-        width: root.width
-        measure: root.measure
-        color: root.textColor
-        linkColor: root.linkColor
-        codeBackground: root.onAccent ? Theme.bubbleCodeSpanBackground : Theme.codeSpanBackground
-        font.pixelSize: root.bodySize
-    }
-
-    // The rows of a bullet or ordered list: marker, then the item's text, inset by its level.
-    component ListBlock: Column {
-        id: list
-
-        property var items
-        readonly property real naturalWidth: {
-            if (!root.measure)
-                return 0
-            let w = 0
-            for (let i = 0; i < children.length; ++i)
-                w = Math.max(w, children[i].naturalWidth || 0)
-            return w
-        }
-
-        width: root.width
-        spacing: Theme.listSpacing
-
-        Repeater {
-            model: SyncListModel {
-                roles: ["indent", "num", "html"]
-                values: list.items
-            }
-
-            Item {
-                id: item
-
-                required property int indent
-                required property string num
-                required property string html
-                readonly property real inset: indent * 16
-                readonly property real naturalWidth: root.measure ? textPart.x + textPart.naturalWidth : 0
-
-                width: list.width
-                implicitHeight: Math.max(marker.y + marker.implicitHeight, textPart.implicitHeight)
-
-                Text {
-                    id: marker
-                    objectName: "listMarker"
-                    x: item.inset
-                    // Centred on the text's first line, whose height depends on its script
-                    // (a Chinese line is taller than a Latin one).
-                    y: {
-                        textPart.inlineHtml
-                        textPart.width
-                        const line = textPart.positionToRectangle(0)
-                        return Math.round(line.y + (line.height - height) / 2)
-                    }
-                    text: item.num.length > 0 ? item.num + "." : "•"
-                    textFormat: Text.PlainText
-                    font.pixelSize: root.bodySize
-                    color: root.markerColor
-                }
-                BlockText {
-                    id: textPart
-                    objectName: "listText"
-                    x: marker.x + marker.implicitWidth + 8
-                    width: item.width - x
-                    inlineHtml: item.html
-                    lineSpacing: 3
-                }
-            }
-        }
-    }
-
     Repeater {
         id: blockRepeater
 
@@ -141,6 +63,7 @@ Column {
         onItemAdded: (index, slot) => culler.insertSlot(index, slot)
         onItemRemoved: (index, slot) => culler.removeSlot(index)
 
+        // One slot per block, holding the block's own view.
         delegate: DelegateChooser {
             role: "kind"
 
@@ -152,11 +75,12 @@ Column {
                     required property string html
                     block: paragraphBlock
 
-                    BlockText {
+                    ParagraphBlockView {
                         id: paragraphBlock
-                        objectName: "paragraph"
-                        inlineHtml: slot.html
-                        lineSpacing: 3.5
+                        width: root.width
+                        html: slot.html
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -169,15 +93,13 @@ Column {
                     required property int level
                     block: headingBlock
 
-                    BlockText {
+                    HeadingBlockView {
                         id: headingBlock
-                        objectName: "heading"
-                        topPadding: 3
-                        inlineHtml: slot.html
-                        font.pixelSize: slot.level === 1 ? TextZoom.heading1Size
-                                                         : slot.level === 2 ? TextZoom.heading2Size
-                                                                            : TextZoom.heading3Size
-                        font.weight: slot.level <= 2 ? Font.Bold : Font.DemiBold
+                        width: root.width
+                        html: slot.html
+                        level: slot.level
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -208,10 +130,13 @@ Column {
                     required property var items
                     block: bulletsBlock
 
-                    ListBlock {
+                    ListBlockView {
                         id: bulletsBlock
                         objectName: "bullets"
+                        width: root.width
                         items: slot.items
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -223,10 +148,13 @@ Column {
                     required property var items
                     block: orderedBlock
 
-                    ListBlock {
+                    ListBlockView {
                         id: orderedBlock
                         objectName: "ordered"
+                        width: root.width
                         items: slot.items
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -236,31 +164,14 @@ Column {
                 BlockSlot {
                     id: slot
                     required property string html
-                    block: quote
+                    block: quoteBlock
 
-                    Item {
-                        id: quote
-                        readonly property real naturalWidth: root.measure ? quoteText.x + quoteText.naturalWidth : 0
-
-                        objectName: "quote"
+                    QuoteBlockView {
+                        id: quoteBlock
                         width: root.width
-                        implicitHeight: quoteText.implicitHeight
-
-                        Rectangle {
-                            objectName: "quoteBar"
-                            width: 3
-                            height: quoteText.height
-                            radius: Theme.barRadius
-                            color: root.quoteBarColor
-                        }
-                        BlockText {
-                            id: quoteText
-                            x: 13
-                            width: quote.width - x
-                            inlineHtml: slot.html
-                            lineSpacing: 3.5
-                            color: root.markerColor
-                        }
+                        html: slot.html
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -291,14 +202,10 @@ Column {
                     id: slot
                     block: ruleBlock
 
-                    Rectangle {
+                    RuleBlockView {
                         id: ruleBlock
-                        readonly property real naturalWidth: 0
-
-                        objectName: "rule"
                         width: root.width
-                        implicitHeight: 1
-                        color: root.onAccent ? Theme.bubbleBoxBorder : Theme.separator
+                        onAccent: root.onAccent
                     }
                 }
             }

@@ -75,8 +75,7 @@ Rectangle {
                     Layout.maximumWidth: Math.max(120, root.maximumWidth - 20)
                     Layout.alignment: Qt.AlignLeft | Qt.AlignVCenter
                     font.weight: row === 0 ? Font.DemiBold : Font.Normal
-                    color: root.onAccent ? Theme.bubbleText : Theme.label
-                    linkColor: root.onAccent ? Theme.bubbleText : Theme.link
+                    onAccent: root.onAccent
                 }
             }
 
