@@ -156,6 +156,28 @@ TestCase {
         tryVerify(() => findChild(view, "input").activeFocus, 1000, "the composer gets its focus back")
     }
 
+    // A pane opened again on a conversation whose reply still streams shows it as sending, and
+    // its stop button stops that reply.
+    function test_reopenedWhileSending() {
+        const first = pane([])
+        const id = first.conversationId
+        first.controller.input = "问题"
+        first.controller.send()
+        first.destroy()
+        wait(0)
+
+        const view = createTemporaryObject(chatComponent, test, { "conversationId": id, "width": 900 })
+        waitForRendering(view)
+        verify(view.controller.sending)
+        verify(!findChild(view, "sendButton"))
+        verify(!findChild(view, "input").enabled)
+        const list = findChild(view, "messageList")
+        tryVerify(() => list.itemAtIndex(1) && list.itemAtIndex(1).isTyping)
+        mouseClick(findChild(view, "stopButton"))
+        tryCompare(view.controller, "sending", false)
+        compare(TestSupport.messages(id), ["user: 问题"])
+    }
+
     function test_modelPicker_data() {
         return [
             { tag: "settings model", models: [" deepseek-chat ", "gpt-4o-mini", "", "deepseek-chat"], own: null, checked: "gpt-4o-mini" },
