@@ -226,7 +226,7 @@ int session(const QString &dir)
     }
     if (longIndex < 0)
         qFatal("the data has no long conversation");
-    const QUuid longId = all.at(longIndex).id;
+    const QUuid longID = all.at(longIndex).id;
     auto select = [&app](const QUuid &id) { return [&app, id] { app.store.setSelectedID(id); }; };
 
     // Switching between ordinary conversations, then to the long one and back.
@@ -242,7 +242,7 @@ int session(const QString &dir)
     cpu.clear();
     for (int i = 0; i < 5; ++i) {
         app.timeFrame(select(all.at(3 + i).id));
-        const auto [w, c] = app.timeFrame(select(longId));
+        const auto [w, c] = app.timeFrame(select(longID));
         wall.push_back(w);
         cpu.push_back(c);
     }

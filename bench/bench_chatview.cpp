@@ -65,7 +65,7 @@ void BM_StreamReplyIntoChatView(benchmark::State &state)
 
         QQuickView view;
         view.engine()->addImportPath(QStringLiteral("qrc:/"));
-        view.setInitialProperties({{QStringLiteral("conversationId"), store.selectedIDString()}});
+        view.setInitialProperties({{QStringLiteral("conversationID"), store.selectedIDString()}});
         view.setResizeMode(QQuickView::SizeRootObjectToView);
         // The chat pane of a 980 x 680 window beside its 240-point sidebar.
         view.resize(740, 680);

@@ -70,7 +70,7 @@ private slots:
         StoreForeign::setInstance(&store);
         store.newConversation();
         store.newConversation();
-        const QUuid longId = *store.selectedID();
+        const QUuid longID = *store.selectedID();
         // Rows of very different heights, as in real conversations.
         for (int i = 0; i < 2000; ++i) {
             const bool user = i % 2 == 0;
@@ -79,7 +79,7 @@ private slots:
                      : QStringLiteral("回答的一段文字，长短不一。").repeated(1 + i % 40) +
                            QStringLiteral("\n\n- 一\n- 二\n\n```\ncode %1\n```").arg(i);
             store.appendMessage(
-                longId, Message::make(user ? Message::Role::User : Message::Role::Assistant, text));
+                longID, Message::make(user ? Message::Role::User : Message::Role::Assistant, text));
         }
         store.setSelectedID(store.conversations().at(1).id);
 
@@ -93,7 +93,7 @@ private slots:
 
         RowCounter counter;
         qApp->installEventFilter(&counter);
-        store.setSelectedID(longId);
+        store.setSelectedID(longID);
         QTRY_VERIFY(findItem(window->contentItem(), QStringLiteral("messageList")));
         QQuickItem *list = findItem(window->contentItem(), QStringLiteral("messageList"));
         QTRY_VERIFY(list->property("atYEnd").toBool());

@@ -112,15 +112,15 @@ AppWindow {
             // The pane's identity is the conversation id: every change of the selection builds
             // a fresh pane, so a composer's text or an edit never carries over to another
             // conversation. Staying on the same conversation keeps the pane.
-            readonly property string conversationId: conversations.selectedId
+            readonly property string conversationID: conversations.selectedID
 
             function rebuild() {
-                if (conversationId === "") {
+                if (conversationID === "") {
                     sourceComponent = emptyView
                 } else {
                     sourceComponent = undefined
                     setSource(Qt.resolvedUrl("../chat/ChatView.qml"), {
-                                  "conversationId": conversationId
+                                  "conversationID": conversationID
                               })
                 }
             }
@@ -128,7 +128,7 @@ AppWindow {
             objectName: "detail"
             SplitView.fillWidth: true
             SplitView.minimumWidth: 360
-            onConversationIdChanged: rebuild()
+            onConversationIDChanged: rebuild()
             Component.onCompleted: rebuild()
 
             Connections {

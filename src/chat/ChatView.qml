@@ -10,7 +10,7 @@ import Corvane
 Rectangle {
     id: root
 
-    required property string conversationId
+    required property string conversationID
     /// The conversation's title, for the window title.
     readonly property string title: ctl.title
     /// The controller, for the window and for tests.
@@ -27,7 +27,7 @@ Rectangle {
     ChatController {
         id: ctl
         store: Store
-        conversationId: root.conversationId
+        conversationID: root.conversationID
     }
 
     ColumnLayout {
@@ -141,9 +141,9 @@ Rectangle {
                     viewBottom: list.contentY + list.height - y
                     editText: ctl.editText
                     onEditTextEdited: text => ctl.editText = text
-                    onStartEdit: ctl.startEdit(messageId)
+                    onStartEdit: ctl.startEdit(messageID)
                     onCancelEdit: ctl.cancelEdit()
-                    onSubmitEdit: ctl.submitEdit(messageId)
+                    onSubmitEdit: ctl.submitEdit(messageID)
                     onRegenerate: ctl.regenerate()
                 }
 

@@ -11,7 +11,7 @@ Item {
     id: root
 
     required property int index
-    required property string messageId
+    required property string messageID
     required property string role
     /// The message list the row belongs to, if any: the text is then read from it (see
     /// MessageText), otherwise content is what it was given.

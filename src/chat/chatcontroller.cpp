@@ -9,8 +9,8 @@
 
 ChatController::ChatController(QObject *parent) : QObject(parent) {}
 
-ChatController::ChatController(Store *store, const QUuid &conversationId, QObject *parent)
-    : QObject(parent), m_store(store), m_id(conversationId)
+ChatController::ChatController(Store *store, const QUuid &conversationID, QObject *parent)
+    : QObject(parent), m_store(store), m_id(conversationID)
 {
     rebind();
 }
@@ -25,12 +25,12 @@ void ChatController::setStore(Store *store)
     rebind();
 }
 
-QString ChatController::conversationIdString() const
+QString ChatController::conversationIDString() const
 {
     return m_id.isNull() ? QString() : canonicalUuidString(m_id);
 }
 
-void ChatController::setConversationIdString(const QString &id)
+void ChatController::setConversationIDString(const QString &id)
 {
     const QUuid uuid = parseCanonicalUuid(id).value_or(QUuid());
     if (uuid == m_id)
@@ -292,22 +292,22 @@ void ChatController::regenerate()
     startStream(copy, placeholder.id);
 }
 
-void ChatController::submitEdit(const QString &messageId)
+void ChatController::submitEdit(const QString &messageID)
 {
-    submitEdit(parseCanonicalUuid(messageId).value_or(QUuid()));
+    submitEdit(parseCanonicalUuid(messageID).value_or(QUuid()));
 }
 
-void ChatController::submitEdit(const QUuid &messageId)
+void ChatController::submitEdit(const QUuid &messageID)
 {
-    const Message *edited = m_sending || !m_store ? nullptr : m_store->message(m_id, messageId);
+    const Message *edited = m_sending || !m_store ? nullptr : m_store->message(m_id, messageID);
     const QString text = TextUtil::trimSpaceAndLineBreaks(m_editText);
     setEditingID(std::nullopt);
     if (!edited || text.isEmpty())
         return;
 
     const bool resend = edited->role == Message::Role::User;
-    m_store->removeMessagesAfter(m_id, messageId);
-    m_store->setMessageContent(m_id, messageId, text);
+    m_store->removeMessagesAfter(m_id, messageID);
+    m_store->setMessageContent(m_id, messageID, text);
     if (resend) {
         const QList<Message> kept = conversation()->messages;
         const Message placeholder = Message::make(Message::Role::Assistant, QString());
@@ -327,9 +327,9 @@ void ChatController::setModel(const QString &name)
     refreshDerived();
 }
 
-void ChatController::startEdit(const QString &messageId)
+void ChatController::startEdit(const QString &messageID)
 {
-    const auto id = parseCanonicalUuid(messageId);
+    const auto id = parseCanonicalUuid(messageID);
     const Message *m = m_sending || !m_store || !id ? nullptr : m_store->message(m_id, *id);
     if (!m)
         return;

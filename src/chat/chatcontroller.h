@@ -26,7 +26,7 @@ class ChatController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
-    Q_PROPERTY(QString conversationId READ conversationIdString WRITE setConversationIdString NOTIFY
+    Q_PROPERTY(QString conversationID READ conversationIDString WRITE setConversationIDString NOTIFY
                    storeChanged)
     Q_PROPERTY(QString input READ input WRITE setInput NOTIFY inputChanged)
     Q_PROPERTY(bool sending READ sending NOTIFY sendingChanged)
@@ -45,14 +45,14 @@ class ChatController : public QObject
 
 public:
     explicit ChatController(QObject *parent = nullptr);
-    ChatController(Store *store, const QUuid &conversationId, QObject *parent = nullptr);
+    ChatController(Store *store, const QUuid &conversationID, QObject *parent = nullptr);
     ~ChatController() override;
 
     Store *store() const { return m_store; }
     void setStore(Store *store);
-    QUuid conversationId() const { return m_id; }
-    QString conversationIdString() const;
-    void setConversationIdString(const QString &id);
+    QUuid conversationID() const { return m_id; }
+    QString conversationIDString() const;
+    void setConversationIDString(const QString &id);
 
     QString input() const { return m_input; }
     void setInput(const QString &input);
@@ -79,11 +79,11 @@ public slots:
     void send();
     void stop();
     void regenerate();
-    void submitEdit(const QString &messageId);
-    void submitEdit(const QUuid &messageId);
+    void submitEdit(const QString &messageID);
+    void submitEdit(const QUuid &messageID);
     void setModel(const QString &name);
     /// Row callbacks: ignored while sending; otherwise opens the editor on that message.
-    void startEdit(const QString &messageId);
+    void startEdit(const QString &messageID);
     void cancelEdit();
 
 signals:

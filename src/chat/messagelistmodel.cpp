@@ -5,8 +5,8 @@
 
 #include "model/storagecodec.h"
 
-MessageListModel::MessageListModel(Store *store, const QUuid &conversationId, QObject *parent)
-    : QAbstractListModel(parent), m_store(store), m_id(conversationId)
+MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QObject *parent)
+    : QAbstractListModel(parent), m_store(store), m_id(conversationID)
 {
     if (!store)
         return;
@@ -144,10 +144,12 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> MessageListModel::roleNames() const
 {
     return {
-        {IdRole, "messageId"},      {RoleRole, "role"},
+        // clang-format off
+        {IdRole, "messageID"},      {RoleRole, "role"},
         {ContentRole, "content"},   {IsLastRole, "isLast"},
         {IsStreamingRole, "isStreaming"}, {IsTypingRole, "isTyping"},
         {IsEditingRole, "isEditing"},
+        // clang-format on
     };
 }
 

@@ -38,7 +38,7 @@ public:
     };
     Q_ENUM(Roles)
 
-    explicit MessageListModel(Store *store, const QUuid &conversationId, QObject *parent = nullptr);
+    explicit MessageListModel(Store *store, const QUuid &conversationID, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;

@@ -4,8 +4,8 @@
 #include "api/chatapi.h"
 #include "store/store.h"
 
-ReplyStream::ReplyStream(Store *store, const QUuid &conversationId, const QUuid &assistantId)
-    : RunningReply(conversationId), m_store(store), m_assistantId(assistantId)
+ReplyStream::ReplyStream(Store *store, const QUuid &conversationID, const QUuid &assistantID)
+    : RunningReply(conversationID), m_store(store), m_assistantID(assistantID)
 {}
 
 ReplyStream::~ReplyStream() = default;
@@ -38,7 +38,7 @@ void ReplyStream::cancel()
 void ReplyStream::appendDelta(const QString &delta)
 {
     if (m_store && !m_cancelRequested)
-        m_store->appendToMessage(conversationId(), m_assistantId, delta);
+        m_store->appendToMessage(conversationID(), m_assistantID, delta);
 }
 
 void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
@@ -50,14 +50,14 @@ void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
     if (m_store) {
         // With the conversation or its placeholder gone, the outcome has nowhere to go: it is
         // dropped, and only the panes' state is cleared.
-        if (const Message *placeholder = m_store->message(conversationId(), m_assistantId)) {
+        if (const Message *placeholder = m_store->message(conversationID(), m_assistantID)) {
             const bool empty = placeholder->content.isEmpty();
             if (cancelled) {
                 if (empty)
-                    m_store->removeMessage(conversationId(), m_assistantId);
+                    m_store->removeMessage(conversationID(), m_assistantID);
             } else if (error) {
                 if (empty)
-                    m_store->setMessageContent(conversationId(), m_assistantId,
+                    m_store->setMessageContent(conversationID(), m_assistantID,
                                                QStringLiteral("⚠️ ") + *error);
                 shown = *error;
             }

@@ -22,7 +22,7 @@ class ReplyStream : public RunningReply
     Q_OBJECT
 
 public:
-    ReplyStream(Store *store, const QUuid &conversationId, const QUuid &assistantId);
+    ReplyStream(Store *store, const QUuid &conversationID, const QUuid &assistantID);
     ~ReplyStream() override;
 
     void start(const AppSettings &settings, const QString &model, const QList<Message> &history);
@@ -34,7 +34,7 @@ private:
     void end(bool cancelled, const std::optional<QString> &error);
 
     QPointer<Store> m_store;
-    QUuid m_assistantId;
+    QUuid m_assistantID;
     QPointer<ChatStream> m_request;
     bool m_cancelRequested = false;
     bool m_ended = false;

@@ -18,11 +18,11 @@ class RunningReply : public QObject
     Q_OBJECT
 
 public:
-    explicit RunningReply(const QUuid &conversationId, QObject *parent = nullptr)
-        : QObject(parent), m_conversationId(conversationId)
+    explicit RunningReply(const QUuid &conversationID, QObject *parent = nullptr)
+        : QObject(parent), m_conversationID(conversationID)
     {}
 
-    QUuid conversationId() const { return m_conversationId; }
+    QUuid conversationID() const { return m_conversationID; }
 
     /// Ends the reply as a cancellation: nothing more is written but the outcome of a stop.
     virtual void cancel() = 0;
@@ -33,5 +33,5 @@ signals:
     void finished(const QString &error);
 
 private:
-    QUuid m_conversationId;
+    QUuid m_conversationID;
 };

@@ -368,7 +368,7 @@ void Store::setModel(const QUuid &conversation, const std::optional<QString> &mo
 
 void Store::addReply(RunningReply *reply)
 {
-    const QUuid id = reply->conversationId();
+    const QUuid id = reply->conversationID();
     stopReply(id);
     reply->setParent(this);
     m_replies.insert(id, reply);
