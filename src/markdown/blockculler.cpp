@@ -79,15 +79,20 @@ void BlockCuller::cull()
             hi = mid;
     }
 
+    // Only slots that come into reach or leave it are touched.
+    QList<QPointer<QQuickItem>> shown;
+    shown.reserve(lo - first);
+    for (qsizetype i = first; i < lo; ++i) {
+        if (QQuickItem *slot = m_slots.at(i))
+            shown.append(slot);
+    }
     for (const QPointer<QQuickItem> &slot : std::as_const(m_shown)) {
-        if (slot && (above(slot) || below(slot)))
+        if (slot && !shown.contains(slot))
             show(slot, false);
     }
-    m_shown.clear();
-    for (qsizetype i = first; i < lo; ++i) {
-        if (QQuickItem *slot = m_slots.at(i)) {
+    for (const QPointer<QQuickItem> &slot : std::as_const(shown)) {
+        if (!m_shown.contains(slot))
             show(slot, true);
-            m_shown.append(slot);
-        }
     }
+    m_shown = std::move(shown);
 }
