@@ -14,9 +14,9 @@
 //
 // Each figure is printed as one line "name<TAB>value<TAB>unit". Times are wall-clock ("ms")
 // and, where the machine's load could distort them, the main thread's CPU time ("cpu_ms").
-#include "benchinputs.h"
 #include "app/qmltypes.h"
 #include "app/settingsform.h"
+#include "benchinputs.h"
 #include "largedata.h"
 #include "store/store.h"
 
@@ -226,7 +226,7 @@ int session(const QString &dir)
     }
     if (longIndex < 0)
         qFatal("the data has no long conversation");
-    const QUuid longId = all.at(longIndex).id;
+    const QUuid longID = all.at(longIndex).id;
     auto select = [&app](const QUuid &id) { return [&app, id] { app.store.setSelectedID(id); }; };
 
     // Switching between ordinary conversations, then to the long one and back.
@@ -242,7 +242,7 @@ int session(const QString &dir)
     cpu.clear();
     for (int i = 0; i < 5; ++i) {
         app.timeFrame(select(all.at(3 + i).id));
-        const auto [w, c] = app.timeFrame(select(longId));
+        const auto [w, c] = app.timeFrame(select(longID));
         wall.push_back(w);
         cpu.push_back(c);
     }
@@ -331,11 +331,12 @@ int session(const QString &dir)
     // A 1 MB reply into a new conversation: the shared reply ten times over, in its ~31,000
     // deltas, 32 of them per frame as a fast gateway delivers them; then single deltas at 1 MB.
     app.timeFrame([&app] { app.store.newConversation(); });
-    const qsizetype conv = *app.store.indexOf(app.store.selectedID());
-    app.timeFrame([&app, conv] {
+    const QUuid conv = *app.store.selectedID();
+    const Message reply = Message::make(Message::Role::Assistant, QString());
+    app.timeFrame([&app, conv, reply] {
         app.store.appendMessage(conv,
                                 Message::make(Message::Role::User, QStringLiteral("写长一点。")));
-        app.store.appendMessage(conv, Message::make(Message::Role::Assistant, QString()));
+        app.store.appendMessage(conv, reply);
     });
     const QStringList once = BenchInputs::deltas();
     QStringList parts;
@@ -348,14 +349,14 @@ int session(const QString &dir)
     for (qsizetype at = 0; at < parts.size(); at += perFrame) {
         const auto [w, c] = app.timeFrame([&] {
             for (qsizetype k = at; k < qMin(at + perFrame, parts.size()); ++k)
-                app.store.appendToMessage(conv, 1, parts.at(k));
+                app.store.appendToMessage(conv, reply.id, parts.at(k));
         });
         wall.push_back(w);
         cpu.push_back(c);
     }
     figure("reply_1mb_total", wallMs() - streamStart, "ms");
-    figure("reply_1mb_bytes",
-           app.store.conversations().at(conv).messages.at(1).content.toUtf8().size() / 1e6, "MB");
+    figure("reply_1mb_bytes", app.store.message(conv, reply.id)->content.toUtf8().size() / 1e6,
+           "MB");
     series("reply_1mb_frame", wall, "ms");
     series("reply_1mb_frame_cpu", cpu, "cpu_ms");
     const size_t tenth = cpu.size() / 10;
@@ -365,7 +366,8 @@ int session(const QString &dir)
            std::vector<double>(cpu.end() - qsizetype(tenth), cpu.end()), "cpu_ms");
     cpu.clear();
     for (int i = 0; i < 50; ++i) {
-        const auto [w, c] = app.timeFrame([&] { app.store.appendToMessage(conv, 1, once.at(i)); });
+        const auto [w, c] =
+            app.timeFrame([&] { app.store.appendToMessage(conv, reply.id, once.at(i)); });
         Q_UNUSED(w);
         cpu.push_back(c);
     }

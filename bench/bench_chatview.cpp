@@ -8,8 +8,8 @@
 // Reported: the median and 95th percentile per delta, and the mean of the last tenth of the
 // deltas against the first tenth (does the cost grow with the length of the reply?). Times are
 // the main thread's CPU time, so other processes on the machine do not count.
-#include "benchinputs.h"
 #include "app/qmltypes.h"
+#include "benchinputs.h"
 #include "store/store.h"
 
 #include <QFile>
@@ -56,13 +56,16 @@ void BM_StreamReplyIntoChatView(benchmark::State &state)
         Store store(dir.path());
         StoreForeign::setInstance(&store);
         store.newConversation();
-        store.appendMessage(0, Message::make(Message::Role::User,
-                                             QStringLiteral("请完整介绍流式渲染，用上所有格式。")));
-        store.appendMessage(0, Message::make(Message::Role::Assistant, QString()));
+        const QUuid conv = *store.selectedID();
+        store.appendMessage(conv,
+                            Message::make(Message::Role::User,
+                                          QStringLiteral("请完整介绍流式渲染，用上所有格式。")));
+        const Message reply = Message::make(Message::Role::Assistant, QString());
+        store.appendMessage(conv, reply);
 
         QQuickView view;
         view.engine()->addImportPath(QStringLiteral("qrc:/"));
-        view.setInitialProperties({{QStringLiteral("conversationId"), store.selectedIDString()}});
+        view.setInitialProperties({{QStringLiteral("conversationID"), store.selectedIDString()}});
         view.setResizeMode(QQuickView::SizeRootObjectToView);
         // The chat pane of a 980 x 680 window beside its 240-point sidebar.
         view.resize(740, 680);
@@ -81,7 +84,7 @@ void BM_StreamReplyIntoChatView(benchmark::State &state)
 
         for (const QString &delta : parts) {
             const double start = threadMs();
-            store.appendToMessage(0, 1, delta);
+            store.appendToMessage(conv, reply.id, delta);
             // A delta that changes nothing visible still ends in a frame.
             view.update();
             waitForFrame();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chattestsupport.h"
 
+#include "model/storagecodec.h"
 #include "store/store.h"
 
 #include <QClipboard>
@@ -43,7 +44,7 @@ void ChatTestSupport::setSettings(const QVariantMap &changes)
 QString ChatTestSupport::addConversation(const QVariantList &messages, const QVariant &model)
 {
     m_store->newConversation();
-    const qsizetype conv = *m_store->indexOf(m_store->selectedID());
+    const QUuid conv = *m_store->selectedID();
     for (const QVariant &m : messages) {
         const QVariantMap map = m.toMap();
         const auto role = Message::roleFromName(map.value(QStringLiteral("role")).toString());
@@ -57,14 +58,15 @@ QString ChatTestSupport::addConversation(const QVariantList &messages, const QVa
 
 void ChatTestSupport::appendToLast(const QString &id, const QString &delta)
 {
-    const qsizetype conv = indexOf(id);
-    m_store->appendToMessage(conv, m_store->conversations().at(conv).messages.size() - 1, delta);
+    const QUuid conv = parseCanonicalUuid(id).value_or(QUuid());
+    if (const Conversation *c = m_store->conversation(conv); c && !c->messages.isEmpty())
+        m_store->appendToMessage(conv, c->messages.constLast().id, delta);
 }
 
 QStringList ChatTestSupport::messages(const QString &id) const
 {
     QStringList out;
-    for (const Message &m : m_store->conversations().at(indexOf(id)).messages)
+    for (const Message &m : m_store->conversation(*parseCanonicalUuid(id))->messages)
         out << Message::roleName(m.role) + QStringLiteral(": ") + m.content;
     return out;
 }
@@ -84,9 +86,4 @@ void ChatTestSupport::inputMethod(QObject *item, const QString &preedit, const Q
     QInputMethodEvent event(preedit, {});
     event.setCommitString(commit);
     QCoreApplication::sendEvent(item, &event);
-}
-
-qsizetype ChatTestSupport::indexOf(const QString &id) const
-{
-    return m_store->indexOf(QUuid::fromString(id)).value_or(-1);
 }

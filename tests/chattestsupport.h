@@ -36,8 +36,6 @@ public:
     Q_INVOKABLE void inputMethod(QObject *item, const QString &preedit, const QString &commit);
 
 private:
-    qsizetype indexOf(const QString &id) const;
-
     Store *m_store;
     QTcpServer *m_silentGateway;
 };

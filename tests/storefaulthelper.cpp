@@ -78,8 +78,9 @@ int steps(const QString &dir)
     report("ready", step);
     for (;;) {
         ++step;
-        store.appendMessage(0, StoreFault::messageFor(step));
-        store.setTitle(0, StoreFault::titleFor(step));
+        const QUuid first = store.conversations().at(0).id;
+        store.appendMessage(first, StoreFault::messageFor(step));
+        store.setTitle(first, StoreFault::titleFor(step));
         AppSettings s = store.settings();
         s.apiKey = StoreFault::apiKeyFor(step);
         store.setSettings(s);
@@ -106,13 +107,15 @@ int sizeLimit(const QString &dir)
     store.newConversation();
     const QByteArray before = readAll(store.fileURL());
     check(!before.isEmpty(), "the first save failed");
-    store.appendMessage(0, Message::make(Message::Role::User, QString(64 * 1024, u'长')));
+    const QUuid conv = *store.selectedID();
+    const Message big = Message::make(Message::Role::User, QString(64 * 1024, u'长'));
+    store.appendMessage(conv, big);
 
     rlimit limit{16 * 1024, 16 * 1024};
     check(setrlimit(RLIMIT_FSIZE, &limit) == 0, "cannot limit the file size");
     check(!store.save(), "a save over the size limit succeeded");
     check(readAll(store.fileURL()) == before, "the previous file changed");
-    store.setMessageContent(0, 0, QStringLiteral("短"));
+    store.setMessageContent(conv, big.id, QStringLiteral("短"));
     check(store.save() && savedStateIs(store), "no save after the failed one");
     return 0;
 }
@@ -156,11 +159,12 @@ int fullDisk(const QString &dir)
         Store store(dir);
         store.newConversation();
         const QByteArray before = readAll(path);
-        store.appendMessage(0, Message::make(Message::Role::User, QString(600 * 1024, u'满')));
+        const Message big = Message::make(Message::Role::User, QString(600 * 1024, u'满'));
+        store.appendMessage(*store.selectedID(), big);
         check(!store.save(), "a save on a full disk succeeded");
         check(readAll(path) == before, "the previous file changed");
         check(onlyData(), "a failed save left a file behind");
-        store.truncateMessages(0, 0);
+        store.removeMessage(*store.selectedID(), big.id);
         check(store.save() && savedStateIs(store), "no save after the failed one");
     }
 

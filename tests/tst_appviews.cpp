@@ -33,13 +33,14 @@ public:
     /// Sets a title as stored, without the trimming of rename (an empty title, say).
     Q_INVOKABLE void setTitle(const QString &id, const QString &title)
     {
-        if (const auto index = m_store->indexOf(parseCanonicalUuid(id)))
-            m_store->setTitle(*index, title);
+        if (const auto uuid = parseCanonicalUuid(id))
+            m_store->setTitle(*uuid, title);
     }
     Q_INVOKABLE QString title(const QString &id) const
     {
-        const auto index = m_store->indexOf(parseCanonicalUuid(id));
-        return index ? m_store->conversations().at(*index).title : QString();
+        const auto uuid = parseCanonicalUuid(id);
+        const Conversation *c = uuid ? m_store->conversation(*uuid) : nullptr;
+        return c ? c->title : QString();
     }
     Q_INVOKABLE QStringList ids() const
     {

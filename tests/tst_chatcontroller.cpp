@@ -55,18 +55,14 @@ private:
         s.model = QStringLiteral("gpt-4o-mini");
         m_store->setSettings(s);
         m_store->newConversation();
-        const qsizetype conv = *m_store->indexOf(m_store->selectedID());
+        m_conv = *m_store->selectedID();
         for (const Message &m : messages)
-            m_store->appendMessage(conv, m);
+            m_store->appendMessage(m_conv, m);
         if (!title.isNull())
-            m_store->setTitle(conv, title);
-        m_conv = m_store->conversations().at(conv).id;
+            m_store->setTitle(m_conv, title);
     }
 
-    const Conversation &conversation() const
-    {
-        return m_store->conversations().at(*m_store->indexOf(m_conv));
-    }
+    const Conversation &conversation() const { return *m_store->conversation(m_conv); }
 
     QJsonArray sentMessages(int request = -1) const
     {
@@ -509,7 +505,9 @@ private slots:
         ChatController c(m_store.get(), m_conv);
         QSignalSpy savesSpy(m_store.get(), &Store::saved);
         const QUuid id = conversation().messages.at(row).id;
-        c.startEdit(id.toString());
+        c.startEdit(id.toString()); // ids are read as strictly as the Store reads them
+        QVERIFY(!c.editingID());
+        c.startEdit(canonicalUuidString(id));
         QCOMPARE(*c.editingID(), id);
         QCOMPARE(c.editText(), conversation().messages.at(row).content);
         c.setEditText(text);
@@ -540,7 +538,7 @@ private slots:
         const QList<Message> during = conversation().messages;
 
         const QUuid first = during.first().id;
-        c.startEdit(first.toString());
+        c.startEdit(canonicalUuidString(first));
         QVERIFY(!c.editingID());
         c.setInput(QStringLiteral("再问"));
         QVERIFY(!c.canSend());
@@ -610,10 +608,13 @@ private slots:
         QCOMPARE(c.modelOptions(), expected);
     }
 
+    // The running reply is stopped with its conversation: an undo of the deletion must not
+    // bring back a reply with a hole in it.
     void conversationDeletedWhileStreaming()
     {
         setUpConversation();
-        m_gateway->enqueue(reply({"一", "二"}, 100));
+        m_gateway->enqueue(
+            TestGateway::eventStream({TestGateway::deltaEvent(QStringLiteral("一"))}).stall());
         ChatController c(m_store.get(), m_conv);
         QAbstractItemModelTester tester(c.messageModel());
         QSignalSpy saves(m_store.get(), &Store::saved);
@@ -622,28 +623,92 @@ private slots:
         m_store->remove(m_conv); // saves once itself
         QCOMPARE(c.messageModel()->rowCount(), 0);
         QVERIFY(waitIdle(c));
+        QVERIFY(!m_store->isReplying(m_conv));
         QVERIFY(!c.showError());
         QCOMPARE(saves.count(), 2);
         QVERIFY(m_store->conversations().isEmpty());
         QVERIFY(fileContents().conversations.isEmpty());
     }
 
-    void paneDestroyedWhileStreaming()
+    // A pane opened again while its conversation's reply streams takes that reply over: it is
+    // sending, refuses a second send and edits, stops that reply, and shows its failure.
+    void paneReopenedWhileStreaming_data()
     {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("reply ends") << "done";
+        QTest::newRow("stopped from the new pane") << "stop";
+        QTest::newRow("reply fails") << "fail";
+    }
+
+    void paneReopenedWhileStreaming()
+    {
+        QFETCH(QString, ending);
         setUpConversation();
-        m_gateway->enqueue(reply({"第一段", "第二段"}, 100));
+        // A failure: the connection ends long before the length it announced.
+        TestGateway::Reply r =
+            ending == u"fail"
+                ? TestGateway::Reply().then(TestGateway::head(
+                      200, {{"Content-Type", "text/event-stream"}, {"Content-Length", "100000"}}))
+                : TestGateway::eventStream({});
+        r.then(TestGateway::deltaEvent(QStringLiteral("第一段")));
+        if (ending == u"stop")
+            r.stall();
+        else
+            r.then(TestGateway::deltaEvent(QStringLiteral("第二段")), 300);
+        m_gateway->enqueue(r);
         QSignalSpy saves(m_store.get(), &Store::saved);
         auto pane = std::make_unique<ChatController>(m_store.get(), m_conv);
         sendText(*pane, QStringLiteral("你好"));
         QTRY_COMPARE(conversation().messages.last().content, QStringLiteral("第一段"));
         pane.reset();
 
-        // A new pane for the same conversation starts idle while the old reply goes on.
         ChatController fresh(m_store.get(), m_conv);
-        QVERIFY(!fresh.sending());
-        QTRY_COMPARE(saves.count(), 1);
-        QCOMPARE(conversation().messages.last().content, QStringLiteral("第一段第二段"));
+        MessageListModel *model = fresh.messageModel();
+        QAbstractItemModelTester tester(model);
+        QVERIFY(fresh.sending());
+        QVERIFY(model->data(model->index(1), MessageListModel::IsStreamingRole).toBool());
+        sendText(fresh, QStringLiteral("再问"));
+        QVERIFY(!fresh.canSend());
+        fresh.startEdit(model->data(model->index(0), MessageListModel::IdRole).toString());
+        QVERIFY(!fresh.editingID());
+        fresh.regenerate();
+        if (ending == u"stop")
+            fresh.stop();
+
+        QVERIFY(waitIdle(fresh));
+        QCOMPARE(saves.count(), 1);
+        QCOMPARE(m_gateway->requests().size(), 1);
+        QCOMPARE(rolesOf(conversation().messages), QStringLiteral("ua"));
+        QCOMPARE(conversation().messages.last().content,
+                 ending == u"stop" ? QStringLiteral("第一段") : QStringLiteral("第一段第二段"));
+        QCOMPARE(fresh.showError(), ending == u"fail");
         QCOMPARE(fileContents().conversations.first(), conversation());
+    }
+
+    // With two conversations of the same id the pane shows the first, and loses it only when
+    // the last of them is removed.
+    void messageModelFollowsFirstOfDuplicates()
+    {
+        const Conversation a = Conversation::make();
+        Conversation b = Conversation::make();
+        b.id = a.id;
+        {
+            QFile f(m_dir->path() + QStringLiteral("/data.json"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(encodeAppData(AppSettings{}, {Conversation::make(), a, b}));
+        }
+        m_store = std::make_unique<Store>(m_dir->path());
+        m_store->appendMessage(a.id, msg(Role::User, QStringLiteral("问")));
+        QCOMPARE(m_store->conversations().at(1).messages.size(), 1);
+
+        MessageListModel model(m_store.get(), a.id);
+        QAbstractItemModelTester tester(&model);
+        QCOMPARE(model.rowCount(), 1);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        m_store->remove(a.id);
+        QCOMPARE(m_store->conversations().size(), 1);
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(removed.count(), 1);
     }
 
     void messageModelSignals()

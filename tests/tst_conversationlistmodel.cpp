@@ -72,7 +72,6 @@ private slots:
         connect(&model, &QAbstractItemModel::modelReset, this, [&] { log << u"reset"_s; });
 
         const QUuid target = conv(operation.back()).id;
-        const qsizetype index = store->indexOf(target).value_or(-1);
         if (operation == u"new")
             store->newConversation();
         else if (operation.startsWith(u"remove"))
@@ -80,10 +79,11 @@ private slots:
         else if (operation.startsWith(u"rename"))
             store->rename(target, u"周报"_s);
         else if (operation.startsWith(u"model"))
-            store->setModel(index, u"gpt-4o"_s);
+            store->setModel(target, u"gpt-4o"_s);
         else {
-            store->appendMessage(index, Message::make(Message::Role::User, u"hi"_s));
-            store->appendToMessage(index, 0, u"!");
+            const Message hi = Message::make(Message::Role::User, u"hi"_s);
+            store->appendMessage(target, hi);
+            store->appendToMessage(target, hi.id, u"!");
             store->setSelectedID(target);
             AppSettings s;
             s.model = u"other"_s;
@@ -106,8 +106,8 @@ private slots:
         const auto store = storeWith(tmp, u"AB"_s);
         QVERIFY(store);
         ConversationListModel model(store.get());
-        store->setTitle(0, QString());
-        store->setModel(1, u""_s);
+        store->setTitle(conv(u'A').id, QString());
+        store->setModel(conv(u'B').id, u""_s);
 
         const QModelIndex a = model.index(0);
         const QModelIndex b = model.index(1);

@@ -70,6 +70,7 @@ private slots:
         StoreForeign::setInstance(&store);
         store.newConversation();
         store.newConversation();
+        const QUuid longID = *store.selectedID();
         // Rows of very different heights, as in real conversations.
         for (int i = 0; i < 2000; ++i) {
             const bool user = i % 2 == 0;
@@ -78,9 +79,8 @@ private slots:
                      : QStringLiteral("回答的一段文字，长短不一。").repeated(1 + i % 40) +
                            QStringLiteral("\n\n- 一\n- 二\n\n```\ncode %1\n```").arg(i);
             store.appendMessage(
-                0, Message::make(user ? Message::Role::User : Message::Role::Assistant, text));
+                longID, Message::make(user ? Message::Role::User : Message::Role::Assistant, text));
         }
-        const QUuid longId = store.conversations().at(0).id;
         store.setSelectedID(store.conversations().at(1).id);
 
         QQmlApplicationEngine engine;
@@ -93,7 +93,7 @@ private slots:
 
         RowCounter counter;
         qApp->installEventFilter(&counter);
-        store.setSelectedID(longId);
+        store.setSelectedID(longID);
         QTRY_VERIFY(findItem(window->contentItem(), QStringLiteral("messageList")));
         QQuickItem *list = findItem(window->contentItem(), QStringLiteral("messageList"));
         QTRY_VERIFY(list->property("atYEnd").toBool());

@@ -31,20 +31,20 @@ void TstSidebarModel::followsSelection()
     const QString b = store.selectedIDString();
     store.newConversation();
     QCOMPARE(model.selectedRow(), 0);
-    QCOMPARE(model.selectedId(), store.selectedIDString());
+    QCOMPARE(model.selectedID(), store.selectedIDString());
 
     store.setSelectedIDString(c);
     QCOMPARE(model.selectedRow(), 2);
     store.remove(b);
     QCOMPARE(model.selectedRow(), 1);
-    QCOMPARE(model.selectedId(), c);
+    QCOMPARE(model.selectedID(), c);
     store.newConversation();
     store.setSelectedIDString(c);
     QCOMPARE(model.selectedRow(), 2);
 
     store.setSelectedIDString(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     QCOMPARE(model.selectedRow(), -1);
-    QCOMPARE(model.selectedId(), QString());
+    QCOMPARE(model.selectedID(), QString());
     QCOMPARE(model.idAt(5), QString());
 }
 

@@ -260,32 +260,42 @@ private slots:
         QSignalSpy settings(&store, &Store::settingsChanged);
         QSignalSpy selection(&store, &Store::selectedIDChanged);
 
-        for (const QString &text : {u"a"_s, u"b"_s, u"c"_s, QString()})
-            store.appendMessage(0, Message::make(Message::Role::User, text));
+        const QUuid id = store.conversations().at(0).id;
+        QList<QUuid> ids;
+        for (const QString &text : {u"a"_s, u"b"_s, u"c"_s, QString()}) {
+            const Message m = Message::make(Message::Role::User, text);
+            store.appendMessage(id, m);
+            ids << m.id;
+        }
+        store.appendMessage(QUuid::createUuid(), Message::make(Message::Role::User, u"x"_s));
         QCOMPARE(inserted.size(), 4);
-        QCOMPARE(inserted.at(3), (QVariantList{0, 3, 3}));
+        QCOMPARE(inserted.at(3), (QVariantList{QVariant::fromValue(id), 3, 3}));
 
         const Conversation *listData = store.conversations().constData();
-        store.appendToMessage(0, 3, u"你好");
-        store.appendToMessage(0, 3, u"");
-        store.appendToMessage(0, 3, u"!");
+        store.appendToMessage(id, ids[3], u"你好");
+        store.appendToMessage(id, ids[3], u"");
+        store.appendToMessage(id, QUuid::createUuid(), u"?");
+        store.appendToMessage(id, ids[3], u"!");
         QCOMPARE(store.conversations().at(0).messages.at(3).content, u"你好!"_s);
         QCOMPARE(content.size(), 2);
-        QCOMPARE(content.at(1), (QVariantList{0, 3}));
+        QCOMPARE(content.at(1), (QVariantList{QVariant::fromValue(id), ids[3], 3}));
         QCOMPARE(store.conversations().constData(), listData); // no copy of the list per delta
 
-        store.removeMessage(0, 1);
-        QCOMPARE(removed.takeFirst(), (QVariantList{0, 1, 1}));
-        store.truncateMessages(0, 1);
-        QCOMPARE(removed.takeFirst(), (QVariantList{0, 1, 2}));
-        store.truncateMessages(0, 5);
+        store.removeMessage(id, ids[1]);
+        QCOMPARE(removed.takeFirst(), (QVariantList{QVariant::fromValue(id), 1, 1}));
+        store.removeMessagesAfter(id, ids[0]);
+        QCOMPARE(removed.takeFirst(), (QVariantList{QVariant::fromValue(id), 1, 2}));
+        store.removeMessagesAfter(id, ids[0]);
+        store.removeMessagesAfter(id, ids[3]);
         QVERIFY(removed.isEmpty());
         QCOMPARE(sizesWhenAboutTo, (QList<qsizetype>{0, 1, 2, 3, 4, 3}));
 
-        store.setTitle(0, u"新对话"_s); // unchanged
-        store.setModel(0, u""_s);
-        store.setModel(0, u""_s);
+        store.setTitle(id, u"新对话"_s); // unchanged
+        store.setModel(id, u""_s);
+        store.setModel(id, u""_s);
+        store.setModel(QUuid::createUuid(), u"m"_s);
         QCOMPARE(updated.size(), 1);
+        QCOMPARE(updated.at(0).at(0).value<QUuid>(), id);
 
         AppSettings s = store.settings();
         store.setSettings(s);
@@ -296,11 +306,61 @@ private slots:
 
         store.setSelectedIDString(u"not an id"_s);
         store.setSelectedID(std::nullopt);
-        store.setSelectedIDString(canonicalUuidString(store.conversations().at(0).id).toLower());
+        store.setSelectedIDString(canonicalUuidString(id).toLower());
         QCOMPARE(selection.size(), 2);
-        QCOMPARE(store.selectedIDString(), canonicalUuidString(store.conversations().at(0).id));
+        QCOMPARE(store.selectedIDString(), canonicalUuidString(id));
 
         QVERIFY(!QFile::exists(store.fileURL()));
+    }
+
+    // Conversations are found through an index of ids that must follow every insertion and
+    // removal; with duplicate ids the editors act on the first.
+    void editorsFindFirstOfDuplicates_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("change"); // "+": a new conversation first; a letter: removed
+        QTest::addColumn<int>("edited");     // position of the conversation A's edit reaches
+
+        QTest::newRow("first") << "ABA"
+                               << "" << 0;
+        QTest::newRow("after another") << "BAA"
+                                       << "" << 1;
+        QTest::newRow("after an insertion") << "BAA"
+                                            << "+" << 2;
+        QTest::newRow("after a removal") << "BCA"
+                                         << "B" << 1;
+        QTest::newRow("removed") << "BCA"
+                                 << "A" << -1;
+    }
+
+    void editorsFindFirstOfDuplicates()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, change);
+        QFETCH(int, edited);
+        QTemporaryDir tmp;
+        QVERIFY(writeConversations(tmp.path(), list));
+        Store store(tmp.path());
+        if (change == u"+")
+            store.newConversation();
+        else if (!change.isEmpty())
+            store.remove(conv(change[0]).id);
+
+        const QUuid a = conv(u'A').id;
+        const Message m = Message::make(Message::Role::User, u"问"_s);
+        store.appendMessage(a, m);
+        store.appendToMessage(a, m.id, u"!");
+        store.setTitle(a, u"题"_s);
+        QCOMPARE(store.indexOf(a), edited < 0 ? std::nullopt : std::optional<qsizetype>(edited));
+        for (qsizetype i = 0; i < store.conversations().size(); ++i) {
+            const Conversation &c = store.conversations().at(i);
+            QCOMPARE(c.messages.size(), i == edited ? 1 : 0);
+            QCOMPARE(c.title == u"题", i == edited);
+        }
+        if (edited >= 0) {
+            QCOMPARE(store.conversation(a), &store.conversations().at(edited));
+            QCOMPARE(store.message(a, m.id)->content, u"问!"_s);
+        }
     }
 };
 

@@ -71,11 +71,11 @@ QString ChatAPI::endpoint(const QString &baseURL, QStringView path)
     return base.toString() + path.toString();
 }
 
-std::optional<ChatAPIError> ChatAPI::checkKey(const QString &apiKey)
+std::optional<ChatAPIError> ChatAPI::checkKey(const AppSettings &settings)
 {
-    if (TextUtil::trimHorizontal(apiKey).isEmpty())
+    if (settings.keyMissing())
         return ChatAPIError::noKey();
-    if (hasControlCharacters(apiKey))
+    if (hasControlCharacters(settings.apiKey))
         return ChatAPIError::badKey();
     return std::nullopt;
 }
@@ -94,7 +94,7 @@ ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent)
 {
     auto *stream = new ChatStream(m_timeout, parent);
 
-    if (const auto refused = checkKey(m_settings.apiKey)) {
+    if (const auto refused = checkKey(m_settings)) {
         stream->finish(*refused);
         return stream;
     }

@@ -51,7 +51,7 @@ public:
     /// dropped); path starts with a slash.
     static QString endpoint(const QString &baseURL, QStringView path);
     /// Why the key cannot be sent, if it cannot: empty, or a control character inside.
-    static std::optional<ChatAPIError> checkKey(const QString &apiKey);
+    static std::optional<ChatAPIError> checkKey(const AppSettings &settings);
     /// Whether a redirect may be followed: the key goes to the configured origin only.
     static bool sameOrigin(const QUrl &a, const QUrl &b);
 

@@ -89,24 +89,24 @@ QString ChatAPIError::description() const
 {
     switch (m_kind) {
     case Kind::Http: {
-        QString text = QStringLiteral("请求失败（HTTP %1）").arg(m_status);
+        QString text = tr("请求失败（HTTP %1）").arg(m_status);
         const QString body = TextUtil::trimSpaceAndLineBreaks(m_text);
         if (!body.isEmpty())
             text += QStringLiteral("：\n") + body;
         return text;
     }
     case Kind::BadURL:
-        return QStringLiteral("API 地址无效，请到「设置」检查。");
+        return tr("API 地址无效，请到「设置」检查。");
     case Kind::NoKey:
-        return QStringLiteral("还没填 API Key，请到「设置」里填写。");
+        return tr("还没填 API Key，请到「设置」里填写。");
     case Kind::BadKey:
-        return QStringLiteral("API Key 含有换行或控制字符，请到「设置」重新填写。");
+        return tr("API Key 含有换行或控制字符，请到「设置」重新填写。");
     case Kind::Network:
         return networkDescription(m_networkError);
     case Kind::TimedOut:
-        return QStringLiteral("请求超时：服务器长时间没有回应，请稍后再试。");
+        return tr("请求超时：服务器长时间没有回应，请稍后再试。");
     case Kind::Cancelled:
-        return QStringLiteral("请求已取消。");
+        return tr("请求已取消。");
     case Kind::Gateway: {
         const QString message = TextUtil::trimSpaceAndLineBreaks(m_text);
         return message.isEmpty() ? tr("请求失败（服务器报错）")

@@ -31,7 +31,7 @@ ModelListRequest *ModelListRequest::start(const AppSettings &settings, QObject *
                                           std::chrono::milliseconds timeout)
 {
     auto *request = new ModelListRequest(parent);
-    if (const auto refused = ChatAPI::checkKey(settings.apiKey)) {
+    if (const auto refused = ChatAPI::checkKey(settings)) {
         request->finish({}, refused->description());
         return request;
     }

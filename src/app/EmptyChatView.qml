@@ -10,7 +10,7 @@ Rectangle {
 
     ColumnLayout {
         anchors.centerIn: parent
-        spacing: 14
+        spacing: Theme.emptyStateSpacing
 
         Icon {
             Layout.alignment: Qt.AlignHCenter
@@ -20,12 +20,12 @@ Rectangle {
         }
         Label {
             Layout.alignment: Qt.AlignHCenter
-            text: "还没有对话"
+            text: qsTr("还没有对话")
             color: Theme.secondaryLabel
         }
         Button {
             Layout.alignment: Qt.AlignHCenter
-            text: "新建对话"
+            text: qsTr("新建对话")
             onClicked: Store.newConversation()
         }
     }

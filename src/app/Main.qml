@@ -28,25 +28,25 @@ AppWindow {
 
     menuBar: MenuBar {
         Menu {
-            title: "文件"
+            title: qsTr("文件")
 
             Action {
                 objectName: "newConversationAction"
-                text: "新建对话"
+                text: qsTr("新建对话")
                 shortcut: "Ctrl+N"
                 onTriggered: Store.newConversation()
             }
             MenuSeparator {}
             Action {
                 objectName: "settingsAction"
-                text: "设置…"
+                text: qsTr("设置…")
                 // StandardKey.Preferences has no binding on most Linux desktops.
                 shortcut: "Ctrl+,"
                 onTriggered: window.openSettings()
             }
         }
         Menu {
-            title: "显示"
+            title: qsTr("显示")
 
             Menu {
                 objectName: "appearanceMenu"
@@ -90,19 +90,19 @@ AppWindow {
             MenuSeparator {}
             Action {
                 objectName: "zoomInAction"
-                text: "放大"
+                text: qsTr("放大")
                 shortcut: StandardKey.ZoomIn
                 onTriggered: TextZoom.zoomIn()
             }
             Action {
                 objectName: "zoomOutAction"
-                text: "缩小"
+                text: qsTr("缩小")
                 shortcut: "Ctrl+-"
                 onTriggered: TextZoom.zoomOut()
             }
             Action {
                 objectName: "actualSizeAction"
-                text: "实际大小"
+                text: qsTr("实际大小")
                 shortcut: "Ctrl+0"
                 onTriggered: TextZoom.reset()
             }
@@ -151,15 +151,15 @@ AppWindow {
             // The pane's identity is the conversation id: every change of the selection builds
             // a fresh pane, so a composer's text or an edit never carries over to another
             // conversation. Staying on the same conversation keeps the pane.
-            readonly property string conversationId: conversations.selectedId
+            readonly property string conversationID: conversations.selectedID
 
             function rebuild() {
-                if (conversationId === "") {
+                if (conversationID === "") {
                     sourceComponent = emptyView
                 } else {
                     sourceComponent = undefined
                     setSource(Qt.resolvedUrl("../chat/ChatView.qml"), {
-                                  "conversationId": conversationId
+                                  "conversationID": conversationID
                               })
                 }
             }
@@ -167,7 +167,7 @@ AppWindow {
             objectName: "detail"
             SplitView.fillWidth: true
             SplitView.minimumWidth: 360
-            onConversationIdChanged: rebuild()
+            onConversationIDChanged: rebuild()
             Component.onCompleted: rebuild()
 
             Connections {

@@ -35,7 +35,7 @@ ScrollView {
         property alias headerItems: headerExtras.data
 
         Layout.fillWidth: true
-        spacing: 4
+        spacing: Theme.spacingXS
 
         RowLayout {
             visible: section.header !== ""
@@ -58,7 +58,7 @@ ScrollView {
         Rectangle {
             Layout.fillWidth: true
             implicitHeight: group.implicitHeight + 16
-            radius: 8
+            radius: Theme.boxRadius
             color: Theme.textBackground
             border.color: Theme.separator
 
@@ -67,7 +67,7 @@ ScrollView {
 
                 anchors.fill: parent
                 anchors.margins: 8
-                spacing: 8
+                spacing: Theme.spacingM
             }
         }
         Label {
@@ -89,7 +89,7 @@ ScrollView {
 
         implicitWidth: 120
         implicitHeight: 26
-        radius: 4
+        radius: Theme.smallRadius
         color: Theme.textBackground
         border.color: focused ? Theme.accent : Theme.tertiaryLabel
     }
@@ -107,7 +107,7 @@ ScrollView {
 
 
         Layout.fillWidth: true
-        spacing: 10
+        spacing: Theme.spacingL
 
         Label {
             id: caption
@@ -140,7 +140,7 @@ ScrollView {
         property int maxLines: 6
 
         Layout.fillWidth: true
-        spacing: 4
+        spacing: Theme.spacingXS
 
         Label {
             id: caption
@@ -185,7 +185,7 @@ ScrollView {
 
     ColumnLayout {
         width: view.availableWidth
-        spacing: 12
+        spacing: Theme.spacingXL
 
         Item {
             implicitHeight: 2
@@ -194,10 +194,10 @@ ScrollView {
         Section {
             Layout.leftMargin: 20
             Layout.rightMargin: 20
-            header: "接口"
+            header: qsTr("接口")
 
             FieldRow {
-                title: "API 地址"
+                title: qsTr("API 地址")
                 inputName: "baseURLField"
                 placeholder: form.defaultBaseURL
                 inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
@@ -205,7 +205,7 @@ ScrollView {
                 onEdited: form.baseURL = text
             }
             FieldRow {
-                title: "API Key"
+                title: qsTr("API Key")
                 inputName: "apiKeyField"
                 placeholder: "sk-..."
                 echoMode: TextInput.Password
@@ -214,7 +214,7 @@ ScrollView {
                 onEdited: form.apiKey = text
             }
             FieldRow {
-                title: "默认模型"
+                title: qsTr("默认模型")
                 inputName: "modelField"
                 placeholder: "gpt-4o-mini"
                 inputMethodHints: Qt.ImhNoAutoUppercase
@@ -226,8 +226,8 @@ ScrollView {
         Section {
             Layout.leftMargin: 20
             Layout.rightMargin: 20
-            header: "更多模型"
-            footer: "填了之后，聊天输入框上方会出现模型切换按钮。"
+            header: qsTr("更多模型")
+            footer: qsTr("填了之后，聊天输入框上方会出现模型切换按钮。")
             headerItems: [
                 BusyIndicator {
                     visible: catalog.busy
@@ -365,7 +365,7 @@ ScrollView {
                         text = form.modelsText
                 }
 
-                title: "每行一个，可在对话里随时切换"
+                title: qsTr("每行一个，可在对话里随时切换")
                 minLines: 2
                 maxLines: 6
                 inputName: "modelsField"
@@ -388,14 +388,14 @@ ScrollView {
         Section {
             Layout.leftMargin: 20
             Layout.rightMargin: 20
-            header: "系统提示词（可选）"
+            header: qsTr("系统提示词（可选）")
 
             TextBlock {
-                title: "System Prompt"
+                title: qsTr("System Prompt")
                 minLines: 3
                 maxLines: 8
                 inputName: "systemPromptField"
-                placeholder: "例如：你是一个简洁的中文助手。"
+                placeholder: qsTr("例如：你是一个简洁的中文助手。")
                 text: form.systemPrompt
                 onTextChanged: form.systemPrompt = text
             }
@@ -406,7 +406,7 @@ ScrollView {
             Layout.leftMargin: 24
             Layout.rightMargin: 24
             Layout.bottomMargin: 12
-            text: "地址填到 /v1 即可，发送时自动拼 /chat/completions。兼容任何 OpenAI 格式的网关。"
+            text: qsTr("地址填到 /v1 即可，发送时自动拼 /chat/completions。兼容任何 OpenAI 格式的网关。")
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             font.pixelSize: Theme.footnote

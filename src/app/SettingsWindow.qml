@@ -5,7 +5,7 @@ import Corvane
 
 // The non-modal Settings window, fixed at 460 × 460.
 AppWindow {
-    title: "设置"
+    title: qsTr("设置")
     width: 460
     height: 460
     minimumWidth: 460

@@ -53,8 +53,8 @@ Rectangle {
                     size: 20
                     color: Theme.secondaryLabel
                 }
-                Accessible.name: "新建对话"
-                ToolTip.text: "新建对话"
+                Accessible.name: qsTr("新建对话")
+                ToolTip.text: qsTr("新建对话")
                 ToolTip.visible: hovered
                 ToolTip.delay: 600
                 onClicked: Store.newConversation()
@@ -116,7 +116,7 @@ Rectangle {
                     anchors.rightMargin: 8
                     anchors.topMargin: 1
                     anchors.bottomMargin: 1
-                    radius: 6
+                    radius: Theme.rowRadius
                     color: row.highlighted ? Theme.accent
                                            : row.hovered ? Theme.hoverFill : "transparent"
                     // Marks the row whose context menu is open.
@@ -151,11 +151,11 @@ Rectangle {
         property string targetTitle
 
         MenuItem {
-            text: "重命名"
+            text: qsTr("重命名")
             onTriggered: sidebar.startRename(rowMenu.targetID, rowMenu.targetTitle)
         }
         MenuItem {
-            text: "删除"
+            text: qsTr("删除")
             onTriggered: Store.remove(rowMenu.targetID)
         }
     }
@@ -168,7 +168,7 @@ Rectangle {
         property string targetID
 
         objectName: "renameDialog"
-        title: "重命名对话"
+        title: qsTr("重命名对话")
         modal: true
         parent: Overlay.overlay
         anchors.centerIn: parent
@@ -189,14 +189,14 @@ Rectangle {
 
             objectName: "renameField"
             width: parent.width
-            placeholderText: "名称"
+            placeholderText: qsTr("名称")
             onTextEdited: sidebar.renameText = text
             onAccepted: renameDialog.accept()
         }
 
         // Cancel, then the default button, whatever the desktop's button order.
         footer: RowLayout {
-            spacing: 8
+            spacing: Theme.spacingM
 
             Item {
                 Layout.fillWidth: true
@@ -204,14 +204,14 @@ Rectangle {
             Button {
                 objectName: "renameCancel"
                 Layout.bottomMargin: 12
-                text: "取消"
+                text: qsTr("取消")
                 onClicked: renameDialog.reject()
             }
             Button {
                 objectName: "renameConfirm"
                 Layout.bottomMargin: 12
                 Layout.rightMargin: 12
-                text: "确定"
+                text: qsTr("确定")
                 highlighted: true
                 onClicked: renameDialog.accept()
             }

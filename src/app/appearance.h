@@ -3,7 +3,6 @@
 
 #include <QObject>
 #include <QPalette>
-#include <QtQml/qqmlregistration.h>
 
 /**
  * How replies look, as the user chooses in the 显示 menu: light or dark, kept as the Qt setting
@@ -19,8 +18,6 @@
 class Appearance : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
     Q_PROPERTY(Mode mode READ mode WRITE setMode NOTIFY modeChanged)
     /// Whether code blocks are coloured by language (the Qt setting "codeHighlighting").
     Q_PROPERTY(bool codeHighlighting READ codeHighlighting WRITE setCodeHighlighting NOTIFY

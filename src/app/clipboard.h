@@ -2,14 +2,11 @@
 #pragma once
 
 #include <QObject>
-#include <QtQml/qqmlregistration.h>
 
 /// Plain-text copies to the system clipboard, for QML (the singleton `Clipboard`).
 class Clipboard : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
 
 public:
     using QObject::QObject;

@@ -3,7 +3,6 @@
 
 #include <QObject>
 #include <QUrl>
-#include <QtQml/qqmlregistration.h>
 
 /**
  * Opens links from rendered messages in the user's browser or mail program (the singleton
@@ -13,8 +12,6 @@
 class LinkOpener : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
 
 public:
     using QObject::QObject;

@@ -8,7 +8,6 @@
 #include <QList>
 #include <QPointer>
 #include <QStringList>
-#include <QtQml/qqmlregistration.h>
 
 /**
  * The gateway's model list as a filterable checklist for the Settings window.
@@ -22,7 +21,6 @@
 class ModelCatalog : public QAbstractListModel
 {
     Q_OBJECT
-    QML_ELEMENT
     Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(QString error READ error NOTIFY errorChanged)

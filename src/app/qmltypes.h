@@ -1,9 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+// Every C++ type that QML sees is registered here, and only here, with QML_FOREIGN: the types
+// themselves carry no QML macros, whether they live in a subsystem library or beside this file.
+
+#include "app/appearance.h"
+#include "app/clipboard.h"
+#include "app/linkopener.h"
+#include "app/modelcatalog.h"
+#include "app/settingsform.h"
+#include "app/sidebarmodel.h"
+#include "app/textzoom.h"
+#include "app/theme.h"
 #include "chat/chatcontroller.h"
 #include "chat/messagelistmodel.h"
+#include "chat/messagetext.h"
+#include "markdown/blockculler.h"
+#include "markdown/codehighlighter.h"
 #include "markdown/mdblockmodel.h"
+#include "markdown/synclistmodel.h"
 #include "store/store.h"
 
 #include <QQmlEngine>
@@ -52,3 +67,102 @@ Q_NAMESPACE
 QML_FOREIGN_NAMESPACE(MDBlock)
 QML_NAMED_ELEMENT(MDBlock)
 } // namespace MDBlockForeign
+
+/// Colours, sizes and icon glyphs; one per engine.
+struct ThemeForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Theme)
+    QML_NAMED_ELEMENT(Theme)
+    QML_SINGLETON
+};
+
+/// The text zoom factor and the font sizes it gives; one per engine.
+struct TextZoomForeign
+{
+    Q_GADGET
+    QML_FOREIGN(TextZoom)
+    QML_NAMED_ELEMENT(TextZoom)
+    QML_SINGLETON
+};
+
+struct ClipboardForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Clipboard)
+    QML_NAMED_ELEMENT(Clipboard)
+    QML_SINGLETON
+};
+
+struct LinkOpenerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(LinkOpener)
+    QML_NAMED_ELEMENT(LinkOpener)
+    QML_SINGLETON
+};
+
+/// The Settings window's fields, bound to the Store's settings.
+struct SettingsFormForeign
+{
+    Q_GADGET
+    QML_FOREIGN(SettingsForm)
+    QML_NAMED_ELEMENT(SettingsForm)
+};
+
+/// The sidebar's conversation rows and their selection.
+struct SidebarModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(SidebarModel)
+    QML_NAMED_ELEMENT(SidebarModel)
+};
+
+/// One message row's text, read from the message model without the script engine.
+struct MessageTextForeign
+{
+    Q_GADGET
+    QML_FOREIGN(MessageText)
+    QML_NAMED_ELEMENT(MessageText)
+};
+
+/// Keeps only the blocks of a message near the visible part in the scene.
+struct BlockCullerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(BlockCuller)
+    QML_NAMED_ELEMENT(BlockCuller)
+};
+
+/// A list model that follows a list of flat maps with the fewest changes (list items, cells).
+struct SyncListModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(SyncListModel)
+    QML_NAMED_ELEMENT(SyncListModel)
+};
+
+/// Light or dark, and whether code is highlighted: the 显示 menu's choices; one per engine.
+struct AppearanceForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Appearance)
+    QML_NAMED_ELEMENT(Appearance)
+    QML_SINGLETON
+};
+
+/// Colours a code block's text by its language.
+struct CodeHighlighterForeign
+{
+    Q_GADGET
+    QML_FOREIGN(CodeHighlighter)
+    QML_NAMED_ELEMENT(CodeHighlighter)
+};
+
+/// The gateway's model list as a filterable checklist, for the Settings window.
+struct ModelCatalogForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ModelCatalog)
+    QML_NAMED_ELEMENT(ModelCatalog)
+};

@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-#include <QtQml/qqmlregistration.h>
 
 #include <chrono>
 
@@ -27,7 +26,6 @@ class Store;
 class SettingsForm : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
     Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
     Q_PROPERTY(QString baseURL READ baseURL WRITE setBaseURL NOTIFY settingsChanged)
     Q_PROPERTY(QString apiKey READ apiKey WRITE setApiKey NOTIFY settingsChanged)

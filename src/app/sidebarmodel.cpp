@@ -42,9 +42,9 @@ void SidebarModel::updateSelection()
 {
     const int row = store() ? rowOf(store()->selectedIDString()) : -1;
     const QString id = idAt(row);
-    if (row == m_selectedRow && id == m_selectedId)
+    if (row == m_selectedRow && id == m_selectedID)
         return;
     m_selectedRow = row;
-    m_selectedId = id;
+    m_selectedID = id;
     emit selectionChanged();
 }

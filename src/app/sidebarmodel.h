@@ -3,30 +3,28 @@
 
 #include "store/conversationlistmodel.h"
 
-#include <QtQml/qqmlregistration.h>
 
 /**
  * The sidebar's rows (the Store's conversations, see ConversationListModel for the roles)
  * together with where the Store's selection is among them.
  *
- * selectedRow and selectedId are kept in step with every change of the rows and of the Store's
+ * selectedRow and selectedID are kept in step with every change of the rows and of the Store's
  * selectedID, and announce only real changes. A selectedID that names no listed conversation
  * counts as no selection, so the detail column never shows a pane for a missing conversation.
  */
 class SidebarModel : public ConversationListModel
 {
     Q_OBJECT
-    QML_ELEMENT
     /// The row of the selected conversation, or -1.
     Q_PROPERTY(int selectedRow READ selectedRow NOTIFY selectionChanged)
     /// The selected conversation's id when it is listed, otherwise empty.
-    Q_PROPERTY(QString selectedId READ selectedId NOTIFY selectionChanged)
+    Q_PROPERTY(QString selectedID READ selectedID NOTIFY selectionChanged)
 
 public:
     explicit SidebarModel(QObject *parent = nullptr);
 
     int selectedRow() const { return m_selectedRow; }
-    QString selectedId() const { return m_selectedId; }
+    QString selectedID() const { return m_selectedID; }
 
     /// The row of the conversation with this id, or -1.
     Q_INVOKABLE int rowOf(const QString &id) const;
@@ -42,5 +40,5 @@ private:
 
     QMetaObject::Connection m_selectionConnection;
     int m_selectedRow = -1;
-    QString m_selectedId;
+    QString m_selectedID;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "textzoom.h"
 
+#include "theme.h"
+
 #include <QSettings>
 
 #include <algorithm>
@@ -82,4 +84,39 @@ void TextZoom::store(double z)
         m_value = z;
         emit valueChanged();
     }
+}
+
+int TextZoom::scaled(int base, double zoom)
+{
+    return int(std::floor(base * zoom + 0.5));
+}
+
+int TextZoom::bodySize() const
+{
+    return scaled(Theme::mdBody(), m_value);
+}
+
+int TextZoom::heading1Size() const
+{
+    return scaled(Theme::mdHeading1(), m_value);
+}
+
+int TextZoom::heading2Size() const
+{
+    return scaled(Theme::mdHeading2(), m_value);
+}
+
+int TextZoom::heading3Size() const
+{
+    return scaled(Theme::mdHeading3(), m_value);
+}
+
+int TextZoom::codeSize() const
+{
+    return scaled(Theme::mdCode(), m_value);
+}
+
+int TextZoom::codeLabelSize() const
+{
+    return scaled(Theme::mdCodeLabel(), m_value);
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QObject>
-#include <QtQml/qqmlregistration.h>
 
 /**
  * The text zoom factor that scales every rendered message, persisted as the Qt setting
@@ -15,10 +14,15 @@
 class TextZoom : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
     Q_PROPERTY(double value READ value NOTIFY valueChanged)
     Q_PROPERTY(double textZoom READ value NOTIFY valueChanged)
+    // The rendered-message font sizes (Theme's md* bases) at the current factor.
+    Q_PROPERTY(int bodySize READ bodySize NOTIFY valueChanged)
+    Q_PROPERTY(int heading1Size READ heading1Size NOTIFY valueChanged)
+    Q_PROPERTY(int heading2Size READ heading2Size NOTIFY valueChanged)
+    Q_PROPERTY(int heading3Size READ heading3Size NOTIFY valueChanged)
+    Q_PROPERTY(int codeSize READ codeSize NOTIFY valueChanged)
+    Q_PROPERTY(int codeLabelSize READ codeLabelSize NOTIFY valueChanged)
 
 public:
     static constexpr double minimum = 0.7;
@@ -30,6 +34,16 @@ public:
     explicit TextZoom(QObject *parent = nullptr);
 
     double value() const { return m_value; }
+
+    /// A base font size at a factor, in whole pixels (halves up), so that every view shows
+    /// the same size at every step.
+    static int scaled(int base, double zoom);
+    int bodySize() const;
+    int heading1Size() const;
+    int heading2Size() const;
+    int heading3Size() const;
+    int codeSize() const;
+    int codeLabelSize() const;
 
     /// One step up, kept within [minimum, maximum] and rounded to tenths.
     static double zoomedIn(double z);

@@ -115,6 +115,11 @@ QColor Theme::hoverFill() const
     return withAlpha(label(), 0.08);
 }
 
+QColor Theme::codeSpanBackground() const
+{
+    return withAlpha(label(), 0.08);
+}
+
 QColor Theme::accent() const
 {
     return paletteColor(QPalette::Highlight);

@@ -6,7 +6,6 @@
 #include <QColor>
 #include <QObject>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
 /**
  * Colours, font sizes and icon glyphs of every view, in one place (the QML singleton `Theme`).
@@ -26,6 +25,10 @@
  *    drawn on it bubbleText (white), bubbleSecondary (list markers, quote text, code header),
  *    bubbleQuoteBar, bubbleBoxBackground and bubbleBoxBorder.
  *
+ * codeSpanBackground / bubbleCodeSpanBackground: the box behind inline code.
+ *
+ * Spacings and corner radii are logical pixels too, named by size or by what they serve.
+ *
  * Font sizes are logical pixels: the text styles caption, footnote, callout, body, title3, and
  * the rendered-message bases mdBody, mdHeading1..3, mdCodeLabel, mdCode, which the Markdown
  * views multiply by TextZoom.value.
@@ -41,8 +44,6 @@
 class Theme : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
 
     Q_PROPERTY(bool dark READ dark NOTIFY paletteChanged)
     Q_PROPERTY(QColor textBackground READ textBackground NOTIFY paletteChanged)
@@ -81,6 +82,29 @@ class Theme : public QObject
     Q_PROPERTY(int mdHeading3 READ mdHeading3 CONSTANT)
     Q_PROPERTY(int mdCodeLabel READ mdCodeLabel CONSTANT)
     Q_PROPERTY(int mdCode READ mdCode CONSTANT)
+    Q_PROPERTY(QColor codeSpanBackground READ codeSpanBackground NOTIFY paletteChanged)
+    Q_PROPERTY(QColor bubbleCodeSpanBackground READ bubbleBoxBackground CONSTANT)
+    // Spacing between items, smallest to largest, and spacings of one use.
+    Q_PROPERTY(int spacingXXS READ spacingXXS CONSTANT)
+    Q_PROPERTY(int spacingXS READ spacingXS CONSTANT)
+    Q_PROPERTY(int spacingS READ spacingS CONSTANT)
+    Q_PROPERTY(int spacingM READ spacingM CONSTANT)
+    Q_PROPERTY(int spacingL READ spacingL CONSTANT)
+    Q_PROPERTY(int spacingXL READ spacingXL CONSTANT)
+    Q_PROPERTY(int spacingXXL READ spacingXXL CONSTANT)
+    Q_PROPERTY(int headerLineSpacing READ headerLineSpacing CONSTANT)
+    Q_PROPERTY(int listSpacing READ listSpacing CONSTANT)
+    Q_PROPERTY(int emptyStateSpacing READ emptyStateSpacing CONSTANT)
+    Q_PROPERTY(int tableColumnSpacing READ tableColumnSpacing CONSTANT)
+    // Corner radii by what they round.
+    Q_PROPERTY(int barRadius READ barRadius CONSTANT)
+    Q_PROPERTY(int dotRadius READ dotRadius CONSTANT)
+    Q_PROPERTY(int smallRadius READ smallRadius CONSTANT)
+    Q_PROPERTY(int tailRadius READ tailRadius CONSTANT)
+    Q_PROPERTY(int rowRadius READ rowRadius CONSTANT)
+    Q_PROPERTY(int boxRadius READ boxRadius CONSTANT)
+    Q_PROPERTY(int fieldRadius READ fieldRadius CONSTANT)
+    Q_PROPERTY(int bubbleRadius READ bubbleRadius CONSTANT)
     /// A monospaced family for code.
     Q_PROPERTY(QString monoFont READ monoFont CONSTANT)
 
@@ -137,6 +161,36 @@ public:
     static int mdHeading3() { return 16; }
     static int mdCodeLabel() { return 11; }
     static int mdCode() { return 13; }
+
+    /// The faint box behind inline code (the text colour at 8 %).
+    QColor codeSpanBackground() const;
+
+    static int spacingXXS() { return 3; }
+    static int spacingXS() { return 4; }
+    static int spacingS() { return 6; }
+    static int spacingM() { return 8; }
+    static int spacingL() { return 10; }
+    static int spacingXL() { return 12; }
+    static int spacingXXL() { return 18; }
+    /// Between a header's title and its subtitle.
+    static int headerLineSpacing() { return 1; }
+    /// Between list items, and between the typing dots.
+    static int listSpacing() { return 5; }
+    static int emptyStateSpacing() { return 14; }
+    static int tableColumnSpacing() { return 16; }
+    /// The quote bar.
+    static int barRadius() { return 2; }
+    static int dotRadius() { return 3; }
+    static int smallRadius() { return 4; }
+    /// The squared-off corner of the user's bubble.
+    static int tailRadius() { return 5; }
+    /// A highlighted sidebar row.
+    static int rowRadius() { return 6; }
+    /// Code and table boxes, grouped settings.
+    static int boxRadius() { return 8; }
+    /// The composer and the inline editor.
+    static int fieldRadius() { return 12; }
+    static int bubbleRadius() { return 16; }
 
     static QString monoFont();
 

@@ -10,7 +10,7 @@ import Corvane
 Rectangle {
     id: root
 
-    required property string conversationId
+    required property string conversationID
     /// The conversation's title, for the window title.
     readonly property string title: ctl.title
     /// The controller, for the window and for tests.
@@ -27,7 +27,7 @@ Rectangle {
     ChatController {
         id: ctl
         store: Store
-        conversationId: root.conversationId
+        conversationID: root.conversationID
     }
 
     ColumnLayout {
@@ -45,7 +45,7 @@ Rectangle {
                 anchors.right: settingsButton.left
                 anchors.rightMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
-                spacing: 1
+                spacing: Theme.headerLineSpacing
 
                 Text {
                     objectName: "headerTitle"
@@ -76,13 +76,13 @@ Rectangle {
                 anchors.right: parent.right
                 anchors.rightMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
-                text: "设置"
+                text: qsTr("设置")
                 Accessible.name: text
                 display: AbstractButton.IconOnly
                 hoverEnabled: true
                 ToolTip.visible: hovered
                 ToolTip.delay: 600
-                ToolTip.text: "设置"
+                ToolTip.text: qsTr("设置")
                 onClicked: root.settingsRequested()
                 contentItem: Icon {
                     glyph: Theme.iconSettings
@@ -130,7 +130,7 @@ Rectangle {
                 reuseItems: true
                 // Rows are built only near the visible area; a bounded margin keeps scrolling smooth.
                 cacheBuffer: 600
-                spacing: 18
+                spacing: Theme.spacingXXL
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar {
                     policy: ScrollBar.AsNeeded
@@ -147,9 +147,9 @@ Rectangle {
                     viewBottom: list.contentY + list.height - y
                     editText: ctl.editText
                     onEditTextEdited: text => ctl.editText = text
-                    onStartEdit: ctl.startEdit(messageId)
+                    onStartEdit: ctl.startEdit(messageID)
                     onCancelEdit: ctl.cancelEdit()
-                    onSubmitEdit: ctl.submitEdit(messageId)
+                    onSubmitEdit: ctl.submitEdit(messageID)
                     onRegenerate: ctl.regenerate()
                 }
 
@@ -256,7 +256,7 @@ Rectangle {
                 anchors.centerIn: parent
                 width: Math.min(parent.width - 40, 520)
                 visible: list.count === 0
-                spacing: 10
+                spacing: Theme.spacingL
 
                 Icon {
                     Layout.alignment: Qt.AlignHCenter
@@ -266,7 +266,7 @@ Rectangle {
                 }
                 Text {
                     Layout.alignment: Qt.AlignHCenter
-                    text: "开始对话"
+                    text: qsTr("开始对话")
                     font.pixelSize: Theme.title3
                     font.weight: Font.DemiBold
                     color: Theme.label
@@ -275,8 +275,8 @@ Rectangle {
                     objectName: "placeholderHint"
                     Layout.alignment: Qt.AlignHCenter
                     Layout.maximumWidth: placeholder.width
-                    text: ctl.keyMissing ? "先到「设置」填好 API 地址、Key 和模型"
-                                         : "当前模型：" + ctl.effectiveModel
+                    text: ctl.keyMissing ? qsTr("先到「设置」填好 API 地址、Key 和模型")
+                                         : qsTr("当前模型：%1").arg(ctl.effectiveModel)
                     textFormat: Text.PlainText
                     wrapMode: Text.Wrap
                     horizontalAlignment: Text.AlignHCenter
@@ -287,7 +287,7 @@ Rectangle {
                     objectName: "openSettingsLink"
                     Layout.alignment: Qt.AlignHCenter
                     visible: ctl.keyMissing
-                    text: "打开设置"
+                    text: qsTr("打开设置")
                     onClicked: root.settingsRequested()
                 }
             }
@@ -310,10 +310,10 @@ Rectangle {
                 x: (parent.width - width) / 2
                 y: 12
                 width: root.columnWidth - 32
-                spacing: 8
+                spacing: Theme.spacingM
 
                 RowLayout {
-                    spacing: 8
+                    spacing: Theme.spacingM
 
                     AbstractButton {
                         id: modelPicker
@@ -330,11 +330,11 @@ Rectangle {
                         bottomPadding: 4
                         ToolTip.visible: hovered && !modelMenu.visible
                         ToolTip.delay: 600
-                        ToolTip.text: "切换此对话使用的模型（在设置里维护模型列表）"
+                        ToolTip.text: qsTr("切换此对话使用的模型（在设置里维护模型列表）")
                         onClicked: modelMenu.visible ? modelMenu.close() : modelMenu.open()
 
                         contentItem: RowLayout {
-                            spacing: 4
+                            spacing: Theme.spacingXS
                             Icon {
                                 glyph: Theme.iconModel
                                 size: 10
@@ -387,7 +387,7 @@ Rectangle {
                                     text: modelData
                                     onTriggered: ctl.setModel(modelData)
                                     contentItem: Row {
-                                        spacing: 6
+                                        spacing: Theme.spacingS
                                         Icon {
                                             objectName: "checkMark"
                                             anchors.verticalCenter: parent.verticalCenter
@@ -417,7 +417,7 @@ Rectangle {
                 }
 
                 RowLayout {
-                    spacing: 10
+                    spacing: Theme.spacingL
 
                     Rectangle {
                         id: field
@@ -429,7 +429,7 @@ Rectangle {
                         Layout.fillWidth: true
                         Layout.alignment: Qt.AlignBottom
                         implicitHeight: Math.min(input.implicitHeight, maxHeight)
-                        radius: 12
+                        radius: Theme.fieldRadius
                         color: Theme.controlBackground
                         border.width: 1
                         border.color: Theme.separator
@@ -501,7 +501,7 @@ Rectangle {
 
                         Layout.alignment: Qt.AlignBottom
                         Layout.bottomMargin: 2
-                        text: ctl.sending ? "停止生成" : "发送"
+                        text: ctl.sending ? qsTr("停止生成") : qsTr("发送")
                         enabled: ctl.sending || ctl.canSend
                         Accessible.name: text
                         focusPolicy: Qt.StrongFocus
@@ -536,7 +536,7 @@ Rectangle {
         anchors.centerIn: parent
         width: Math.min(380, root.width - 40)
         modal: true
-        title: "出错了"
+        title: qsTr("出错了")
         visible: ctl.showError
         closePolicy: Popup.CloseOnEscape
 
@@ -550,7 +550,7 @@ Rectangle {
         footer: DialogButtonBox {
             Button {
                 objectName: "errorOk"
-                text: "好"
+                text: qsTr("好")
                 DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
             }
         }

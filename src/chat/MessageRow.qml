@@ -11,7 +11,7 @@ Item {
     id: root
 
     required property int index
-    required property string messageId
+    required property string messageID
     required property string role
     /// The message list the row belongs to, if any: the text is then read from it (see
     /// MessageText), otherwise content is what it was given.
@@ -71,7 +71,7 @@ Item {
         bottomPadding: 3
 
         contentItem: Row {
-            spacing: 3
+            spacing: Theme.spacingXXS
             Icon {
                 anchors.verticalCenter: parent.verticalCenter
                 glyph: button.glyph
@@ -86,7 +86,7 @@ Item {
             }
         }
         background: Rectangle {
-            radius: 4
+            radius: Theme.smallRadius
             color: button.down ? Theme.quaternaryLabel : "transparent"
             border.width: button.hovered || button.visualFocus ? 1 : 0
             border.color: button.visualFocus ? Theme.accent : Theme.separator
@@ -98,7 +98,7 @@ Item {
 
         width: root.width - root.sideRoom
         x: root.isUser ? root.sideRoom : 0
-        spacing: 4
+        spacing: Theme.spacingXS
 
         ReasoningBlock {
             id: reasoning
@@ -141,7 +141,7 @@ Item {
                 // bottom-right corner squared off by a small box that continues the gradient.
                 Rectangle {
                     anchors.fill: parent
-                    radius: 16
+                    radius: Theme.bubbleRadius
                     gradient: Gradient {
                         GradientStop {
                             position: 0
@@ -163,7 +163,7 @@ Item {
                     y: bubble.height - side
                     width: side
                     height: side
-                    radius: 5
+                    radius: Theme.tailRadius
                     gradient: Gradient {
                         GradientStop {
                             position: 0
@@ -216,7 +216,7 @@ Item {
             objectName: "actions"
 
             anchors.right: root.isUser ? parent.right : undefined
-            spacing: 4
+            spacing: Theme.spacingXS
             // Hidden actions keep their room, so a row never changes height under the pointer.
             opacity: root.actionsShown ? 1 : 0
             enabled: root.actionsAvailable
@@ -225,7 +225,7 @@ Item {
                 id: copyAction
                 objectName: "copyAction"
                 glyph: Theme.iconCopy
-                text: "复制"
+                text: qsTr("复制")
                 onClicked: Clipboard.setText(root.content)
             }
             ActionButton {
@@ -233,7 +233,7 @@ Item {
                 objectName: "editAction"
                 visible: root.isUser
                 glyph: Theme.iconEdit
-                text: "编辑"
+                text: qsTr("编辑")
                 onClicked: root.startEdit()
             }
             ActionButton {
@@ -241,7 +241,7 @@ Item {
                 objectName: "regenerateAction"
                 visible: !root.isUser && root.isLast
                 glyph: Theme.iconRegenerate
-                text: "重新生成"
+                text: qsTr("重新生成")
                 onClicked: root.regenerate()
             }
         }
@@ -251,7 +251,7 @@ Item {
         id: editorComponent
 
         Column {
-            spacing: 6
+            spacing: Theme.spacingS
 
             Rectangle {
                 id: field
@@ -264,7 +264,7 @@ Item {
                 anchors.right: parent.right
                 width: Math.max(parent.width, 240)
                 height: Math.min(editor.implicitHeight, 12 * lineHeight + editor.topPadding + editor.bottomPadding)
-                radius: 12
+                radius: Theme.fieldRadius
                 color: Theme.controlBackground
                 border.width: 1
                 border.color: Qt.alpha(Theme.accent, 0.5)
@@ -295,12 +295,12 @@ Item {
 
             Row {
                 anchors.right: parent.right
-                spacing: 8
+                spacing: Theme.spacingM
 
                 Button {
                     objectName: "cancelEditButton"
                     anchors.verticalCenter: parent.verticalCenter
-                    text: "取消"
+                    text: qsTr("取消")
                     flat: true
                     font.pixelSize: Theme.callout
                     palette.buttonText: Theme.secondaryLabel
@@ -309,7 +309,7 @@ Item {
                 Button {
                     objectName: "submitEditButton"
                     anchors.verticalCenter: parent.verticalCenter
-                    text: "保存并重发"
+                    text: qsTr("保存并重发")
                     highlighted: true
                     font.pixelSize: Theme.callout
                     topPadding: 4

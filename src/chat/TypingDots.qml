@@ -6,11 +6,11 @@ import Corvane
 Row {
     id: root
 
-    spacing: 5
+    spacing: Theme.listSpacing
     topPadding: 6
     bottomPadding: 6
     Accessible.role: Accessible.Animation
-    Accessible.name: "正在输入"
+    Accessible.name: qsTr("正在输入")
 
     Repeater {
         model: 3
@@ -22,7 +22,7 @@ Row {
 
             width: 6
             height: 6
-            radius: 3
+            radius: Theme.dotRadius
             color: Theme.secondaryLabel
             opacity: 0.25
 

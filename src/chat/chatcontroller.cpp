@@ -2,21 +2,15 @@
 #include "chatcontroller.h"
 
 #include "messagelistmodel.h"
+#include "model/storagecodec.h"
 #include "model/textutil.h"
 #include "replystream.h"
 #include "store/store.h"
 
-namespace {
-QString idString(const std::optional<QUuid> &id)
-{
-    return id ? id->toString(QUuid::WithoutBraces).toUpper() : QString();
-}
-} // namespace
-
 ChatController::ChatController(QObject *parent) : QObject(parent) {}
 
-ChatController::ChatController(Store *store, const QUuid &conversationId, QObject *parent)
-    : QObject(parent), m_store(store), m_id(conversationId)
+ChatController::ChatController(Store *store, const QUuid &conversationID, QObject *parent)
+    : QObject(parent), m_store(store), m_id(conversationID)
 {
     rebind();
 }
@@ -31,14 +25,14 @@ void ChatController::setStore(Store *store)
     rebind();
 }
 
-QString ChatController::conversationIdString() const
+QString ChatController::conversationIDString() const
 {
-    return m_id.isNull() ? QString() : idString(m_id);
+    return m_id.isNull() ? QString() : canonicalUuidString(m_id);
 }
 
-void ChatController::setConversationIdString(const QString &id)
+void ChatController::setConversationIDString(const QString &id)
 {
-    const QUuid uuid = QUuid::fromString(id);
+    const QUuid uuid = parseCanonicalUuid(id).value_or(QUuid());
     if (uuid == m_id)
         return;
     m_id = uuid;
@@ -52,16 +46,30 @@ void ChatController::rebind()
     m_storeConnections.clear();
     delete m_model;
     m_model = nullptr;
+    // A pane opened on a conversation whose reply still streams shows it as sending.
+    const bool replying = m_store && m_store->isReplying(m_id);
+    if (m_sending != replying) {
+        m_sending = replying;
+        emit sendingChanged();
+    }
     if (m_store) {
         m_model = new MessageListModel(m_store, m_id, this);
         m_model->setSending(m_sending);
         m_model->setEditingID(m_editingID);
         // Derived values change with the settings and with the conversation's own fields, never
         // with a streamed delta, so the per-delta path stays free of them.
-        m_storeConnections << connect(m_store, &Store::settingsChanged, this, &ChatController::refreshDerived)
-                           << connect(m_store, &Store::conversationUpdated, this, &ChatController::refreshDerived)
-                           << connect(m_store, &Store::conversationsInserted, this, &ChatController::refreshDerived)
-                           << connect(m_store, &Store::conversationsRemoved, this, &ChatController::refreshDerived);
+        m_storeConnections
+            << connect(m_store, &Store::settingsChanged, this, &ChatController::refreshDerived)
+            << connect(m_store, &Store::conversationUpdated, this, &ChatController::refreshDerived)
+            << connect(m_store, &Store::conversationsInserted, this,
+                       &ChatController::refreshDerived)
+            << connect(m_store, &Store::conversationsRemoved, this, &ChatController::refreshDerived)
+            << connect(m_store, &Store::replyStarted, this,
+                       [this](const QUuid &conv) {
+                           if (conv == m_id)
+                               setSending(true);
+                       })
+            << connect(m_store, &Store::replyFinished, this, &ChatController::replyFinished);
     }
     emit storeChanged();
     refreshDerived();
@@ -96,11 +104,9 @@ void ChatController::refreshDerived()
     }
 }
 
-std::optional<qsizetype> ChatController::conversationIndex() const
+const Conversation *ChatController::conversation() const
 {
-    if (!m_store)
-        return std::nullopt;
-    return m_store->indexOf(m_id);
+    return m_store ? m_store->conversation(m_id) : nullptr;
 }
 
 void ChatController::setInput(const QString &input)
@@ -122,7 +128,7 @@ void ChatController::setShowError(bool show)
 
 QString ChatController::editingIDString() const
 {
-    return idString(m_editingID);
+    return m_editingID ? canonicalUuidString(*m_editingID) : QString();
 }
 
 void ChatController::setEditText(const QString &text)
@@ -164,30 +170,22 @@ void ChatController::setEditingID(const std::optional<QUuid> &id)
 
 QList<Message> ChatController::messages() const
 {
-    const auto i = conversationIndex();
-    return i ? m_store->conversations().at(*i).messages : QList<Message>();
+    const Conversation *c = conversation();
+    return c ? c->messages : QList<Message>();
 }
 
 QString ChatController::title() const
 {
-    const auto i = conversationIndex();
-    if (!i)
-        return QStringLiteral("Corvane");
-    const QString &t = m_store->conversations().at(*i).title;
-    return t.isEmpty() ? QStringLiteral("未命名") : t;
+    const Conversation *c = conversation();
+    return c ? c->displayTitle() : QStringLiteral("Corvane");
 }
 
 QString ChatController::effectiveModel() const
 {
     if (!m_store)
         return {};
-    const auto i = conversationIndex();
-    if (i) {
-        const auto &model = m_store->conversations().at(*i).model;
-        if (model)
-            return *model;
-    }
-    return m_store->settings().model;
+    const Conversation *c = conversation();
+    return c && c->model ? *c->model : m_store->settings().model;
 }
 
 QStringList ChatController::modelOptions() const
@@ -213,7 +211,7 @@ bool ChatController::canSend() const
 
 bool ChatController::keyMissing() const
 {
-    return !m_store || TextUtil::trimHorizontal(m_store->settings().apiKey).isEmpty();
+    return !m_store || m_store->settings().keyMissing();
 }
 
 void ChatController::send()
@@ -223,60 +221,61 @@ void ChatController::send()
     const QString text = TextUtil::trimSpaceAndLineBreaks(m_input);
     if (text.isEmpty())
         return;
-    const auto conv = conversationIndex();
+    const Conversation *conv = conversation();
     if (!conv)
         return;
 
     setInput(QString());
     setInputFocused(true);
-    m_store->appendMessage(*conv, Message::make(Message::Role::User, text));
-    const QString &currentTitle = m_store->conversations().at(*conv).title;
-    if (currentTitle == Conversation::defaultTitle() || currentTitle.isEmpty())
-        m_store->setTitle(*conv, TextUtil::firstGraphemes(text, 24));
+    const bool untitled = conv->title == Conversation::defaultTitle() || conv->title.isEmpty();
+    m_store->appendMessage(m_id, Message::make(Message::Role::User, text));
+    if (untitled)
+        m_store->setTitle(m_id, TextUtil::firstGraphemes(text, 24));
 
-    const QList<Message> history = m_store->conversations().at(*conv).messages;
+    const QList<Message> history = conversation()->messages;
     const Message placeholder = Message::make(Message::Role::Assistant, QString());
-    m_store->appendMessage(*conv, placeholder);
+    m_store->appendMessage(m_id, placeholder);
     startStream(history, placeholder.id);
 }
 
 void ChatController::startStream(const QList<Message> &history, const QUuid &assistantID)
 {
-    setSending(true);
     // The reply uses the settings and model of this moment, and belongs to the Store so it
-    // survives this pane.
-    auto *stream = new ReplyStream(m_store, m_id, assistantID, this);
-    m_stream = stream;
-    stream->start(m_store->settings(), effectiveModel(), history);
+    // survives this pane; the Store's replyStarted sets this pane sending.
+    auto *reply = new ReplyStream(m_store, m_id, assistantID);
+    const QString model = effectiveModel();
+    m_store->addReply(reply);
+    reply->start(m_store->settings(), model, history);
 }
 
-void ChatController::streamEnded(const std::optional<QString> &error)
+void ChatController::replyFinished(const QUuid &conversation, const QString &error)
 {
-    if (error) {
-        if (m_errorMessage != *error) {
-            m_errorMessage = *error;
+    if (conversation != m_id)
+        return;
+    if (!error.isEmpty()) {
+        if (m_errorMessage != error) {
+            m_errorMessage = error;
             emit errorMessageChanged();
         }
         setShowError(true);
     }
-    m_stream = nullptr;
-    setSending(false);
+    setSending(m_store && m_store->isReplying(m_id));
 }
 
 void ChatController::stop()
 {
-    if (m_stream)
-        m_stream->cancel();
+    if (m_store)
+        m_store->stopReply(m_id);
 }
 
 void ChatController::regenerate()
 {
     if (m_sending)
         return;
-    const auto conv = conversationIndex();
+    const Conversation *conv = conversation();
     if (!conv)
         return;
-    QList<Message> copy = m_store->conversations().at(*conv).messages;
+    QList<Message> copy = conv->messages;
     if (copy.isEmpty())
         return;
     if (copy.last().role == Message::Role::Assistant) {
@@ -287,51 +286,32 @@ void ChatController::regenerate()
     if (copy.last().role != Message::Role::User)
         return;
 
-    m_store->truncateMessages(*conv, copy.size());
+    m_store->removeMessagesAfter(m_id, copy.last().id);
     const Message placeholder = Message::make(Message::Role::Assistant, QString());
-    m_store->appendMessage(*conv, placeholder);
+    m_store->appendMessage(m_id, placeholder);
     startStream(copy, placeholder.id);
 }
 
-void ChatController::submitEdit(const QString &messageId)
+void ChatController::submitEdit(const QString &messageID)
 {
-    submitEdit(QUuid::fromString(messageId));
+    submitEdit(parseCanonicalUuid(messageID).value_or(QUuid()));
 }
 
-void ChatController::submitEdit(const QUuid &messageId)
+void ChatController::submitEdit(const QUuid &messageID)
 {
-    if (m_sending) {
-        setEditingID(std::nullopt);
-        return;
-    }
-    const auto conv = conversationIndex();
-    if (!conv) {
-        setEditingID(std::nullopt);
-        return;
-    }
-    const QList<Message> &list = m_store->conversations().at(*conv).messages;
-    qsizetype pos = -1;
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        if (list.at(i).id == messageId) {
-            pos = i;
-            break;
-        }
-    }
-    if (pos < 0) {
-        setEditingID(std::nullopt);
-        return;
-    }
+    const Message *edited = m_sending || !m_store ? nullptr : m_store->message(m_id, messageID);
     const QString text = TextUtil::trimSpaceAndLineBreaks(m_editText);
     setEditingID(std::nullopt);
-    if (text.isEmpty())
+    if (!edited || text.isEmpty())
         return;
 
-    m_store->truncateMessages(*conv, pos + 1);
-    m_store->setMessageContent(*conv, pos, text);
-    const QList<Message> kept = m_store->conversations().at(*conv).messages;
-    if (kept.at(pos).role == Message::Role::User) {
+    const bool resend = edited->role == Message::Role::User;
+    m_store->removeMessagesAfter(m_id, messageID);
+    m_store->setMessageContent(m_id, messageID, text);
+    if (resend) {
+        const QList<Message> kept = conversation()->messages;
         const Message placeholder = Message::make(Message::Role::Assistant, QString());
-        m_store->appendMessage(*conv, placeholder);
+        m_store->appendMessage(m_id, placeholder);
         startStream(kept, placeholder.id);
     } else {
         m_store->save();
@@ -340,26 +320,21 @@ void ChatController::submitEdit(const QUuid &messageId)
 
 void ChatController::setModel(const QString &name)
 {
-    const auto conv = conversationIndex();
-    if (!conv)
+    if (!conversation())
         return;
-    m_store->setModel(*conv, name);
+    m_store->setModel(m_id, name);
     m_store->save();
     refreshDerived();
 }
 
-void ChatController::startEdit(const QString &messageId)
+void ChatController::startEdit(const QString &messageID)
 {
-    if (m_sending)
+    const auto id = parseCanonicalUuid(messageID);
+    const Message *m = m_sending || !m_store || !id ? nullptr : m_store->message(m_id, *id);
+    if (!m)
         return;
-    const QUuid id = QUuid::fromString(messageId);
-    for (const Message &m : messages()) {
-        if (m.id == id) {
-            setEditText(m.content);
-            setEditingID(id);
-            return;
-        }
-    }
+    setEditText(m->content);
+    setEditingID(*id);
 }
 
 void ChatController::cancelEdit()

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "chat/messagelistmodel.h"
-#include "chat/replystream.h"
 #include "model/records.h"
 #include "store/store.h"
 
@@ -13,21 +12,22 @@
 
 #include <optional>
 
-
-
 /**
  * The logic of one chat pane: its view state, the values the pane shows, and its operations
  * (send, stop, regenerate, edit and resend, model choice).
  *
  * The controller never keeps a reference or an index to its conversation across a wait: the
  * conversation is looked up by id in the Store at every use. A reply streams through a
- * ReplyStream owned by the Store, so it goes on when the pane (and this controller) is destroyed.
+ * ReplyStream kept in the Store's registry, so it goes on when the pane (and this controller) is
+ * destroyed. The pane is sending while its conversation has a running reply, whoever started
+ * it, and shows the failure of any reply that ends while the pane shows its conversation.
  */
 class ChatController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
-    Q_PROPERTY(QString conversationId READ conversationIdString WRITE setConversationIdString NOTIFY storeChanged)
+    Q_PROPERTY(QString conversationID READ conversationIDString WRITE setConversationIDString NOTIFY
+                   storeChanged)
     Q_PROPERTY(QString input READ input WRITE setInput NOTIFY inputChanged)
     Q_PROPERTY(bool sending READ sending NOTIFY sendingChanged)
     Q_PROPERTY(bool showError READ showError WRITE setShowError NOTIFY showErrorChanged)
@@ -45,14 +45,14 @@ class ChatController : public QObject
 
 public:
     explicit ChatController(QObject *parent = nullptr);
-    ChatController(Store *store, const QUuid &conversationId, QObject *parent = nullptr);
+    ChatController(Store *store, const QUuid &conversationID, QObject *parent = nullptr);
     ~ChatController() override;
 
     Store *store() const { return m_store; }
     void setStore(Store *store);
-    QUuid conversationId() const { return m_id; }
-    QString conversationIdString() const;
-    void setConversationIdString(const QString &id);
+    QUuid conversationID() const { return m_id; }
+    QString conversationIDString() const;
+    void setConversationIDString(const QString &id);
 
     QString input() const { return m_input; }
     void setInput(const QString &input);
@@ -75,18 +75,15 @@ public:
     bool canSend() const;
     bool keyMissing() const;
 
-    /// The running stream of this pane, if any (tests).
-    ReplyStream *stream() const { return m_stream; }
-
 public slots:
     void send();
     void stop();
     void regenerate();
-    void submitEdit(const QString &messageId);
-    void submitEdit(const QUuid &messageId);
+    void submitEdit(const QString &messageID);
+    void submitEdit(const QUuid &messageID);
     void setModel(const QString &name);
     /// Row callbacks: ignored while sending; otherwise opens the editor on that message.
-    void startEdit(const QString &messageId);
+    void startEdit(const QString &messageID);
     void cancelEdit();
 
 signals:
@@ -105,11 +102,9 @@ signals:
     void keyMissingChanged();
 
 private:
-    friend class ReplyStream;
-    std::optional<qsizetype> conversationIndex() const;
+    const Conversation *conversation() const;
     void startStream(const QList<Message> &history, const QUuid &assistantID);
-    /// Called by the stream when it has ended, whatever the outcome.
-    void streamEnded(const std::optional<QString> &error);
+    void replyFinished(const QUuid &conversation, const QString &error);
     void setSending(bool sending);
     void setEditingID(const std::optional<QUuid> &id);
     void rebind();
@@ -120,7 +115,6 @@ private:
     MessageListModel *m_model = nullptr;
     QString m_input;
     bool m_sending = false;
-    QPointer<ReplyStream> m_stream;
     bool m_showError = false;
     QString m_errorMessage;
     std::optional<QUuid> m_editingID;

@@ -5,127 +5,122 @@
 
 #include "store/store.h"
 
-namespace {
-QString idString(const QUuid &id)
-{
-    return id.toString(QUuid::WithoutBraces).toUpper();
-}
-} // namespace
+#include "model/storagecodec.h"
 
-MessageListModel::MessageListModel(Store *store, const QUuid &conversationId, QObject *parent)
-    : QAbstractListModel(parent), m_store(store), m_id(conversationId)
+MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QObject *parent)
+    : QAbstractListModel(parent), m_store(store), m_id(conversationID)
 {
     if (!store)
         return;
-    relocate();
+    m_attached = store->conversation(m_id) != nullptr;
 
     connect(store, &Store::conversationsAboutToBeRemoved, this, [this](int first, int last) {
-        if (m_conv >= first && m_conv <= last) {
-            const int n = rowCount();
-            if (n > 0)
-                beginRemoveRows({}, 0, n - 1);
-            m_countBefore = n;
-            m_conv = -1;
-        }
-    });
-    connect(store, &Store::conversationsRemoved, this, [this](int first, int last) {
-        if (m_conv == -1) {
-            if (m_countBefore > 0) {
-                m_countBefore = 0;
-                endRemoveRows();
-                emit countChanged();
-            }
-            // A duplicate of the id may remain; it becomes this pane's conversation.
-            const auto found = m_store->indexOf(m_id);
-            if (found && !m_store->conversations().at(*found).messages.isEmpty()) {
-                const int n = int(m_store->conversations().at(*found).messages.size());
-                beginInsertRows({}, 0, n - 1);
-                m_conv = *found;
-                endInsertRows();
-                emit countChanged();
-            } else if (found) {
-                m_conv = *found;
-            }
-        } else if (m_conv > last) {
-            m_conv -= last - first + 1;
-        }
-    });
-    connect(store, &Store::conversationsInserted, this, [this](int first, int last) {
-        if (m_conv >= first)
-            m_conv += last - first + 1;
-        else if (m_conv == -1)
-            relocate(); // the conversation did not exist yet (undo of a deletion, a reload)
-    });
-
-    connect(store, &Store::messagesAboutToBeInserted, this, [this](int conv, int first, int last) {
-        if (conv != m_conv)
+        const auto at = m_attached ? m_store->indexOf(m_id) : std::nullopt;
+        if (!at || *at < first || *at > last)
             return;
-        m_countBefore = rowCount();
-        beginInsertRows({}, first, last);
+        const int n = rowCount();
+        m_countBefore = n;
+        m_removing = n > 0;
+        if (m_removing)
+            beginRemoveRows({}, 0, n - 1);
+        m_attached = false;
     });
-    connect(store, &Store::messagesInserted, this, [this](int conv, int, int) {
-        if (conv != m_conv)
+    connect(store, &Store::conversationsRemoved, this, [this] {
+        if (m_removing) {
+            m_removing = false;
+            endRemoveRows();
+            emit countChanged();
+        }
+        // A duplicate of the id may remain; it becomes this pane's conversation.
+        attach();
+    });
+    // The conversation may not have existed yet (an undo of a deletion, a reload).
+    connect(store, &Store::conversationsInserted, this, &MessageListModel::attach);
+
+    connect(store, &Store::messagesAboutToBeInserted, this,
+            [this](const QUuid &conv, int first, int last) {
+                if (conv != m_id || !m_attached)
+                    return;
+                m_countBefore = rowCount();
+                beginInsertRows({}, first, last);
+            });
+    connect(store, &Store::messagesInserted, this, [this](const QUuid &conv) {
+        if (conv != m_id || !m_attached)
             return;
         endInsertRows();
         afterCountChange(m_countBefore);
     });
-    connect(store, &Store::messagesAboutToBeRemoved, this, [this](int conv, int first, int last) {
-        if (conv != m_conv)
-            return;
-        m_countBefore = rowCount();
-        beginRemoveRows({}, first, last);
-    });
-    connect(store, &Store::messagesRemoved, this, [this](int conv, int, int) {
-        if (conv != m_conv)
+    connect(store, &Store::messagesAboutToBeRemoved, this,
+            [this](const QUuid &conv, int first, int last) {
+                if (conv != m_id || !m_attached)
+                    return;
+                m_countBefore = rowCount();
+                beginRemoveRows({}, first, last);
+            });
+    connect(store, &Store::messagesRemoved, this, [this](const QUuid &conv) {
+        if (conv != m_id || !m_attached)
             return;
         endRemoveRows();
         afterCountChange(m_countBefore);
     });
-    connect(store, &Store::messageContentChanged, this, [this](int conv, int row) {
-        if (conv != m_conv)
-            return;
-        const QModelIndex i = index(row);
-        const bool last = row == rowCount() - 1;
-        // Only the first text of a streamed reply ends the typing indicator.
-        const bool typing = last && data(i, IsTypingRole).toBool();
-        if (last && typing != m_lastTyping) {
-            m_lastTyping = typing;
-            emit dataChanged(i, i, {ContentRole, AnswerRole, ReasoningRole, IsTypingRole});
-        } else {
-            emit dataChanged(i, i, {ContentRole, AnswerRole, ReasoningRole});
-        }
-        if (last)
-            emit lastContentChanged();
-    });
-    connect(store, &Store::messageReasoningChanged, this, [this](int conv, int row) {
-        if (conv != m_conv)
-            return;
-        const QModelIndex i = index(row);
-        QList<int> roles{ReasoningRole, ThinkingStartedRole, ThinkingSecondsRole};
-        const bool last = row == rowCount() - 1;
-        // Reasoning ends the typing indicator as text does.
-        const bool typing = last && data(i, IsTypingRole).toBool();
-        if (last && typing != m_lastTyping) {
-            m_lastTyping = typing;
-            roles.append(IsTypingRole);
-        }
-        emit dataChanged(i, i, roles);
-        if (last)
-            emit lastContentChanged();
-    });
+    connect(store, &Store::messageContentChanged, this,
+            [this](const QUuid &conv, const QUuid &, int row) {
+                if (conv != m_id || !m_attached)
+                    return;
+                const QModelIndex i = index(row);
+                const bool last = row == rowCount() - 1;
+                // Only the first text of a streamed reply ends the typing indicator.
+                const bool typing = last && data(i, IsTypingRole).toBool();
+                if (last && typing != m_lastTyping) {
+                    m_lastTyping = typing;
+                    emit dataChanged(i, i, {ContentRole, AnswerRole, ReasoningRole, IsTypingRole});
+                } else {
+                    emit dataChanged(i, i, {ContentRole, AnswerRole, ReasoningRole});
+                }
+                if (last)
+                    emit lastContentChanged();
+            });
+    connect(store, &Store::messageReasoningChanged, this,
+            [this](const QUuid &conv, const QUuid &, int row) {
+                if (conv != m_id || !m_attached)
+                    return;
+                const QModelIndex i = index(row);
+                QList<int> roles{ReasoningRole, ThinkingStartedRole, ThinkingSecondsRole};
+                const bool last = row == rowCount() - 1;
+                // Reasoning ends the typing indicator as text does.
+                const bool typing = last && data(i, IsTypingRole).toBool();
+                if (last && typing != m_lastTyping) {
+                    m_lastTyping = typing;
+                    roles.append(IsTypingRole);
+                }
+                emit dataChanged(i, i, roles);
+                if (last)
+                    emit lastContentChanged();
+            });
 }
 
 const QList<Message> *MessageListModel::messages() const
 {
-    if (!m_store || m_conv < 0 || m_conv >= m_store->conversations().size())
-        return nullptr;
-    return &m_store->conversations().at(m_conv).messages;
+    const Conversation *c = m_attached && m_store ? m_store->conversation(m_id) : nullptr;
+    return c ? &c->messages : nullptr;
 }
 
-void MessageListModel::relocate()
+void MessageListModel::attach()
 {
-    const auto found = m_store ? m_store->indexOf(m_id) : std::nullopt;
-    m_conv = found ? *found : -1;
+    if (m_attached || !m_store)
+        return;
+    const Conversation *c = m_store->conversation(m_id);
+    if (!c)
+        return;
+    const int n = int(c->messages.size());
+    if (n == 0) {
+        m_attached = true;
+        return;
+    }
+    beginInsertRows({}, 0, n - 1);
+    m_attached = true;
+    endInsertRows();
+    afterCountChange(0);
 }
 
 int MessageListModel::rowCount(const QModelIndex &parent) const
@@ -146,7 +141,7 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
     const bool streaming = m_sending && last && m.role == Message::Role::Assistant;
     switch (role) {
     case IdRole:
-        return idString(m.id);
+        return canonicalUuidString(m.id);
     case RoleRole:
         return Message::roleName(m.role);
     case Qt::DisplayRole:
@@ -187,17 +182,14 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> MessageListModel::roleNames() const
 {
     return {
-        {IdRole, "messageId"},
-        {RoleRole, "role"},
-        {ContentRole, "content"},
-        {IsLastRole, "isLast"},
-        {IsStreamingRole, "isStreaming"},
-        {IsTypingRole, "isTyping"},
+        // clang-format off
+        {IdRole, "messageID"},      {RoleRole, "role"},
+        {ContentRole, "content"},   {IsLastRole, "isLast"},
+        {IsStreamingRole, "isStreaming"}, {IsTypingRole, "isTyping"},
         {IsEditingRole, "isEditing"},
-        {AnswerRole, "answer"},
-        {ReasoningRole, "reasoning"},
-        {ThinkingStartedRole, "thinkingStarted"},
-        {ThinkingSecondsRole, "thinkingSeconds"},
+        {AnswerRole, "answer"},     {ReasoningRole, "reasoning"},
+        {ThinkingStartedRole, "thinkingStarted"}, {ThinkingSecondsRole, "thinkingSeconds"},
+        // clang-format on
     };
 }
 
@@ -242,7 +234,7 @@ void MessageListModel::setEditingID(const std::optional<QUuid> &id)
     auto rowOf = [list](const std::optional<QUuid> &id) {
         if (!list || !id)
             return -1;
-        for (int i = 0; i < list->size(); ++i) {
+        for (int i = int(list->size()) - 1; i >= 0; --i) {
             if (list->at(i).id == *id)
                 return i;
         }

@@ -14,7 +14,8 @@ class Store;
 /**
  * The messages of one conversation, one row each, for the chat pane's list.
  *
- * The conversation is found by id in the Store; while it does not exist the model is empty.
+ * The conversation is found by id in the Store at every use; while it does not exist the model
+ * is empty, and when it appears (again) its messages are inserted.
  * A streamed delta is announced as dataChanged on its row with the text roles only (plus
  * IsTypingRole when the row stops being empty); insertions and removals are forwarded as such.
  * The row flags follow the pane's state, set by the controller through setSending() and
@@ -46,7 +47,7 @@ public:
     };
     Q_ENUM(Roles)
 
-    explicit MessageListModel(Store *store, const QUuid &conversationId, QObject *parent = nullptr);
+    explicit MessageListModel(Store *store, const QUuid &conversationID, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -63,14 +64,16 @@ signals:
 
 private:
     const QList<Message> *messages() const;
-    void relocate();
+    /// Shows the conversation's messages once it exists, announcing them as inserted rows.
+    void attach();
     void emitFlags(int row, const QList<int> &roles);
     void afterCountChange(int oldCount);
 
     QPointer<Store> m_store;
     QUuid m_id;
-    /// Position of the conversation in the Store, kept current as conversations come and go.
-    qsizetype m_conv = -1;
+    /// The rows show the conversation; false while it does not exist or is being removed.
+    bool m_attached = false;
+    bool m_removing = false;
     bool m_sending = false;
     bool m_lastTyping = false;
     std::optional<QUuid> m_editingID;

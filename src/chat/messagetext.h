@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
 /**
  * The text of one row of a message list, kept current as the message changes (a streamed
@@ -21,7 +20,6 @@
 class MessageText : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
     Q_PROPERTY(QAbstractItemModel *model READ model WRITE setModel NOTIFY modelChanged)
     Q_PROPERTY(int row READ row WRITE setRow NOTIFY rowChanged)
     /// The name of the role read; "content" unless set.

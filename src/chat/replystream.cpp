@@ -2,28 +2,10 @@
 #include "replystream.h"
 
 #include "api/chatapi.h"
-#include "chatcontroller.h"
 #include "store/store.h"
 
-namespace {
-
-/// The position of the message with that id, searched from the end: a reply's placeholder is
-/// nearly always the last message, so a delta costs the same however long the conversation is.
-std::optional<qsizetype> findMessage(const Conversation &c, const QUuid &id)
-{
-    for (qsizetype i = c.messages.size() - 1; i >= 0; --i) {
-        if (c.messages.at(i).id == id)
-            return i;
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
-ReplyStream::ReplyStream(Store *store, const QUuid &conversationId, const QUuid &assistantId,
-                         ChatController *pane)
-    : QObject(store), m_store(store), m_conversationId(conversationId), m_assistantId(assistantId),
-      m_pane(pane)
+ReplyStream::ReplyStream(Store *store, const QUuid &conversationID, const QUuid &assistantID)
+    : RunningReply(conversationID), m_store(store), m_assistantID(assistantID)
 {}
 
 ReplyStream::~ReplyStream() = default;
@@ -36,7 +18,7 @@ void ReplyStream::start(const AppSettings &settings, const QString &model,
     connect(stream, &ChatStream::delta, this, &ReplyStream::appendDelta);
     connect(stream, &ChatStream::reasoningDelta, this, [this](const QString &delta) {
         if (m_store)
-            m_store->appendReasoning(m_conversationId, m_assistantId, delta);
+            m_store->appendReasoning(conversationID(), m_assistantID, delta);
     });
     connect(stream, &ChatStream::finished, this, [this](const std::optional<ChatAPIError> &error) {
         if (!error)
@@ -53,21 +35,14 @@ void ReplyStream::cancel()
     if (m_ended)
         return;
     m_cancelRequested = true;
-    if (auto *stream = qobject_cast<ChatStream *>(m_request))
-        stream->cancel();
+    if (m_request)
+        m_request->cancel();
 }
 
 void ReplyStream::appendDelta(const QString &delta)
 {
-    if (!m_store)
-        return;
-    const auto conv = m_store->indexOf(m_conversationId);
-    if (!conv)
-        return;
-    const auto row = findMessage(m_store->conversations().at(*conv), m_assistantId);
-    if (!row)
-        return;
-    m_store->appendToMessage(*conv, *row, delta);
+    if (m_store && !m_cancelRequested)
+        m_store->appendToMessage(conversationID(), m_assistantID, delta);
 }
 
 void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
@@ -75,33 +50,27 @@ void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
     if (m_ended)
         return;
     m_ended = true;
-    std::optional<QString> shown;
+    QString shown;
     if (m_store) {
-        const auto conv = m_store->indexOf(m_conversationId);
-        const auto row =
-            conv ? findMessage(m_store->conversations().at(*conv), m_assistantId) : std::nullopt;
         // With the conversation or its placeholder gone, the outcome has nowhere to go: it is
-        // dropped, and only the pane's state is cleared.
-        m_store->endThinking(m_assistantId);
-        if (row) {
-            const qsizetype at = *row;
-            const Message &reply = m_store->conversations().at(*conv).messages.at(at);
-            const bool empty = reply.content.isEmpty();
-            const bool thought = !reply.reasoning.isEmpty();
+        // dropped, and only the panes' state is cleared.
+        m_store->endThinking(conversationID(), m_assistantID);
+        if (const Message *placeholder = m_store->message(conversationID(), m_assistantID)) {
+            const bool empty = placeholder->content.isEmpty();
+            const bool thought = !placeholder->reasoning.isEmpty();
             if (cancelled) {
                 // A reply stopped while it was still thinking keeps what it thought.
                 if (empty && !thought)
-                    m_store->removeMessage(*conv, at);
+                    m_store->removeMessage(conversationID(), m_assistantID);
             } else if (error) {
                 if (empty)
-                    m_store->setMessageContent(*conv, at, QStringLiteral("⚠️ ") + *error);
-                shown = error;
+                    m_store->setMessageContent(conversationID(), m_assistantID,
+                                               QStringLiteral("⚠️ ") + *error);
+                shown = *error;
             }
         }
         m_store->save();
     }
-    if (m_pane)
-        m_pane->streamEnded(shown);
-    emit finished();
+    emit finished(shown);
     deleteLater();
 }

@@ -2,47 +2,40 @@
 #pragma once
 
 #include "model/records.h"
+#include "store/runningreply.h"
 
-#include <QObject>
 #include <QPointer>
 #include <QUuid>
 
+class ChatStream;
 class Store;
-class ChatController;
 
 /**
- * One reply streaming into one conversation.
+ * One reply streaming into one conversation: the gateway's deltas are appended to the
+ * placeholder, found by id at every delta, and the outcome is written and saved at the end.
  *
- * It is owned by the Store, not by the pane that started it: it keeps appending to its
- * placeholder, found by id at every delta, after the pane is gone, and saves when it ends.
- * It reports the outcome to its pane only while that pane still exists.
+ * It belongs to the Store's registry of running replies, not to the pane that started it, so it
+ * goes on after that pane is gone; panes learn of its end from the Store's replyFinished().
  */
-class ReplyStream : public QObject
+class ReplyStream : public RunningReply
 {
     Q_OBJECT
 
 public:
-    ReplyStream(Store *store, const QUuid &conversationId, const QUuid &assistantId,
-                ChatController *pane);
+    ReplyStream(Store *store, const QUuid &conversationID, const QUuid &assistantID);
     ~ReplyStream() override;
 
     void start(const AppSettings &settings, const QString &model, const QList<Message> &history);
-    /// The user's stop: ends as a cancellation.
-    void cancel();
-
-signals:
-    /// Emitted once, after the outcome has been written and saved.
-    void finished();
+    /// The user's stop, or the conversation's deletion: ends as a cancellation.
+    void cancel() override;
 
 private:
     void appendDelta(const QString &delta);
     void end(bool cancelled, const std::optional<QString> &error);
 
     QPointer<Store> m_store;
-    QUuid m_conversationId;
-    QUuid m_assistantId;
-    QPointer<ChatController> m_pane;
-    QObject *m_request = nullptr;
+    QUuid m_assistantID;
+    QPointer<ChatStream> m_request;
     bool m_cancelRequested = false;
     bool m_ended = false;
 };

@@ -25,14 +25,13 @@ Rectangle {
     Component.onCompleted: if (measure)
                                codeWidth = codeText.implicitWidth
 
-    // Pixel sizes are whole numbers; rounding keeps every zoom step the same everywhere.
-    readonly property int labelSize: Math.round(Theme.mdCodeLabel * TextZoom.value)
-    readonly property int codeSize: Math.round(Theme.mdCode * TextZoom.value)
+    readonly property int labelSize: TextZoom.codeLabelSize
+    readonly property int codeSize: TextZoom.codeSize
     readonly property color secondaryColor: onAccent ? Theme.bubbleSecondary : Theme.secondaryLabel
     readonly property color borderColor: onAccent ? Theme.bubbleBoxBorder : Theme.boxBorder
 
     implicitHeight: column.implicitHeight
-    radius: 8
+    radius: Theme.boxRadius
     color: onAccent ? Theme.bubbleBoxBackground : Theme.boxBackground
     border.color: borderColor
     border.width: 1
@@ -69,7 +68,7 @@ Rectangle {
                 anchors.left: parent.left
                 anchors.leftMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
-                text: root.lang.length > 0 ? root.lang : "代码"
+                text: root.lang.length > 0 ? root.lang : qsTr("代码")
                 textFormat: Text.PlainText
                 font.pixelSize: root.labelSize
                 color: root.secondaryColor
@@ -81,7 +80,7 @@ Rectangle {
                 anchors.right: parent.right
                 anchors.rightMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
-                text: root.copied ? "已复制" : "复制"
+                text: root.copied ? qsTr("已复制") : qsTr("复制")
                 onClicked: root.copy()
                 Accessible.name: qsTr("复制代码")
                 focusPolicy: Qt.StrongFocus
@@ -89,7 +88,7 @@ Rectangle {
                 opacity: hovered ? 1 : 0.9
 
                 contentItem: Row {
-                    spacing: 3
+                    spacing: Theme.spacingXXS
                     Icon {
                         anchors.verticalCenter: parent.verticalCenter
                         glyph: root.copied ? Theme.iconCheck : Theme.iconCopy

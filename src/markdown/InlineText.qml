@@ -9,9 +9,11 @@ TextEdit {
 
     /// The block's inline HTML (from the block model), without any block markup.
     property string inlineHtml
+    /// Drawn on the user's bubble: the text, links and code spans take the bubble's colours.
+    property bool onAccent: false
     /// Extra room between the lines of the block.
     property real lineSpacing: 0
-    property color linkColor: Theme.link
+    property color linkColor: onAccent ? Theme.bubbleText : Theme.link
     /// Keep naturalWidth, the unwrapped width of the text, up to date (for a parent that sizes
     /// itself to its content). Measuring costs a second layout of the text, so it is asked for.
     property bool measure: false
@@ -19,7 +21,8 @@ TextEdit {
     /// text out again and changes it, which a binding would report as a loop.
     property real naturalWidth: 0
     /// A faint box behind code spans.
-    property color codeBackground: Qt.rgba(Theme.label.r, Theme.label.g, Theme.label.b, 0.08)
+    property color codeBackground: onAccent ? Theme.bubbleCodeSpanBackground
+                                            : Theme.codeSpanBackground
 
     // One paragraph whose lines are spaced apart; the link colour is set here because the rich
     // text importer would otherwise use the palette's blue, unreadable on the bubble.
@@ -31,8 +34,8 @@ TextEdit {
     readOnly: true
     selectByMouse: true
     wrapMode: TextEdit.Wrap
-    font.pixelSize: Math.round(Theme.mdBody * TextZoom.value)
-    color: Theme.label
+    font.pixelSize: TextZoom.bodySize
+    color: onAccent ? Theme.bubbleText : Theme.label
     selectionColor: Theme.accent
     selectedTextColor: Theme.accentText
     onLinkActivated: link => LinkOpener.open(link)

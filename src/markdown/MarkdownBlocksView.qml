@@ -3,7 +3,8 @@ import QtQuick
 import Qt.labs.qmlmodels
 import Corvane
 
-// The rendered Markdown of one message: one view per block, stacked 10 apart. The block model
+// The rendered Markdown of one message: one view per block, each in a file of its own, stacked
+// 10 apart. The block model
 // parses the text again on every change but announces only the blocks that changed, so while a
 // reply streams only its last block is laid out again.
 Column {
@@ -32,172 +33,37 @@ Column {
     property real visibleTop: -Infinity
     property real visibleBottom: Infinity
 
-    readonly property real zoom: TextZoom.value
-    // Pixel sizes are whole numbers; rounding keeps every zoom step the same everywhere.
-    readonly property int bodySize: Math.round(Theme.mdBody * zoom)
-    readonly property color textColor: onAccent ? Theme.bubbleText : Theme.label
-    readonly property color markerColor: onAccent ? Theme.bubbleSecondary : Theme.secondaryLabel
-    readonly property color quoteBarColor: onAccent ? Theme.bubbleQuoteBar : Theme.quoteBar
-    readonly property color linkColor: onAccent ? Theme.bubbleText : Theme.link
-
-    // The slots whose blocks are shown now; every other slot's block is hidden.
-    property var shownSlots: []
-
-    function headingSize(level) {
-        return Math.round((level === 1 ? Theme.mdHeading1 : level === 2 ? Theme.mdHeading2
-                                                                         : Theme.mdHeading3) * zoom)
+    BlockCuller {
+        id: culler
+        visibleTop: root.visibleTop
+        visibleBottom: root.visibleBottom
+        extent: root.height
     }
 
-    // Finds the slots near the visible part by bisection and shows only their blocks; the work
-    // does not depend on the number of blocks.
-    function cull() {
-        const n = blockRepeater.count
-        const margin = 400
-        const top = visibleTop - margin
-        const bottom = visibleBottom + margin
-        const outside = slot => slot.y + slot.height < top || slot.y > bottom
-        let lo = 0
-        let hi = n
-        while (lo < hi) {
-            const mid = (lo + hi) >> 1
-            const slot = blockRepeater.itemAt(mid)
-            if (slot && slot.y + slot.height < top)
-                lo = mid + 1
-            else
-                hi = mid
-        }
-        const first = lo
-        hi = n
-        while (lo < hi) {
-            const mid = (lo + hi) >> 1
-            const slot = blockRepeater.itemAt(mid)
-            if (!slot || slot.y <= bottom)
-                lo = mid + 1
-            else
-                hi = mid
-        }
-        for (const slot of shownSlots) {
-            if (slot && outside(slot))
-                slot.shown = false
-        }
-        const now = []
-        for (let i = first; i < lo; ++i) {
-            const slot = blockRepeater.itemAt(i)
-            if (slot) {
-                slot.shown = true
-                now.push(slot)
-            }
-        }
-        shownSlots = now
-    }
-
-    onVisibleTopChanged: cull()
-    onVisibleBottomChanged: cull()
-    // Blocks move when one before them grows.
-    onHeightChanged: cull()
-
-    spacing: 10
+    spacing: Theme.spacingL
 
     MDBlockModel {
         id: blocks
     }
 
-    // The room of one block in the column. Far from the visible part the block leaves the
-    // scene (it is taken off the slot, which keeps its height): a hidden item would still cost
-    // the renderer time in every frame.
+    // The room of one block in the column. Far from the visible part the culler takes the
+    // block off its slot, which keeps its height.
     component BlockSlot: Item {
-        id: slotItem
-
-        property bool shown: true
         property Item block
         readonly property real naturalWidth: root.measure && block ? block.naturalWidth : 0
 
         width: root.width
         implicitHeight: block ? block.implicitHeight : 0
-        onShownChanged: if (block)
-                            block.parent = shown ? slotItem : null
-    }
-
-    component BlockText: InlineText {
-        width: root.width
-        measure: root.measure
-        color: root.textColor
-        linkColor: root.linkColor
-        codeBackground: root.onAccent ? Theme.bubbleBoxBackground
-                                      : Qt.rgba(Theme.label.r, Theme.label.g, Theme.label.b, 0.08)
-        font.pixelSize: root.bodySize
-    }
-
-    // The rows of a bullet or ordered list: marker, then the item's text, inset by its level.
-    component ListBlock: Column {
-        id: list
-
-        property var items
-        readonly property real naturalWidth: {
-            if (!root.measure)
-                return 0
-            let w = 0
-            for (let i = 0; i < children.length; ++i)
-                w = Math.max(w, children[i].naturalWidth || 0)
-            return w
-        }
-
-        width: root.width
-        spacing: 5
-
-        Repeater {
-            model: ArraySyncModel {
-                values: list.items
-            }
-
-            Item {
-                id: item
-
-                required property int indent
-                required property string num
-                required property string html
-                readonly property real inset: indent * 16
-                readonly property real naturalWidth: root.measure ? textPart.x + textPart.naturalWidth : 0
-
-                width: list.width
-                implicitHeight: Math.max(marker.y + marker.implicitHeight, textPart.implicitHeight)
-
-                Text {
-                    id: marker
-                    objectName: "listMarker"
-                    x: item.inset
-                    // Centred on the text's first line, whose height depends on its script
-                    // (a Chinese line is taller than a Latin one).
-                    y: {
-                        textPart.inlineHtml
-                        textPart.width
-                        const line = textPart.positionToRectangle(0)
-                        return Math.round(line.y + (line.height - height) / 2)
-                    }
-                    text: item.num.length > 0 ? item.num + "." : "•"
-                    textFormat: Text.PlainText
-                    font.pixelSize: root.bodySize
-                    color: root.markerColor
-                }
-                BlockText {
-                    id: textPart
-                    objectName: "listText"
-                    x: marker.x + marker.implicitWidth + 8
-                    width: item.width - x
-                    inlineHtml: item.html
-                    lineSpacing: 3
-                }
-            }
-        }
     }
 
     Repeater {
         id: blockRepeater
 
         model: blocks
-        // A new block is shown until a later pass finds it out of sight.
-        onItemAdded: (index, slot) => root.shownSlots.push(slot)
+        onItemAdded: (index, slot) => culler.insertSlot(index, slot)
+        onItemRemoved: (index, slot) => culler.removeSlot(index)
 
+        // One slot per block, holding the block's own view.
         delegate: DelegateChooser {
             role: "kind"
 
@@ -209,11 +75,12 @@ Column {
                     required property string html
                     block: paragraphBlock
 
-                    BlockText {
+                    ParagraphBlockView {
                         id: paragraphBlock
-                        objectName: "paragraph"
-                        inlineHtml: slot.html
-                        lineSpacing: 3.5
+                        width: root.width
+                        html: slot.html
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -226,13 +93,13 @@ Column {
                     required property int level
                     block: headingBlock
 
-                    BlockText {
+                    HeadingBlockView {
                         id: headingBlock
-                        objectName: "heading"
-                        topPadding: 3
-                        inlineHtml: slot.html
-                        font.pixelSize: root.headingSize(slot.level)
-                        font.weight: slot.level <= 2 ? Font.Bold : Font.DemiBold
+                        width: root.width
+                        html: slot.html
+                        level: slot.level
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -263,10 +130,13 @@ Column {
                     required property var items
                     block: bulletsBlock
 
-                    ListBlock {
+                    ListBlockView {
                         id: bulletsBlock
                         objectName: "bullets"
+                        width: root.width
                         items: slot.items
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -278,10 +148,13 @@ Column {
                     required property var items
                     block: orderedBlock
 
-                    ListBlock {
+                    ListBlockView {
                         id: orderedBlock
                         objectName: "ordered"
+                        width: root.width
                         items: slot.items
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -291,31 +164,14 @@ Column {
                 BlockSlot {
                     id: slot
                     required property string html
-                    block: quote
+                    block: quoteBlock
 
-                    Item {
-                        id: quote
-                        readonly property real naturalWidth: root.measure ? quoteText.x + quoteText.naturalWidth : 0
-
-                        objectName: "quote"
+                    QuoteBlockView {
+                        id: quoteBlock
                         width: root.width
-                        implicitHeight: quoteText.implicitHeight
-
-                        Rectangle {
-                            objectName: "quoteBar"
-                            width: 3
-                            height: quoteText.height
-                            radius: 2
-                            color: root.quoteBarColor
-                        }
-                        BlockText {
-                            id: quoteText
-                            x: 13
-                            width: quote.width - x
-                            inlineHtml: slot.html
-                            lineSpacing: 3.5
-                            color: root.markerColor
-                        }
+                        html: slot.html
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }
@@ -324,7 +180,8 @@ Column {
 
                 BlockSlot {
                     id: slot
-                    required property var rowsHtml
+                    required property var cells
+                    required property int columnCount
                     block: tableBlock
 
                     TableBlockView {
@@ -332,7 +189,8 @@ Column {
                         // Natural width, never wider than the message.
                         width: Math.min(implicitWidth, root.width)
                         maximumWidth: root.width
-                        rows: slot.rowsHtml
+                        cells: slot.cells
+                        columnCount: slot.columnCount
                         onAccent: root.onAccent
                     }
                 }
@@ -344,14 +202,10 @@ Column {
                     id: slot
                     block: ruleBlock
 
-                    Rectangle {
+                    RuleBlockView {
                         id: ruleBlock
-                        readonly property real naturalWidth: 0
-
-                        objectName: "rule"
                         width: root.width
-                        implicitHeight: 1
-                        color: root.onAccent ? Theme.bubbleBoxBorder : Theme.separator
+                        onAccent: root.onAccent
                     }
                 }
             }

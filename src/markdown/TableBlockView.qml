@@ -12,39 +12,27 @@ import Corvane
 Rectangle {
     id: root
 
-    /// The rows, each a list of the cells' inline HTML; row 0 is the header.
-    required property var rows
+    /// The cells row by row, each {row, column, html}; row 0 is the header.
+    required property var cells
+    /// The widest row's cell count.
+    required property int columnCount
     property bool onAccent: false
     /// The width of the message: a longer cell text wraps.
     property real maximumWidth: 100000
-    /// The widest row's cell count.
-    readonly property int columnCount: {
-        let n = 0
-        for (const row of rows || [])
-            n = Math.max(n, row.length)
-        return n
-    }
-    readonly property bool hasDivider: (rows || []).length >= 2
+    readonly property bool hasDivider: cells.length > 0 && cells[cells.length - 1].row >= 1
     readonly property real naturalWidth: grid.implicitWidth + 20
 
     implicitWidth: naturalWidth
     implicitHeight: grid.implicitHeight + 20 + (scroller.interactive ? sideBar.height + 4 : 0)
-    radius: 8
+    radius: Theme.boxRadius
     color: onAccent ? Theme.bubbleBoxBackground : Theme.boxBackground
     border.color: onAccent ? Theme.bubbleBoxBorder : Theme.boxBorder
     border.width: 1
 
-    ArraySyncModel {
-        id: cells
-        values: {
-            const out = []
-            const rows = root.rows || []
-            for (let r = 0; r < rows.length; ++r) {
-                for (let c = 0; c < rows[r].length; ++c)
-                    out.push({ "row": r, "column": c, "cellHtml": String(rows[r][c]) })
-            }
-            return out
-        }
+    SyncListModel {
+        id: cellModel
+        roles: ["row", "column", "html"]
+        values: root.cells
     }
 
     // The grid always has its natural size: binding its width to the box would feed the
@@ -86,18 +74,18 @@ Rectangle {
             objectName: "tableGrid"
 
             columns: Math.max(1, root.columnCount)
-            columnSpacing: 16
-            rowSpacing: 6
+            columnSpacing: Theme.tableColumnSpacing
+            rowSpacing: Theme.spacingS
 
             Repeater {
-                model: cells
+                model: cellModel
 
                 InlineText {
                     required property int row
                     required property int column
-                    required property string cellHtml
+                    required property string html
 
-                    inlineHtml: cellHtml
+                    inlineHtml: html
                     // The divider takes grid row 1, so body rows move one down.
                     Layout.row: row === 0 || !root.hasDivider ? row : row + 1
                     Layout.column: column
@@ -106,8 +94,7 @@ Rectangle {
                     Layout.maximumWidth: Math.max(120, root.maximumWidth - 20)
                     Layout.alignment: Qt.AlignLeft | Qt.AlignVCenter
                     font.weight: row === 0 ? Font.DemiBold : Font.Normal
-                    color: root.onAccent ? Theme.bubbleText : Theme.label
-                    linkColor: root.onAccent ? Theme.bubbleText : Theme.link
+                    onAccent: root.onAccent
                 }
             }
 

@@ -10,7 +10,6 @@
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 #include <QTimer>
-#include <QtQml/qqmlregistration.h>
 
 #include <array>
 
@@ -25,7 +24,6 @@
 class CodeHighlighter : public QSyntaxHighlighter, public QQmlParserStatus
 {
     Q_OBJECT
-    QML_ELEMENT
     Q_INTERFACES(QQmlParserStatus)
     Q_PROPERTY(QQuickTextDocument *textDocument READ textDocument WRITE setTextDocument NOTIFY
                    textDocumentChanged)

@@ -130,24 +130,25 @@ MDBlockModel::Row MDBlockModel::makeRow(const MDBlock &block, const MDBlock *old
                                  : mdInline(item.text);
         row.items.append(QVariantMap{{QStringLiteral("indent"), item.indent},
                                      {QStringLiteral("num"), item.num},
-                                     {QStringLiteral("text"), item.text},
                                      {QStringLiteral("html"), html}});
     }
-    row.rows.reserve(block.rows.size());
     row.rowsHtml.reserve(block.rows.size());
     for (qsizetype i = 0; i < block.rows.size(); ++i) {
         const QStringList &cells = block.rows[i];
         if (oldBlock && i < oldBlock->rows.size() && oldBlock->rows[i] == cells) {
-            row.rows.append(oldRow->rows[i]);
             row.rowsHtml.append(oldRow->rowsHtml[i]);
-            continue;
+        } else {
+            QStringList html;
+            html.reserve(cells.size());
+            for (const QString &cell : cells)
+                html.append(mdInline(cell));
+            row.rowsHtml.append(html);
         }
-        QStringList html;
-        html.reserve(cells.size());
-        for (const QString &cell : cells)
-            html.append(mdInline(cell));
-        row.rows.append(QVariant(cells));
-        row.rowsHtml.append(QVariant(html));
+        for (qsizetype c = 0; c < cells.size(); ++c) {
+            row.cells.append(QVariantMap{{QStringLiteral("row"), int(i)},
+                                         {QStringLiteral("column"), int(c)},
+                                         {QStringLiteral("html"), row.rowsHtml[i][c]}});
+        }
     }
     row.columnCount = widestRow(block);
     return row;
@@ -157,7 +158,7 @@ QList<int> MDBlockModel::changedRoles(const MDBlock &from, const MDBlock &to)
 {
     QList<int> roles;
     if (from.text != to.text)
-        roles << TextRole << HtmlRole;
+        roles << HtmlRole;
     if (from.level != to.level)
         roles << LevelRole;
     if (from.lang != to.lang)
@@ -167,7 +168,7 @@ QList<int> MDBlockModel::changedRoles(const MDBlock &from, const MDBlock &to)
     if (from.items != to.items)
         roles << ItemsRole;
     if (from.rows != to.rows) {
-        roles << RowsRole << RowsHtmlRole;
+        roles << CellsRole;
         if (widestRow(from) != widestRow(to))
             roles << ColumnCountRole;
     }
@@ -188,8 +189,6 @@ QVariant MDBlockModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case KindRole:
         return int(block.kind);
-    case TextRole:
-        return block.text;
     case HtmlRole:
         return row.html;
     case LevelRole:
@@ -200,10 +199,8 @@ QVariant MDBlockModel::data(const QModelIndex &index, int role) const
         return block.code;
     case ItemsRole:
         return row.items;
-    case RowsRole:
-        return row.rows;
-    case RowsHtmlRole:
-        return row.rowsHtml;
+    case CellsRole:
+        return row.cells;
     case ColumnCountRole:
         return row.columnCount;
     default:
@@ -214,10 +211,9 @@ QVariant MDBlockModel::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> MDBlockModel::roleNames() const
 {
     return {
-        {KindRole, "kind"},         {TextRole, "text"},
-        {HtmlRole, "html"},         {LevelRole, "level"},
-        {LangRole, "lang"},         {CodeRole, "code"},
-        {ItemsRole, "items"},       {RowsRole, "rows"},
-        {RowsHtmlRole, "rowsHtml"}, {ColumnCountRole, "columnCount"},
+        {KindRole, "kind"},   {HtmlRole, "html"},
+        {LevelRole, "level"}, {LangRole, "lang"},
+        {CodeRole, "code"},   {ItemsRole, "items"},
+        {CellsRole, "cells"}, {ColumnCountRole, "columnCount"},
     };
 }

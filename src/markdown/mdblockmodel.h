@@ -18,16 +18,15 @@
 /// Roles (name: type, for which kinds):
 /// - kind: int, MDBlock::Kind (0 paragraph, 1 heading, 2 code, 3 bullets, 4 ordered, 5 quote,
 ///   6 table, 7 rule)
-/// - text: string, the Markdown source (paragraph, heading, quote)
 /// - html: string, mdInline(text) for a read-only TextEdit with RichText (paragraph, heading,
 ///   quote)
 /// - level: int, 1 to 6 (heading)
 /// - lang: string, may be empty (code)
 /// - code: string, verbatim (code)
-/// - items: list of maps {indent: int 0-3, num: string (empty for bullets), text: string,
-///   html: string} (bullets, ordered)
-/// - rows: list of string lists, row 0 is the header; rows may differ in length (table)
-/// - rowsHtml: list of string lists, mdInline of each cell of rows (table)
+/// - items: list of maps {indent: int 0-3, num: string (empty for bullets), html: string}
+///   (bullets, ordered)
+/// - cells: list of maps {row: int, column: int, html: string}, the table's cells row by row;
+///   row 0 is the header, and rows may differ in length (table)
 /// - columnCount: int, the length of the longest row (table)
 class MDBlockModel : public QAbstractListModel
 {
@@ -37,14 +36,12 @@ class MDBlockModel : public QAbstractListModel
 public:
     enum Role {
         KindRole = Qt::UserRole + 1,
-        TextRole,
         HtmlRole,
         LevelRole,
         LangRole,
         CodeRole,
         ItemsRole,
-        RowsRole,
-        RowsHtmlRole,
+        CellsRole,
         ColumnCountRole,
     };
     Q_ENUM(Role)
@@ -70,8 +67,9 @@ private:
     {
         QString html;
         QVariantList items;
-        QVariantList rows;
-        QVariantList rowsHtml;
+        /// The inline HTML of each cell, row by row, kept to convert only rows that changed.
+        QList<QStringList> rowsHtml;
+        QVariantList cells;
         int columnCount = 0;
     };
 

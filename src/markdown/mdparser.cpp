@@ -25,33 +25,6 @@ qsizetype codePointSize(QStringView s, qsizetype i)
                : 1;
 }
 
-bool isHorizontalSpace(QStringView s, qsizetype i)
-{
-    const char16_t c = s[i].unicode();
-    if (c < 0x80)
-        return c == u' ' || c == u'\t';
-    return TextUtil::isHorizontalSpace(codePointAt(s, i));
-}
-
-// Trims tab and space separators like TextUtil::trimHorizontal, without copying.
-QStringView trimmed(QStringView s)
-{
-    qsizetype begin = 0;
-    qsizetype end = s.size();
-    while (begin < end && isHorizontalSpace(s, begin))
-        begin += codePointSize(s, begin);
-    while (end > begin) {
-        const qsizetype last = end >= begin + 2 && QChar::isLowSurrogate(s[end - 1].unicode()) &&
-                                       QChar::isHighSurrogate(s[end - 2].unicode())
-                                   ? end - 2
-                                   : end - 1;
-        if (!isHorizontalSpace(s, last))
-            break;
-        end = last;
-    }
-    return s.sliced(begin, end - begin);
-}
-
 // Grapheme cluster boundaries of one string, answered cheaply: a pair of ASCII characters is
 // decided at once, a pair with one ASCII side by the two code points alone (no rule looks
 // further back when one side is ASCII), and only two adjacent non-ASCII characters need the
@@ -166,11 +139,11 @@ QStringList tableCells(QStringView line)
     qsizetype cell = begin;
     for (qsizetype i = begin; i < end; ++i) {
         if (line[i] == u'|' && g.charIs(i, u'|')) {
-            cells.append(trimmed(line.sliced(cell, i - cell)).toString());
+            cells.append(TextUtil::trimmedHorizontal(line.sliced(cell, i - cell)).toString());
             cell = i + 1;
         }
     }
-    cells.append(trimmed(line.sliced(cell, end - cell)).toString());
+    cells.append(TextUtil::trimmedHorizontal(line.sliced(cell, end - cell)).toString());
     return cells;
 }
 
@@ -209,7 +182,7 @@ public:
 
     void line(QStringView l)
     {
-        const QStringView t = trimmed(l);
+        const QStringView t = TextUtil::trimmedHorizontal(l);
         Graphemes g(t);
         if (m_inFence) {
             if (g.startsWith(u"```"))
@@ -221,7 +194,7 @@ public:
         if (g.startsWith(u"```")) {
             flush();
             m_inFence = true;
-            m_lang = trimmed(t.sliced(3)).toString();
+            m_lang = TextUtil::trimmedHorizontal(t.sliced(3)).toString();
             return;
         }
         if (t.isEmpty()) {
@@ -234,7 +207,8 @@ public:
                 ++n;
             if (n >= 1 && n <= 6 && g.charIs(n, u' ')) {
                 flush();
-                MDBlock b = textBlock(MDBlock::Heading, trimmed(t.sliced(n)).toString());
+                MDBlock b = textBlock(MDBlock::Heading,
+                                      TextUtil::trimmedHorizontal(t.sliced(n)).toString());
                 b.level = int(n);
                 out.append(std::move(b));
                 return;
@@ -254,7 +228,7 @@ public:
         }
         if (g.charIs(0, u'>')) {
             flush(Quote);
-            appendLine(m_quote, m_quoteOpen, trimmed(t.sliced(1)));
+            appendLine(m_quote, m_quoteOpen, TextUtil::trimmedHorizontal(t.sliced(1)));
             return;
         }
         const int indent = indentLevel(l);

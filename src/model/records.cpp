@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records.h"
 
+#include "textutil.h"
+
+#include <QCoreApplication>
 #include <QDateTime>
 
 QString Message::roleName(Role role)
@@ -40,4 +43,14 @@ Conversation Conversation::make()
     c.id = QUuid::createUuid();
     c.createdAt = currentTimeStamp();
     return c;
+}
+
+QString Conversation::untitledTitle()
+{
+    return QCoreApplication::translate("Conversation", "未命名");
+}
+
+bool AppSettings::keyMissing() const
+{
+    return TextUtil::trimHorizontal(apiKey).isEmpty();
 }

@@ -17,6 +17,8 @@ struct AppSettings
     QList<QString> models;
 
     static QString defaultBaseURL() { return QStringLiteral("https://api.openai.com/v1"); }
+    /// No key to send: the key is empty once spaces and tabs are trimmed.
+    bool keyMissing() const;
 
     bool operator==(const AppSettings &) const = default;
 };
@@ -64,6 +66,10 @@ struct Conversation
     std::optional<QString> model;
 
     static QString defaultTitle() { return QStringLiteral("新对话"); }
+    /// What an empty title shows, and what a rename to nothing stores.
+    static QString untitledTitle();
+    /// The title as shown: untitledTitle() when it is empty.
+    QString displayTitle() const { return title.isEmpty() ? untitledTitle() : title; }
 
     /// A new conversation: fresh id, default title, no messages, created now, no model.
     static Conversation make();

@@ -8,7 +8,10 @@ namespace TextUtil {
 
 bool isHorizontalSpace(char32_t c)
 {
-    return c == U'\t' || QChar::category(c) == QChar::Separator_Space;
+    // The only ASCII space separator is the space itself.
+    if (c < 0x80)
+        return c == U' ' || c == U'\t';
+    return QChar::category(c) == QChar::Separator_Space;
 }
 
 bool isSpaceOrLineBreak(char32_t c)
@@ -21,7 +24,7 @@ bool isSpaceOrLineBreak(char32_t c)
 
 namespace {
 
-template<typename Pred> QString trimWith(QStringView s, Pred pred)
+template<typename Pred> QStringView trimWith(QStringView s, Pred pred)
 {
     qsizetype begin = 0;
     qsizetype end = s.size();
@@ -43,19 +46,24 @@ template<typename Pred> QString trimWith(QStringView s, Pred pred)
             break;
         end -= pair ? 2 : 1;
     }
-    return s.sliced(begin, end - begin).toString();
+    return s.sliced(begin, end - begin);
 }
 
 } // namespace
 
-QString trimHorizontal(QStringView s)
+QStringView trimmedHorizontal(QStringView s)
 {
     return trimWith(s, isHorizontalSpace);
 }
 
+QString trimHorizontal(QStringView s)
+{
+    return trimWith(s, isHorizontalSpace).toString();
+}
+
 QString trimSpaceAndLineBreaks(QStringView s)
 {
-    return trimWith(s, isSpaceOrLineBreak);
+    return trimWith(s, isSpaceOrLineBreak).toString();
 }
 
 qsizetype graphemeCount(QStringView s)

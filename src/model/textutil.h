@@ -15,6 +15,8 @@ bool isSpaceOrLineBreak(char32_t c);
 
 /// Trims tab and space separators (U+0020, U+00A0, U+3000, ...); never line ends.
 QString trimHorizontal(QStringView s);
+/// The same, as a view into s: nothing is copied.
+QStringView trimmedHorizontal(QStringView s);
 /// Trims horizontal space and every line break.
 QString trimSpaceAndLineBreaks(QStringView s);
 

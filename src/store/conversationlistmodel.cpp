@@ -26,9 +26,11 @@ void ConversationListModel::setStore(Store *store)
         connect(store, &Store::conversationsAboutToBeRemoved, this,
                 [this](int first, int last) { beginRemoveRows({}, first, last); });
         connect(store, &Store::conversationsRemoved, this, [this] { endRemoveRows(); });
-        connect(store, &Store::conversationUpdated, this, [this](int row) {
-            const QModelIndex i = index(row);
-            emit dataChanged(i, i, {TitleRole, DisplayTitleRole, Qt::DisplayRole, ModelRole});
+        connect(store, &Store::conversationUpdated, this, [this](const QUuid &id) {
+            if (const auto row = m_store->indexOf(id)) {
+                const QModelIndex i = index(int(*row));
+                emit dataChanged(i, i, {TitleRole, DisplayTitleRole, Qt::DisplayRole, ModelRole});
+            }
         });
         connect(store, &QObject::destroyed, this, [this] {
             beginResetModel();
@@ -61,7 +63,7 @@ QVariant ConversationListModel::data(const QModelIndex &index, int role) const
         return c.title;
     case Qt::DisplayRole:
     case DisplayTitleRole:
-        return c.title.isEmpty() ? QStringLiteral("未命名") : c.title;
+        return c.displayTitle();
     case ModelRole:
         return c.model ? QVariant(*c.model) : QVariant();
     case CreatedAtRole:

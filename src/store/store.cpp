@@ -92,6 +92,7 @@ void Store::load(const QString &dataDir)
         // whole history in a form this build cannot read.
         m_preserveBeforeSave = true;
     }
+    reindex();
     if (!m_conversations.isEmpty())
         m_selectedID = m_conversations.constFirst().id;
 }
@@ -186,13 +187,49 @@ void Store::setSelectedIDString(const QString &id)
     setSelectedID(parseCanonicalUuid(id));
 }
 
+void Store::reindex()
+{
+    m_positions.clear();
+    m_positions.reserve(m_conversations.size());
+    for (qsizetype i = m_conversations.size() - 1; i >= 0; --i)
+        m_positions.insert(m_conversations.at(i).id, i); // the first one wins
+}
+
+Conversation *Store::find(const QUuid &id)
+{
+    const auto it = m_positions.constFind(id);
+    return it == m_positions.cend() ? nullptr : &m_conversations[*it];
+}
+
+const Conversation *Store::conversation(const QUuid &id) const
+{
+    const auto it = m_positions.constFind(id);
+    return it == m_positions.cend() ? nullptr : &m_conversations.at(*it);
+}
+
+qsizetype Store::messageRow(const Conversation &c, const QUuid &id)
+{
+    for (qsizetype i = c.messages.size() - 1; i >= 0; --i) {
+        if (c.messages.at(i).id == id)
+            return i;
+    }
+    return -1;
+}
+
+const Message *Store::message(const QUuid &conversation, const QUuid &message) const
+{
+    const Conversation *c = this->conversation(conversation);
+    const qsizetype row = c ? messageRow(*c, message) : -1;
+    return row < 0 ? nullptr : &c->messages.at(row);
+}
+
 void Store::newConversation()
 {
     const Conversation conversation = Conversation::make();
     emit conversationsAboutToBeInserted(0, 0);
     m_conversations.prepend(conversation);
+    reindex();
     emit conversationsInserted(0, 0);
-    emit conversationsChanged();
     setSelectedID(conversation.id);
     save();
 }
@@ -201,17 +238,16 @@ std::optional<qsizetype> Store::indexOf(std::optional<QUuid> id) const
 {
     if (!id)
         return std::nullopt;
-    for (qsizetype i = 0; i < m_conversations.size(); ++i) {
-        if (m_conversations.at(i).id == *id)
-            return i;
-    }
-    return std::nullopt;
+    const auto it = m_positions.constFind(*id);
+    return it == m_positions.cend() ? std::nullopt : std::optional<qsizetype>(*it);
 }
 
 void Store::remove(const QUuid &id)
 {
+    // A reply must not go on writing into a conversation that may come back (an undo).
+    stopReply(id);
+
     // Every conversation with that id goes, in runs from the end so the indices stay valid.
-    bool removed = false;
     for (qsizetype last = m_conversations.size() - 1; last >= 0;) {
         if (m_conversations.at(last).id != id) {
             --last;
@@ -222,12 +258,10 @@ void Store::remove(const QUuid &id)
             --first;
         emit conversationsAboutToBeRemoved(int(first), int(last));
         m_conversations.remove(first, last - first + 1);
+        reindex();
         emit conversationsRemoved(int(first), int(last));
-        removed = true;
         last = first - 1;
     }
-    if (removed)
-        emit conversationsChanged();
 
     if (m_selectedID == id) {
         setSelectedID(m_conversations.isEmpty()
@@ -239,11 +273,10 @@ void Store::remove(const QUuid &id)
 
 void Store::rename(const QUuid &id, const QString &name)
 {
-    const auto index = indexOf(id);
-    if (!index)
+    if (!conversation(id))
         return;
     const QString trimmed = TextUtil::trimSpaceAndLineBreaks(name);
-    setTitle(*index, trimmed.isEmpty() ? QStringLiteral("未命名") : trimmed);
+    setTitle(id, trimmed.isEmpty() ? Conversation::untitledTitle() : trimmed);
     save();
 }
 
@@ -259,30 +292,25 @@ void Store::rename(const QString &id, const QString &name)
         rename(*uuid, name);
 }
 
-bool Store::validMessage(qsizetype conv, qsizetype row) const
+void Store::appendMessage(const QUuid &conversation, const Message &message)
 {
-    return conv >= 0 && conv < m_conversations.size() && row >= 0 &&
-           row < m_conversations.at(conv).messages.size();
-}
-
-void Store::appendMessage(qsizetype conv, const Message &message)
-{
-    if (conv < 0 || conv >= m_conversations.size())
+    Conversation *c = find(conversation);
+    if (!c)
         return;
-    QList<Message> &messages = m_conversations[conv].messages;
-    const int row = int(messages.size());
-    emit messagesAboutToBeInserted(int(conv), row, row);
-    messages.append(message);
-    emit messagesInserted(int(conv), row, row);
-    emit conversationsChanged();
+    const int row = int(c->messages.size());
+    emit messagesAboutToBeInserted(conversation, row, row);
+    c->messages.append(message);
+    emit messagesInserted(conversation, row, row);
 }
 
-void Store::appendToMessage(qsizetype conv, qsizetype row, QStringView delta)
+void Store::appendToMessage(const QUuid &conversation, const QUuid &message, QStringView delta)
 {
-    if (delta.isEmpty() || !validMessage(conv, row))
+    Conversation *c = delta.isEmpty() ? nullptr : find(conversation);
+    const qsizetype row = c ? messageRow(*c, message) : -1;
+    if (row < 0)
         return;
     // The list is never shared, so this touches one string and copies only the delta.
-    Message &m = m_conversations[conv].messages[row];
+    Message &m = c->messages[row];
     const qsizetype before = m.content.size();
     m.content.append(delta);
     bool thinkingChanged = false;
@@ -304,29 +332,21 @@ void Store::appendToMessage(qsizetype conv, qsizetype row, QStringView delta)
             }
         }
     }
-    emit messageContentChanged(int(conv), int(row));
+    emit messageContentChanged(conversation, message, int(row));
     if (thinkingChanged)
-        emit messageReasoningChanged(int(conv), int(row));
-    emit conversationsChanged();
+        emit messageReasoningChanged(conversation, message, int(row));
 }
 
-void Store::appendReasoning(const QUuid &conversationId, const QUuid &messageId, QStringView delta)
+void Store::appendReasoning(const QUuid &conversation, const QUuid &message, QStringView delta)
 {
-    const auto conv = indexOf(conversationId);
-    if (delta.isEmpty() || !conv)
+    Conversation *c = delta.isEmpty() ? nullptr : find(conversation);
+    const qsizetype row = c ? messageRow(*c, message) : -1;
+    if (row < 0)
         return;
-    QList<Message> &messages = m_conversations[*conv].messages;
-    // A streaming reply is nearly always the last message.
-    for (qsizetype row = messages.size() - 1; row >= 0; --row) {
-        if (messages.at(row).id != messageId)
-            continue;
-        messages[row].reasoning.append(delta);
-        if (!m_thinking.contains(messageId))
-            m_thinking.insert(messageId, Thinking{QDateTime::currentMSecsSinceEpoch(), -1, false});
-        emit messageReasoningChanged(int(*conv), int(row));
-        emit conversationsChanged();
-        return;
-    }
+    c->messages[row].reasoning.append(delta);
+    if (!m_thinking.contains(message))
+        m_thinking.insert(message, Thinking{QDateTime::currentMSecsSinceEpoch(), -1, false});
+    emit messageReasoningChanged(conversation, message, int(row));
 }
 
 std::optional<Store::Thinking> Store::thinking(const QUuid &messageId) const
@@ -337,70 +357,93 @@ std::optional<Store::Thinking> Store::thinking(const QUuid &messageId) const
     return *t;
 }
 
-void Store::endThinking(const QUuid &messageId)
+void Store::endThinking(const QUuid &conversation, const QUuid &message)
 {
-    const auto t = m_thinking.find(messageId);
+    const auto t = m_thinking.find(message);
     if (t == m_thinking.end() || t->endedMs >= 0)
         return;
     t->endedMs = QDateTime::currentMSecsSinceEpoch();
-    for (qsizetype conv = 0; conv < m_conversations.size(); ++conv) {
-        const QList<Message> &messages = m_conversations.at(conv).messages;
-        for (qsizetype row = messages.size() - 1; row >= 0; --row) {
-            if (messages.at(row).id == messageId) {
-                emit messageReasoningChanged(int(conv), int(row));
-                return;
-            }
-        }
-    }
+    Conversation *c = find(conversation);
+    const qsizetype row = c ? messageRow(*c, message) : -1;
+    if (row >= 0)
+        emit messageReasoningChanged(conversation, message, int(row));
 }
 
-void Store::setMessageContent(qsizetype conv, qsizetype row, const QString &content)
+void Store::setMessageContent(const QUuid &conversation, const QUuid &message,
+                              const QString &content)
 {
-    if (!validMessage(conv, row) || m_conversations.at(conv).messages.at(row).content == content)
+    Conversation *c = find(conversation);
+    const qsizetype row = c ? messageRow(*c, message) : -1;
+    if (row < 0 || c->messages.at(row).content == content)
         return;
-    m_conversations[conv].messages[row].content = content;
-    emit messageContentChanged(int(conv), int(row));
-    emit conversationsChanged();
+    c->messages[row].content = content;
+    emit messageContentChanged(conversation, message, int(row));
 }
 
-void Store::removeMessage(qsizetype conv, qsizetype row)
+void Store::removeMessage(const QUuid &conversation, const QUuid &message)
 {
-    if (!validMessage(conv, row))
+    Conversation *c = find(conversation);
+    const qsizetype row = c ? messageRow(*c, message) : -1;
+    if (row < 0)
         return;
-    emit messagesAboutToBeRemoved(int(conv), int(row), int(row));
-    m_conversations[conv].messages.remove(row);
-    emit messagesRemoved(int(conv), int(row), int(row));
-    emit conversationsChanged();
+    emit messagesAboutToBeRemoved(conversation, int(row), int(row));
+    c->messages.remove(row);
+    emit messagesRemoved(conversation, int(row), int(row));
 }
 
-void Store::truncateMessages(qsizetype conv, qsizetype keepCount)
+void Store::removeMessagesAfter(const QUuid &conversation, const QUuid &message)
 {
-    if (conv < 0 || conv >= m_conversations.size())
+    Conversation *c = find(conversation);
+    const qsizetype row = c ? messageRow(*c, message) : -1;
+    const qsizetype size = c ? c->messages.size() : 0;
+    if (row < 0 || row + 1 >= size)
         return;
-    const qsizetype size = m_conversations.at(conv).messages.size();
-    const qsizetype keep = std::max<qsizetype>(keepCount, 0);
-    if (keep >= size)
-        return;
-    emit messagesAboutToBeRemoved(int(conv), int(keep), int(size - 1));
-    m_conversations[conv].messages.resize(keep);
-    emit messagesRemoved(int(conv), int(keep), int(size - 1));
-    emit conversationsChanged();
+    emit messagesAboutToBeRemoved(conversation, int(row + 1), int(size - 1));
+    c->messages.resize(row + 1);
+    emit messagesRemoved(conversation, int(row + 1), int(size - 1));
 }
 
-void Store::setTitle(qsizetype conv, const QString &title)
+void Store::setTitle(const QUuid &conversation, const QString &title)
 {
-    if (conv < 0 || conv >= m_conversations.size() || m_conversations.at(conv).title == title)
+    Conversation *c = find(conversation);
+    if (!c || c->title == title)
         return;
-    m_conversations[conv].title = title;
-    emit conversationUpdated(int(conv));
-    emit conversationsChanged();
+    c->title = title;
+    emit conversationUpdated(conversation);
 }
 
-void Store::setModel(qsizetype conv, const std::optional<QString> &model)
+void Store::setModel(const QUuid &conversation, const std::optional<QString> &model)
 {
-    if (conv < 0 || conv >= m_conversations.size() || m_conversations.at(conv).model == model)
+    Conversation *c = find(conversation);
+    if (!c || c->model == model)
         return;
-    m_conversations[conv].model = model;
-    emit conversationUpdated(int(conv));
-    emit conversationsChanged();
+    c->model = model;
+    emit conversationUpdated(conversation);
+}
+
+void Store::addReply(RunningReply *reply)
+{
+    const QUuid id = reply->conversationID();
+    stopReply(id);
+    reply->setParent(this);
+    m_replies.insert(id, reply);
+    connect(reply, &RunningReply::finished, this, [this, reply, id](const QString &error) {
+        // A reply stopped because a newer one took its place leaves the newer one registered.
+        if (m_replies.value(id) != reply)
+            return;
+        m_replies.remove(id);
+        emit replyFinished(id, error);
+    });
+    emit replyStarted(id);
+}
+
+bool Store::isReplying(const QUuid &conversation) const
+{
+    return m_replies.contains(conversation);
+}
+
+void Store::stopReply(const QUuid &conversation)
+{
+    if (RunningReply *reply = m_replies.value(conversation))
+        reply->cancel();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "store/runningreply.h"
 
 #include <QHash>
 #include <QObject>
@@ -11,13 +12,16 @@
 #include <optional>
 
 /**
- * The one long-lived model object: settings, conversations in sidebar order, and the selection.
+ * The one long-lived model object: settings, conversations in sidebar order, the selection, and
+ * the replies still streaming.
  *
  * Everything runs on the main thread. The Store saves only at the end of its own operations
  * (newConversation, remove, rename) and when save() is called; the in-place editors below never
- * save. Every change is announced: coarse signals (settingsChanged, conversationsChanged,
- * selectedIDChanged) for bindings, and fine-grained about-to/done pairs so list models can
- * forward exact row changes.
+ * save. Every change is announced: settingsChanged and selectedIDChanged for bindings, and
+ * fine-grained about-to/done pairs so list models can forward exact row changes.
+ *
+ * Conversations are named by id everywhere. When a file holds several conversations with the
+ * same id, look-up, rename and the editors act on the first of them; remove() removes them all.
  */
 class Store : public QObject
 {
@@ -25,7 +29,6 @@ class Store : public QObject
     /// The selected conversation's id in upper-case canonical form; empty when nothing is selected.
     Q_PROPERTY(
         QString selectedID READ selectedIDString WRITE setSelectedIDString NOTIFY selectedIDChanged)
-    Q_PROPERTY(int conversationCount READ conversationCount NOTIFY conversationsChanged)
 
 public:
     /// Loads from the standard location: GenericDataLocation/Corvane/data.json.
@@ -47,7 +50,13 @@ public:
     bool save();
 
     Q_INVOKABLE void newConversation();
+    /// The position of the first conversation with that id in the sidebar order.
     std::optional<qsizetype> indexOf(std::optional<QUuid> id) const;
+    /// The first conversation with that id, or null. Valid until the list next changes.
+    const Conversation *conversation(const QUuid &id) const;
+    /// The message with that id in that conversation, or null. Valid until the next change.
+    const Message *message(const QUuid &conversation, const QUuid &message) const;
+    /// Removes every conversation with that id, stops its running reply, and saves.
     void remove(const QUuid &id);
     void rename(const QUuid &id, const QString &name);
 
@@ -59,19 +68,28 @@ public:
     void setSelectedIDString(const QString &id);
     int conversationCount() const { return int(m_conversations.size()); }
 
-    // In-place editors for one conversation, at an index just obtained from indexOf().
-    // None of them saves.
-    void appendMessage(qsizetype conv, const Message &message);
-    void appendToMessage(qsizetype conv, qsizetype row, QStringView delta);
-    void setMessageContent(qsizetype conv, qsizetype row, const QString &content);
-    void removeMessage(qsizetype conv, qsizetype row);
-    /// Keeps the first keepCount messages and drops the rest.
-    void truncateMessages(qsizetype conv, qsizetype keepCount);
-    void setTitle(qsizetype conv, const QString &title);
-    void setModel(qsizetype conv, const std::optional<QString> &model);
+    // In-place editors, by conversation id and message id. A message is searched from the end,
+    // where a reply's placeholder is. An unknown id changes nothing; none of them saves.
+    void appendMessage(const QUuid &conversation, const Message &message);
+    void appendToMessage(const QUuid &conversation, const QUuid &message, QStringView delta);
+    void setMessageContent(const QUuid &conversation, const QUuid &message, const QString &content);
+    void removeMessage(const QUuid &conversation, const QUuid &message);
+    /// Drops every message after the one with that id.
+    void removeMessagesAfter(const QUuid &conversation, const QUuid &message);
+    void setTitle(const QUuid &conversation, const QString &title);
+    void setModel(const QUuid &conversation, const std::optional<QString> &model);
+
+    // Running replies, at most one per conversation. A reply outlives the pane that started it,
+    // so a pane opened later on the same conversation finds it here.
+    /// Takes ownership of a reply that has just been started; one already running for the same
+    /// conversation is stopped first.
+    void addReply(RunningReply *reply);
+    bool isReplying(const QUuid &conversation) const;
+    /// The user's stop of the conversation's running reply, if any.
+    void stopReply(const QUuid &conversation);
 
     /// Appends to the reasoning of a message found by ids; does nothing when either is gone.
-    void appendReasoning(const QUuid &conversationId, const QUuid &messageId, QStringView delta);
+    void appendReasoning(const QUuid &conversation, const QUuid &message, QStringView delta);
 
     /// How long a reply streamed in this session thought: from its first reasoning (or the
     /// opening of a "<think>" block) to its first answer text, or the reply's end. Not stored.
@@ -83,29 +101,34 @@ public:
     };
     std::optional<Thinking> thinking(const QUuid &messageId) const;
     /// Ends a reply's thinking (when its stream ends) if it has not ended yet.
-    void endThinking(const QUuid &messageId);
+    void endThinking(const QUuid &conversation, const QUuid &message);
 
 signals:
     void settingsChanged();
     void selectedIDChanged();
-    /// Any change of the conversation list or of anything inside it.
-    void conversationsChanged();
 
+    // Rows of the conversation list.
     void conversationsAboutToBeInserted(int first, int last);
     void conversationsInserted(int first, int last);
     void conversationsAboutToBeRemoved(int first, int last);
     void conversationsRemoved(int first, int last);
     /// Title, model or another field of one conversation (not its messages) changed.
-    void conversationUpdated(int index);
+    void conversationUpdated(const QUuid &conversation);
 
-    void messagesAboutToBeInserted(int conv, int first, int last);
-    void messagesInserted(int conv, int first, int last);
-    void messagesAboutToBeRemoved(int conv, int first, int last);
-    void messagesRemoved(int conv, int first, int last);
-    /// The content of one message changed (a streamed delta or an edit).
-    void messageContentChanged(int conv, int row);
+    // Rows of one conversation's message list.
+    void messagesAboutToBeInserted(const QUuid &conversation, int first, int last);
+    void messagesInserted(const QUuid &conversation, int first, int last);
+    void messagesAboutToBeRemoved(const QUuid &conversation, int first, int last);
+    void messagesRemoved(const QUuid &conversation, int first, int last);
+    /// The content of one message, at that row, changed (a streamed delta or an edit).
+    void messageContentChanged(const QUuid &conversation, const QUuid &message, int row);
     /// The reasoning of one message, or how long it thought, changed.
-    void messageReasoningChanged(int conv, int row);
+    void messageReasoningChanged(const QUuid &conversation, const QUuid &message, int row);
+
+    void replyStarted(const QUuid &conversation);
+    /// The conversation's reply has ended and its outcome is saved. error: the failure to show,
+    /// empty after a normal end or a stop.
+    void replyFinished(const QUuid &conversation, const QString &error);
 
     /// After every call of save(), with whether the file was written.
     void saved(bool ok);
@@ -115,10 +138,16 @@ private:
     bool writeState();
     bool ensureFolder() const;
     bool keepUnreadableFile();
-    bool validMessage(qsizetype conv, qsizetype row) const;
+    void reindex();
+    Conversation *find(const QUuid &id);
+    /// The row of a message, searched from the end; -1 when absent.
+    static qsizetype messageRow(const Conversation &c, const QUuid &id);
 
     AppSettings m_settings;
     QList<Conversation> m_conversations;
+    /// Position of the first conversation with each id, rebuilt when conversations come or go.
+    QHash<QUuid, qsizetype> m_positions;
+    QHash<QUuid, RunningReply *> m_replies;
     std::optional<QUuid> m_selectedID;
     QString m_dirPath;
     QString m_filePath;

@@ -27,22 +27,22 @@ Item {
         }
 
         // The conversation the detail column shows; empty for the empty view.
-        function paneId() {
-            return detail.item.conversationId === undefined ? "" : detail.item.conversationId
+        function paneID() {
+            return detail.item.conversationID === undefined ? "" : detail.item.conversationID
         }
 
         function test_detailFollowsSelection() {
-            compare(paneId(), "")
+            compare(paneID(), "")
             compare(window.title, "Corvane")
             Store.newConversation()
             Store.newConversation()
             const ids = AppTest.ids()
-            compare(paneId(), ids[0])
+            compare(paneID(), ids[0])
             compare(window.title, "新对话")
 
             let pane = detail.item
             Store.selectedID = ids[1]
-            compare(paneId(), ids[1])
+            compare(paneID(), ids[1])
             verify(detail.item !== pane)
 
             // Other changes of the Store keep the pane of the same conversation.
@@ -53,13 +53,13 @@ Item {
             tryCompare(window, "title", "Renamed")
 
             Store.remove(ids[1])
-            compare(paneId(), ids[0])
+            compare(paneID(), ids[0])
             Store.remove(ids[0])
-            compare(paneId(), "")
+            compare(paneID(), "")
             // A selection that names no conversation shows the empty view too.
             Store.newConversation()
             Store.selectedID = "00000000-0000-4000-8000-000000000000"
-            compare(paneId(), "")
+            compare(paneID(), "")
         }
 
         function test_freshComposerPerSelection() {

@@ -27,7 +27,7 @@ TestCase {
     // A pane over a new conversation; shape is a list of [role, content].
     function pane(shape, width, model) {
         const id = TestSupport.addConversation(shape.map(m => ({ "role": m[0], "content": m[1] })), model)
-        const view = createTemporaryObject(chatComponent, test, { "conversationId": id, "width": width || 900 })
+        const view = createTemporaryObject(chatComponent, test, { "conversationID": id, "width": width || 900 })
         waitForRendering(view)
         return view
     }
@@ -75,11 +75,11 @@ TestCase {
                 ctl.input = "再问"
                 ctl.send()
             } else if (step === "delta") {
-                TestSupport.appendToLast(view.conversationId, "答")
+                TestSupport.appendToLast(view.conversationID, "答")
             } else if (step === "stop") {
                 stop(view)
             } else if (step === "edit") {
-                ctl.startEdit(list.itemAtIndex(0).messageId)
+                ctl.startEdit(list.itemAtIndex(0).messageID)
             }
         }
         tryCompare(list, "count", data.flags.length)
@@ -93,7 +93,7 @@ TestCase {
         }
         compare(flags, data.flags)
         // Every row shows its own message, also a row that now holds another one.
-        compare(shown, TestSupport.messages(view.conversationId))
+        compare(shown, TestSupport.messages(view.conversationID))
         if (ctl.sending)
             stop(view)
     }
@@ -122,14 +122,14 @@ TestCase {
             TestSupport.inputMethod(input, "", "你好")
         }
         keyClick(data.key, data.modifiers || Qt.NoModifier)
-        compare(TestSupport.messages(view.conversationId), data.sent ? ["user: " + data.text, "assistant: "] : [])
+        compare(TestSupport.messages(view.conversationID), data.sent ? ["user: " + data.text, "assistant: "] : [])
         // A line break is a line feed whatever the modifier, never U+2028.
         if (!data.compose)
             compare(input.text, data.input)
         else {
             wait(0)
             keyClick(Qt.Key_Return)
-            compare(TestSupport.messages(view.conversationId), ["user: 你好", "assistant: "])
+            compare(TestSupport.messages(view.conversationID), ["user: 你好", "assistant: "])
         }
         if (view.controller.sending)
             stop(view)
@@ -151,9 +151,31 @@ TestCase {
 
         mouseClick(stopButton)
         tryCompare(ctl, "sending", false)
-        compare(TestSupport.messages(view.conversationId), ["user: 问题"])
+        compare(TestSupport.messages(view.conversationID), ["user: 问题"])
         verify(findChild(view, "sendButton") && findChild(view, "input").enabled)
         tryVerify(() => findChild(view, "input").activeFocus, 1000, "the composer gets its focus back")
+    }
+
+    // A pane opened again on a conversation whose reply still streams shows it as sending, and
+    // its stop button stops that reply.
+    function test_reopenedWhileSending() {
+        const first = pane([])
+        const id = first.conversationID
+        first.controller.input = "问题"
+        first.controller.send()
+        first.destroy()
+        wait(0)
+
+        const view = createTemporaryObject(chatComponent, test, { "conversationID": id, "width": 900 })
+        waitForRendering(view)
+        verify(view.controller.sending)
+        verify(!findChild(view, "sendButton"))
+        verify(!findChild(view, "input").enabled)
+        const list = findChild(view, "messageList")
+        tryVerify(() => list.itemAtIndex(1) && list.itemAtIndex(1).isTyping)
+        mouseClick(findChild(view, "stopButton"))
+        tryCompare(view.controller, "sending", false)
+        compare(TestSupport.messages(id), ["user: 问题"])
     }
 
     function test_modelPicker_data() {
@@ -202,7 +224,7 @@ TestCase {
         tryVerify(() => atEnd(list), 2000, "after a count change")
         const last = list.itemAtIndex(list.count - 1)
         for (let i = 0; i < 40; ++i) {
-            TestSupport.appendToLast(view.conversationId, "第 " + i + " 段流式文字。\n\n")
+            TestSupport.appendToLast(view.conversationID, "第 " + i + " 段流式文字。\n\n")
             waitForRendering(list)
             verify(atEnd(list), "after delta " + i)
         }
@@ -218,7 +240,7 @@ TestCase {
         const readingAt = list.contentY
         verify(!atEnd(list))
         for (let i = 0; i < 5; ++i) {
-            TestSupport.appendToLast(view.conversationId, "读的时候还在流 " + i + "。\n\n")
+            TestSupport.appendToLast(view.conversationID, "读的时候还在流 " + i + "。\n\n")
             waitForRendering(list)
         }
         compare(list.contentY, readingAt, "the view stays where the user reads")
@@ -226,7 +248,7 @@ TestCase {
         toEnd.clicked()
         tryVerify(() => atEnd(list), 2000)
         verify(!toEnd.visible)
-        TestSupport.appendToLast(view.conversationId, "跟到最后")
+        TestSupport.appendToLast(view.conversationID, "跟到最后")
         waitForRendering(list)
         verify(atEnd(list))
 
@@ -240,7 +262,7 @@ TestCase {
             tryVerify(() => !list.moving)
         }
         verify(!toEnd.visible)
-        TestSupport.appendToLast(view.conversationId, "\n\n又一段")
+        TestSupport.appendToLast(view.conversationID, "\n\n又一段")
         waitForRendering(list)
         verify(atEnd(list))
         stop(view)

@@ -17,7 +17,7 @@ TestCase {
         MessageRow {
             width: 700
             index: 0
-            messageId: "ID"
+            messageID: "ID"
             content: "hello"
             isLast: false
             isStreaming: false
