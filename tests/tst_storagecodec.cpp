@@ -185,6 +185,59 @@ private slots:
     {
         QFETCH(QByteArray, json);
         QVERIFY(!decodeAppData(json));
+        QVERIFY(!decodeAppDataWithQt(json));
+    }
+
+    // The fast reader and Qt's reader give the same file: the last of duplicate keys counts,
+    // escapes and numbers read alike, and what simdjson refuses (a lone surrogate, a number
+    // beyond 64 bits) is read by Qt's reader. Every id and date is given, so both readings are
+    // the same bytes when written again.
+    void fastReaderAgrees_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("valid");
+        const QByteArray id = R"("id":"0F8FAD5B-D9CB-469F-A165-70867728950E")";
+        const QByteArray mid = R"("id":"7C9E6679-7425-40DE-944B-E07FC1F90AE7")";
+        const auto conv = [&](const QByteArray &fields) {
+            return withConversations("{" + id + R"(,"createdAt":1)" + fields + "}");
+        };
+        const auto msg = [&](const QByteArray &fields) {
+            return conv(R"(,"messages":[{)" + mid + fields + "}]");
+        };
+        // clang-format off
+        QTest::newRow("plain")                << msg(R"(,"role":"user","content":"你好")") << true;
+        QTest::newRow("duplicate, last wins") << msg(R"(,"role":"user","content":1,"content":"x")") << true;
+        QTest::newRow("duplicate, last bad")  << msg(R"(,"role":"user","content":"x","content":1)") << false;
+        QTest::newRow("duplicate settings")   << R"({"settings":{"model":"a"},"conversations":[],"settings":{"model":"b"}})"_ba << true;
+        QTest::newRow("escaped key")          << "{\"\\u0073ettings\":{},\"conversations\":[]}"_ba << true;
+        QTest::newRow("surrogate pair")       << conv(R"(,"title":"\ud83d\ude00 \u4f60")") << true;
+        QTest::newRow("lone surrogate")       << conv(R"(,"title":"a\ud800b")") << true;
+        QTest::newRow("NUL and controls")     << conv(R"(,"title":"\u0000\t\b\f\/")") << true;
+        QTest::newRow("integer date")         << conv(R"(,"createdAt":773020800)") << true;
+        QTest::newRow("exponent date")        << conv(R"(,"createdAt":7.730208001E+8)") << true;
+        QTest::newRow("negative zero")        << conv(R"(,"createdAt":-0.0)") << true;
+        QTest::newRow("tiny date")            << conv(R"(,"createdAt":4.9e-324)") << true;
+        QTest::newRow("uint64 date")          << conv(R"(,"createdAt":18446744073709551615)") << true;
+        QTest::newRow("beyond 64 bits")       << conv(R"(,"createdAt":123456789012345678901234567890)") << true;
+        QTest::newRow("unknown nested keys")  << conv(R"(,"x":{"y":[[[{"z":null}]]]},"model":"m")") << true;
+        QTest::newRow("spaces everywhere")    << " \n{ \"settings\" : { } ,\t\"conversations\" : [ ] }\r\n "_ba << true;
+        QTest::newRow("model null")           << conv(R"(,"model":null)") << true;
+        QTest::newRow("reasoning number")     << msg(R"(,"role":"assistant","content":"","reasoning":2)") << true;
+        QTest::newRow("role duplicate")       << msg(R"(,"role":"robot","role":"system","content":"")") << true;
+        QTest::newRow("bad UTF-8 in a key")   << "{\"settings\":{\"a\xc3\":1},\"conversations\":[]}"_ba << false;
+        // clang-format on
+    }
+
+    void fastReaderAgrees()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, valid);
+        const auto fast = decodeAppData(json);
+        const auto qt = decodeAppDataWithQt(json);
+        QCOMPARE(bool(fast), valid);
+        QCOMPARE(bool(qt), valid);
+        if (valid)
+            QCOMPARE(encodeAppData(*fast), encodeAppData(*qt));
     }
 
     // Missing and null keys of a conversation take their defaults; the time is that of reading.

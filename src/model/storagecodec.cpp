@@ -7,7 +7,10 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <simdjson.h>
+
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -309,6 +312,196 @@ bool readConversation(const QJsonValue &v, Conversation &c)
     return true;
 }
 
+// ---- reading, fast path ----
+//
+// simdjson validates the whole document; this reader then walks every field with the same rules
+// as the reader above. Where a key appears twice the last one counts, as in Qt's reader. Any
+// error here, of the JSON or of a rule, is not a verdict: the caller then reads the file again
+// with Qt's reader, which decides. simdjson refuses some input that Qt accepts (a lone
+// surrogate escape such as \ud800, which our own writer emits; integers beyond 64 bits).
+
+namespace fast {
+
+namespace dom = simdjson::dom;
+using Slot = std::optional<dom::element>;
+
+/// The last value of each of the given keys.
+template<std::size_t N>
+std::array<Slot, N> fields(dom::object object, const std::array<std::string_view, N> &keys)
+{
+    std::array<Slot, N> out;
+    for (const dom::key_value_pair field : object) {
+        for (std::size_t i = 0; i < N; ++i) {
+            if (field.key == keys[i]) {
+                out[i] = field.value;
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+bool absent(const Slot &slot)
+{
+    return !slot || slot->is_null();
+}
+
+QString text(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+bool readOptionalString(const Slot &slot, QString &out)
+{
+    if (absent(slot))
+        return true;
+    std::string_view s;
+    if (slot->get_string().get(s))
+        return false;
+    out = text(s);
+    return true;
+}
+
+bool readUuid(const Slot &slot, QUuid &out)
+{
+    std::string_view s;
+    if (!slot || slot->get_string().get(s) || s.size() != 36)
+        return false;
+    const auto id = parseCanonicalUuid(QString::fromLatin1(s.data(), 36));
+    if (!id)
+        return false;
+    out = *id;
+    return true;
+}
+
+bool readSettings(dom::object o, AppSettings &s)
+{
+    const auto f = fields<5>(o, {"baseURL", "apiKey", "model", "systemPrompt", "models"});
+    if (!readOptionalString(f[0], s.baseURL) || !readOptionalString(f[1], s.apiKey) ||
+        !readOptionalString(f[2], s.model) || !readOptionalString(f[3], s.systemPrompt))
+        return false;
+    if (absent(f[4]))
+        return true;
+    dom::array models;
+    if (f[4]->get_array().get(models))
+        return false;
+    s.models.reserve(qsizetype(models.size()));
+    for (const dom::element m : models) {
+        std::string_view name;
+        if (m.get_string().get(name))
+            return false;
+        s.models.append(text(name));
+    }
+    return true;
+}
+
+bool readMessage(dom::element v, Message &m)
+{
+    dom::object o;
+    if (v.get_object().get(o))
+        return false;
+    const auto f = fields<4>(o, {"id", "role", "content", "reasoning"});
+    if (!readUuid(f[0], m.id))
+        return false;
+    std::string_view role;
+    if (!f[1] || f[1]->get_string().get(role))
+        return false;
+    if (role == "user")
+        m.role = Message::Role::User;
+    else if (role == "assistant")
+        m.role = Message::Role::Assistant;
+    else if (role == "system")
+        m.role = Message::Role::System;
+    else
+        return false;
+    std::string_view content;
+    if (!f[2] || f[2]->get_string().get(content))
+        return false;
+    m.content = text(content);
+    // An optional extra: any value but a string reads as none, and never fails the file.
+    std::string_view reasoning;
+    if (f[3] && !f[3]->get_string().get(reasoning))
+        m.reasoning = text(reasoning);
+    return true;
+}
+
+bool readConversation(dom::element v, Conversation &c)
+{
+    dom::object o;
+    if (v.get_object().get(o))
+        return false;
+    const auto f = fields<5>(o, {"id", "title", "messages", "createdAt", "model"});
+    if (absent(f[0]))
+        c.id = QUuid::createUuid();
+    else if (!readUuid(f[0], c.id))
+        return false;
+
+    if (!readOptionalString(f[1], c.title))
+        return false;
+
+    if (!absent(f[2])) {
+        dom::array messages;
+        if (f[2]->get_array().get(messages))
+            return false;
+        c.messages.resize(qsizetype(messages.size()));
+        qsizetype i = 0;
+        for (const dom::element m : messages) {
+            if (!readMessage(m, c.messages[i++]))
+                return false;
+        }
+    }
+
+    if (absent(f[3])) {
+        c.createdAt = currentTimeStamp();
+    } else {
+        double createdAt = 0;
+        if (f[3]->get_double().get(createdAt))
+            return false;
+        // Qt keeps a whole number as an integer, so -0 reads as 0 there; do the same.
+        c.createdAt = createdAt == 0 ? 0.0 : createdAt;
+    }
+
+    if (!absent(f[4])) {
+        std::string_view model;
+        if (f[4]->get_string().get(model))
+            return false;
+        c.model = text(model);
+    }
+    return true;
+}
+
+std::optional<AppData> decode(const QByteArray &bytes)
+{
+    dom::parser parser;
+    dom::element root;
+    // simdjson reads a little past the end; a buffer with room to spare is used as it is, any
+    // other is copied.
+    const bool padded = std::size_t(bytes.capacity() - bytes.size()) >= simdjson::SIMDJSON_PADDING;
+    if (parser.parse(bytes.constData(), std::size_t(bytes.size()), !padded).get(root))
+        return std::nullopt;
+    dom::object object;
+    if (root.get_object().get(object))
+        return std::nullopt;
+    const auto f = fields<2>(object, {"settings", "conversations"});
+    dom::object settings;
+    dom::array conversations;
+    if (!f[0] || f[0]->get_object().get(settings) || !f[1] || f[1]->get_array().get(conversations))
+        return std::nullopt;
+
+    AppData data;
+    if (!readSettings(settings, data.settings))
+        return std::nullopt;
+    data.conversations.resize(qsizetype(conversations.size()));
+    qsizetype i = 0;
+    for (const dom::element c : conversations) {
+        if (!readConversation(c, data.conversations[i++]))
+            return std::nullopt;
+    }
+    return data;
+}
+
+} // namespace fast
+
 } // namespace
 
 QByteArray encodeAppData(const AppSettings &settings, const QList<Conversation> &conversations)
@@ -341,6 +534,13 @@ QByteArray encodeAppData(const AppSettings &settings, const QList<Conversation> 
 }
 
 std::optional<AppData> decodeAppData(const QByteArray &bytes)
+{
+    if (auto data = fast::decode(bytes))
+        return data;
+    return decodeAppDataWithQt(bytes);
+}
+
+std::optional<AppData> decodeAppDataWithQt(const QByteArray &bytes)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);

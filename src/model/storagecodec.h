@@ -29,6 +29,9 @@ inline QByteArray encodeAppData(const AppData &data)
 /// settings and conversation keys take their defaults; a conversation without an id or a
 /// creation time gets a fresh id and the current time.
 std::optional<AppData> decodeAppData(const QByteArray &bytes);
+/// The same rules through Qt's JSON reader alone: the verdict decodeAppData() falls back to
+/// when its fast reader cannot read a file, and an independent check for tests.
+std::optional<AppData> decodeAppDataWithQt(const QByteArray &bytes);
 
 /// Parses exactly the 36-character 8-4-4-4-12 form, hex digits in either case.
 std::optional<QUuid> parseCanonicalUuid(QStringView text);
