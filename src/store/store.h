@@ -25,6 +25,10 @@ class Store : public QObject
     Q_PROPERTY(
         QString selectedID READ selectedIDString WRITE setSelectedIDString NOTIFY selectedIDChanged)
     Q_PROPERTY(int conversationCount READ conversationCount NOTIFY conversationsChanged)
+    /// Whether the last save failed. The file then lags behind what the window shows.
+    Q_PROPERTY(bool lastSaveFailed READ lastSaveFailed NOTIFY saveStatusChanged)
+    /// Why the last save failed, a Chinese text for the user; empty after a save that worked.
+    Q_PROPERTY(QString saveError READ saveError NOTIFY saveStatusChanged)
 
 public:
     /// Loads from the standard location: GenericDataLocation/Corvane/data.json.
@@ -32,6 +36,9 @@ public:
     /// Loads from dataDir/data.json (dataDir is created if needed). For tests and tools.
     explicit Store(const QString &dataDir, QObject *parent = nullptr);
     ~Store() override;
+
+    /// GenericDataLocation/Corvane, or empty when the system names no such place.
+    static QString standardDataDir();
 
     const AppSettings &settings() const { return m_settings; }
     void setSettings(const AppSettings &settings);
@@ -41,9 +48,12 @@ public:
     void setSelectedID(std::optional<QUuid> id);
     QString fileURL() const { return m_filePath; }
 
-    /// Writes the whole state atomically. Failures are dropped; returns whether the file was
-    /// written.
-    bool save();
+    /// Writes the whole state atomically; returns whether the file was written. A failure
+    /// leaves the previous file intact and is kept in lastSaveFailed and saveError until a
+    /// later save works.
+    Q_INVOKABLE bool save();
+    bool lastSaveFailed() const { return !m_saveError.isEmpty(); }
+    QString saveError() const { return m_saveError; }
 
     Q_INVOKABLE void newConversation();
     std::optional<qsizetype> indexOf(std::optional<QUuid> id) const;
@@ -91,12 +101,15 @@ signals:
 
     /// After every call of save(), with whether the file was written.
     void saved(bool ok);
+    /// lastSaveFailed or saveError changed.
+    void saveStatusChanged();
 
 private:
     void load(const QString &dataDir);
-    bool writeState();
+    /// Returns why the state could not be written, or an empty string when it was.
+    QString writeState();
     bool ensureFolder() const;
-    bool keepUnreadableFile();
+    QString keepUnreadableFile();
     bool validMessage(qsizetype conv, qsizetype row) const;
 
     AppSettings m_settings;
@@ -107,4 +120,5 @@ private:
     /// Set when an existing data.json could not be read or decoded; its bytes are kept aside
     /// before the first save replaces it.
     bool m_preserveBeforeSave = false;
+    QString m_saveError;
 };
