@@ -84,5 +84,24 @@ Item {
             verify(window.settingsWindow === settings && settings.visible)
             verify(!AppTest.dataFileExists())
         }
+
+        // A failed save stays on screen until a save works; the window goes on working.
+        function test_saveErrorBar() {
+            const bar = findChild(window, "saveErrorBar")
+            verify(!bar.visible)
+            verify(AppTest.breakDataFile())
+            Store.newConversation()
+            verify(bar.visible)
+            const text = findChild(bar, "saveErrorText").text
+            verify(text.startsWith("无法保存对话：") && text.indexOf("文件夹") > 0, text)
+            compare(AppTest.ids().length, 1)
+
+            mouseClick(findChild(bar, "saveRetryButton"))
+            verify(bar.visible) // still a folder
+            AppTest.removeDataFile()
+            mouseClick(findChild(bar, "saveRetryButton"))
+            verify(!bar.visible)
+            verify(AppTest.dataFileExists())
+        }
     }
 }
