@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end test of the real program: starts it in a virtual X display with a temporary home
 # and a loopback gateway, drives it with xdotool (new conversation, a message and Return, the
-# zoom keys), then checks data.json, the request the gateway received, the zoom setting and a
-# grab of the screen.
+# zoom keys), starts it a second time, types into the Settings window and sends SIGTERM at once,
+# then checks data.json, the request the gateway received, the zoom setting and a grab of the
+# screen.
 # Usage: e2e_app.sh path/to/corvane [screenshot.png]
 set -euo pipefail
 
@@ -67,6 +68,25 @@ xdotool key --clearmodifiers ctrl+plus ctrl+plus ctrl+equal ctrl+minus
 sleep 0.5
 xdotool getwindowname "$window" >"$WORK/title"
 import -window root "$WORK/shot.png"
+
+# A second start on the same data leaves it to the first and ends.
+status=0
+timeout 20 "$APP" >"$WORK/second.log" 2>&1 || status=$?
+echo "$status" >"$WORK/second.status"
+xdotool search --onlyvisible --name '^(Hello e2e|Corvane)$' | wc -l >"$WORK/windows"
+
+# Typing in Settings, then SIGTERM before the delayed save: the text reaches the file.
+xdotool key --clearmodifiers ctrl+comma
+settings=$(xdotool search --sync --onlyvisible --name '^设置$' | head -n1)
+sleep 0.5
+xdotool mousemove --window "$settings" 5 5 click 1
+xdotool key Tab
+xdotool type --delay 10 'sk-typed'
+kill -TERM $app
+status=0
+wait $app || status=$?
+echo "$status" >"$WORK/quit.status"
+trap - EXIT
 DRIVE
 
 unset QT_QPA_PLATFORM
@@ -76,9 +96,9 @@ HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" 
 
 [ -n "$shot" ] && cp "$work/shot.png" "$shot"
 
-python3 - "$data" "$work/requests.jsonl" "$conf" "$work/title" "$work/shot.png" <<'CHECK'
+python3 - "$data" "$work/requests.jsonl" "$conf" "$work/title" "$work/shot.png" "$work" <<'CHECK'
 import json, subprocess, sys
-data_path, requests_path, conf_path, title_path, shot_path = sys.argv[1:]
+data_path, requests_path, conf_path, title_path, shot_path, work = sys.argv[1:]
 
 def check(condition, what):
     if not condition:
@@ -112,5 +132,13 @@ check(title == "Hello e2e", f"window title {title!r}")
 spread = subprocess.run(["convert", shot_path, "-format", "%[fx:standard_deviation]", "info:"],
                         capture_output=True, text=True, check=True).stdout
 check(float(spread) > 0.05, f"screen grab looks empty (deviation {spread})")
+def read(name):
+    return open(f"{work}/{name}", encoding="utf-8").read().strip()
+
+check(read("second.status") == "0", f"the second start ended with {read('second.status')}")
+check(read("windows") == "1", f"{read('windows')} main windows")
+check(read("quit.status") == "0", f"SIGTERM ended the program with {read('quit.status')}")
+check("sk-typed" in data["settings"]["apiKey"] + data["settings"]["baseURL"],
+      f"the typed text is not in the file: {data['settings']}")
 print("PASS: end-to-end")
 CHECK
