@@ -11,10 +11,11 @@ packages=(
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
   qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-dialogs
   qml6-module-qtquick-shapes qml6-module-qt-labs-qmlmodels qml6-module-qttest
-  fonts-noto-cjk fonts-material-design-icons-iconfont
+  fonts-noto-cjk fonts-material-design-icons-iconfont libqt6svg6
   libmd4c-dev libmd4c-html0-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool x11-apps imagemagick python3
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -85,6 +85,14 @@ Item {
             verify(!AppTest.dataFileExists())
         }
 
+        // The window icon is an SVG: without Qt's SVG plugin it would be silently empty.
+        function test_appIconDraws() {
+            const icon = createTemporaryQmlObject(
+                           'import QtQuick; Image { source: "qrc:/Corvane/icons/corvane.svg" }', root)
+            tryCompare(icon, "status", Image.Ready)
+            verify(icon.implicitWidth > 0)
+        }
+
         // A failed save stays on screen until a save works; the window goes on working.
         function test_saveErrorBar() {
             const bar = findChild(window, "saveErrorBar")
