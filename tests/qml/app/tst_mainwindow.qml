@@ -106,8 +106,16 @@ Item {
 
             mouseClick(findChild(bar, "saveRetryButton"))
             verify(bar.visible) // still a folder
+
+            // Quitting now asks; a retry that fails again keeps asking.
+            window.askBeforeQuit()
+            const dialog = findChild(window, "quitDialog")
+            tryCompare(dialog, "opened", true)
+            mouseClick(findChild(dialog, "quitRetry"))
+            verify(dialog.visible && bar.visible)
             AppTest.removeDataFile()
-            mouseClick(findChild(bar, "saveRetryButton"))
+            mouseClick(findChild(dialog, "quitRetry"))
+            tryCompare(dialog, "visible", false)
             verify(!bar.visible)
             verify(AppTest.dataFileExists())
         }
