@@ -39,10 +39,6 @@ int main(int argc, char *argv[])
     // dark themes both work.
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
 
-    // A signal that comes while the Store loads waits for the event loop.
-    QuitSequence quit;
-    quit.catchSignals();
-
     // Declared before the Store, so the lock is released after the Store's final save.
     SingleInstance instance(Store::standardDataDir());
     switch (instance.start()) {
@@ -54,6 +50,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qUtf8Printable(instance.errorString()));
         return 1;
     }
+
+    // From here a signal ends the program through the event loop; one that comes while the
+    // Store loads waits for the loop to run.
+    QuitSequence quit;
+    quit.catchSignals();
 
     Store store(Store::standardDataDir());
     StoreForeign::setInstance(&store);
