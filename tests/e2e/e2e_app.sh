@@ -54,7 +54,18 @@ set -euo pipefail
 "$APP" >"$WORK/app.log" 2>&1 &
 app=$!
 trap 'kill $app 2>/dev/null || true' EXIT
-window=$(xdotool search --sync --onlyvisible --name '^Corvane$' | head -n1)
+# The visible windows whose name matches, waiting up to 20 s for one. A search fails with
+# BadWindow when a window (a popup, a tooltip) goes away while it looks: it is tried again.
+windows() {
+  local found
+  for _ in $(seq 100); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null) && [ -n "$found" ] &&
+      { echo "$found"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+window=$(windows '^Corvane$' | head -n1)
 sleep 1
 # Without a window manager nothing has the keyboard until a click.
 xdotool mousemove --window "$window" 600 300 click 1
@@ -73,11 +84,11 @@ import -window root "$WORK/shot.png"
 status=0
 timeout 20 "$APP" >"$WORK/second.log" 2>&1 || status=$?
 echo "$status" >"$WORK/second.status"
-xdotool search --onlyvisible --name '^(Hello e2e|Corvane)$' | wc -l >"$WORK/windows"
+windows '^(Hello e2e|Corvane)$' | wc -l >"$WORK/windows"
 
 # Typing in Settings, then SIGTERM before the delayed save: the text reaches the file.
 xdotool key --clearmodifiers ctrl+comma
-settings=$(xdotool search --sync --onlyvisible --name '^设置$' | head -n1)
+settings=$(windows '^设置$' | head -n1)
 sleep 0.5
 xdotool mousemove --window "$settings" 5 5 click 1
 xdotool key Tab
