@@ -12,10 +12,11 @@ packages=(
   qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-dialogs
   qml6-module-qtquick-shapes qml6-module-qt-labs-qmlmodels qml6-module-qttest
   fonts-noto-cjk fonts-noto-color-emoji fonts-material-design-icons-iconfont node-prismjs
-  qt6-translations-l10n libproxy1-plugin-gsettings
+  qt6-translations-l10n libproxy1-plugin-gsettings libqt6svg6
   libmd4c-dev libmd4c-html0-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool x11-apps imagemagick python3 dbus-daemon
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -7,11 +7,13 @@
 //   storefaulthelper size-limit DIR  saves under a file size limit with the signal at its default
 //   storefaulthelper full-disk DIR   saves on a small tmpfs mounted over DIR in a private mount
 //                                    namespace; exits 77 when no namespace can be had
+//   storefaulthelper read-only DIR   saves after DIR is bound read-only over itself, likewise
 //
 // Exit status 0 means every check held; 1 means one broke (why is on stderr).
 #include "model/storagecodec.h"
 #include "store/store.h"
 #include "storefaultstate.h"
+#include "storetestutil.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,6 +28,9 @@
 #include <sched.h>
 #include <sys/mount.h>
 #endif
+
+using StoreTest::readAll;
+using StoreTest::writeAll;
 
 namespace {
 
@@ -50,18 +55,6 @@ void report(const char *line, int n = -1)
     else
         std::printf("%s\n", line);
     std::fflush(stdout);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
 }
 
 bool savedStateIs(const Store &store)
@@ -114,6 +107,7 @@ int sizeLimit(const QString &dir)
     rlimit limit{16 * 1024, 16 * 1024};
     check(setrlimit(RLIMIT_FSIZE, &limit) == 0, "cannot limit the file size");
     check(!store.save(), "a save over the size limit succeeded");
+    check(store.saveError() == Store::tr("文件超出了允许的大小"), "the reason is not the limit");
     check(readAll(store.fileURL()) == before, "the previous file changed");
     store.setMessageContent(conv, big.id, QStringLiteral("短"));
     check(store.save() && savedStateIs(store), "no save after the failed one");
@@ -162,10 +156,12 @@ int fullDisk(const QString &dir)
         const Message big = Message::make(Message::Role::User, QString(600 * 1024, u'满'));
         store.appendMessage(*store.selectedID(), big);
         check(!store.save(), "a save on a full disk succeeded");
+        check(store.saveError() == Store::tr("磁盘已满"), "the reason is not a full disk");
         check(readAll(path) == before, "the previous file changed");
         check(onlyData(), "a failed save left a file behind");
         store.removeMessage(*store.selectedID(), big.id);
         check(store.save() && savedStateIs(store), "no save after the failed one");
+        check(!store.lastSaveFailed(), "a save that worked left the failure shown");
     }
 
     // Keeping an unreadable file aside: its copy does not fit until space is freed.
@@ -184,8 +180,35 @@ int fullDisk(const QString &dir)
     }
     return 0;
 }
+
+// Root writes through permission bits; a read-only mount stops everyone.
+int readOnly(const QString &dir)
+{
+    const QByteArray path = QFile::encodeName(dir);
+    Store store(dir);
+    store.newConversation();
+    const QByteArray before = readAll(store.fileURL());
+    if (!privateMountNamespace() ||
+        mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) != 0 ||
+        mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+        return skipStatus;
+    store.newConversation();
+    check(!store.save(), "a save in a read-only folder succeeded");
+    check(store.saveError().contains(Store::tr("只读")), "the reason is not a read-only disk");
+    check(readAll(store.fileURL()) == before, "the previous file changed");
+    check(store.conversations().size() == 2, "the state in memory changed");
+    check(umount(path.constData()) == 0, "cannot undo the read-only mount");
+    check(store.save() && savedStateIs(store) && !store.lastSaveFailed(),
+          "no save once the folder is writable again");
+    return 0;
+}
 #else
 int fullDisk(const QString &)
+{
+    return skipStatus;
+}
+
+int readOnly(const QString &)
 {
     return skipStatus;
 }
@@ -196,7 +219,7 @@ int fullDisk(const QString &)
 int main(int argc, char *argv[])
 {
     if (argc != 3)
-        fail("usage: storefaulthelper steps|first-save|size-limit|full-disk DIR");
+        fail("usage: storefaulthelper steps|first-save|size-limit|full-disk|read-only DIR");
     const QByteArray mode = argv[1];
     const QString dir = QFile::decodeName(argv[2]);
     if (mode == "steps")
@@ -207,5 +230,7 @@ int main(int argc, char *argv[])
         return sizeLimit(dir);
     if (mode == "full-disk")
         return fullDisk(dir);
+    if (mode == "read-only")
+        return readOnly(dir);
     fail("unknown mode");
 }

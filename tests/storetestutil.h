@@ -35,7 +35,7 @@ inline QByteArray readAll(const QString &path)
 inline bool writeAll(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
 }
 
 // Writes dir/data.json holding one conversation per letter.

@@ -150,6 +150,7 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &old);
 
         QVERIFY(!saved);
+        QCOMPARE(store.saveError(), u"文件超出了允许的大小"_s);
         QCOMPARE(readAll(path), before);
         QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{u"data.json"_s});
@@ -158,6 +159,51 @@ private slots:
 #else
         QSKIP("needs RLIMIT_FSIZE");
 #endif
+    }
+
+    // A save that fails is reported until one works; the state in memory is kept whole.
+    void saveFailureShownUntilASaveWorks_data()
+    {
+        QTest::addColumn<QString>("blocker"); // what is put in the way: "file" or "folder"
+        QTest::addColumn<QString>("blocked"); // where, relative to the data folder
+        QTest::addColumn<QString>("reason");  // a part of the reason
+
+        QTest::newRow("data.json is a folder")
+            << u"folder"_s << u"data.json"_s << u"是一个文件夹"_s;
+        QTest::newRow("the folder is a file") << u"file"_s << QString() << u"无法创建文件夹"_s;
+    }
+
+    void saveFailureShownUntilASaveWorks()
+    {
+        QFETCH(QString, blocker);
+        QFETCH(QString, blocked);
+        QFETCH(QString, reason);
+        QTemporaryDir tmp;
+        const QString dir = tmp.path() + u"/Corvane"_s;
+        Store store(dir);
+        QSignalSpy status(&store, &Store::saveStatusChanged);
+        QVERIFY(store.save());
+        QCOMPARE(status.size(), 0);
+
+        const QString path = blocked.isEmpty() ? dir : dir + u'/' + blocked;
+        const auto removePath = [&] {
+            return QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path);
+        };
+        QVERIFY(removePath());
+        QVERIFY(blocker == u"folder"_s ? QDir().mkpath(path + u"/x"_s) : writeAll(path, "x"));
+        store.newConversation();
+        store.newConversation();
+        QVERIFY(store.lastSaveFailed());
+        QVERIFY2(store.saveError().contains(reason), qPrintable(store.saveError()));
+        QCOMPARE(status.size(), 1);
+        QCOMPARE(store.conversations().size(), 2);
+
+        QVERIFY(removePath());
+        QVERIFY(store.save());
+        QVERIFY(!store.lastSaveFailed() && store.saveError().isEmpty());
+        QCOMPARE(status.size(), 2);
+        QCOMPARE(decodeAppData(readAll(dir + u"/data.json"_s))->conversations,
+                 store.conversations());
     }
 
     void tightensModeAndRemakesFolder()

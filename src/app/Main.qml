@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import Corvane
 
 // The main window: the conversation sidebar beside the selected conversation's chat pane,
@@ -9,6 +10,11 @@ AppWindow {
     id: window
 
     property SettingsWindow settingsWindow: null
+
+    // Called instead of closing while the last save failed (see QuitSequence).
+    function askBeforeQuit() {
+        quitDialog.open()
+    }
 
     // The Settings window is made on first use; opening it again raises the same window.
     function openSettings() {
@@ -117,6 +123,13 @@ AppWindow {
         onActivated: TextZoom.aliasZoomIn()
     }
 
+    header: SaveErrorBar {
+        objectName: "saveErrorBar"
+        visible: Store.lastSaveFailed
+        reason: Store.saveError
+        onRetryRequested: Store.save()
+    }
+
     SidebarModel {
         id: conversations
 
@@ -191,5 +204,58 @@ AppWindow {
         id: settingsComponent
 
         SettingsWindow {}
+    }
+
+    Dialog {
+        id: quitDialog
+
+        objectName: "quitDialog"
+        title: qsTr("对话还没有保存")
+        modal: true
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: 380
+
+        Label {
+            width: parent.width
+            wrapMode: Text.Wrap
+            textFormat: Text.PlainText
+            text: qsTr("无法保存对话：") + Store.saveError + "\n" +
+                  qsTr("现在退出，上次保存之后的更改都会丢失。")
+        }
+
+        // Cancel, then the two ways on, whatever the desktop's button order.
+        footer: RowLayout {
+            spacing: 8
+
+            Item {
+                Layout.fillWidth: true
+            }
+            Button {
+                objectName: "quitCancel"
+                Layout.bottomMargin: 12
+                text: qsTr("取消")
+                onClicked: quitDialog.reject()
+            }
+            Button {
+                objectName: "quitAnyway"
+                Layout.bottomMargin: 12
+                text: qsTr("仍然退出")
+                onClicked: Qt.exit(0)
+            }
+            Button {
+                objectName: "quitRetry"
+                Layout.bottomMargin: 12
+                Layout.rightMargin: 12
+                text: qsTr("重试")
+                highlighted: true
+                onClicked: {
+                    if (Store.save()) {
+                        quitDialog.close()
+                        window.close()
+                    }
+                }
+            }
+        }
     }
 }

@@ -1,11 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/qmltypes.h"
 #include "app/translations.h"
+#include "app/quitsequence.h"
+#include "app/singleinstance.h"
 #include "store/store.h"
 
 #include <QGuiApplication>
+#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
+#include <QQuickWindow>
+
+#include <cstdio>
+
+namespace {
+
+void bringToFront(QWindow *window)
+{
+    if (!window)
+        return;
+    window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->requestActivate();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -13,12 +33,32 @@ int main(int argc, char *argv[])
     QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
     installTranslations(app);
+    // Lets the desktop match the window to its entry and icon (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral(CORVANE_APP_ID));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/Corvane/icons/corvane.svg")));
 
     // One look on every desktop; AppWindow gives Fusion the desktop's palette, so light and
     // dark themes both work.
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
 
-    Store store;
+    // Declared before the Store, so the lock is released after the Store's final save.
+    SingleInstance instance(Store::standardDataDir());
+    switch (instance.start()) {
+    case SingleInstance::Role::First:
+        break;
+    case SingleInstance::Role::Other:
+        return 0;
+    case SingleInstance::Role::NoAnswer:
+        std::fprintf(stderr, "%s\n", qUtf8Printable(instance.errorString()));
+        return 1;
+    }
+
+    // From here a signal ends the program through the event loop; one that comes while the
+    // Store loads waits for the loop to run.
+    QuitSequence quit;
+    quit.catchSignals();
+
+    Store store(Store::standardDataDir());
     StoreForeign::setInstance(&store);
 
     QQmlApplicationEngine engine;
@@ -27,5 +67,14 @@ int main(int argc, char *argv[])
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
         [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     engine.load(QUrl(QStringLiteral("qrc:/Corvane/app/Main.qml")));
+
+    auto *window = engine.rootObjects().isEmpty()
+                       ? nullptr
+                       : qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
+    if (window) {
+        quit.watch(window, &store);
+        QObject::connect(&instance, &SingleInstance::raiseRequested, window,
+                         [window] { bringToFront(window); });
+    }
     return app.exec();
 }

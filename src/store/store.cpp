@@ -11,6 +11,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #endif
@@ -21,24 +23,43 @@ namespace {
 constexpr QFile::Permissions fileMode = QFile::ReadOwner | QFile::WriteOwner;
 constexpr QFile::Permissions folderMode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
-QString standardDataDir()
+// Why writing path failed, in words for the user. err is errno just after the failing call;
+// Qt's own error text (English) is the last resort.
+QString failureReason(const QString &path, int err, const QString &detail)
 {
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return base.isEmpty() ? QString() : base + QStringLiteral("/Corvane");
+    const QString shown = QDir::toNativeSeparators(path);
+    if (QFileInfo(path).isDir())
+        return Store::tr("“%1”是一个文件夹").arg(shown);
+    if (err == ENOSPC)
+        return Store::tr("磁盘已满");
+#ifdef EDQUOT
+    if (err == EDQUOT)
+        return Store::tr("磁盘配额已用完");
+#endif
+    if (err == EFBIG)
+        return Store::tr("文件超出了允许的大小");
+    if (err == EROFS)
+        return Store::tr("“%1”所在的磁盘是只读的").arg(shown);
+    if (err == EACCES || err == EPERM)
+        return Store::tr("没有写入“%1”的权限").arg(shown);
+    return Store::tr("写入“%1”时出错（%2）").arg(shown, detail);
 }
 
 // Replaces the file at path with bytes in one step: a reader sees the old file or the new one,
-// never a part. An uncommitted QSaveFile discards its temporary file.
-bool writeAtomically(const QString &path, const QByteArray &bytes)
+// never a part. An uncommitted QSaveFile discards its temporary file. Returns why it failed, or
+// an empty string.
+QString writeAtomically(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // QSaveFile keeps the old file's mode, or the umask's for a new one; the key must not leak.
-    file.setPermissions(fileMode);
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
+    errno = 0;
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok) {
+        // QSaveFile keeps the old file's mode, or the umask's for a new one; the key must not
+        // leak.
+        file.setPermissions(fileMode);
+        ok = file.write(bytes) == bytes.size() && file.commit();
+    }
+    return ok ? QString() : failureReason(path, errno, file.errorString());
 }
 
 // Over a file size limit a write fails with EFBIG only while SIGXFSZ is ignored; by default
@@ -54,6 +75,12 @@ void ignoreFileSizeSignal()
 }
 
 } // namespace
+
+QString Store::standardDataDir()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/Corvane");
+}
 
 Store::Store(QObject *parent) : QObject(parent)
 {
@@ -107,16 +134,16 @@ bool Store::ensureFolder() const
     return QDir().mkdir(m_dirPath, folderMode);
 }
 
-// Copies an unreadable data.json aside before it is replaced. Returns whether data.json may
-// now be overwritten.
-bool Store::keepUnreadableFile()
+// Copies an unreadable data.json aside before it is replaced. Returns why data.json may not be
+// overwritten yet, or an empty string when it may.
+QString Store::keepUnreadableFile()
 {
     if (!m_preserveBeforeSave)
-        return true;
+        return {};
     const QFileInfo info(m_filePath);
     if (!info.exists() && !info.isSymLink()) {
         m_preserveBeforeSave = false;
-        return true;
+        return {};
     }
 
     const QString base = m_filePath + QStringLiteral(".unreadable-") +
@@ -129,35 +156,42 @@ bool Store::keepUnreadableFile()
     if (source.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = source.readAll();
         if (source.error() != QFileDevice::NoError)
-            return false;
-        if (!bytes.isEmpty() && !writeAtomically(aside, bytes))
-            return false;
+            return tr("读不出原来的“%1”，所以没有覆盖它").arg(QDir::toNativeSeparators(m_filePath));
+        if (!bytes.isEmpty()) {
+            if (QString why = writeAtomically(aside, bytes); !why.isEmpty())
+                return why;
+        }
     } else if (!QDir().rename(m_filePath, aside)) {
         // What cannot be read can still be moved out of the way, which loses nothing.
-        return false;
+        return failureReason(aside, errno, source.errorString());
     }
     m_preserveBeforeSave = false;
-    return true;
+    return {};
 }
 
 bool Store::save()
 {
-    const bool ok = writeState();
-    emit saved(ok);
-    return ok;
+    const QString error = writeState();
+    if (error != m_saveError) {
+        m_saveError = error;
+        emit saveStatusChanged();
+    }
+    emit saved(error.isEmpty());
+    return error.isEmpty();
 }
 
-bool Store::writeState()
+QString Store::writeState()
 {
     if (m_filePath.isEmpty())
-        return false;
+        return tr("找不到存放数据的文件夹");
     const QByteArray bytes = encodeAppData(m_settings, m_conversations);
     if (bytes.isEmpty())
-        return false;
+        return tr("对话无法转成文件内容");
     // The folder may have been removed while the app runs; without it every later save fails.
-    ensureFolder();
-    if (!keepUnreadableFile())
-        return false;
+    if (!ensureFolder())
+        return tr("无法创建文件夹“%1”").arg(QDir::toNativeSeparators(m_dirPath));
+    if (QString why = keepUnreadableFile(); !why.isEmpty())
+        return why;
     return writeAtomically(m_filePath, bytes);
 }
 

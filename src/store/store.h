@@ -29,6 +29,10 @@ class Store : public QObject
     /// The selected conversation's id in upper-case canonical form; empty when nothing is selected.
     Q_PROPERTY(
         QString selectedID READ selectedIDString WRITE setSelectedIDString NOTIFY selectedIDChanged)
+    /// Whether the last save failed. The file then lags behind what the window shows.
+    Q_PROPERTY(bool lastSaveFailed READ lastSaveFailed NOTIFY saveStatusChanged)
+    /// Why the last save failed, a Chinese text for the user; empty after a save that worked.
+    Q_PROPERTY(QString saveError READ saveError NOTIFY saveStatusChanged)
 
 public:
     /// Loads from the standard location: GenericDataLocation/Corvane/data.json.
@@ -36,6 +40,9 @@ public:
     /// Loads from dataDir/data.json (dataDir is created if needed). For tests and tools.
     explicit Store(const QString &dataDir, QObject *parent = nullptr);
     ~Store() override;
+
+    /// GenericDataLocation/Corvane, or empty when the system names no such place.
+    static QString standardDataDir();
 
     const AppSettings &settings() const { return m_settings; }
     void setSettings(const AppSettings &settings);
@@ -45,9 +52,12 @@ public:
     void setSelectedID(std::optional<QUuid> id);
     QString fileURL() const { return m_filePath; }
 
-    /// Writes the whole state atomically. Failures are dropped; returns whether the file was
-    /// written.
-    bool save();
+    /// Writes the whole state atomically; returns whether the file was written. A failure
+    /// leaves the previous file intact and is kept in lastSaveFailed and saveError until a
+    /// later save works.
+    Q_INVOKABLE bool save();
+    bool lastSaveFailed() const { return !m_saveError.isEmpty(); }
+    QString saveError() const { return m_saveError; }
 
     Q_INVOKABLE void newConversation();
     /// The position of the first conversation with that id in the sidebar order.
@@ -132,12 +142,15 @@ signals:
 
     /// After every call of save(), with whether the file was written.
     void saved(bool ok);
+    /// lastSaveFailed or saveError changed.
+    void saveStatusChanged();
 
 private:
     void load(const QString &dataDir);
-    bool writeState();
+    /// Returns why the state could not be written, or an empty string when it was.
+    QString writeState();
     bool ensureFolder() const;
-    bool keepUnreadableFile();
+    QString keepUnreadableFile();
     void reindex();
     Conversation *find(const QUuid &id);
     /// The row of a message, searched from the end; -1 when absent.
@@ -155,4 +168,5 @@ private:
     /// before the first save replaces it.
     bool m_preserveBeforeSave = false;
     QHash<QUuid, Thinking> m_thinking;
+    QString m_saveError;
 };

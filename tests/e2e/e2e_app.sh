@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end test of the real program: starts it in a virtual X display with a temporary home
 # and a loopback gateway, drives it with xdotool (new conversation, a message and Return, the
-# zoom keys, a second message answered by a reasoning model), then checks data.json, the
-# requests the gateway received, the zoom setting and grabs of the screen.
+# zoom keys, a second message answered by a reasoning model), starts it a second time, types into
+# the Settings window and sends SIGTERM at once, then checks data.json, the requests the gateway
+# received, the zoom setting and grabs of the screen.
 # Usage: e2e_app.sh path/to/corvane [screenshot.png [thinking.png]]
 set -euo pipefail
 
@@ -54,7 +55,18 @@ set -euo pipefail
 "$APP" >"$WORK/app.log" 2>&1 &
 app=$!
 trap 'kill $app 2>/dev/null || true' EXIT
-window=$(xdotool search --sync --onlyvisible --name '^Corvane$' | head -n1)
+# The visible windows whose name matches, waiting up to 20 s for one. A search fails with
+# BadWindow when a window (a popup, a tooltip) goes away while it looks: it is tried again.
+windows() {
+  local found
+  for _ in $(seq 100); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null) && [ -n "$found" ] &&
+      { echo "$found"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+window=$(windows '^Corvane$' | head -n1)
 sleep 1
 # Without a window manager nothing has the keyboard until a click.
 xdotool mousemove --window "$window" 600 300 click 1
@@ -75,6 +87,25 @@ import -window root "$WORK/thinking.png"
 for _ in $(seq 200); do grep -q '这是答案' "$DATA" && break; sleep 0.1; done
 sleep 0.5
 import -window root "$WORK/shot.png"
+
+# A second start on the same data leaves it to the first and ends.
+status=0
+timeout 20 "$APP" >"$WORK/second.log" 2>&1 || status=$?
+echo "$status" >"$WORK/second.status"
+windows '^(Hello e2e|Corvane)$' | wc -l >"$WORK/windows"
+
+# Typing in Settings, then SIGTERM before the delayed save: the text reaches the file.
+xdotool key --clearmodifiers ctrl+comma
+settings=$(windows '^设置$' | head -n1)
+sleep 0.5
+xdotool mousemove --window "$settings" 5 5 click 1
+xdotool key Tab
+xdotool type --delay 10 'sk-typed'
+kill -TERM $app
+status=0
+wait $app || status=$?
+echo "$status" >"$WORK/quit.status"
+trap - EXIT
 DRIVE
 
 unset QT_QPA_PLATFORM
@@ -85,9 +116,9 @@ HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" 
 [ -n "$shot" ] && cp "$work/shot.png" "$shot"
 [ -n "$thinking" ] && cp "$work/thinking.png" "$thinking"
 
-python3 - "$data" "$work/requests.jsonl" "$conf" "$work/title" "$work/shot.png" <<'CHECK'
+python3 - "$data" "$work/requests.jsonl" "$conf" "$work/title" "$work/shot.png" "$work" <<'CHECK'
 import json, subprocess, sys
-data_path, requests_path, conf_path, title_path, shot_path = sys.argv[1:]
+data_path, requests_path, conf_path, title_path, shot_path, work = sys.argv[1:]
 
 def check(condition, what):
     if not condition:
@@ -128,5 +159,13 @@ check(title == "Hello e2e", f"window title {title!r}")
 spread = subprocess.run(["convert", shot_path, "-format", "%[fx:standard_deviation]", "info:"],
                         capture_output=True, text=True, check=True).stdout
 check(float(spread) > 0.05, f"screen grab looks empty (deviation {spread})")
+def read(name):
+    return open(f"{work}/{name}", encoding="utf-8").read().strip()
+
+check(read("second.status") == "0", f"the second start ended with {read('second.status')}")
+check(read("windows") == "1", f"{read('windows')} main windows")
+check(read("quit.status") == "0", f"SIGTERM ended the program with {read('quit.status')}")
+check("sk-typed" in data["settings"]["apiKey"] + data["settings"]["baseURL"],
+      f"the typed text is not in the file: {data['settings']}")
 print("PASS: end-to-end")
 CHECK

@@ -84,5 +84,40 @@ Item {
             verify(window.settingsWindow === settings && settings.visible)
             verify(!AppTest.dataFileExists())
         }
+
+        // The window icon is an SVG: without Qt's SVG plugin it would be silently empty.
+        function test_appIconDraws() {
+            const icon = createTemporaryQmlObject(
+                           'import QtQuick; Image { source: "qrc:/Corvane/icons/corvane.svg" }', root)
+            tryCompare(icon, "status", Image.Ready)
+            verify(icon.implicitWidth > 0)
+        }
+
+        // A failed save stays on screen until a save works; the window goes on working.
+        function test_saveErrorBar() {
+            const bar = findChild(window, "saveErrorBar")
+            verify(!bar.visible)
+            verify(AppTest.breakDataFile())
+            Store.newConversation()
+            verify(bar.visible)
+            const text = findChild(bar, "saveErrorText").text
+            verify(text.startsWith("无法保存对话：") && text.indexOf("文件夹") > 0, text)
+            compare(AppTest.ids().length, 1)
+
+            mouseClick(findChild(bar, "saveRetryButton"))
+            verify(bar.visible) // still a folder
+
+            // Quitting now asks; a retry that fails again keeps asking.
+            window.askBeforeQuit()
+            const dialog = findChild(window, "quitDialog")
+            tryCompare(dialog, "opened", true)
+            mouseClick(findChild(dialog, "quitRetry"))
+            verify(dialog.visible && bar.visible)
+            AppTest.removeDataFile()
+            mouseClick(findChild(dialog, "quitRetry"))
+            tryCompare(dialog, "visible", false)
+            verify(!bar.visible)
+            verify(AppTest.dataFileExists())
+        }
     }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Quick Tests of the chat pane and the Markdown views (tests/qml/chat).
+// The set-up of the Quick Tests (tests/qml/app and tests/qml/chat): the QML module, the Fusion
+// style, one Store in a temporary folder, and the helpers the tests reach as singletons.
 #include "app/qmltypes.h"
+#include "apptestsupport.h"
 #include "chattestsupport.h"
 #include "store/store.h"
 
@@ -31,8 +33,11 @@ public slots:
         if (!m_store) {
             m_store = std::make_unique<Store>(m_dir.path());
             StoreForeign::setInstance(m_store.get());
-            m_support = std::make_unique<ChatTestSupport>(m_store.get());
-            qmlRegisterSingletonInstance("CorvaneTest", 1, 0, "TestSupport", m_support.get());
+            m_app = std::make_unique<AppTestSupport>(m_store.get(),
+                                                     m_dir.filePath(QStringLiteral("data.json")));
+            m_chat = std::make_unique<ChatTestSupport>(m_store.get());
+            qmlRegisterSingletonInstance("CorvaneAppTest", 1, 0, "AppTest", m_app.get());
+            qmlRegisterSingletonInstance("CorvaneTest", 1, 0, "TestSupport", m_chat.get());
         }
     }
 
@@ -41,9 +46,10 @@ public slots:
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<Store> m_store;
-    std::unique_ptr<ChatTestSupport> m_support;
+    std::unique_ptr<AppTestSupport> m_app;
+    std::unique_ptr<ChatTestSupport> m_chat;
 };
 
-QUICK_TEST_MAIN_WITH_SETUP(tst_chatview, Setup)
+QUICK_TEST_MAIN_WITH_SETUP(quickviews, Setup)
 
-#include "tst_chatview.moc"
+#include "quicktestmain.moc"

@@ -1,17 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Quick Tests of the window, the sidebar and the Settings window (tests/qml/app).
-#include "app/qmltypes.h"
+#pragma once
+
 #include "model/storagecodec.h"
 #include "store/store.h"
 
+#include <QDir>
 #include <QFile>
-#include <QQmlEngine>
-#include <QQuickStyle>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QtQuickTest>
-
-#include <memory>
+#include <QFileInfo>
+#include <QObject>
 
 /// Store set-ups and checks the views' tests cannot make through the Store's QML interface.
 class AppTestSupport : public QObject
@@ -65,47 +61,20 @@ public:
                 {"systemPrompt", s.systemPrompt},
                 {"models", QStringList(s.models)}};
     }
-    Q_INVOKABLE bool dataFileExists() const { return QFile::exists(m_dataFile); }
-    Q_INVOKABLE void removeDataFile() { QFile::remove(m_dataFile); }
+    Q_INVOKABLE bool dataFileExists() const { return QFileInfo(m_dataFile).isFile(); }
+    Q_INVOKABLE void removeDataFile()
+    {
+        QFile::remove(m_dataFile);
+        QDir(m_dataFile).removeRecursively();
+    }
+    /// Puts a folder where data.json goes, so that every save fails until removeDataFile().
+    Q_INVOKABLE bool breakDataFile()
+    {
+        removeDataFile();
+        return QDir().mkpath(m_dataFile);
+    }
 
 private:
     Store *m_store;
     QString m_dataFile;
 };
-
-class Setup : public QObject
-{
-    Q_OBJECT
-
-public slots:
-    void applicationAvailable()
-    {
-        // TextZoom reads and writes QSettings: keep it away from the user's.
-        QStandardPaths::setTestModeEnabled(true);
-        QQuickStyle::setStyle(QStringLiteral("Fusion"));
-    }
-
-    void qmlEngineAvailable(QQmlEngine *engine)
-    {
-        engine->addImportPath(QStringLiteral("qrc:/"));
-        // Every test file gets its own engine; they share one Store, as the app's windows do.
-        if (!m_store) {
-            m_store = std::make_unique<Store>(m_dir.path());
-            StoreForeign::setInstance(m_store.get());
-            m_support = std::make_unique<AppTestSupport>(
-                m_store.get(), m_dir.filePath(QStringLiteral("data.json")));
-            qmlRegisterSingletonInstance("CorvaneAppTest", 1, 0, "AppTest", m_support.get());
-        }
-    }
-
-    void cleanupTestCase() { StoreForeign::setInstance(nullptr); }
-
-private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<AppTestSupport> m_support;
-};
-
-QUICK_TEST_MAIN_WITH_SETUP(tst_appviews, Setup)
-
-#include "tst_appviews.moc"

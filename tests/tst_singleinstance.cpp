@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One program per data folder: the lock, the socket name, and a raise request from another
+// process (this test program started again with --start DIR).
+#include "app/singleinstance.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+// What a start in another process ends with: its exit status is the Role's value.
+int startElsewhere(const QString &dir)
+{
+    QProcess p;
+    p.start(QCoreApplication::applicationFilePath(), {u"--start"_s, dir});
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return p.exitCode();
+}
+
+} // namespace
+
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void serverName_data()
+    {
+        QTest::addColumn<QString>("other"); // relative to a temporary folder holding "a"
+        QTest::addColumn<bool>("same");
+        QTest::newRow("the same folder") << u"a"_s << true;
+        QTest::newRow("through a link") << u"link"_s << true;
+        QTest::newRow("with a dot segment") << u"a/../a"_s << true;
+        QTest::newRow("another folder") << u"b"_s << false;
+    }
+
+    void serverName()
+    {
+        QFETCH(QString, other);
+        QFETCH(bool, same);
+        QTemporaryDir tmp;
+        QVERIFY(QDir(tmp.path()).mkpath(u"a"_s) && QDir(tmp.path()).mkpath(u"b"_s));
+        QVERIFY(QFile::link(tmp.filePath(u"a"_s), tmp.filePath(u"link"_s)));
+        const QString name = SingleInstance::serverName(tmp.filePath(u"a"_s));
+        QCOMPARE(SingleInstance::serverName(tmp.filePath(other)) == name, same);
+        // A socket path must stay short (108 bytes on Linux), whatever the folder's name.
+        QVERIFY(QFileInfo(name).fileName().size() < 50);
+    }
+
+    void serverNameUnderRuntimeDir()
+    {
+        QTemporaryDir runtime;
+        const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        const QString name = SingleInstance::serverName(u"/data"_s);
+        qputenv("XDG_RUNTIME_DIR", old);
+        QCOMPARE(QFileInfo(name).absolutePath(), runtime.path());
+    }
+
+    // The raise request crosses to the program holding the folder; the asking one ends.
+    void secondStartRaisesTheFirst()
+    {
+        QTemporaryDir tmp;
+        SingleInstance first(tmp.path());
+        QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+        QCOMPARE(first.start(), SingleInstance::Role::First);
+
+        QCOMPARE(startElsewhere(tmp.path()), int(SingleInstance::Role::Other));
+        QTRY_COMPARE(raised.size(), 1);
+        QCOMPARE(startElsewhere(tmp.path()), int(SingleInstance::Role::Other));
+        QTRY_COMPARE(raised.size(), 2);
+
+        // Given up, the folder goes to the next start.
+        first.release();
+        QCOMPARE(startElsewhere(tmp.path()), int(SingleInstance::Role::First));
+    }
+
+    // A lock whose holder is alive but not listening: retry for the patience, then give up.
+    void heldLockWithoutAnswer()
+    {
+        QTemporaryDir tmp;
+        QLockFile held(tmp.filePath(u"data.json.lock"_s));
+        QVERIFY(held.tryLock(0));
+        SingleInstance second(tmp.path());
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(second.start(300ms), SingleInstance::Role::NoAnswer);
+        QVERIFY(clock.elapsed() >= 300);
+        QVERIFY(!second.errorString().isEmpty());
+
+        // Someone else's bytes in the socket do not raise anything.
+        held.unlock();
+        QCOMPARE(second.start(), SingleInstance::Role::First);
+        QSignalSpy raised(&second, &SingleInstance::raiseRequested);
+        QLocalSocket stranger;
+        stranger.connectToServer(SingleInstance::serverName(tmp.path()));
+        QVERIFY(stranger.waitForConnected(5000));
+        stranger.write(QByteArray(100, 'x'));
+        stranger.flush();
+        QTRY_COMPARE(stranger.state(), QLocalSocket::UnconnectedState);
+        QCOMPARE(raised.size(), 0);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && std::strcmp(argv[1], "--start") == 0) {
+        QCoreApplication app(argc, argv);
+        SingleInstance instance(QString::fromLocal8Bit(argv[2]));
+        return int(instance.start(1s));
+    }
+    QCoreApplication app(argc, argv);
+    TestSingleInstance test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_singleinstance.moc"
