@@ -10,6 +10,10 @@ Rectangle {
     id: sidebar
 
     required property SidebarModel conversations
+    // Deletes with a way back when set; otherwise deleting is final.
+    property HistoryActions history: null
+
+    signal exportRequested(string id)
 
     // The conversation whose rename dialog is open; empty while it is closed.
     property string renamingID: ""
@@ -77,6 +81,21 @@ Rectangle {
             keyNavigationEnabled: false
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}
+
+            // The view shifts its current row itself when rows arrive above it, after the
+            // binding above has already moved it: put it back on the selection once the view
+            // has taken the change in.
+            function followSelection() {
+                forceLayout()
+                currentIndex = Qt.binding(() => sidebar.conversations.selectedRow)
+            }
+            Connections {
+                target: sidebar.conversations
+
+                function onRowsInserted() {
+                    Qt.callLater(list.followSelection)
+                }
+            }
 
             function selectRow(row) {
                 const id = sidebar.conversations.idAt(row)
@@ -155,8 +174,23 @@ Rectangle {
             onTriggered: sidebar.startRename(rowMenu.targetID, rowMenu.targetTitle)
         }
         MenuItem {
+            text: qsTr("导出为 Markdown…")
+            onTriggered: sidebar.exportRequested(rowMenu.targetID)
+        }
+        MenuItem {
+            text: qsTr("复制整个对话")
+            enabled: sidebar.history !== null
+            onTriggered: sidebar.history.copyConversation(rowMenu.targetID)
+        }
+        MenuSeparator {}
+        MenuItem {
             text: "删除"
-            onTriggered: Store.remove(rowMenu.targetID)
+            onTriggered: {
+                if (sidebar.history)
+                    sidebar.history.removeWithUndo(rowMenu.targetID)
+                else
+                    Store.remove(rowMenu.targetID)
+            }
         }
     }
 

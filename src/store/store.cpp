@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -234,6 +235,30 @@ void Store::remove(const QUuid &id)
                           ? std::nullopt
                           : std::optional<QUuid>(m_conversations.constFirst().id));
     }
+    save();
+}
+
+void Store::insertConversation(qsizetype index, const Conversation &conversation)
+{
+    if (indexOf(conversation.id))
+        return;
+    const int at = int(std::clamp<qsizetype>(index, 0, m_conversations.size()));
+    emit conversationsAboutToBeInserted(at, at);
+    m_conversations.insert(at, conversation);
+    emit conversationsInserted(at, at);
+    emit conversationsChanged();
+    save();
+}
+
+void Store::addConversationsAtTop(const QList<Conversation> &conversations)
+{
+    if (conversations.isEmpty())
+        return;
+    const int last = int(conversations.size()) - 1;
+    emit conversationsAboutToBeInserted(0, last);
+    m_conversations = conversations + m_conversations;
+    emit conversationsInserted(0, last);
+    emit conversationsChanged();
     save();
 }
 

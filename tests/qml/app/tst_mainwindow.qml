@@ -84,5 +84,29 @@ Item {
             verify(window.settingsWindow === settings && settings.visible)
             verify(!AppTest.dataFileExists())
         }
+
+        // Ctrl+Z brings a deleted conversation back only while its bar shows and no text field
+        // has the focus; in the composer it stays the composer's own undo.
+        function test_undoDeleteShortcut() {
+            Store.newConversation()
+            Store.newConversation()
+            const ids = AppTest.ids()
+            const history = findChild(window, "history")
+            const bar = findChild(window, "undoBar")
+            history.removeWithUndo(ids[0])
+            verify(bar.visible)
+            compare(bar.text, "已删除「新对话」")
+            const input = findChild(detail.item, "input")
+            input.forceActiveFocus()
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare(AppTest.ids(), [ids[1]])
+            findChild(window.contentItem, "conversationList").forceActiveFocus()
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare(AppTest.ids(), ids)
+            compare(Store.selectedID, ids[0])
+            verify(!bar.visible)
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare(AppTest.ids(), ids)
+        }
     }
 }

@@ -17,11 +17,18 @@ Item {
         store: Store
     }
 
+    HistoryActions {
+        id: history
+
+        store: Store
+    }
+
     SidebarView {
         id: sidebar
 
         anchors.fill: parent
         conversations: conversations
+        history: history
     }
 
     TestCase {
@@ -51,7 +58,7 @@ Item {
             mouseClick(item, 20, item.height / 2, Qt.RightButton)
         }
 
-        // Items of the row menu: 0 "重命名", 1 "删除".
+        // Items of the row menu: 0 "重命名", 1 export, 2 copy, 3 a separator, 4 "删除".
         function menuItem(index) {
             const menu = findChild(sidebar, "rowMenu")
             tryVerify(() => menu.opened)
@@ -119,10 +126,25 @@ Item {
             const ids = seed(["a", "b", "c"])
             Store.selectedID = ids[1]
             rightClick(1)
-            mouseClick(menuItem(1))
+            mouseClick(menuItem(4))
             compare(AppTest.ids(), [ids[0], ids[2]])
             compare(Store.selectedID, ids[0])
             compare(list.currentIndex, 0)
+        }
+
+        // Rows put back above the selection keep the highlight on the selected conversation.
+        function test_undoDeleteAboveSelection() {
+            const ids = seed(["a", "b", "c"])
+            Store.selectedID = ids[2]
+            rightClick(0)
+            mouseClick(menuItem(4))
+            compare(AppTest.ids(), [ids[1], ids[2]])
+            tryCompare(list, "currentIndex", 1)
+            history.undoRemove()
+            compare(AppTest.ids(), ids)
+            compare(Store.selectedID, ids[2])
+            wait(50)
+            compare(list.currentIndex, 2)
         }
 
         function test_newConversationButton() {
