@@ -151,6 +151,12 @@ AppWindow {
         onActivated: history.undoRemove()
     }
 
+    Shortcut {
+        sequences: [StandardKey.Find]
+        context: Qt.WindowShortcut
+        onActivated: sidebarView.focusSearch()
+    }
+
     SidebarModel {
         id: conversations
 
@@ -194,6 +200,8 @@ AppWindow {
         }
 
         SidebarView {
+            id: sidebarView
+
             SplitView.minimumWidth: 200
             SplitView.preferredWidth: 240
             conversations: conversations

@@ -108,5 +108,25 @@ Item {
             keyClick(Qt.Key_Z, Qt.ControlModifier)
             compare(AppTest.ids(), ids)
         }
+
+        // Ctrl+F reaches the search; a result opened with Return keeps the focus in the field
+        // though the new pane focuses its composer, so Esc still ends the search.
+        function test_findShortcut() {
+            Store.newConversation()
+            Store.newConversation()
+            const ids = AppTest.ids()
+            AppTest.setTitle(ids[1], "beta")
+            const field = findChild(window.contentItem, "searchField")
+            keyClick(Qt.Key_F, Qt.ControlModifier)
+            verify(field.activeFocus)
+            keyClick(Qt.Key_B)
+            tryCompare(findChild(window.contentItem, "searchResults"), "count", 1)
+            keyClick(Qt.Key_Return)
+            compare(paneId(), ids[1])
+            verify(field.activeFocus)
+            keyClick(Qt.Key_Escape)
+            compare(field.text, "")
+            compare(Store.selectedID, ids[1])
+        }
     }
 }

@@ -147,6 +147,43 @@ Item {
             compare(list.currentIndex, 2)
         }
 
+        // Typing narrows the list; Down and Return open a result; Esc brings the whole list
+        // back with the opened conversation still selected.
+        function test_search() {
+            const ids = seed(["苹果派", "Banana bread", "苹果汁", "Cherry"])
+            Store.selectedID = ids[3]
+            const field = findChild(sidebar, "searchField")
+            const results = findChild(sidebar, "searchResults")
+            sidebar.focusSearch()
+            field.insert(0, "苹果") // as an input method would
+            tryCompare(results, "count", 2)
+            verify(results.visible && !list.visible)
+            compare(results.currentIndex, 0)
+            keyClick(Qt.Key_Down)
+            keyClick(Qt.Key_Down)
+            compare(results.currentIndex, 1)
+            keyClick(Qt.Key_Return)
+            compare(Store.selectedID, ids[2])
+            verify(field.activeFocus)
+
+            field.selectAll()
+            for (const c of "BANANA")
+                keyClick(c)
+            tryCompare(results, "count", 1)
+            field.selectAll()
+            keyClick(Qt.Key_Delete)
+            for (const c of "zzz")
+                keyClick(c)
+            tryCompare(results, "count", 0)
+
+            keyClick(Qt.Key_Escape)
+            compare(field.text, "")
+            verify(list.visible && list.activeFocus)
+            compare(list.count, 4)
+            compare(Store.selectedID, ids[2])
+            compare(list.currentIndex, 2)
+        }
+
         function test_newConversationButton() {
             seed(["a"])
             mouseClick(findChild(sidebar, "newConversationButton"))
