@@ -15,6 +15,8 @@ class TstConversationSearch : public QObject
     Q_OBJECT
 
 private slots:
+    void key_data();
+    void key();
     void find_data();
     void find();
     void modelFollowsQueryAndHistory();
@@ -46,6 +48,26 @@ QList<Conversation> history()
 }
 
 } // namespace
+
+// The fast walk over plain text gives what normalising and folding the whole text gives.
+void TstConversationSearch::key_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii and chinese") << QStringLiteral("Hello 世界 ABC xyz");
+    QTest::newRow("full-width") << QStringLiteral("ＡＢＣ，中文！１２３");
+    QTest::newRow("combining after ascii") << QStringLiteral("Cafe\u0301 E\u0301");
+    QTest::newRow("combining first") << QStringLiteral("\u0301a");
+    QTest::newRow("folding changes length") << QStringLiteral("Straße ﬁle İ");
+    QTest::newRow("ideographic space, compat ideographs") << QStringLiteral("一\u3000二\uF900");
+    QTest::newRow("emoji and hangul") << QStringLiteral("😀 \u1100\u1161 한국");
+}
+
+void TstConversationSearch::key()
+{
+    QFETCH(QString, text);
+    QCOMPARE(ConversationSearch::key(text),
+             text.normalized(QString::NormalizationForm_KC).toCaseFolded());
+}
 
 void TstConversationSearch::find_data()
 {

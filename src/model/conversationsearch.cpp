@@ -3,6 +3,13 @@
 
 namespace {
 
+// Characters that NFKC leaves alone, that never combine with a neighbour, and whose case
+// folding is plain lower-casing: ASCII and the CJK unified ideographs, most of any history.
+bool plain(char16_t c)
+{
+    return c < 0x80 || (c >= 0x4E00 && c <= 0x9FFF);
+}
+
 constexpr qsizetype snippetBefore = 16;
 constexpr qsizetype snippetLength = 80;
 
@@ -25,7 +32,34 @@ namespace ConversationSearch {
 
 QString key(QStringView text)
 {
-    return text.toString().normalized(QString::NormalizationForm_KC).toCaseFolded();
+    // Normalising the whole text costs several times more than this walk; only runs of other
+    // characters take the full way.
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const char16_t c = text[i].unicode();
+        if (plain(c)) {
+            out.append(QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c));
+            ++i;
+            continue;
+        }
+        // The plain character before the run goes with it: a combining mark composes with it.
+        qsizetype start = i;
+        if (start > 0) {
+            --start;
+            out.chop(1);
+        }
+        qsizetype end = i + 1;
+        while (end < text.size() && !plain(text[end].unicode()))
+            ++end;
+        out.append(text.sliced(start, end - start)
+                       .toString()
+                       .normalized(QString::NormalizationForm_KC)
+                       .toCaseFolded());
+        i = end;
+    }
+    return out;
 }
 
 QList<Hit> find(const QList<Conversation> &conversations, const QString &query,
