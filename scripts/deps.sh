@@ -10,7 +10,8 @@ packages=(
   qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
   qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-dialogs
-  qml6-module-qtquick-shapes qml6-module-qt-labs-qmlmodels qml6-module-qttest
+  qml6-module-qtquick-shapes qml6-module-qt-labs-qmlmodels qml6-module-qt-labs-folderlistmodel
+  qml6-module-qttest
   fonts-noto-cjk fonts-noto-color-emoji fonts-material-design-icons-iconfont node-prismjs
   qt6-translations-l10n libproxy1-plugin-gsettings libqt6svg6
   libmd4c-dev libmd4c-html0-dev libbenchmark-dev

@@ -44,6 +44,30 @@ AppWindow {
             }
             MenuSeparator {}
             Action {
+                objectName: "exportAction"
+                text: qsTr("导出为 Markdown…")
+                enabled: conversations.selectedID !== ""
+                onTriggered: historyDialogs.exportConversation(conversations.selectedID)
+            }
+            Action {
+                objectName: "copyConversationAction"
+                text: qsTr("复制整个对话")
+                enabled: conversations.selectedID !== ""
+                onTriggered: history.copyConversation(conversations.selectedID)
+            }
+            MenuSeparator {}
+            Action {
+                objectName: "backupAction"
+                text: qsTr("备份全部对话…")
+                onTriggered: historyDialogs.backupAll()
+            }
+            Action {
+                objectName: "restoreAction"
+                text: qsTr("从备份恢复…")
+                onTriggered: historyDialogs.restoreFromBackup()
+            }
+            MenuSeparator {}
+            Action {
                 objectName: "settingsAction"
                 text: qsTr("设置…")
                 // StandardKey.Preferences has no binding on most Linux desktops.
@@ -130,10 +154,46 @@ AppWindow {
         onRetryRequested: Store.save()
     }
 
+    // Ctrl+Z brings a deleted conversation back while its bar shows, unless a text field has
+    // the focus: there it is the field's own undo.
+    Shortcut {
+        sequences: [StandardKey.Undo]
+        context: Qt.WindowShortcut
+        enabled: undoBar.visible && !(window.activeFocusItem instanceof TextInput)
+                 && !(window.activeFocusItem instanceof TextEdit)
+        onActivated: history.undoRemove()
+    }
+
+    Shortcut {
+        sequences: [StandardKey.Find]
+        context: Qt.WindowShortcut
+        onActivated: sidebarView.focusSearch()
+    }
+
     SidebarModel {
         id: conversations
 
         store: Store
+    }
+
+    HistoryActions {
+        id: history
+
+        objectName: "history"
+        store: Store
+        onRemovedChanged: {
+            if (canUndoRemove)
+                undoBar.show(qsTr("已删除「%1」").arg(removedTitle), qsTr("撤销"))
+            else
+                undoBar.hide()
+        }
+    }
+
+    HistoryDialogs {
+        id: historyDialogs
+
+        history: history
+        onNotice: text => noticeBar.show(text)
     }
 
     SplitView {
@@ -153,9 +213,13 @@ AppWindow {
         }
 
         SidebarView {
+            id: sidebarView
+
             SplitView.minimumWidth: 200
             SplitView.preferredWidth: 240
             conversations: conversations
+            history: history
+            onExportRequested: id => historyDialogs.exportConversation(id)
         }
 
         Loader {
@@ -191,6 +255,33 @@ AppWindow {
                     window.openSettings()
                 }
             }
+        }
+    }
+
+    // Above the window's content, centred at the bottom; never takes the focus.
+    Column {
+        z: 10
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 88
+        spacing: 8
+
+        NoticeBar {
+            id: noticeBar
+
+            objectName: "noticeBar"
+            anchors.horizontalCenter: parent.horizontalCenter
+            maximumWidth: window.width - 64
+            timeout: 5000
+        }
+        NoticeBar {
+            id: undoBar
+
+            objectName: "undoBar"
+            anchors.horizontalCenter: parent.horizontalCenter
+            maximumWidth: window.width - 64
+            onActionTriggered: history.undoRemove()
+            onExpired: history.forgetRemoved()
         }
     }
 

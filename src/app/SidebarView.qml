@@ -10,6 +10,34 @@ Rectangle {
     id: sidebar
 
     required property SidebarModel conversations
+    // Deletes with a way back when set; otherwise deleting is final.
+    property HistoryActions history: null
+
+    signal exportRequested(string id)
+
+    // Puts the focus in the search field, its text selected.
+    function focusSearch() {
+        searchField.forceActiveFocus()
+        searchField.selectAll()
+    }
+    // Opens the search result at this row; the search stays. From the keyboard the focus stays
+    // in the field (the new pane takes it for its composer), so Up, Down and Esc go on working.
+    function openResult(row, fromField) {
+        const id = searchResults.idAt(row)
+        if (id === "")
+            return
+        Store.selectedID = id
+        if (fromField)
+            searchField.forceActiveFocus()
+    }
+    // Leaves the search: the full list again, with the selection in view.
+    function endSearch() {
+        searchField.clear()
+        list.forceActiveFocus()
+        list.followSelection()
+        if (list.currentIndex >= 0)
+            list.positionViewAtIndex(list.currentIndex, ListView.Contain)
+    }
 
     // The conversation whose rename dialog is open; empty while it is closed.
     property string renamingID: ""
@@ -43,8 +71,22 @@ Rectangle {
             Layout.rightMargin: 6
             spacing: 0
 
-            Item {
+            TextField {
+                TextMenuHandler {}
+
+                id: searchField
+
+                objectName: "searchField"
                 Layout.fillWidth: true
+                Layout.leftMargin: 2
+                Layout.rightMargin: 4
+                placeholderText: qsTr("搜索")
+                Accessible.name: qsTr("搜索对话")
+                Keys.onUpPressed: results.currentIndex = Math.max(results.currentIndex - 1, 0)
+                Keys.onDownPressed: results.currentIndex = Math.min(results.currentIndex + 1,
+                                                                    results.count - 1)
+                Keys.onEscapePressed: sidebar.endSearch()
+                onAccepted: sidebar.openResult(results.currentIndex, true)
             }
             ToolButton {
                 objectName: "newConversationButton"
@@ -61,10 +103,94 @@ Rectangle {
             }
         }
 
+        SearchResultsModel {
+            id: searchResults
+
+            store: Store
+            query: searchField.text
+            onFinished: results.currentIndex = count > 0 ? 0 : -1
+        }
+
+        ListView {
+            id: results
+
+            objectName: "searchResults"
+            visible: searchResults.query.trim() !== ""
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            model: searchResults
+            highlightMoveDuration: 0
+            keyNavigationEnabled: false
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {}
+
+            delegate: ItemDelegate {
+                id: hit
+
+                required property int index
+                required property string displayTitle
+                required property string snippet
+
+                width: ListView.view.width
+                highlighted: ListView.isCurrentItem
+                leftPadding: 18
+                rightPadding: 18
+                topPadding: 6
+                bottomPadding: 6
+                text: displayTitle
+                contentItem: Column {
+                    spacing: 2
+
+                    Label {
+                        width: parent.width
+                        text: hit.displayTitle
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                        maximumLineCount: 1
+                        color: hit.highlighted ? Theme.accentText : Theme.label
+                    }
+                    Label {
+                        width: parent.width
+                        visible: hit.snippet !== ""
+                        text: hit.snippet
+                        textFormat: Text.PlainText
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideRight
+                        maximumLineCount: 2
+                        font.pixelSize: Theme.body - 2
+                        color: hit.highlighted ? Theme.accentText : Theme.secondaryLabel
+                    }
+                }
+                background: Rectangle {
+                    anchors.fill: parent
+                    anchors.leftMargin: 8
+                    anchors.rightMargin: 8
+                    anchors.topMargin: 1
+                    anchors.bottomMargin: 1
+                    radius: 6
+                    color: hit.highlighted ? Theme.accent
+                                           : hit.hovered ? Theme.hoverFill : "transparent"
+                }
+                onClicked: {
+                    results.currentIndex = index
+                    sidebar.openResult(index, false)
+                }
+            }
+
+            Label {
+                anchors.centerIn: parent
+                visible: results.count === 0 && !searchResults.busy
+                text: qsTr("没有找到匹配的对话")
+                color: Theme.secondaryLabel
+            }
+        }
+
         ListView {
             id: list
 
             objectName: "conversationList"
+            visible: !results.visible
             activeFocusOnTab: true
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -77,6 +203,21 @@ Rectangle {
             keyNavigationEnabled: false
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}
+
+            // The view shifts its current row itself when rows arrive above it, after the
+            // binding above has already moved it: put it back on the selection once the view
+            // has taken the change in.
+            function followSelection() {
+                forceLayout()
+                currentIndex = Qt.binding(() => sidebar.conversations.selectedRow)
+            }
+            Connections {
+                target: sidebar.conversations
+
+                function onRowsInserted() {
+                    Qt.callLater(list.followSelection)
+                }
+            }
 
             function selectRow(row) {
                 const id = sidebar.conversations.idAt(row)
@@ -155,8 +296,23 @@ Rectangle {
             onTriggered: sidebar.startRename(rowMenu.targetID, rowMenu.targetTitle)
         }
         MenuItem {
+            text: qsTr("导出为 Markdown…")
+            onTriggered: sidebar.exportRequested(rowMenu.targetID)
+        }
+        MenuItem {
+            text: qsTr("复制整个对话")
+            enabled: sidebar.history !== null
+            onTriggered: sidebar.history.copyConversation(rowMenu.targetID)
+        }
+        MenuSeparator {}
+        MenuItem {
             text: qsTr("删除")
-            onTriggered: Store.remove(rowMenu.targetID)
+            onTriggered: {
+                if (sidebar.history)
+                    sidebar.history.removeWithUndo(rowMenu.targetID)
+                else
+                    Store.remove(rowMenu.targetID)
+            }
         }
     }
 

@@ -6,8 +6,10 @@
 
 #include "app/appearance.h"
 #include "app/clipboard.h"
+#include "app/historyactions.h"
 #include "app/linkopener.h"
 #include "app/modelcatalog.h"
+#include "app/searchresultsmodel.h"
 #include "app/settingsform.h"
 #include "app/sidebarmodel.h"
 #include "app/textzoom.h"
@@ -165,4 +167,20 @@ struct ModelCatalogForeign
     Q_GADGET
     QML_FOREIGN(ModelCatalog)
     QML_NAMED_ELEMENT(ModelCatalog)
+};
+
+/// Export, copy, undo of a delete, backup and restore of the history.
+struct HistoryActionsForeign
+{
+    Q_GADGET
+    QML_FOREIGN(HistoryActions)
+    QML_NAMED_ELEMENT(HistoryActions)
+};
+
+/// The sidebar's search results, found on a worker thread.
+struct SearchResultsModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(SearchResultsModel)
+    QML_NAMED_ELEMENT(SearchResultsModel)
 };

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
 
 #include <cerrno>
 
@@ -302,6 +303,30 @@ void Store::remove(const QUuid &id)
                           ? std::nullopt
                           : std::optional<QUuid>(m_conversations.constFirst().id));
     }
+    save();
+}
+
+void Store::insertConversation(qsizetype index, const Conversation &conversation)
+{
+    if (indexOf(conversation.id))
+        return;
+    const int at = int(std::clamp<qsizetype>(index, 0, m_conversations.size()));
+    emit conversationsAboutToBeInserted(at, at);
+    m_conversations.insert(at, conversation);
+    reindex();
+    emit conversationsInserted(at, at);
+    save();
+}
+
+void Store::addConversationsAtTop(const QList<Conversation> &conversations)
+{
+    if (conversations.isEmpty())
+        return;
+    const int last = int(conversations.size()) - 1;
+    emit conversationsAboutToBeInserted(0, last);
+    m_conversations = conversations + m_conversations;
+    reindex();
+    emit conversationsInserted(0, last);
     save();
 }
 

@@ -69,6 +69,12 @@ public:
     /// Removes every conversation with that id, stops its running reply, and saves.
     void remove(const QUuid &id);
     void rename(const QUuid &id, const QString &name);
+    /// Puts a conversation back at index (clamped to the list), then saves. Nothing happens when
+    /// its id is already listed.
+    void insertConversation(qsizetype index, const Conversation &conversation);
+    /// Adds conversations at the top of the list in their order, then saves. The caller makes
+    /// sure their ids are new.
+    void addConversationsAtTop(const QList<Conversation> &conversations);
 
     // The same operations for QML, with ids as strings.
     // A string that is not a canonical UUID names no conversation: nothing happens.

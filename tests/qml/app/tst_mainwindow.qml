@@ -119,5 +119,49 @@ Item {
             verify(!bar.visible)
             verify(AppTest.dataFileExists())
         }
+
+        // Ctrl+Z brings a deleted conversation back only while its bar shows and no text field
+        // has the focus; in the composer it stays the composer's own undo.
+        function test_undoDeleteShortcut() {
+            Store.newConversation()
+            Store.newConversation()
+            const ids = AppTest.ids()
+            const history = findChild(window, "history")
+            const bar = findChild(window, "undoBar")
+            history.removeWithUndo(ids[0])
+            verify(bar.visible)
+            compare(bar.text, "已删除「新对话」")
+            const input = findChild(detail.item, "input")
+            input.forceActiveFocus()
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare(AppTest.ids(), [ids[1]])
+            findChild(window.contentItem, "conversationList").forceActiveFocus()
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare(AppTest.ids(), ids)
+            compare(Store.selectedID, ids[0])
+            verify(!bar.visible)
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare(AppTest.ids(), ids)
+        }
+
+        // Ctrl+F reaches the search; a result opened with Return keeps the focus in the field
+        // though the new pane focuses its composer, so Esc still ends the search.
+        function test_findShortcut() {
+            Store.newConversation()
+            Store.newConversation()
+            const ids = AppTest.ids()
+            AppTest.setTitle(ids[1], "beta")
+            const field = findChild(window.contentItem, "searchField")
+            keyClick(Qt.Key_F, Qt.ControlModifier)
+            verify(field.activeFocus)
+            keyClick(Qt.Key_B)
+            tryCompare(findChild(window.contentItem, "searchResults"), "count", 1)
+            keyClick(Qt.Key_Return)
+            compare(paneID(), ids[1])
+            verify(field.activeFocus)
+            keyClick(Qt.Key_Escape)
+            compare(field.text, "")
+            compare(Store.selectedID, ids[1])
+        }
     }
 }

@@ -17,11 +17,18 @@ Item {
         store: Store
     }
 
+    HistoryActions {
+        id: history
+
+        store: Store
+    }
+
     SidebarView {
         id: sidebar
 
         anchors.fill: parent
         conversations: conversations
+        history: history
     }
 
     TestCase {
@@ -51,7 +58,7 @@ Item {
             mouseClick(item, 20, item.height / 2, Qt.RightButton)
         }
 
-        // Items of the row menu: 0 "重命名", 1 "删除".
+        // Items of the row menu: 0 "重命名", 1 export, 2 copy, 3 a separator, 4 "删除".
         function menuItem(index) {
             const menu = findChild(sidebar, "rowMenu")
             tryVerify(() => menu.opened)
@@ -119,10 +126,62 @@ Item {
             const ids = seed(["a", "b", "c"])
             Store.selectedID = ids[1]
             rightClick(1)
-            mouseClick(menuItem(1))
+            mouseClick(menuItem(4))
             compare(AppTest.ids(), [ids[0], ids[2]])
             compare(Store.selectedID, ids[0])
             compare(list.currentIndex, 0)
+        }
+
+        // Rows put back above the selection keep the highlight on the selected conversation.
+        function test_undoDeleteAboveSelection() {
+            const ids = seed(["a", "b", "c"])
+            Store.selectedID = ids[2]
+            rightClick(0)
+            mouseClick(menuItem(4))
+            compare(AppTest.ids(), [ids[1], ids[2]])
+            tryCompare(list, "currentIndex", 1)
+            history.undoRemove()
+            compare(AppTest.ids(), ids)
+            compare(Store.selectedID, ids[2])
+            wait(50)
+            compare(list.currentIndex, 2)
+        }
+
+        // Typing narrows the list; Down and Return open a result; Esc brings the whole list
+        // back with the opened conversation still selected.
+        function test_search() {
+            const ids = seed(["苹果派", "Banana bread", "苹果汁", "Cherry"])
+            Store.selectedID = ids[3]
+            const field = findChild(sidebar, "searchField")
+            const results = findChild(sidebar, "searchResults")
+            sidebar.focusSearch()
+            field.insert(0, "苹果") // as an input method would
+            tryCompare(results, "count", 2)
+            verify(results.visible && !list.visible)
+            compare(results.currentIndex, 0)
+            keyClick(Qt.Key_Down)
+            keyClick(Qt.Key_Down)
+            compare(results.currentIndex, 1)
+            keyClick(Qt.Key_Return)
+            compare(Store.selectedID, ids[2])
+            verify(field.activeFocus)
+
+            field.selectAll()
+            for (const c of "BANANA")
+                keyClick(c)
+            tryCompare(results, "count", 1)
+            field.selectAll()
+            keyClick(Qt.Key_Delete)
+            for (const c of "zzz")
+                keyClick(c)
+            tryCompare(results, "count", 0)
+
+            keyClick(Qt.Key_Escape)
+            compare(field.text, "")
+            verify(list.visible && list.activeFocus)
+            compare(list.count, 4)
+            compare(Store.selectedID, ids[2])
+            compare(list.currentIndex, 2)
         }
 
         function test_newConversationButton() {

@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Dialogs
+import Corvane
+
+// The file dialogs of export, backup and restore. Failures are shown in a message box; a
+// finished restore is announced through notice().
+Item {
+    id: root
+
+    required property HistoryActions history
+
+    signal notice(string text)
+
+    function exportConversation(id) {
+        if (id === "")
+            return
+        exportDialog.conversationID = id
+        exportDialog.selectedFile = history.documentsFile(history.suggestedFileName(id))
+        exportDialog.open()
+    }
+    function backupAll() {
+        backupDialog.selectedFile = history.documentsFile(history.backupFileName())
+        backupDialog.open()
+    }
+    function restoreFromBackup() {
+        restoreDialog.currentFolder = history.documentsFolder()
+        restoreDialog.open()
+    }
+    function showError(text) {
+        if (text === "")
+            return
+        errorDialog.text = text
+        errorDialog.open()
+    }
+
+    FileDialog {
+        id: exportDialog
+
+        property string conversationID
+
+        objectName: "exportDialog"
+        title: qsTr("导出为 Markdown")
+        fileMode: FileDialog.SaveFile
+        acceptLabel: qsTr("导出")
+        defaultSuffix: "md"
+        nameFilters: [qsTr("Markdown 文件 (*.md)"), qsTr("所有文件 (*)")]
+        onAccepted: root.showError(root.history.exportMarkdown(conversationID, selectedFile))
+    }
+
+    FileDialog {
+        id: backupDialog
+
+        objectName: "backupDialog"
+        title: qsTr("备份全部对话")
+        fileMode: FileDialog.SaveFile
+        acceptLabel: qsTr("备份")
+        defaultSuffix: "json"
+        nameFilters: [qsTr("JSON 文件 (*.json)"), qsTr("所有文件 (*)")]
+        onAccepted: root.showError(root.history.backup(selectedFile))
+    }
+
+    FileDialog {
+        id: restoreDialog
+
+        objectName: "restoreDialog"
+        title: qsTr("从备份恢复")
+        fileMode: FileDialog.OpenFile
+        acceptLabel: qsTr("恢复")
+        nameFilters: [qsTr("JSON 文件 (*.json)"), qsTr("所有文件 (*)")]
+        onAccepted: {
+            const report = root.history.restoreReport(selectedFile)
+            if (report.ok)
+                root.notice(report.text)
+            else
+                root.showError(report.text)
+        }
+    }
+
+    MessageDialog {
+        id: errorDialog
+
+        objectName: "historyErrorDialog"
+        title: "Corvane"
+        buttons: MessageDialog.Ok
+    }
+}

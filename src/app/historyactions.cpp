@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "historyactions.h"
+
+#include "model/conversationtransfer.h"
+#include "model/storagecodec.h"
+
+#include <QClipboard>
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <utility>
+
+namespace {
+
+// Writes the whole file or nothing: an existing file stays as it was when any step fails.
+QString writeFile(const QUrl &url, const QByteArray &bytes, bool ownerOnly)
+{
+    const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+    if (path.isEmpty())
+        return HistoryActions::tr("无法写入文件：这不是本机上的位置。");
+    QSaveFile file(path);
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    (!ownerOnly || file.setPermissions(QFile::ReadOwner | QFile::WriteOwner)) &&
+                    file.write(bytes) == bytes.size() && file.commit();
+    if (ok)
+        return {};
+    return HistoryActions::tr("无法写入“%1”：%2。文件没有改动。").arg(path, file.errorString());
+}
+
+} // namespace
+
+HistoryActions::HistoryActions(QObject *parent) : QObject(parent) {}
+
+void HistoryActions::setStore(Store *store)
+{
+    if (m_store == store)
+        return;
+    m_store = store;
+    forgetRemoved();
+    emit storeChanged();
+}
+
+const Conversation *HistoryActions::find(const QString &id) const
+{
+    if (!m_store)
+        return nullptr;
+    const auto index = m_store->indexOf(parseCanonicalUuid(id));
+    return index ? &m_store->conversations().at(*index) : nullptr;
+}
+
+QString HistoryActions::markdown(const QString &id) const
+{
+    const Conversation *c = find(id);
+    return c ? conversationMarkdown(*c) : QString();
+}
+
+QString HistoryActions::suggestedFileName(const QString &id) const
+{
+    const Conversation *c = find(id);
+    QString name = c ? c->title.simplified() : QString();
+    static const QString refused = QStringLiteral("/\\:*?\"<>|");
+    for (QChar &ch : name) {
+        if (refused.contains(ch) || ch.category() == QChar::Other_Control)
+            ch = u'_';
+    }
+    while (name.startsWith(u'.'))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        name = Conversation::defaultTitle();
+    return name.left(100) + QStringLiteral(".md");
+}
+
+QString HistoryActions::backupFileName() const
+{
+    return QStringLiteral("Corvane 备份 %1.json").arg(QDate::currentDate().toString(Qt::ISODate));
+}
+
+QUrl HistoryActions::documentsFolder() const
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+    return QUrl::fromLocalFile(folder);
+}
+
+QUrl HistoryActions::documentsFile(const QString &fileName) const
+{
+    return QUrl::fromLocalFile(documentsFolder().toLocalFile() + u'/' + fileName);
+}
+
+QString HistoryActions::exportMarkdown(const QString &id, const QUrl &file) const
+{
+    const Conversation *c = find(id);
+    if (!c)
+        return tr("这个对话已不存在。");
+    return writeFile(file, conversationMarkdown(*c).toUtf8(), false);
+}
+
+void HistoryActions::copyConversation(const QString &id) const
+{
+    if (const Conversation *c = find(id))
+        QGuiApplication::clipboard()->setText(conversationMarkdown(*c));
+}
+
+void HistoryActions::removeWithUndo(const QString &id)
+{
+    const auto uuid = parseCanonicalUuid(id);
+    const auto index = m_store ? m_store->indexOf(uuid) : std::nullopt;
+    if (!index)
+        return;
+    m_removed = Removed{m_store->conversations().at(*index), *index, m_store->selectedID() == uuid};
+    m_store->remove(*uuid);
+    emit removedChanged();
+}
+
+void HistoryActions::undoRemove()
+{
+    if (!m_removed)
+        return;
+    const Removed removed = *std::exchange(m_removed, std::nullopt);
+    if (m_store) {
+        m_store->insertConversation(removed.index, removed.conversation);
+        if (removed.wasSelected)
+            m_store->setSelectedID(removed.conversation.id);
+    }
+    emit removedChanged();
+}
+
+void HistoryActions::forgetRemoved()
+{
+    if (!m_removed)
+        return;
+    m_removed.reset();
+    emit removedChanged();
+}
+
+QString HistoryActions::backup(const QUrl &file) const
+{
+    if (!m_store)
+        return tr("没有可备份的对话。");
+    AppSettings settings = m_store->settings();
+    settings.apiKey.clear();
+    const QByteArray bytes = encodeAppData(settings, m_store->conversations());
+    if (bytes.isEmpty())
+        return tr("对话中有无法保存的数据，没有写入备份。");
+    return writeFile(file, bytes, true);
+}
+
+QString HistoryActions::restore(const QUrl &file, bool *ok)
+{
+    if (ok)
+        *ok = false;
+    if (!m_store)
+        return tr("无法恢复。");
+    const QString path = file.isLocalFile() ? file.toLocalFile() : QString();
+    QFile in(path);
+    if (path.isEmpty() || !in.open(QIODevice::ReadOnly))
+        return tr("无法读取“%1”。没有恢复任何对话。").arg(path.isEmpty() ? file.toString() : path);
+    const QByteArray bytes = in.readAll();
+    const std::optional<AppData> data =
+        in.error() == QFileDevice::NoError ? decodeAppData(bytes) : std::nullopt;
+    if (!data)
+        return tr("“%1”不是 Corvane 的备份或数据文件，或已损坏。没有恢复任何对话。").arg(path);
+
+    const QList<Conversation> added =
+        conversationsToRestore(m_store->conversations(), data->conversations);
+    m_store->addConversationsAtTop(added);
+    if (ok)
+        *ok = true;
+    return tr("已恢复 %n 个对话", nullptr, int(added.size()));
+}
+
+QVariantMap HistoryActions::restoreReport(const QUrl &file)
+{
+    bool ok = false;
+    const QString text = restore(file, &ok);
+    return {{QStringLiteral("ok"), ok}, {QStringLiteral("text"), text}};
+}

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/conversationsearch.h"
+#include "store/store.h"
+
+#include <QAbstractListModel>
+#include <QPointer>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+
+/**
+ * The conversations that contain the query, for the sidebar's search.
+ *
+ * Searching runs on a worker thread over a snapshot of the history, so typing never waits for
+ * it; a newer query or a change of the history makes a running search stop early and its
+ * results are dropped. Rows have the roles id, title, displayTitle and snippet.
+ */
+class SearchResultsModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
+    /// What the user typed; results follow it. Empty: no results.
+    Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
+    /// A search for the current query is still running.
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
+
+public:
+    enum Role { IdRole = Qt::UserRole + 1, TitleRole, DisplayTitleRole, SnippetRole };
+
+    explicit SearchResultsModel(QObject *parent = nullptr);
+    ~SearchResultsModel() override;
+
+    Store *store() const { return m_store; }
+    void setStore(Store *store);
+    QString query() const { return m_query; }
+    void setQuery(const QString &query);
+    bool busy() const { return m_busy; }
+
+    /// The id at this row, or an empty string.
+    Q_INVOKABLE QString idAt(int row) const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+signals:
+    void storeChanged();
+    void queryChanged();
+    void busyChanged();
+    void countChanged();
+    /// The results of a search have been listed.
+    void finished();
+
+private:
+    void start();
+    void deliver(int generation, const QList<ConversationSearch::Hit> &hits);
+    void setBusy(bool busy);
+
+    QPointer<Store> m_store;
+    QString m_query;
+    QList<ConversationSearch::Hit> m_hits;
+    bool m_busy = false;
+    // Bumped by every new search; a search whose number is no longer current stops.
+    std::shared_ptr<std::atomic<int>> m_generation = std::make_shared<std::atomic<int>>(0);
+    QThreadPool m_pool;
+    // While a reply streams the history changes many times a second; search again once calm.
+    QTimer m_refresh;
+};

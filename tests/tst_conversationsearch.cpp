@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/searchresultsmodel.h"
+#include "model/conversationsearch.h"
+#include "storetestutil.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace StoreTest;
+
+class TstConversationSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void key_data();
+    void key();
+    void find_data();
+    void find();
+    void modelFollowsQueryAndHistory();
+};
+
+namespace {
+
+// a: "Rust lifetimes" with an English reply; b: Chinese; c: full-width letters and a long text.
+QList<Conversation> history()
+{
+    static const QList<Conversation> list = [] {
+        Conversation a = conv(u'a');
+        a.title = QStringLiteral("Rust lifetimes");
+        a.messages = {Message::make(Message::Role::User, QStringLiteral("Explain BORROWING")),
+                      Message::make(Message::Role::Assistant, QStringLiteral("References..."))};
+        Conversation b = conv(u'b');
+        b.title = QStringLiteral("周末旅行计划");
+        b.messages = {Message::make(Message::Role::User, QStringLiteral("杭州两日游怎么安排？")),
+                      Message::make(Message::Role::Assistant,
+                                    QStringLiteral("第一天：西湖、灵隐寺。\n第二天：千岛湖。"))};
+        Conversation c = conv(u'c');
+        c.title = QStringLiteral("ＡＢＣ笔记");
+        c.messages = {Message::make(Message::Role::User,
+                                    QString(40, u'x') + QStringLiteral(" needle in\nthe middle ") +
+                                        QString(200, u'y'))};
+        return QList<Conversation>{a, b, c};
+    }();
+    return list;
+}
+
+} // namespace
+
+// The fast walk over plain text gives what normalising and folding the whole text gives.
+void TstConversationSearch::key_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii and chinese") << QStringLiteral("Hello 世界 ABC xyz");
+    QTest::newRow("full-width") << QStringLiteral("ＡＢＣ，中文！１２３");
+    QTest::newRow("combining after ascii") << QStringLiteral("Cafe\u0301 E\u0301");
+    QTest::newRow("combining first") << QStringLiteral("\u0301a");
+    QTest::newRow("folding changes length") << QStringLiteral("Straße ﬁle İ");
+    QTest::newRow("ideographic space, compat ideographs") << QStringLiteral("一\u3000二\uF900");
+    QTest::newRow("emoji and hangul") << QStringLiteral("😀 \u1100\u1161 한국");
+}
+
+void TstConversationSearch::key()
+{
+    QFETCH(QString, text);
+    QCOMPARE(ConversationSearch::key(text),
+             text.normalized(QString::NormalizationForm_KC).toCaseFolded());
+}
+
+void TstConversationSearch::find_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("titles");  // first letters of the hits' conversations, in order
+    QTest::addColumn<QString>("snippet"); // of the first hit
+
+    QTest::newRow("title, any case") << "LIFETIMES"
+                                     << "a"
+                                     << "";
+    QTest::newRow("body, folded") << "borrowing"
+                                  << "a"
+                                  << "Explain BORROWING";
+    QTest::newRow("chinese body") << "西湖"
+                                  << "b"
+                                  << "第一天：西湖、灵隐寺。 第二天：千岛湖。";
+    QTest::newRow("chinese title") << "旅行"
+                                   << "b"
+                                   << "";
+    QTest::newRow("full-width query, half-width text") << "ｅｘｐｌａｉｎ"
+                                                       << "a"
+                                                       << "Explain BORROWING";
+    QTest::newRow("half-width query, full-width title") << "abc"
+                                                        << "c"
+                                                        << "";
+    QTest::newRow("several") << "e"
+                             << "ac"
+                             << "Explain BORROWING";
+    QTest::newRow("cut snippet on one line")
+        << "Needle"
+        << "c"
+        << QStringLiteral("…xxxxxxxxxxxxxxx needle in the middle ") + QString(43, u'y') + u'…';
+    QTest::newRow("no match") << "不存在"
+                              << ""
+                              << "";
+    QTest::newRow("blank query") << "  "
+                                 << ""
+                                 << "";
+}
+
+void TstConversationSearch::find()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, titles);
+    const QList<ConversationSearch::Hit> hits = ConversationSearch::find(history(), query);
+    QString letters;
+    for (const auto &hit : hits) {
+        for (int i = 0; i < history().size(); ++i) {
+            if (history().at(i).id == hit.id)
+                letters += QChar(u'a' + i);
+        }
+    }
+    QCOMPARE(letters, titles);
+    if (!hits.isEmpty())
+        QTEST(hits.first().snippet, "snippet");
+}
+
+// The model lists the hits of its query, searches again when the history changes, and a
+// newer query wins over one still running.
+void TstConversationSearch::modelFollowsQueryAndHistory()
+{
+    QTemporaryDir dir;
+    Store store(dir.path());
+    store.addConversationsAtTop(history());
+    SearchResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setStore(&store);
+    QSignalSpy finished(&model, &SearchResultsModel::finished);
+
+    model.setQuery(QStringLiteral("e"));
+    model.setQuery(QStringLiteral("湖"));
+    QTRY_VERIFY(!model.busy());
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.idAt(0), canonicalUuidString(history().at(1).id));
+    QCOMPARE(model.data(model.index(0), SearchResultsModel::SnippetRole).toString(),
+             QStringLiteral("第一天：西湖、灵隐寺。 第二天：千岛湖。"));
+
+    Conversation d = conv(u'd');
+    d.messages = {Message::make(Message::Role::User, QStringLiteral("太湖"))};
+    store.addConversationsAtTop({d});
+    QTRY_COMPARE(model.rowCount(), 2);
+    QCOMPARE(model.idAt(0), canonicalUuidString(d.id));
+
+    model.setQuery(QString());
+    QCOMPARE(model.rowCount(), 0);
+    QVERIFY(!model.busy());
+}
+
+QTEST_MAIN(TstConversationSearch)
+#include "tst_conversationsearch.moc"
