@@ -50,6 +50,7 @@ private slots:
     void timeBox();
     void documentColours();
     void streamingBlock();
+    void fillsByAppending();
 
 private:
     HighlightEngine m_engine;
@@ -207,8 +208,13 @@ void TstHighlighter::serviceQueueAndCache()
 void TstHighlighter::timeBox()
 {
     HighlightService service;
-    service.setTimeLimit(1);
     QObject requester;
+    // The engine and the grammar first, so that the limit falls on the tokenising.
+    bool warm = false;
+    service.request(&requester, "javascript", "let w = 0;",
+                    [&](const QString &, const SyntaxSpans &) { warm = true; });
+    QTRY_VERIFY(warm);
+    service.setTimeLimit(1);
     const QString big = QStringLiteral("let s = `${a + \"b\"}`; // c\n").repeated(5000);
     bool done = false;
     SyntaxSpans spans;
@@ -303,6 +309,37 @@ void TstHighlighter::streamingBlock()
         QCOMPARE(b.blockFormat().lineHeight(), 2.5);
         QCOMPARE(b.blockFormat().lineHeightType(), int(QTextBlockFormat::LineDistanceHeight));
     }
+}
+
+// Code that grows is appended: the lines already in the document keep their colours and
+// spacing without waiting for anything; other code replaces the text.
+void TstHighlighter::fillsByAppending()
+{
+    HighlightService service;
+    QTextDocument doc;
+    CodeHighlighter h;
+    h.setService(&service);
+    h.classBegin();
+    h.attach(&doc);
+    h.setLanguage(QStringLiteral("python"));
+    h.setLineSpacing(2.5);
+    h.setCode(QStringLiteral("import os\n"));
+    h.componentComplete();
+    QCOMPARE(doc.toPlainText(), QStringLiteral("import os\n"));
+    QTRY_VERIFY(h.highlighted());
+    const QColor keyword = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
+
+    const QTextBlock first = doc.firstBlock();
+    h.setCode(QStringLiteral("import os\nfor x in y:"));
+    QCOMPARE(doc.toPlainText(), QStringLiteral("import os\nfor x in y:"));
+    QVERIFY(doc.firstBlock() == first); // not rebuilt
+    QCOMPARE(colourAt(doc, 0), keyword);
+    QCOMPARE(doc.lastBlock().blockFormat().lineHeight(), 2.5);
+    QTRY_COMPARE(colourAt(doc, 10), keyword);
+
+    h.setCode(QStringLiteral("x = 1"));
+    QCOMPARE(doc.toPlainText(), QStringLiteral("x = 1"));
+    QCOMPARE(doc.firstBlock().blockFormat().lineHeight(), 2.5);
 }
 
 QTEST_MAIN(TstHighlighter)

@@ -116,7 +116,6 @@ Rectangle {
             objectName: "codeText"
             width: parent.width
             padding: 10
-            text: root.code
             textFormat: TextEdit.PlainText
             readOnly: true
             selectByMouse: true
@@ -134,6 +133,7 @@ Rectangle {
             CodeHighlighter {
                 objectName: "codeHighlighter"
                 textDocument: codeText.textDocument
+                code: root.code
                 language: root.lang
                 active: Appearance.codeHighlighting
                 lineSpacing: 2.5

@@ -9,6 +9,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <utility>
 
 CodeHighlighter::CodeHighlighter(QObject *parent) : QSyntaxHighlighter(parent)
 {
@@ -40,10 +41,48 @@ void CodeHighlighter::attach(QTextDocument *document)
         disconnect(old, &QTextDocument::contentsChanged, this, nullptr);
     clear();
     setDocument(document);
-    if (document)
+    m_filled = false;
+    if (document) {
+        // Read-only code needs no undo history, which would keep every delta.
+        document->setUndoRedoEnabled(false);
         connect(document, &QTextDocument::contentsChanged, this, &CodeHighlighter::textChanged);
+    }
+    fill();
     applyLineSpacing();
     refresh(true);
+}
+
+void CodeHighlighter::setCode(const QString &code)
+{
+    if (m_filled && code == m_code)
+        return;
+    m_code = code;
+    m_codeSet = true;
+    emit codeChanged();
+    fill();
+}
+
+/// Puts the code into the document: what was added at the end is appended, anything else
+/// replaces the whole text.
+void CodeHighlighter::fill()
+{
+    QTextDocument *doc = document();
+    if (!doc || !m_complete || !m_codeSet)
+        return;
+    if (m_filled && m_shown == m_code)
+        return;
+    const bool grows = m_filled && m_code.size() > m_shown.size() &&
+                       QStringView(m_code).left(m_shown.size()) == m_shown;
+    if (grows) {
+        QTextCursor end(doc);
+        end.movePosition(QTextCursor::End);
+        end.insertText(m_code.sliced(m_shown.size()));
+    } else {
+        m_replaced = true;
+        doc->setPlainText(m_code);
+    }
+    m_shown = m_code;
+    m_filled = true;
 }
 
 void CodeHighlighter::setLanguage(const QString &language)
@@ -109,6 +148,8 @@ void CodeHighlighter::applyLineSpacing()
 void CodeHighlighter::componentComplete()
 {
     m_complete = true;
+    fill();
+    applyLineSpacing();
     refresh(true);
 }
 
@@ -137,10 +178,11 @@ void CodeHighlighter::textChanged()
     const bool same = m_highlighted && doc->characterCount() - 1 == m_spansText.size() &&
                       doc->toPlainText() == m_spansText;
     setHighlighted(same);
-    // A TextEdit sets its whole text again on every change, and the base class then formats
-    // only the emptied document. The lines still equal to the tokenised text get their colours
-    // back at once; the rest waits for the next tokenisation.
-    if (!same && !m_spans.isEmpty()) {
+    // A text set anew is formatted by the base class only while the document is empty. The
+    // lines still equal to the tokenised text get their colours back at once; the rest waits
+    // for the next tokenisation. Appended text needs none of this.
+    const bool replaced = std::exchange(m_replaced, false) || !m_filled;
+    if (replaced && !same && !m_spans.isEmpty()) {
         const QScopedValueRollback guard(m_applying, true);
         const QStringView tokenised(m_spansText);
         // One edit block, so the view hears of one change, not one per line.

@@ -14,7 +14,12 @@
 #include <array>
 
 /**
- * Colours the text of a code block's TextEdit by its fence label, and spaces its lines.
+ * Fills a code block's TextEdit with its code, colours it by its fence label, and spaces its
+ * lines.
+ *
+ * The code goes into the document here rather than through the TextEdit's text: code that grows
+ * (a streaming reply) is appended, so the lines already there keep their layout, colours and
+ * spacing, and a delta costs what it adds, not the length of the block.
  *
  * The tokens come from HighlightService's worker; until they arrive, and for a language without
  * a grammar, the code stays plain. While the code grows (a streaming reply) it is tokenised at
@@ -27,6 +32,8 @@ class CodeHighlighter : public QSyntaxHighlighter, public QQmlParserStatus
     Q_INTERFACES(QQmlParserStatus)
     Q_PROPERTY(QQuickTextDocument *textDocument READ textDocument WRITE setTextDocument NOTIFY
                    textDocumentChanged)
+    /// The code to show, verbatim.
+    Q_PROPERTY(QString code READ code WRITE setCode NOTIFY codeChanged)
     /// The fence label, as written ("py", "C++", "js"…).
     Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
     Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
@@ -48,6 +55,8 @@ public:
 
     QQuickTextDocument *textDocument() const { return m_textDocument; }
     void setTextDocument(QQuickTextDocument *document);
+    QString code() const { return m_code; }
+    void setCode(const QString &code);
     QString language() const { return m_language; }
     void setLanguage(const QString &language);
     bool active() const { return m_active; }
@@ -68,6 +77,7 @@ public:
 
 signals:
     void textDocumentChanged();
+    void codeChanged();
     void languageChanged();
     void activeChanged();
     void paletteChanged();
@@ -79,6 +89,7 @@ protected:
 
 private:
     void textChanged();
+    void fill();
     void refresh(bool now);
     void request();
     void accept(const QString &code, const SyntaxSpans &spans);
@@ -90,6 +101,14 @@ private:
 
     QPointer<QQuickTextDocument> m_textDocument;
     QPointer<HighlightService> m_service;
+    QString m_code;
+    /// The code the document holds, once filled.
+    QString m_shown;
+    bool m_filled = false;
+    /// Whether code was given at all; without it the document's own text is coloured.
+    bool m_codeSet = false;
+    /// Set by a fill that replaced the whole text, which drops every line's colours.
+    bool m_replaced = false;
     QString m_language;
     QString m_grammar;
     bool m_active = true;
