@@ -59,44 +59,15 @@ void TstHighlighter::labels_data()
 {
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("grammar");
-    QTest::newRow("id") << "python"
-                        << "python";
-    QTest::newRow("Prism alias") << "py"
-                                 << "python";
-    QTest::newRow("case") << "JavaScript"
-                          << "javascript";
-    QTest::newRow("js") << "js"
-                        << "javascript";
-    QTest::newRow("c++") << "c++"
-                         << "cpp";
-    QTest::newRow("C++ upper") << "C++"
-                               << "cpp";
-    QTest::newRow("sh") << "sh"
-                        << "bash";
-    QTest::newRow("shell") << "shell"
-                           << "bash";
-    QTest::newRow("yml") << "yml"
-                         << "yaml";
-    QTest::newRow("html") << "html"
-                          << "markup";
-    QTest::newRow("ts") << "ts"
-                        << "typescript";
-    QTest::newRow("golang") << "golang"
-                            << "go";
-    QTest::newRow("c#") << "c#"
-                        << "csharp";
-    QTest::newRow("attributes after the name") << "python title=\"a.py\""
-                                               << "python";
-    QTest::newRow("braces after the name") << "js{1,3}"
-                                           << "javascript";
-    QTest::newRow("padded") << "  rust "
-                            << "rust";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("unknown") << "no-such-language"
-                             << "";
-    QTest::newRow("plain text") << "text"
-                                << "";
+    // label>grammar; an empty grammar is plain text.
+    const QString rows =
+        QStringLiteral("python>python;py>python;JavaScript>javascript;C++>cpp;"
+                       "shell>bash;c#>csharp;python title=\"a.py\">python;"
+                       "js{1,3}>javascript;  rust >rust;>;no-such-language>;text>");
+    for (const QString &row : rows.split(u';')) {
+        const QStringList r = row.split(u'>');
+        QTest::addRow("[%s]", qPrintable(r[0])) << r[0] << r[1];
+    }
 }
 
 void TstHighlighter::labels()
