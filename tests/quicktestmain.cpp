@@ -2,8 +2,7 @@
 // The set-up of the Quick Tests (tests/qml/app and tests/qml/chat): the QML module, the Fusion
 // style, one Store in a temporary folder, and the helpers the tests reach as singletons.
 #include "app/qmltypes.h"
-#include "apptestsupport.h"
-#include "chattestsupport.h"
+#include "quicktestsupport.h"
 #include "store/store.h"
 
 #include <QQmlEngine>
@@ -33,11 +32,9 @@ public slots:
         if (!m_store) {
             m_store = std::make_unique<Store>(m_dir.path());
             StoreForeign::setInstance(m_store.get());
-            m_app = std::make_unique<AppTestSupport>(m_store.get(),
-                                                     m_dir.filePath(QStringLiteral("data.json")));
-            m_chat = std::make_unique<ChatTestSupport>(m_store.get());
-            qmlRegisterSingletonInstance("CorvaneAppTest", 1, 0, "AppTest", m_app.get());
-            qmlRegisterSingletonInstance("CorvaneTest", 1, 0, "TestSupport", m_chat.get());
+            m_support = std::make_unique<QuickTestSupport>(
+                m_store.get(), m_dir.filePath(QStringLiteral("data.json")));
+            qmlRegisterSingletonInstance("CorvaneTest", 1, 0, "TestSupport", m_support.get());
         }
     }
 
@@ -46,8 +43,7 @@ public slots:
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<Store> m_store;
-    std::unique_ptr<AppTestSupport> m_app;
-    std::unique_ptr<ChatTestSupport> m_chat;
+    std::unique_ptr<QuickTestSupport> m_support;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(quickviews, Setup)

@@ -212,14 +212,11 @@ private slots:
                                TestGateway::deltaEvent(QStringLiteral("山里有座庙"));
         const QByteArray sized = TestGateway::head(
             200, {{"Content-Type", "text/event-stream"}, {"Content-Length", "100000"}});
-        QTest::newRow("reset, announced length")
-            << Reply().then(sized).then(two).then("data: {\"cho", 150).reset() << false;
-        QTest::newRow("reset, chunked, mid-event") << Reply()
-                                                          .then(chunkedHead())
-                                                          .then(TestGateway::chunk(two))
-                                                          .then("4000\r\ndata: {\"cho", 150)
-                                                          .reset()
-                                                   << false;
+        // clang-format off
+        QTest::newRow("reset, announced length") << Reply().then(sized).then(two).then("data: {\"cho", 150).reset() << false;
+        QTest::newRow("reset, chunked, mid-event")
+            << Reply().then(chunkedHead()).then(TestGateway::chunk(two)).then("4000\r\ndata: {\"cho", 150).reset() << false;
+        // clang-format on
         // Qt 6.4 takes the end of the connection after a whole chunk for the end of the body,
         // or not, depending on which of two socket signals it handles first; the client cannot
         // see the chunk framing. Whichever it is, nothing that arrived may be lost.
@@ -301,19 +298,14 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content"); // inside the JSON string of one delta
         QTest::addColumn<QString>("shown");
-        QTest::newRow("stray bytes") << QByteArray("a\xff"
-                                                   "b\xfe")
-                                     << QStringLiteral("a\uFFFDb\uFFFD");
-        QTest::newRow("cut character") << QByteArray("\xe4\xbd"
-                                                     "好")
-                                       << QStringLiteral("\uFFFD\uFFFD好");
-        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << QStringLiteral("\uFFFD\uFFFD");
-        QTest::newRow("encoded surrogate")
-            << QByteArray("x\xed\xa0\x80y") << QStringLiteral("x\uFFFD\uFFFD\uFFFDy");
-        QTest::newRow("cut emoji at the end")
-            << QByteArray("z\xf0\x9f\x98") << QStringLiteral("z\uFFFD\uFFFD\uFFFD");
-        QTest::newRow("escaped lone surrogate")
-            << QByteArray("\\ud83d!") << QString(QChar(0xD83D)) + u'!';
+        // clang-format off
+        QTest::newRow("stray bytes")            << QByteArray("a\xff" "b\xfe") << QStringLiteral("a\uFFFDb\uFFFD");
+        QTest::newRow("cut character")          << QByteArray("\xe4\xbd" "好") << QStringLiteral("\uFFFD\uFFFD好");
+        QTest::newRow("overlong slash")         << QByteArray("\xc0\xaf") << QStringLiteral("\uFFFD\uFFFD");
+        QTest::newRow("encoded surrogate")      << QByteArray("x\xed\xa0\x80y") << QStringLiteral("x\uFFFD\uFFFD\uFFFDy");
+        QTest::newRow("cut emoji at the end")   << QByteArray("z\xf0\x9f\x98") << QStringLiteral("z\uFFFD\uFFFD\uFFFD");
+        QTest::newRow("escaped lone surrogate") << QByteArray("\\ud83d!") << QString(QChar(0xD83D)) + u'!';
+        // clang-format on
     }
 
     void invalidUtf8()

@@ -60,44 +60,15 @@ void TstHighlighter::labels_data()
 {
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("grammar");
-    QTest::newRow("id") << "python"
-                        << "python";
-    QTest::newRow("Prism alias") << "py"
-                                 << "python";
-    QTest::newRow("case") << "JavaScript"
-                          << "javascript";
-    QTest::newRow("js") << "js"
-                        << "javascript";
-    QTest::newRow("c++") << "c++"
-                         << "cpp";
-    QTest::newRow("C++ upper") << "C++"
-                               << "cpp";
-    QTest::newRow("sh") << "sh"
-                        << "bash";
-    QTest::newRow("shell") << "shell"
-                           << "bash";
-    QTest::newRow("yml") << "yml"
-                         << "yaml";
-    QTest::newRow("html") << "html"
-                          << "markup";
-    QTest::newRow("ts") << "ts"
-                        << "typescript";
-    QTest::newRow("golang") << "golang"
-                            << "go";
-    QTest::newRow("c#") << "c#"
-                        << "csharp";
-    QTest::newRow("attributes after the name") << "python title=\"a.py\""
-                                               << "python";
-    QTest::newRow("braces after the name") << "js{1,3}"
-                                           << "javascript";
-    QTest::newRow("padded") << "  rust "
-                            << "rust";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("unknown") << "no-such-language"
-                             << "";
-    QTest::newRow("plain text") << "text"
-                                << "";
+    // label>grammar; an empty grammar is plain text.
+    const QString rows =
+        QStringLiteral("python>python;py>python;JavaScript>javascript;C++>cpp;"
+                       "shell>bash;c#>csharp;python title=\"a.py\">python;"
+                       "js{1,3}>javascript;  rust >rust;>;no-such-language>;text>");
+    for (const QString &row : rows.split(u';')) {
+        const QStringList r = row.split(u'>');
+        QTest::addRow("[%s]", qPrintable(r[0])) << r[0] << r[1];
+    }
 }
 
 void TstHighlighter::labels()
@@ -115,32 +86,25 @@ void TstHighlighter::tokens_data()
     QTest::addColumn<int>("kind");
 
     const QString py = "def 问候(name):\n    # 说你好\n    return f\"你好 {name}\" + str(42)\n";
-    QTest::newRow("python keyword") << "python" << py << "def" << int(SyntaxKind::Keyword);
-    QTest::newRow("python comment") << "python" << py << "# 说你好" << int(SyntaxKind::Comment);
-    QTest::newRow("python number") << "python" << py << "42" << int(SyntaxKind::Number);
-    QTest::newRow("python f-string") << "python" << py << "你好 " << int(SyntaxKind::String);
-    QTest::newRow("python plain name") << "python" << py << "name)" << int(SyntaxKind::Plain);
     // Surrogate pairs count as two positions, as in the text the view holds.
     const QString js = "const s = \"😀\"; // 😀😀\nlet n = 0x1F;\n";
-    QTest::newRow("js string with emoji")
-        << "javascript" << js << "\"😀\"" << int(SyntaxKind::String);
-    QTest::newRow("js comment after emoji")
-        << "javascript" << js << "// 😀😀" << int(SyntaxKind::Comment);
-    QTest::newRow("js number after emoji")
-        << "javascript" << js << "0x1F" << int(SyntaxKind::Number);
     // A grammar that needs others loaded first (cpp needs c, which needs clike).
     const QString cpp = "#include <vector>\ntemplate <class T> class Box { T v; };\n";
-    QTest::newRow("cpp keyword") << "cpp" << cpp << "template" << int(SyntaxKind::Keyword);
-    QTest::newRow("cpp class name") << "cpp" << cpp << "Box" << int(SyntaxKind::Type);
-    QTest::newRow("bash") << "bash"
-                          << "echo \"$HOME\" # x"
-                          << "# x" << int(SyntaxKind::Comment);
-    QTest::newRow("diff inserted") << "diff"
-                                   << "-a\n+b\n"
-                                   << "+b" << int(SyntaxKind::Inserted);
-    QTest::newRow("php after markup-templating") << "php"
-                                                 << "<?php echo 'x'; ?>"
-                                                 << "'x'" << int(SyntaxKind::String);
+    using K = SyntaxKind;
+    // clang-format off
+    QTest::newRow("python keyword")         << "python" << py << "def" << int(K::Keyword);
+    QTest::newRow("python comment")         << "python" << py << "# 说你好" << int(K::Comment);
+    QTest::newRow("python number")          << "python" << py << "42" << int(K::Number);
+    QTest::newRow("python f-string")        << "python" << py << "你好 " << int(K::String);
+    QTest::newRow("python plain name")      << "python" << py << "name)" << int(K::Plain);
+    QTest::newRow("js string with emoji")   << "javascript" << js << "\"😀\"" << int(K::String);
+    QTest::newRow("js number after emoji")  << "javascript" << js << "0x1F" << int(K::Number);
+    QTest::newRow("cpp keyword")            << "cpp" << cpp << "template" << int(K::Keyword);
+    QTest::newRow("cpp class name")         << "cpp" << cpp << "Box" << int(K::Type);
+    QTest::newRow("bash")                   << "bash" << "echo \"$HOME\" # x" << "# x" << int(K::Comment);
+    QTest::newRow("diff inserted")          << "diff" << "-a\n+b\n" << "+b" << int(K::Inserted);
+    QTest::newRow("php after markup-templating") << "php" << "<?php echo 'x'; ?>" << "'x'" << int(K::String);
+    // clang-format on
 }
 
 void TstHighlighter::tokens()

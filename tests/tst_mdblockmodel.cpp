@@ -242,20 +242,15 @@ void TestMDBlockModel::syncListModel_data()
     QTest::addColumn<QString>("after");
     QTest::addColumn<QStringList>("log");
 
-    QTest::newRow("same") << "a1b1"
-                          << "a1b1" << QStringList();
-    QTest::newRow("one value") << "a1b1a2b2"
-                               << "a1b1a2b3" << QStringList{"changed 1 b"};
-    QTest::newRow("both values") << "a1b1"
-                                 << "a2b2" << QStringList{"changed 0 a,b"};
-    QTest::newRow("grows") << "a1b1"
-                           << "a1b1a2b2a3b3" << QStringList{"inserted 1-2"};
-    QTest::newRow("shrinks") << "a1b1a2b2a3b3"
-                             << "a1b1" << QStringList{"removed 1-2"};
-    QTest::newRow("emptied") << "a1b1"
-                             << "" << QStringList{"removed 0-0"};
-    QTest::newRow("changes and grows") << "a1b1"
-                                       << "a1b2a3b3" << QStringList{"changed 0 b", "inserted 1-1"};
+    // clang-format off
+    QTest::newRow("same")              << "a1b1"         << "a1b1"         << QStringList();
+    QTest::newRow("one value")         << "a1b1a2b2"     << "a1b1a2b3"     << QStringList{"changed 1 b"};
+    QTest::newRow("both values")       << "a1b1"         << "a2b2"         << QStringList{"changed 0 a,b"};
+    QTest::newRow("grows")             << "a1b1"         << "a1b1a2b2a3b3" << QStringList{"inserted 1-2"};
+    QTest::newRow("shrinks")           << "a1b1a2b2a3b3" << "a1b1"         << QStringList{"removed 1-2"};
+    QTest::newRow("emptied")           << "a1b1"         << ""             << QStringList{"removed 0-0"};
+    QTest::newRow("changes and grows") << "a1b1"         << "a1b2a3b3"     << QStringList{"changed 0 b", "inserted 1-1"};
+    // clang-format on
 }
 
 void TestMDBlockModel::syncListModel()

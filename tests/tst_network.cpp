@@ -3,51 +3,18 @@
 // and a loopback forward proxy.
 #include "api/chatapi.h"
 #include "app/translations.h"
+#include "streamrun.h"
 #include "testgateway.h"
 #include "testproxy.h"
 
-#include <QEventLoop>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
-
-using namespace std::chrono_literals;
 
 namespace {
 
 // A name no resolver knows: only the test proxy can reach it.
 const QByteArray hiddenHost = "gateway.corvane.invalid";
-
-struct Outcome
-{
-    QStringList deltas;
-    QString error;
-};
-
-Outcome run(const QString &baseURL)
-{
-    AppSettings settings;
-    settings.baseURL = baseURL;
-    settings.apiKey = QStringLiteral("sk-test");
-    Outcome out;
-    ChatStream *stream =
-        ChatAPI(settings, QStringLiteral("m"))
-            .streamChat({Message::make(Message::Role::User, QStringLiteral("你好"))});
-    QEventLoop loop;
-    QObject::connect(stream, &ChatStream::delta, stream,
-                     [&](const QString &text) { out.deltas.append(text); });
-    QObject::connect(stream, &ChatStream::finished, stream,
-                     [&](const std::optional<ChatAPIError> &error) {
-                         if (error)
-                             out.error = error->description();
-                         loop.quit();
-                     });
-    QTimer::singleShot(20s, &loop, &QEventLoop::quit);
-    loop.exec();
-    delete stream;
-    return out;
-}
 
 quint16 closedPort()
 {
@@ -127,9 +94,12 @@ private slots:
             while (QTcpSocket *s = plain.nextPendingConnection())
                 s->write("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
         });
-        const Outcome out = run(baseURL.replace("%1", QString::number(gateway.port()))
-                                    .replace("%2", QString::number(closedPort()))
-                                    .replace("%3", QString::number(plain.serverPort())));
+        AppSettings settings;
+        settings.baseURL = baseURL.replace("%1", QString::number(gateway.port()))
+                               .replace("%2", QString::number(closedPort()))
+                               .replace("%3", QString::number(plain.serverPort()));
+        settings.apiKey = QStringLiteral("sk-test");
+        const StreamOutcome out = runStream(ChatAPI(settings, QStringLiteral("m")));
         QCOMPARE(out.error, error);
         QCOMPARE(out.deltas, error.isNull() ? QStringList{"好"} : QStringList{});
         if (proxy == u"forward") {

@@ -56,16 +56,13 @@ void TstSettingsForm::savesOnlyChanges_data()
     QTest::addColumn<QString>("sameModels");
 
     // sameModels: a models text that differs from the stored one only in what is dropped.
-    QTest::newRow("baseURL") << QByteArray("baseURL") << "http://127.0.0.1:1/v1"
-                             << "";
-    QTest::newRow("apiKey") << QByteArray("apiKey") << "sk-x"
-                            << "";
-    QTest::newRow("model") << QByteArray("model") << ""
-                           << "";
-    QTest::newRow("systemPrompt") << QByteArray("systemPrompt") << " 你好\n"
-                                  << "";
-    QTest::newRow("modelsText") << QByteArray("modelsText") << "a\nb"
-                                << "a\n\n b \n";
+    // clang-format off
+    QTest::newRow("baseURL")      << QByteArray("baseURL")      << "http://127.0.0.1:1/v1" << "";
+    QTest::newRow("apiKey")       << QByteArray("apiKey")       << "sk-x"                  << "";
+    QTest::newRow("model")        << QByteArray("model")        << ""                      << "";
+    QTest::newRow("systemPrompt") << QByteArray("systemPrompt") << " 你好\n"               << "";
+    QTest::newRow("modelsText")   << QByteArray("modelsText")   << "a\nb"                  << "a\n\n b \n";
+    // clang-format on
 }
 
 // Writing a field's current value (as the window does when it opens) never saves; a real change

@@ -27,16 +27,12 @@ AppData goldenData()
     Conversation a;
     a.id = uuid("0f8fad5b-d9cb-469f-a165-70867728950e");
     a.title = u"周报 \"Q3\" C:\\tmp/a"_s;
+    // clang-format off
     a.messages = {
-        {uuid("7C9E6679-7425-40DE-944B-E07FC1F90AE7"),
-         Message::Role::User,
-         u"你好 😀\u2028end\t\u0001\u001f\b\f\r\n\u007f"_s,
-         {}},
-        {uuid("16FD2706-8BAF-433B-82EB-8C7FADA847DA"),
-         Message::Role::Assistant,
-         u"**粗体** </script>"_s,
-         {}},
+        {uuid("7C9E6679-7425-40DE-944B-E07FC1F90AE7"), Message::Role::User, u"你好 😀\u2028end\t\u0001\u001f\b\f\r\n\u007f"_s, {}},
+        {uuid("16FD2706-8BAF-433B-82EB-8C7FADA847DA"), Message::Role::Assistant, u"**粗体** </script>"_s, {}},
     };
+    // clang-format on
     a.createdAt = 773020800.123456789;
     a.model = u""_s;
 
@@ -91,19 +87,16 @@ private slots:
         QTest::addColumn<std::optional<QString>>("model");
 
         const std::optional<QString> none;
-        QTest::newRow("quotes, backslash, line feed, Chinese")
-            << u"他说 \"好\"\\n\n第二行"_s << 773020800.0 << "773020800"_ba << none;
-        QTest::newRow("full precision date")
-            << u"x"_s << 773020800.123456789 << "773020800.1234568"_ba << std::optional(u""_s);
-        QTest::newRow("tiny date")
-            << u"\u2028\u2029"_s << 1e-7 << "1e-07"_ba << std::optional(u"gpt/4o"_s);
-        QTest::newRow("negative date")
-            << u"\t\u0007"_s << -978307200.25 << "-978307200.25"_ba << none;
-        QTest::newRow("smallest subnormal") << u"😀👍🏽"_s << 5e-324 << "5e-324"_ba << none;
-        QTest::newRow("largest double") << u""_s << std::numeric_limits<double>::max()
-                                        << "1.7976931348623157e+308"_ba << std::optional(u"m"_s);
-        QTest::newRow("beyond int64")
-            << u"a"_s << 123456789012345678901.0 << "123456789012345683968"_ba << none;
+        const auto model = [](const QString &m) { return std::optional(m); };
+        // clang-format off
+        QTest::newRow("quotes, backslash, line feed, Chinese") << u"他说 \"好\"\\n\n第二行"_s << 773020800.0 << "773020800"_ba << none;
+        QTest::newRow("full precision date") << u"x"_s << 773020800.123456789 << "773020800.1234568"_ba << model(u""_s);
+        QTest::newRow("tiny date")           << u"\u2028\u2029"_s << 1e-7 << "1e-07"_ba << model(u"gpt/4o"_s);
+        QTest::newRow("negative date")       << u"\t\u0007"_s << -978307200.25 << "-978307200.25"_ba << none;
+        QTest::newRow("smallest subnormal")  << u"😀👍🏽"_s << 5e-324 << "5e-324"_ba << none;
+        QTest::newRow("largest double")      << u""_s << std::numeric_limits<double>::max() << "1.7976931348623157e+308"_ba << model(u"m"_s);
+        QTest::newRow("beyond int64")        << u"a"_s << 123456789012345678901.0 << "123456789012345683968"_ba << none;
+        // clang-format on
     }
 
     void roundTrip()

@@ -367,16 +367,13 @@ private slots:
         QTest::addColumn<QString>("change"); // "+": a new conversation first; a letter: removed
         QTest::addColumn<int>("edited");     // position of the conversation A's edit reaches
 
-        QTest::newRow("first") << "ABA"
-                               << "" << 0;
-        QTest::newRow("after another") << "BAA"
-                                       << "" << 1;
-        QTest::newRow("after an insertion") << "BAA"
-                                            << "+" << 2;
-        QTest::newRow("after a removal") << "BCA"
-                                         << "B" << 1;
-        QTest::newRow("removed") << "BCA"
-                                 << "A" << -1;
+        // clang-format off
+        QTest::newRow("first")              << "ABA" << ""  << 0;
+        QTest::newRow("after another")      << "BAA" << ""  << 1;
+        QTest::newRow("after an insertion") << "BAA" << "+" << 2;
+        QTest::newRow("after a removal")    << "BCA" << "B" << 1;
+        QTest::newRow("removed")            << "BCA" << "A" << -1;
+        // clang-format on
     }
 
     void editorsFindFirstOfDuplicates()

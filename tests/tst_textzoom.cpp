@@ -67,22 +67,13 @@ void TstTextZoom::steps()
 
     if (!std::isnan(stored))
         QSettings().setValue(QStringLiteral("textZoom"), stored);
+    const QHash<char, void (TextZoom::*)()> step{{'+', &TextZoom::zoomIn},
+                                                 {'-', &TextZoom::zoomOut},
+                                                 {'0', &TextZoom::reset},
+                                                 {'=', &TextZoom::aliasZoomIn}};
     TextZoom zoom;
     for (qsizetype i = 0; i < ops.size(); ++i) {
-        switch (ops[i].unicode()) {
-        case '+':
-            zoom.zoomIn();
-            break;
-        case '-':
-            zoom.zoomOut();
-            break;
-        case '0':
-            zoom.reset();
-            break;
-        case '=':
-            zoom.aliasZoomIn();
-            break;
-        }
+        (zoom.*step.value(ops[i].toLatin1()))();
         // Exactly the decimal's double: no error accumulates over steps.
         QVERIFY2(zoom.value() == expected[i],
                  qPrintable(QStringLiteral("step %1: %2").arg(i).arg(zoom.value(), 0, 'g', 17)));

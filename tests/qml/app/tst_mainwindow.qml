@@ -2,7 +2,7 @@
 import QtQuick
 import QtTest
 import Corvane
-import CorvaneAppTest
+import CorvaneTest
 
 Item {
     id: root
@@ -21,7 +21,7 @@ Item {
         property Loader detail
 
         function init() {
-            AppTest.reset()
+            TestSupport.reset()
             window = createTemporaryObject(mainWindow, root)
             detail = findChild(window.contentItem, "detail")
         }
@@ -36,7 +36,7 @@ Item {
             compare(window.title, "Corvane")
             Store.newConversation()
             Store.newConversation()
-            const ids = AppTest.ids()
+            const ids = TestSupport.ids()
             compare(paneID(), ids[0])
             compare(window.title, "新对话")
 
@@ -48,7 +48,7 @@ Item {
             // Other changes of the Store keep the pane of the same conversation.
             pane = detail.item
             Store.rename(ids[1], "Renamed")
-            AppTest.setSettings({ "model": "m", "models": ["a", "b"] })
+            TestSupport.setSettings({ "model": "m", "models": ["a", "b"] })
             verify(detail.item === pane)
             tryCompare(window, "title", "Renamed")
 
@@ -65,7 +65,7 @@ Item {
         function test_freshComposerPerSelection() {
             Store.newConversation()
             Store.newConversation()
-            const ids = AppTest.ids()
+            const ids = TestSupport.ids()
             detail.item.controller.input = "draft for A"
             Store.selectedID = ids[1]
             compare(detail.item.controller.input, "")
@@ -82,7 +82,7 @@ Item {
             settings.close()
             window.openSettings()
             verify(window.settingsWindow === settings && settings.visible)
-            verify(!AppTest.dataFileExists())
+            verify(!TestSupport.dataFileExists())
         }
 
         // The window icon is an SVG: without Qt's SVG plugin it would be silently empty.
@@ -97,12 +97,12 @@ Item {
         function test_saveErrorBar() {
             const bar = findChild(window, "saveErrorBar")
             verify(!bar.visible)
-            verify(AppTest.breakDataFile())
+            verify(TestSupport.breakDataFile())
             Store.newConversation()
             verify(bar.visible)
             const text = findChild(bar, "saveErrorText").text
             verify(text.startsWith("无法保存对话：") && text.indexOf("文件夹") > 0, text)
-            compare(AppTest.ids().length, 1)
+            compare(TestSupport.ids().length, 1)
 
             mouseClick(findChild(bar, "saveRetryButton"))
             verify(bar.visible) // still a folder
@@ -113,11 +113,11 @@ Item {
             tryCompare(dialog, "opened", true)
             mouseClick(findChild(dialog, "quitRetry"))
             verify(dialog.visible && bar.visible)
-            AppTest.removeDataFile()
+            TestSupport.removeDataFile()
             mouseClick(findChild(dialog, "quitRetry"))
             tryCompare(dialog, "visible", false)
             verify(!bar.visible)
-            verify(AppTest.dataFileExists())
+            verify(TestSupport.dataFileExists())
         }
 
         // Ctrl+Z brings a deleted conversation back only while its bar shows and no text field
@@ -125,7 +125,7 @@ Item {
         function test_undoDeleteShortcut() {
             Store.newConversation()
             Store.newConversation()
-            const ids = AppTest.ids()
+            const ids = TestSupport.ids()
             const history = findChild(window, "history")
             const bar = findChild(window, "undoBar")
             history.removeWithUndo(ids[0])
@@ -134,14 +134,14 @@ Item {
             const input = findChild(detail.item, "input")
             input.forceActiveFocus()
             keyClick(Qt.Key_Z, Qt.ControlModifier)
-            compare(AppTest.ids(), [ids[1]])
+            compare(TestSupport.ids(), [ids[1]])
             findChild(window.contentItem, "conversationList").forceActiveFocus()
             keyClick(Qt.Key_Z, Qt.ControlModifier)
-            compare(AppTest.ids(), ids)
+            compare(TestSupport.ids(), ids)
             compare(Store.selectedID, ids[0])
             verify(!bar.visible)
             keyClick(Qt.Key_Z, Qt.ControlModifier)
-            compare(AppTest.ids(), ids)
+            compare(TestSupport.ids(), ids)
         }
 
         // Ctrl+F reaches the search; a result opened with Return keeps the focus in the field
@@ -149,8 +149,8 @@ Item {
         function test_findShortcut() {
             Store.newConversation()
             Store.newConversation()
-            const ids = AppTest.ids()
-            AppTest.setTitle(ids[1], "beta")
+            const ids = TestSupport.ids()
+            TestSupport.setTitle(ids[1], "beta")
             const field = findChild(window.contentItem, "searchField")
             keyClick(Qt.Key_F, Qt.ControlModifier)
             verify(field.activeFocus)

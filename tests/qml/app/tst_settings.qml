@@ -3,7 +3,7 @@ import QtQuick
 import QtQuick.Controls
 import QtTest
 import Corvane
-import CorvaneAppTest
+import CorvaneTest
 
 Item {
     id: root
@@ -30,15 +30,15 @@ Item {
         }
 
         function init() {
-            AppTest.reset()
-            AppTest.setSettings({
+            TestSupport.reset()
+            TestSupport.setSettings({
                 "baseURL": "http://127.0.0.1:9/v1 ",
                 "apiKey": "sk-secret",
                 "model": "",
                 "systemPrompt": "  简洁\n",
                 "models": ["a", "b"]
             })
-            AppTest.removeDataFile()
+            TestSupport.removeDataFile()
             view = createTemporaryObject(settingsView, root)
         }
 
@@ -61,13 +61,13 @@ Item {
             // The form shows the settings exactly as stored and writes nothing until a change.
             compare(input.text, data.expected.slice(0, -1))
             compare(input.echoMode === TextInput.Password, !!data.password)
-            verify(!AppTest.dataFileExists())
+            verify(!TestSupport.dataFileExists())
             input.forceActiveFocus()
             input.cursorPosition = input.length
             type("x")
-            compare(AppTest.settings()[data.key], data.expected)
+            compare(TestSupport.settings()[data.key], data.expected)
             // The file is written once typing pauses.
-            tryVerify(AppTest.dataFileExists)
+            tryVerify(TestSupport.dataFileExists)
         }
 
         function test_modelsField() {
@@ -77,10 +77,10 @@ Item {
             input.cursorPosition = input.length
             // A blank line and spaces change the text but not the list: nothing is saved.
             type("\n\n ")
-            verify(!AppTest.dataFileExists())
+            verify(!TestSupport.dataFileExists())
             type("c ")
-            compare(AppTest.settings().models, ["a", "b", "c"])
-            tryVerify(AppTest.dataFileExists)
+            compare(TestSupport.settings().models, ["a", "b", "c"])
+            tryVerify(TestSupport.dataFileExists)
             // The raw text stays while typing, the normalised list shows afterwards.
             compare(input.text, "a\nb\n\n c ")
             field("modelField").forceActiveFocus()

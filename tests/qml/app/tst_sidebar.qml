@@ -3,7 +3,7 @@ import QtQuick
 import QtQuick.Controls
 import QtTest
 import Corvane
-import CorvaneAppTest
+import CorvaneTest
 
 Item {
     id: root
@@ -39,13 +39,13 @@ Item {
 
         // Conversations with these titles; titles[0] is row 0.
         function seed(titles) {
-            AppTest.reset()
+            TestSupport.reset()
             for (let i = titles.length - 1; i >= 0; --i) {
                 Store.newConversation()
-                AppTest.setTitle(Store.selectedID, titles[i])
+                TestSupport.setTitle(Store.selectedID, titles[i])
             }
             list.forceLayout()
-            return AppTest.ids()
+            return TestSupport.ids()
         }
 
         function rowItem(row) {
@@ -114,12 +114,12 @@ Item {
         function test_rename() {
             const ids = seed(["旧名", ""])
             compare(renameRow(0, "New name", "renameConfirm"), "旧名")
-            compare(AppTest.title(ids[0]), "New name")
+            compare(TestSupport.title(ids[0]), "New name")
             // An empty title opens an empty field, not "未命名".
             compare(renameRow(1, "unused", "renameCancel"), "")
-            compare(AppTest.title(ids[1]), "")
+            compare(TestSupport.title(ids[1]), "")
             compare(renameRow(0, "   ", "renameConfirm"), "New name")
-            compare(AppTest.title(ids[0]), "未命名")
+            compare(TestSupport.title(ids[0]), "未命名")
         }
 
         function test_delete() {
@@ -127,7 +127,7 @@ Item {
             Store.selectedID = ids[1]
             rightClick(1)
             mouseClick(menuItem(4))
-            compare(AppTest.ids(), [ids[0], ids[2]])
+            compare(TestSupport.ids(), [ids[0], ids[2]])
             compare(Store.selectedID, ids[0])
             compare(list.currentIndex, 0)
         }
@@ -138,10 +138,10 @@ Item {
             Store.selectedID = ids[2]
             rightClick(0)
             mouseClick(menuItem(4))
-            compare(AppTest.ids(), [ids[1], ids[2]])
+            compare(TestSupport.ids(), [ids[1], ids[2]])
             tryCompare(list, "currentIndex", 1)
             history.undoRemove()
-            compare(AppTest.ids(), ids)
+            compare(TestSupport.ids(), ids)
             compare(Store.selectedID, ids[2])
             wait(50)
             compare(list.currentIndex, 2)
@@ -188,7 +188,7 @@ Item {
             seed(["a"])
             mouseClick(findChild(sidebar, "newConversationButton"))
             compare(list.count, 2)
-            compare(Store.selectedID, AppTest.ids()[0])
+            compare(Store.selectedID, TestSupport.ids()[0])
             compare(list.currentIndex, 0)
             compare(rowItem(0).contentItem.text, "新对话")
         }

@@ -135,34 +135,16 @@ TestCase {
             stop(view)
     }
 
-    function test_sendAndStopButtons() {
-        const view = pane([])
-        const ctl = view.controller
-        const send = findChild(view, "sendButton")
-        ctl.input = " \n "
-        verify(!send.enabled)
-        ctl.input = "问题"
-        mouseClick(send)
-        verify(!findChild(view, "input").enabled)
-        const stopButton = findChild(view, "stopButton")
-        mouseMove(stopButton)
-        tryCompare(findChild(view, "stopToolTip"), "visible", true)
-        compare(findChild(view, "stopToolTip").text, "停止生成")
-
-        mouseClick(stopButton)
-        tryCompare(ctl, "sending", false)
-        compare(TestSupport.messages(view.conversationID), ["user: 问题"])
-        verify(findChild(view, "sendButton") && findChild(view, "input").enabled)
-        tryVerify(() => findChild(view, "input").activeFocus, 1000, "the composer gets its focus back")
-    }
-
-    // A pane opened again on a conversation whose reply still streams shows it as sending, and
-    // its stop button stops that reply.
-    function test_reopenedWhileSending() {
+    // Sending disables the composer; a pane opened again while the reply streams shows it as
+    // sending, and its stop button stops that reply and gives the composer back its focus.
+    function test_sendAndStop() {
         const first = pane([])
         const id = first.conversationID
+        first.controller.input = " \n "
+        verify(!findChild(first, "sendButton").enabled)
         first.controller.input = "问题"
-        first.controller.send()
+        mouseClick(findChild(first, "sendButton"))
+        verify(!findChild(first, "input").enabled)
         first.destroy()
         wait(0)
 
@@ -173,9 +155,15 @@ TestCase {
         verify(!findChild(view, "input").enabled)
         const list = findChild(view, "messageList")
         tryVerify(() => list.itemAtIndex(1) && list.itemAtIndex(1).isTyping)
-        mouseClick(findChild(view, "stopButton"))
+        const stopButton = findChild(view, "stopButton")
+        mouseMove(stopButton)
+        tryCompare(findChild(view, "stopToolTip"), "visible", true)
+        compare(findChild(view, "stopToolTip").text, "停止生成")
+        mouseClick(stopButton)
         tryCompare(view.controller, "sending", false)
         compare(TestSupport.messages(id), ["user: 问题"])
+        verify(findChild(view, "sendButton") && findChild(view, "input").enabled)
+        tryVerify(() => findChild(view, "input").activeFocus, 1000, "the composer gets its focus back")
     }
 
     function test_modelPicker_data() {

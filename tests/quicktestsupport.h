@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/storagecodec.h"
+#include "store/store.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+/**
+ * What the views' Quick Tests need beyond the Store's QML interface: conversations and settings
+ * put straight into the Store, data.json, the clipboard, input-method events, and a loopback
+ * gateway that accepts a request and never answers, so that a reply stays in progress until it
+ * is stopped.
+ */
+class QuickTestSupport : public QObject
+{
+    Q_OBJECT
+
+public:
+    QuickTestSupport(Store *store, QString dataFile)
+        : m_store(store), m_dataFile(std::move(dataFile)), m_silentGateway(new QTcpServer(this))
+    {
+        m_silentGateway->listen(QHostAddress::LocalHost);
+        connect(m_silentGateway, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_silentGateway->nextPendingConnection())
+                socket->setParent(this); // kept open, never answered
+        });
+    }
+
+    /// No conversations and no data.json; the given key, the default model and the silent
+    /// gateway.
+    Q_INVOKABLE void reset(const QString &apiKey = QStringLiteral("sk-test"))
+    {
+        while (!m_store->conversations().isEmpty())
+            m_store->remove(m_store->conversations().constFirst().id);
+        AppSettings settings;
+        settings.apiKey = apiKey;
+        settings.baseURL =
+            QStringLiteral("http://127.0.0.1:%1/v1").arg(m_silentGateway->serverPort());
+        m_store->setSettings(settings);
+        removeDataFile();
+    }
+    /// Changes the settings named in the map, without saving them.
+    Q_INVOKABLE void setSettings(const QVariantMap &changes)
+    {
+        AppSettings s = m_store->settings();
+        s.baseURL = changes.value(QStringLiteral("baseURL"), s.baseURL).toString();
+        s.apiKey = changes.value(QStringLiteral("apiKey"), s.apiKey).toString();
+        s.model = changes.value(QStringLiteral("model"), s.model).toString();
+        s.systemPrompt = changes.value(QStringLiteral("systemPrompt"), s.systemPrompt).toString();
+        s.models = changes.value(QStringLiteral("models"), s.models).toStringList();
+        m_store->setSettings(s);
+    }
+    Q_INVOKABLE QVariantMap settings() const
+    {
+        const AppSettings &s = m_store->settings();
+        return {{"baseURL", s.baseURL},
+                {"apiKey", s.apiKey},
+                {"model", s.model},
+                {"systemPrompt", s.systemPrompt},
+                {"models", QStringList(s.models)}};
+    }
+    /// A new conversation holding the messages ({role, content} each), with its own model when
+    /// one is given; returns its id.
+    Q_INVOKABLE QString addConversation(const QVariantList &messages, const QVariant &model = {})
+    {
+        m_store->newConversation();
+        const QUuid conv = *m_store->selectedID();
+        for (const QVariant &m : messages) {
+            const QVariantMap map = m.toMap();
+            const auto role = Message::roleFromName(map.value(QStringLiteral("role")).toString());
+            m_store->appendMessage(
+                conv, Message::make(*role, map.value(QStringLiteral("content")).toString()));
+        }
+        if (model.isValid() && !model.isNull())
+            m_store->setModel(conv, model.toString());
+        return m_store->selectedIDString();
+    }
+    Q_INVOKABLE QStringList ids() const
+    {
+        QStringList ids;
+        for (const Conversation &c : m_store->conversations())
+            ids.append(canonicalUuidString(c.id));
+        return ids;
+    }
+    /// Sets a title as stored, without the trimming of rename (an empty title, say).
+    Q_INVOKABLE void setTitle(const QString &id, const QString &title)
+    {
+        if (const auto uuid = parseCanonicalUuid(id))
+            m_store->setTitle(*uuid, title);
+    }
+    Q_INVOKABLE QString title(const QString &id) const
+    {
+        const Conversation *c = m_store->conversation(parseCanonicalUuid(id).value_or(QUuid()));
+        return c ? c->title : QString();
+    }
+    /// Appends to the last message, as a streamed delta does.
+    Q_INVOKABLE void appendToLast(const QString &id, const QString &delta)
+    {
+        const QUuid conv = parseCanonicalUuid(id).value_or(QUuid());
+        if (const Conversation *c = m_store->conversation(conv); c && !c->messages.isEmpty())
+            m_store->appendToMessage(conv, c->messages.constLast().id, delta);
+    }
+    /// The conversation's messages as "role: content".
+    Q_INVOKABLE QStringList messages(const QString &id) const
+    {
+        QStringList out;
+        for (const Message &m : m_store->conversation(*parseCanonicalUuid(id))->messages)
+            out << Message::roleName(m.role) + QStringLiteral(": ") + m.content;
+        return out;
+    }
+
+    Q_INVOKABLE bool dataFileExists() const { return QFileInfo(m_dataFile).isFile(); }
+    Q_INVOKABLE void removeDataFile()
+    {
+        QFile::remove(m_dataFile);
+        QDir(m_dataFile).removeRecursively();
+    }
+    /// Puts a folder where data.json goes, so that every save fails until removeDataFile().
+    Q_INVOKABLE bool breakDataFile()
+    {
+        removeDataFile();
+        return QDir().mkpath(m_dataFile);
+    }
+
+    Q_INVOKABLE QString clipboardText() const { return QGuiApplication::clipboard()->text(); }
+    Q_INVOKABLE void setClipboardText(const QString &text)
+    {
+        QGuiApplication::clipboard()->setText(text);
+    }
+    /// Sends an input-method event to item: a composition in progress or its commit.
+    Q_INVOKABLE void inputMethod(QObject *item, const QString &preedit, const QString &commit)
+    {
+        QInputMethodEvent event(preedit, {});
+        event.setCommitString(commit);
+        QCoreApplication::sendEvent(item, &event);
+    }
+
+private:
+    Store *m_store;
+    QString m_dataFile;
+    QTcpServer *m_silentGateway;
+};
