@@ -455,10 +455,11 @@ bool readConversation(dom::element v, Conversation &c)
         c.createdAt = currentTimeStamp();
     } else {
         double createdAt = 0;
-        if (f[3]->get_double().get(createdAt))
+        // A zero may be a number too small for a double, which Qt's reader refuses where
+        // simdjson rounds it, or a -0 that Qt reads as 0: Qt's reader decides those files.
+        if (f[3]->get_double().get(createdAt) || createdAt == 0)
             return false;
-        // Qt keeps a whole number as an integer, so -0 reads as 0 there; do the same.
-        c.createdAt = createdAt == 0 ? 0.0 : createdAt;
+        c.createdAt = createdAt;
     }
 
     if (!absent(f[4])) {
