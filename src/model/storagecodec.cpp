@@ -13,6 +13,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -455,9 +456,11 @@ bool readConversation(dom::element v, Conversation &c)
         c.createdAt = currentTimeStamp();
     } else {
         double createdAt = 0;
-        // A zero may be a number too small for a double, which Qt's reader refuses where
-        // simdjson rounds it, or a -0 that Qt reads as 0: Qt's reader decides those files.
-        if (f[3]->get_double().get(createdAt) || createdAt == 0)
+        // Zero and the subnormal range are where the two readers part: a number too small
+        // for a double, which Qt's reader refuses where simdjson rounds it, and -0, which Qt
+        // reads as 0. Qt's reader decides those files.
+        if (f[3]->get_double().get(createdAt)
+            || std::fabs(createdAt) < std::numeric_limits<double>::min())
             return false;
         c.createdAt = createdAt;
     }
