@@ -478,10 +478,9 @@ std::optional<AppData> decode(const QByteArray &bytes)
 {
     dom::parser parser;
     dom::element root;
-    // simdjson reads a little past the end; a buffer with room to spare is used as it is, any
-    // other is copied.
-    const bool padded = std::size_t(bytes.capacity() - bytes.size()) >= simdjson::SIMDJSON_PADDING;
-    if (parser.parse(bytes.constData(), std::size_t(bytes.size()), !padded).get(root))
+    // simdjson reads a little past the end of its input, so it works on a padded copy: a
+    // QByteArray's spare capacity may lie before its data rather than after it.
+    if (parser.parse(bytes.constData(), std::size_t(bytes.size()), true).get(root))
         return std::nullopt;
     dom::object object;
     if (root.get_object().get(object))
