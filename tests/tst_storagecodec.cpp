@@ -210,6 +210,8 @@ private slots:
         QTest::newRow("exponent date")        << conv(R"(,"createdAt":7.730208001E+8)") << true;
         QTest::newRow("underflow date")       << conv(R"(,"createdAt":4.9e-524)") << false;
         QTest::newRow("just under subnormal") << conv(R"(,"createdAt":4.9e-325)") << false;
+        QTest::newRow("underflow elsewhere")  << conv(R"(,"x":[{"y":4.9e-394}])") << false;
+        QTest::newRow("underflow, overridden") << conv(R"(,"createdAt":4.9e-394,"createdAt":2)") << false;
         QTest::newRow("negative zero")        << conv(R"(,"createdAt":-0.0)") << true;
         QTest::newRow("tiny date")            << conv(R"(,"createdAt":4.9e-324)") << true;
         QTest::newRow("uint64 date")          << conv(R"(,"createdAt":18446744073709551615)") << true;

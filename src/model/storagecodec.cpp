@@ -326,20 +326,48 @@ namespace fast {
 namespace dom = simdjson::dom;
 using Slot = std::optional<dom::element>;
 
-/// The last value of each of the given keys.
-template<std::size_t N>
-std::array<Slot, N> fields(dom::object object, const std::array<std::string_view, N> &keys)
+/// Whether a value Qt's reader would read alike. Qt refuses a number too small for a double
+/// where simdjson rounds it to zero or near it, so such a number leaves the file to Qt.
+bool tame(dom::element e)
 {
-    std::array<Slot, N> out;
-    for (const dom::key_value_pair field : object) {
-        for (std::size_t i = 0; i < N; ++i) {
-            if (field.key == keys[i]) {
-                out[i] = field.value;
-                break;
-            }
-        }
+    switch (e.type()) {
+    case dom::element_type::DOUBLE:
+        return std::fabs(double(e)) >= std::numeric_limits<double>::min();
+    case dom::element_type::ARRAY:
+        for (const dom::element item : dom::array(e))
+            if (!tame(item))
+                return false;
+        return true;
+    case dom::element_type::OBJECT:
+        for (const dom::key_value_pair field : dom::object(e))
+            if (!tame(field.value))
+                return false;
+        return true;
+    default:
+        return true;
     }
-    return out;
+}
+
+/// The last value of each of the given keys. Every value the reader will not look at (other
+/// keys, earlier duplicates) must be tame.
+template<std::size_t N>
+bool fields(dom::object object, const std::array<std::string_view, N> &keys,
+            std::array<Slot, N> &out)
+{
+    for (const dom::key_value_pair field : object) {
+        std::size_t i = 0;
+        while (i < N && field.key != keys[i])
+            ++i;
+        if (i == N) {
+            if (!tame(field.value))
+                return false;
+            continue;
+        }
+        if (out[i] && !tame(*out[i]))
+            return false;
+        out[i] = field.value;
+    }
+    return true;
 }
 
 bool absent(const Slot &slot)
@@ -377,7 +405,9 @@ bool readUuid(const Slot &slot, QUuid &out)
 
 bool readSettings(dom::object o, AppSettings &s)
 {
-    const auto f = fields<5>(o, {"baseURL", "apiKey", "model", "systemPrompt", "models"});
+    std::array<Slot, 5> f;
+    if (!fields<5>(o, {"baseURL", "apiKey", "model", "systemPrompt", "models"}, f))
+        return false;
     if (!readOptionalString(f[0], s.baseURL) || !readOptionalString(f[1], s.apiKey) ||
         !readOptionalString(f[2], s.model) || !readOptionalString(f[3], s.systemPrompt))
         return false;
@@ -401,7 +431,9 @@ bool readMessage(dom::element v, Message &m)
     dom::object o;
     if (v.get_object().get(o))
         return false;
-    const auto f = fields<4>(o, {"id", "role", "content", "reasoning"});
+    std::array<Slot, 4> f;
+    if (!fields<4>(o, {"id", "role", "content", "reasoning"}, f))
+        return false;
     if (!readUuid(f[0], m.id))
         return false;
     std::string_view role;
@@ -423,6 +455,8 @@ bool readMessage(dom::element v, Message &m)
     std::string_view reasoning;
     if (f[3] && !f[3]->get_string().get(reasoning))
         m.reasoning = text(reasoning);
+    else if (f[3] && !tame(*f[3]))
+        return false;
     return true;
 }
 
@@ -431,7 +465,9 @@ bool readConversation(dom::element v, Conversation &c)
     dom::object o;
     if (v.get_object().get(o))
         return false;
-    const auto f = fields<5>(o, {"id", "title", "messages", "createdAt", "model"});
+    std::array<Slot, 5> f;
+    if (!fields<5>(o, {"id", "title", "messages", "createdAt", "model"}, f))
+        return false;
     if (absent(f[0]))
         c.id = QUuid::createUuid();
     else if (!readUuid(f[0], c.id))
@@ -459,8 +495,8 @@ bool readConversation(dom::element v, Conversation &c)
         // Zero and the subnormal range are where the two readers part: a number too small
         // for a double, which Qt's reader refuses where simdjson rounds it, and -0, which Qt
         // reads as 0. Qt's reader decides those files.
-        if (f[3]->get_double().get(createdAt)
-            || std::fabs(createdAt) < std::numeric_limits<double>::min())
+        if (f[3]->get_double().get(createdAt) ||
+            std::fabs(createdAt) < std::numeric_limits<double>::min())
             return false;
         c.createdAt = createdAt;
     }
@@ -485,7 +521,9 @@ std::optional<AppData> decode(const QByteArray &bytes)
     dom::object object;
     if (root.get_object().get(object))
         return std::nullopt;
-    const auto f = fields<2>(object, {"settings", "conversations"});
+    std::array<Slot, 2> f;
+    if (!fields<2>(object, {"settings", "conversations"}, f))
+        return std::nullopt;
     dom::object settings;
     dom::array conversations;
     if (!f[0] || f[0]->get_object().get(settings) || !f[1] || f[1]->get_array().get(conversations))
