@@ -204,6 +204,10 @@ Rectangle {
                 // the origin rather than the content height.
                 onOriginYChanged: if (followEnd && height > 0)
                                       positionViewAtEnd()
+                // A row near the end that grows once its blocks are laid out leaves the end out
+                // of sight without moving the origin or the content height the view last saw.
+                onAtYEndChanged: if (followEnd && !atYEnd && !moving && height > 0)
+                                     Qt.callLater(positionViewAtEnd)
 
                 Connections {
                     target: ctl.messages
