@@ -34,6 +34,26 @@ QColor colourAt(const QTextDocument &doc, int pos)
     return {};
 }
 
+/// A highlighter on its own document and service, set up as QML does; code, when given, is
+/// set before the set-up completes.
+struct Block
+{
+    HighlightService service;
+    QTextDocument doc;
+    CodeHighlighter h;
+
+    explicit Block(const QString &language, const QString *code = nullptr)
+    {
+        h.setService(&service);
+        h.classBegin();
+        h.attach(&doc);
+        h.setLanguage(language);
+        if (code)
+            h.setCode(*code);
+        h.componentComplete();
+    }
+};
+
 } // namespace
 
 class TstHighlighter : public QObject
@@ -203,15 +223,10 @@ void TstHighlighter::timeBox()
 // The colours in a document, light and dark and on the bubble; switching off leaves it plain.
 void TstHighlighter::documentColours()
 {
-    HighlightService service;
-    QTextDocument doc;
-    doc.setPlainText(QStringLiteral("int main() { return 0; }"));
-    CodeHighlighter h;
-    h.setService(&service);
-    h.classBegin();
-    h.attach(&doc);
-    h.setLanguage(QStringLiteral("c++"));
-    h.componentComplete();
+    const QString code = QStringLiteral("int main() { return 0; }");
+    Block block(QStringLiteral("c++"), &code);
+    QTextDocument &doc = block.doc;
+    CodeHighlighter &h = block.h;
     QTRY_VERIFY(h.highlighted());
 
     const QColor light = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
@@ -236,14 +251,9 @@ void TstHighlighter::documentColours()
 // when the next tokens come. A change in the middle drops the colours of the changed line only.
 void TstHighlighter::streamingBlock()
 {
-    HighlightService service;
-    QTextDocument doc;
-    CodeHighlighter h;
-    h.setService(&service);
-    h.classBegin();
-    h.attach(&doc);
-    h.setLanguage(QStringLiteral("python"));
-    h.componentComplete();
+    Block block(QStringLiteral("python"));
+    QTextDocument &doc = block.doc;
+    CodeHighlighter &h = block.h;
 
     doc.setPlainText(QStringLiteral("import os\n"));
     QTRY_VERIFY(h.highlighted());
@@ -279,16 +289,11 @@ void TstHighlighter::streamingBlock()
 // spacing without waiting for anything; other code replaces the text.
 void TstHighlighter::fillsByAppending()
 {
-    HighlightService service;
-    QTextDocument doc;
-    CodeHighlighter h;
-    h.setService(&service);
-    h.classBegin();
-    h.attach(&doc);
-    h.setLanguage(QStringLiteral("python"));
+    const QString start = QStringLiteral("import os\n");
+    Block block(QStringLiteral("python"), &start);
+    QTextDocument &doc = block.doc;
+    CodeHighlighter &h = block.h;
     h.setLineSpacing(2.5);
-    h.setCode(QStringLiteral("import os\n"));
-    h.componentComplete();
     QCOMPARE(doc.toPlainText(), QStringLiteral("import os\n"));
     QTRY_VERIFY(h.highlighted());
     const QColor keyword = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
