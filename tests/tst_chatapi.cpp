@@ -18,11 +18,6 @@ void verify(const StreamOutcome &out, const QStringList &deltas, const QString &
     QCOMPARE(out.error, error);
 }
 
-QString network(QNetworkReply::NetworkError code)
-{
-    return ChatAPIError::networkDescription(code);
-}
-
 QByteArray head(int status, qsizetype length)
 {
     return TestGateway::head(
@@ -127,114 +122,60 @@ private slots:
         const QByteArray ok = TestGateway::head(200, {{"Connection", "close"}});
         const QByteArray a = TestGateway::deltaEvent("a");
         const QByteArray ev = R"({"choices":[{"delta":{"content":"x"}}]})";
-        const QString closed = network(QNetworkReply::RemoteHostClosedError);
+        const QString closed =
+            ChatAPIError::networkDescription(QNetworkReply::RemoteHostClosedError);
         const QString empty = QStringLiteral("模型没有返回内容，请重试或换一个模型。");
         const QString failed = QStringLiteral("请求失败（服务器报错）：\n");
-        QTest::newRow("[DONE] after a full-width space")
-            << ok + a + "data:\u3000[DONE]\n" + TestGateway::deltaEvent("b") << QStringList{"a"}
-            << QString();
-        QTest::newRow("not the end marker")
-            << ok + "data: [done]\n[DONE]\ndata: [DONE]x\n" + a << QStringList{"a"} << QString();
-        QTest::newRow("shapes ignored")
-            << ok +
-                   "data: {\"choices\":[]}\n"
-                   "data: {\"choices\":[{\"delta\":{}}]}\n"
-                   "data: {\"choices\":[{\"delta\":{\"content\":null}}]}\n"
-                   "data: {\"choices\":[{\"delta\":{\"content\":5}}]}\n"
-                   "data: {\"choices\":[{\"delta\":{\"content\":\"\"}}]}\n"
-                   "data: {\"choices\":[{\"delta\":\"x\"}]}\n"
-                   "data: {\"choices\":{\"delta\":{\"content\":\"x\"}}}\n"
-                   "data: {\"choices\":[{\"delta\":{\"content\":\"x\"}},3]}\n"
-                   "data: [{\"choices\":[{\"delta\":{\"content\":\"x\"}}]}]\n"
-                   "data: \"x\"\n"
-                   "data: {\"choices\":[{\"delta\":{\"content\":\"x\"\n"
-                   "data:\n" +
-                   a
-            << QStringList{"a"} << QString();
-        QTest::newRow("first choice only")
-            << ok + R"(data: {"choices":[{"delta":{"content":"1"}},{"delta":{"content":"2"}}]})"
-                    "\n"
-            << QStringList{"1"} << QString();
-        QTest::newRow("content kept as is")
-            << ok + TestGateway::deltaEvent("line\nbreak") + TestGateway::deltaEvent("   ") +
-                   TestGateway::deltaEvent(" 中文🙂 ")
-            << QStringList{"line\nbreak", "   ", " 中文🙂 "} << QString();
-        QTest::newRow("last line unterminated")
-            << ok + a + "data: " + ev << QStringList{"a", "x"} << QString();
-        QTest::newRow("empty body") << ok << QStringList{} << empty;
-        QTest::newRow("[DONE] before any text")
-            << ok + TestGateway::deltaEvent("") + "data: [DONE]\n" + a << QStringList{} << empty;
-
-        // Failures the gateway reports after a success status.
-        QTest::newRow("error object before text")
-            << ok +
-                   R"(data: {"error":{"message":"Rate limit reached","type":"rate_limit_error","code":null}})"
-                   "\n" +
-                   a
-            << QStringList{} << failed + "Rate limit reached";
-        QTest::newRow("error string after text")
-            << ok + a + "data: {\"error\":\" overloaded \"}\n" + a << QStringList{"a"}
-            << failed + "overloaded";
-        QTest::newRow("error wins over choices")
-            << ok +
-                   R"(data: {"error":{"code":502,"message":"upstream"},"choices":[{"delta":{"content":"x"},"finish_reason":"error"}]})"
-            << QStringList{} << failed + "upstream";
-        QTest::newRow("error without a message")
-            << ok + "data: {\"error\":{\"code\":500,\"message\":\" \"}}\n"
-            << QStringList{} << failed + R"({"code":500,"message":" "})";
-        QTest::newRow("event: error, JSON")
-            << ok + a + "event: error\ndata: {\"message\":\"quota\"}\n\n"
-            << QStringList{"a"} << failed + "quota";
-        QTest::newRow("event: error, plain text, unterminated")
-            << ok + "event:error\r\ndata: upstream timed out" << QStringList{}
-            << failed + "upstream timed out";
-        QTest::newRow("event: error, empty data") << ok + "event: error\ndata:\n"
-                                                  << QStringList{} << "请求失败（服务器报错）";
-        QTest::newRow("no error") << ok + "data: {\"error\":null," + ev.sliced(1) +
-                                         "\ndata: {\"error\":\"\"," + ev.sliced(1) +
-                                         "\ndata: {\"error\":{}," + ev.sliced(1) +
-                                         "\nevent: error\n\n" + a + "event: ping\n" + a
-                                  << QStringList{"x", "x", "x", "a", "a"} << QString();
-        QTest::newRow("endless line")
-            << ok + TestGateway::deltaEvent(QString(17 * 1024 * 1024, u'x')) +
-                   TestGateway::deltaEvent("after")
-            << QStringList{"after"} << QString();
-
+        // clang-format off
+        // Shapes a delta may not take; each is skipped and the stream goes on.
+        QByteArray ignored;
+        for (const char *payload :
+             {R"({"choices":[]})", R"({"choices":[{"delta":{}}]})", R"({"choices":[{"delta":{"content":null}}]})",
+              R"({"choices":[{"delta":{"content":5}}]})", R"({"choices":[{"delta":{"content":""}}]})",
+              R"({"choices":[{"delta":"x"}]})", R"({"choices":{"delta":{"content":"x"}}})",
+              R"({"choices":[{"delta":{"content":"x"}},3]})", R"([{"choices":[{"delta":{"content":"x"}}]}])",
+              R"("x")", R"({"choices":[{"delta":{"content":"x")", ""})
+            ignored += "data: " + QByteArray(payload) + "\n";
         const QByteArray json = R"({"error":{"message":"invalid key"}})";
         const QString invalidKey = "请求失败（HTTP 401）：\n" + QString::fromUtf8(json);
-        QTest::newRow("401") << head(401, json.size()) + json << QStringList{} << invalidKey;
-        QTest::newRow("401 with challenge")
-            << TestGateway::head(401, {{"WWW-Authenticate", "Bearer"},
-                                       {"Content-Length", QByteArray::number(json.size())}}) +
-                   json
-            << QStringList{} << invalidKey;
         const QByteArray lines = "{\n  \"error\": \"rate limited\"\r\n}\n";
-        QTest::newRow("429 over three lines")
-            << head(429, lines.size()) + lines << QStringList{}
-            << "请求失败（HTTP 429）：\n{  \"error\": \"rate limited\"}";
-        QTest::newRow("503 blank body") << head(503, 4) + " \n\t\n"
-                                        << QStringList{} << "请求失败（HTTP 503）";
-        QTest::newRow("404 chunked")
-            << TestGateway::head(404, {{"Transfer-Encoding", "chunked"}}) +
-                   TestGateway::chunk("not ") + TestGateway::chunk("found") + "0\r\n\r\n"
-            << QStringList{} << "请求失败（HTTP 404）：\nnot found";
         // 3-byte characters, so the limit falls inside one; the line break is dropped.
         QByteArray big = QStringLiteral("错误").repeated(40000).toUtf8();
         big.insert(999, "\n");
-        QTest::newRow("error body over the limit")
-            << head(500, big.size()) + big << QStringList{}
-            << "请求失败（HTTP 500）：\n" +
-                   QStringLiteral("错误").repeated(40000).left(ChatAPI::maxErrorBodyLength / 3);
-        QTest::newRow("dropped mid-stream") << head(200, 500) + TestGateway::deltaEvent("partial")
-                                            << QStringList{"partial"} << closed;
-        QTest::newRow("dropped mid-event, chunked")
-            << TestGateway::head(200, {{"Transfer-Encoding", "chunked"}}) +
-                   TestGateway::chunk(TestGateway::deltaEvent("partial")) + "4000\r\ndata: {\"cho"
-            << QStringList{"partial"} << closed;
-        QTest::newRow("error body cut off")
-            << head(502, 500) + "bad gateway" << QStringList{} << closed;
-        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n") << QStringList{}
-                                  << closed;
+        const QString bigShown = QStringLiteral("错误").repeated(40000).left(ChatAPI::maxErrorBodyLength / 3);
+        const QByteArray chunked = TestGateway::head(200, {{"Transfer-Encoding", "chunked"}});
+        using G = TestGateway;
+        using L = QStringList;
+        QTest::newRow("[DONE] after a full-width space") << ok + a + "data:\u3000[DONE]\n" + G::deltaEvent("b") << L{"a"} << QString();
+        QTest::newRow("not the end marker") << ok + "data: [done]\n[DONE]\ndata: [DONE]x\n" + a << L{"a"} << QString();
+        QTest::newRow("shapes ignored") << ok + ignored + a << L{"a"} << QString();
+        QTest::newRow("first choice only") << ok + R"(data: {"choices":[{"delta":{"content":"1"}},{"delta":{"content":"2"}}]})" "\n" << L{"1"} << QString();
+        QTest::newRow("content kept as is") << ok + G::deltaEvent("line\nbreak") + G::deltaEvent("   ") + G::deltaEvent(" 中文🙂 ") << L{"line\nbreak", "   ", " 中文🙂 "} << QString();
+        QTest::newRow("last line unterminated") << ok + a + "data: " + ev << L{"a", "x"} << QString();
+        QTest::newRow("empty body") << ok << L{} << empty;
+        QTest::newRow("[DONE] before any text") << ok + G::deltaEvent("") + "data: [DONE]\n" + a << L{} << empty;
+        // Failures the gateway reports after a success status.
+        QTest::newRow("error object before text") << ok + R"(data: {"error":{"message":"Rate limit reached","type":"rate_limit_error","code":null}})" "\n" + a << L{} << failed + "Rate limit reached";
+        QTest::newRow("error string after text") << ok + a + "data: {\"error\":\" overloaded \"}\n" + a << L{"a"} << failed + "overloaded";
+        QTest::newRow("error wins over choices") << ok + R"(data: {"error":{"code":502,"message":"upstream"},"choices":[{"delta":{"content":"x"},"finish_reason":"error"}]})" << L{} << failed + "upstream";
+        QTest::newRow("error without a message") << ok + "data: {\"error\":{\"code\":500,\"message\":\" \"}}\n" << L{} << failed + R"({"code":500,"message":" "})";
+        QTest::newRow("event: error, JSON") << ok + a + "event: error\ndata: {\"message\":\"quota\"}\n\n" << L{"a"} << failed + "quota";
+        QTest::newRow("event: error, plain text, unterminated") << ok + "event:error\r\ndata: upstream timed out" << L{} << failed + "upstream timed out";
+        QTest::newRow("event: error, empty data") << ok + "event: error\ndata:\n" << L{} << "请求失败（服务器报错）";
+        QTest::newRow("no error") << ok + "data: {\"error\":null," + ev.sliced(1) + "\ndata: {\"error\":\"\"," + ev.sliced(1) + "\ndata: {\"error\":{}," + ev.sliced(1) + "\nevent: error\n\n" + a + "event: ping\n" + a << L{"x", "x", "x", "a", "a"} << QString();
+        QTest::newRow("endless line") << ok + G::deltaEvent(QString(17 * 1024 * 1024, u'x')) + G::deltaEvent("after") << L{"after"} << QString();
+        QTest::newRow("401") << head(401, json.size()) + json << L{} << invalidKey;
+        QTest::newRow("401 with challenge") << G::head(401, {{"WWW-Authenticate", "Bearer"}, {"Content-Length", QByteArray::number(json.size())}}) + json << L{} << invalidKey;
+        QTest::newRow("429 over three lines") << head(429, lines.size()) + lines << L{} << "请求失败（HTTP 429）：\n{  \"error\": \"rate limited\"}";
+        QTest::newRow("503 blank body") << head(503, 4) + " \n\t\n" << L{} << "请求失败（HTTP 503）";
+        QTest::newRow("404 chunked") << G::head(404, {{"Transfer-Encoding", "chunked"}}) + G::chunk("not ") + G::chunk("found") + "0\r\n\r\n" << L{} << "请求失败（HTTP 404）：\nnot found";
+        QTest::newRow("error body over the limit") << head(500, big.size()) + big << L{} << "请求失败（HTTP 500）：\n" + bigShown;
+        QTest::newRow("dropped mid-stream") << head(200, 500) + G::deltaEvent("partial") << L{"partial"} << closed;
+        QTest::newRow("dropped mid-event, chunked") << chunked + G::chunk(G::deltaEvent("partial")) + "4000\r\ndata: {\"cho" << L{"partial"} << closed;
+        QTest::newRow("invalid UTF-8 in the body") << head(502, 17) + "bad \xff\xfe gateway \xe4\xbd" << L{} << "请求失败（HTTP 502）：\nbad \uFFFD\uFFFD gateway \uFFFD\uFFFD";
+        QTest::newRow("error body cut off") << head(502, 500) + "bad gateway" << L{} << closed;
+        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n") << L{} << closed;
+        // clang-format on
     }
 
     void responses()
@@ -254,24 +195,15 @@ private slots:
         QTest::addColumn<QStringList>("reasoning");
         QTest::addColumn<QStringList>("deltas");
 
-        QTest::newRow("reasoning_content, then text")
-            << QList<QByteArray>{R"({"reasoning_content":"想","content":null})",
-                                 R"({"reasoning_content":"",  "content":"答"})"}
-            << QStringList{"想"} << QStringList{"答"};
-        QTest::newRow("reasoning only")
-            << QList<QByteArray>{R"({"reasoning":"a"})", R"({"reasoning":"b"})"}
-            << QStringList{"a", "b"} << QStringList{};
-        QTest::newRow("interleaved, both in one event")
-            << QList<QByteArray>{R"({"reasoning":"1","content":"x"})", R"({"content":"y"})",
-                                 R"({"reasoning_content":"2"})"}
-            << QStringList{"1", "2"} << QStringList{"x", "y"};
-        QTest::newRow("both names: reasoning_content")
-            << QList<QByteArray>{R"({"reasoning_content":"r","reasoning":"r","content":"c"})"}
-            << QStringList{"r"} << QStringList{"c"};
-        QTest::newRow("reasoning not a string")
-            << QList<QByteArray>{R"({"reasoning":{"text":"r"},"content":"c"})",
-                                 R"({"reasoning_content":5,"reasoning":null,"content":"d"})"}
-            << QStringList{} << QStringList{"c", "d"};
+        using L = QStringList;
+        using E = QList<QByteArray>;
+        // clang-format off
+        QTest::newRow("reasoning_content, then text") << E{R"({"reasoning_content":"想","content":null})", R"({"reasoning_content":"",  "content":"答"})"} << L{"想"} << L{"答"};
+        QTest::newRow("reasoning only") << E{R"({"reasoning":"a"})", R"({"reasoning":"b"})"} << L{"a", "b"} << L{};
+        QTest::newRow("interleaved, both in one event") << E{R"({"reasoning":"1","content":"x"})", R"({"content":"y"})", R"({"reasoning_content":"2"})"} << L{"1", "2"} << L{"x", "y"};
+        QTest::newRow("both names: reasoning_content") << E{R"({"reasoning_content":"r","reasoning":"r","content":"c"})"} << L{"r"} << L{"c"};
+        QTest::newRow("reasoning not a string") << E{R"({"reasoning":{"text":"r"},"content":"c"})", R"({"reasoning_content":5,"reasoning":null,"content":"d"})"} << L{} << L{"c", "d"};
+        // clang-format on
     }
 
     void reasoning()
@@ -337,7 +269,7 @@ private slots:
         QTest::newRow("space in host") << "http://exa mple.com/v1" << "sk" << "API 地址无效，请到「设置」检查。";
         QTest::newRow("file scheme") << "file:///etc" << "sk" << noResponse;
         // The HTTP layer refuses the relative address "/chat/completions" itself.
-        QTest::newRow("empty address") << " // " << "sk" << network(QNetworkReply::ProtocolUnknownError);
+        QTest::newRow("empty address") << " // " << "sk" << ChatAPIError::networkDescription(QNetworkReply::ProtocolUnknownError);
         // clang-format on
     }
 
