@@ -61,255 +61,209 @@ class TstHighlighter : public QObject
     Q_OBJECT
 
 private slots:
-    void labels_data();
-    void labels();
-    void tokens_data();
-    void tokens();
-    void limits();
-    void serviceQueueAndCache();
-    void timeBox();
-    void documentColours();
-    void streamingBlock();
-    void fillsByAppending();
+    void labels_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("grammar");
+        // label>grammar; an empty grammar is plain text.
+        const QString rows =
+            QStringLiteral("python>python;py>python;JavaScript>javascript;C++>cpp;"
+                           "shell>bash;c#>csharp;python title=\"a.py\">python;"
+                           "js{1,3}>javascript;  rust >rust;>;no-such-language>;text>");
+        for (const QString &row : rows.split(u';')) {
+            const QStringList r = row.split(u'>');
+            QTest::addRow("[%s]", qPrintable(r[0])) << r[0] << r[1];
+        }
+    }
+
+    void labels()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, grammar);
+        QCOMPARE(HighlightEngine::grammarFor(label), grammar);
+    }
+
+    void tokens_data()
+    {
+        QTest::addColumn<QString>("grammar");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<int>("kind");
+
+        const QString py = "def 问候(name):\n    # 说你好\n    return f\"你好 {name}\" + str(42)\n";
+        // Surrogate pairs count as two positions, as in the text the view holds.
+        const QString js = "const s = \"😀\"; // 😀😀\nlet n = 0x1F;\n";
+        // A grammar that needs others loaded first (cpp needs c, which needs clike).
+        const QString cpp = "#include <vector>\ntemplate <class T> class Box { T v; };\n";
+        using K = SyntaxKind;
+        // clang-format off
+        QTest::newRow("python keyword")         << "python" << py << "def" << int(K::Keyword);
+        QTest::newRow("python comment")         << "python" << py << "# 说你好" << int(K::Comment);
+        QTest::newRow("python number")          << "python" << py << "42" << int(K::Number);
+        QTest::newRow("python f-string")        << "python" << py << "你好 " << int(K::String);
+        QTest::newRow("python plain name")      << "python" << py << "name)" << int(K::Plain);
+        QTest::newRow("js string with emoji")   << "javascript" << js << "\"😀\"" << int(K::String);
+        QTest::newRow("js number after emoji")  << "javascript" << js << "0x1F" << int(K::Number);
+        QTest::newRow("cpp keyword")            << "cpp" << cpp << "template" << int(K::Keyword);
+        QTest::newRow("cpp class name")         << "cpp" << cpp << "Box" << int(K::Type);
+        QTest::newRow("bash")                   << "bash" << "echo \"$HOME\" # x" << "# x" << int(K::Comment);
+        QTest::newRow("diff inserted")          << "diff" << "-a\n+b\n" << "+b" << int(K::Inserted);
+        QTest::newRow("php after markup-templating") << "php" << "<?php echo 'x'; ?>" << "'x'" << int(K::String);
+        // clang-format on
+    }
+
+    void tokens()
+    {
+        QFETCH(QString, grammar);
+        QFETCH(QString, code);
+        QFETCH(QString, needle);
+        QFETCH(int, kind);
+        const SyntaxSpans spans = m_engine.highlight(grammar, code);
+        QVERIFY(!spans.isEmpty());
+        QCOMPARE(int(kindOf(spans, code, needle)), kind);
+        // Sorted, inside the text, never overlapping.
+        int end = 0;
+        for (const SyntaxSpan &s : spans) {
+            QVERIFY(s.start >= end && s.length > 0);
+            end = s.start + s.length;
+        }
+        QVERIFY(end <= code.size());
+    }
+
+    void limits()
+    {
+        QVERIFY(m_engine.highlight(QStringLiteral("no-such"), QStringLiteral("x = 1")).isEmpty());
+        QVERIFY(m_engine.highlight(QString(), QStringLiteral("x = 1")).isEmpty());
+        // Beyond the size cap the block stays plain instead of tokenising for seconds.
+        const QString big =
+            QStringLiteral("x = 1\n").repeated(HighlightEngine::maxCodeSize / 6 + 1);
+        QVERIFY(m_engine.highlight(QStringLiteral("python"), big).isEmpty());
+        QVERIFY(!m_engine.highlight(QStringLiteral("python"), big.left(600)).isEmpty());
+    }
+
+    // Waiting jobs of one requester collapse to the newest text; a text seen before is answered
+    // from the cache without the worker.
+    void serviceQueueAndCache()
+    {
+        HighlightService service;
+        QObject a, b;
+        QStringList doneA, doneB;
+        const auto record = [](QStringList &into) {
+            return [&into](const QString &code, const SyntaxSpans &) { into << code; };
+        };
+        service.request(&a, "python", "a = 1", record(doneA));  // starts at once
+        service.request(&a, "python", "a = 12", record(doneA)); // waits
+        service.request(&b, "python", "b = 1", record(doneB));
+        service.request(&a, "python", "a = 123", record(doneA)); // replaces "a = 12"
+        QTRY_COMPARE(doneB.size(), 1);
+        QTRY_COMPARE(doneA, QStringList({"a = 1", "a = 123"}));
+        QVERIFY(service.cached("python", "a = 123"));
+        QVERIFY(!service.cached("python", "a = 12"));
+        QVERIFY(!service.cached("javascript", "a = 123"));
+
+        // A requester that is gone is not called back.
+        {
+            QObject gone;
+            service.request(&gone, "python", "c = 1", [](const QString &, const SyntaxSpans &) {
+                QFAIL("called back after its requester was destroyed");
+            });
+        }
+        service.request(&a, "python", "d = 1", record(doneA));
+        QTRY_COMPARE(doneA.last(), QStringLiteral("d = 1"));
+    }
+
+    // A job that runs past the time limit is interrupted: the block stays plain, and the worker
+    // goes on with the next job.
+    void timeBox()
+    {
+        HighlightService service;
+        QObject requester;
+        // The spans of code once the service has answered; none if it never does.
+        const auto answer = [&](const QString &code) {
+            auto spans = std::make_shared<std::optional<SyntaxSpans>>();
+            service.request(&requester, "javascript", code,
+                            [spans](const QString &, const SyntaxSpans &s) { *spans = s; });
+            (void)QTest::qWaitFor([&] { return spans->has_value(); });
+            return *spans;
+        };
+        // The engine and the grammar first, so that the limit falls on the tokenising.
+        QVERIFY(answer(QStringLiteral("let w = 0;")));
+        service.setTimeLimit(1);
+        const auto big = answer(QStringLiteral("let s = `${a + \"b\"}`; // c\n").repeated(5000));
+        QVERIFY(big && big->isEmpty());
+        service.setTimeLimit(5000);
+        const auto small = answer(QStringLiteral("let x = 1;"));
+        QVERIFY(small && !small->isEmpty());
+    }
+
+    // The colours in a document, light and dark and on the bubble; switching off leaves it plain.
+    void documentColours()
+    {
+        const QString code = QStringLiteral("int main() { return 0; }");
+        Block block(QStringLiteral("c++"), &code);
+        QTextDocument &doc = block.doc;
+        CodeHighlighter &h = block.h;
+        QTRY_VERIFY(h.highlighted());
+
+        const QColor light = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
+        QCOMPARE(colourAt(doc, 0), light);
+        h.setPalette(CodeHighlighter::Dark);
+        const QColor dark = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Dark);
+        QVERIFY(dark != light);
+        QCOMPARE(colourAt(doc, 0), dark);
+        QVERIFY(dark.lightness() > 128); // readable on a dark box
+        h.setPalette(CodeHighlighter::OnAccent);
+        QVERIFY(colourAt(doc, 0).lightness() > 160); // readable on the bubble's blue
+
+        h.setActive(false);
+        QVERIFY(!h.highlighted());
+        QCOMPARE(colourAt(doc, 0), QColor());
+        QCOMPARE(doc.toPlainText(), QStringLiteral("int main() { return 0; }"));
+        h.setActive(true);
+        QTRY_VERIFY(h.highlighted()); // from the cache
+    }
+
+    // Code that grows is appended: the lines already in the document keep their colours and
+    // spacing without waiting for anything, and the new line is coloured when its tokens come.
+    // Other code replaces the text; a changed line loses its colours, the others keep theirs.
+    void streamingBlock()
+    {
+        const QString start = QStringLiteral("import os\n");
+        Block block(QStringLiteral("python"), &start);
+        QTextDocument &doc = block.doc;
+        CodeHighlighter &h = block.h;
+        h.setLineSpacing(2.5);
+        QCOMPARE(doc.toPlainText(), start);
+        QTRY_VERIFY(h.highlighted());
+        const QColor keyword = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
+
+        const QTextBlock first = doc.firstBlock();
+        h.setCode(QStringLiteral("import os\nfor x in y:"));
+        QCOMPARE(doc.toPlainText(), QStringLiteral("import os\nfor x in y:"));
+        QVERIFY(doc.firstBlock() == first); // not rebuilt
+        QVERIFY(!h.highlighted());
+        QCOMPARE(colourAt(doc, 0), keyword);
+        QCOMPARE(colourAt(doc, 10), QColor());
+        QCOMPARE(doc.lastBlock().blockFormat().lineHeight(), 2.5);
+        QTRY_COMPARE(colourAt(doc, 10), keyword);
+
+        h.setCode(QStringLiteral("impart os\nfor x in y:"));
+        QCoreApplication::processEvents();
+        QCOMPARE(colourAt(doc, 0), QColor());
+        QCOMPARE(colourAt(doc, 10), keyword);
+
+        // The line spacing holds for every line of every new text, highlighted or not.
+        h.setActive(false);
+        h.setCode(QStringLiteral("a\nb\nc"));
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+            QCOMPARE(b.blockFormat().lineHeight(), 2.5);
+            QCOMPARE(b.blockFormat().lineHeightType(), int(QTextBlockFormat::LineDistanceHeight));
+        }
+    }
 
 private:
     HighlightEngine m_engine;
 };
-
-void TstHighlighter::labels_data()
-{
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("grammar");
-    // label>grammar; an empty grammar is plain text.
-    const QString rows =
-        QStringLiteral("python>python;py>python;JavaScript>javascript;C++>cpp;"
-                       "shell>bash;c#>csharp;python title=\"a.py\">python;"
-                       "js{1,3}>javascript;  rust >rust;>;no-such-language>;text>");
-    for (const QString &row : rows.split(u';')) {
-        const QStringList r = row.split(u'>');
-        QTest::addRow("[%s]", qPrintable(r[0])) << r[0] << r[1];
-    }
-}
-
-void TstHighlighter::labels()
-{
-    QFETCH(QString, label);
-    QFETCH(QString, grammar);
-    QCOMPARE(HighlightEngine::grammarFor(label), grammar);
-}
-
-void TstHighlighter::tokens_data()
-{
-    QTest::addColumn<QString>("grammar");
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("needle");
-    QTest::addColumn<int>("kind");
-
-    const QString py = "def 问候(name):\n    # 说你好\n    return f\"你好 {name}\" + str(42)\n";
-    // Surrogate pairs count as two positions, as in the text the view holds.
-    const QString js = "const s = \"😀\"; // 😀😀\nlet n = 0x1F;\n";
-    // A grammar that needs others loaded first (cpp needs c, which needs clike).
-    const QString cpp = "#include <vector>\ntemplate <class T> class Box { T v; };\n";
-    using K = SyntaxKind;
-    // clang-format off
-    QTest::newRow("python keyword")         << "python" << py << "def" << int(K::Keyword);
-    QTest::newRow("python comment")         << "python" << py << "# 说你好" << int(K::Comment);
-    QTest::newRow("python number")          << "python" << py << "42" << int(K::Number);
-    QTest::newRow("python f-string")        << "python" << py << "你好 " << int(K::String);
-    QTest::newRow("python plain name")      << "python" << py << "name)" << int(K::Plain);
-    QTest::newRow("js string with emoji")   << "javascript" << js << "\"😀\"" << int(K::String);
-    QTest::newRow("js number after emoji")  << "javascript" << js << "0x1F" << int(K::Number);
-    QTest::newRow("cpp keyword")            << "cpp" << cpp << "template" << int(K::Keyword);
-    QTest::newRow("cpp class name")         << "cpp" << cpp << "Box" << int(K::Type);
-    QTest::newRow("bash")                   << "bash" << "echo \"$HOME\" # x" << "# x" << int(K::Comment);
-    QTest::newRow("diff inserted")          << "diff" << "-a\n+b\n" << "+b" << int(K::Inserted);
-    QTest::newRow("php after markup-templating") << "php" << "<?php echo 'x'; ?>" << "'x'" << int(K::String);
-    // clang-format on
-}
-
-void TstHighlighter::tokens()
-{
-    QFETCH(QString, grammar);
-    QFETCH(QString, code);
-    QFETCH(QString, needle);
-    QFETCH(int, kind);
-    const SyntaxSpans spans = m_engine.highlight(grammar, code);
-    QVERIFY(!spans.isEmpty());
-    QCOMPARE(int(kindOf(spans, code, needle)), kind);
-    // Sorted, inside the text, never overlapping.
-    int end = 0;
-    for (const SyntaxSpan &s : spans) {
-        QVERIFY(s.start >= end && s.length > 0);
-        end = s.start + s.length;
-    }
-    QVERIFY(end <= code.size());
-}
-
-void TstHighlighter::limits()
-{
-    QVERIFY(m_engine.highlight(QStringLiteral("no-such"), QStringLiteral("x = 1")).isEmpty());
-    QVERIFY(m_engine.highlight(QString(), QStringLiteral("x = 1")).isEmpty());
-    // Beyond the size cap the block stays plain instead of tokenising for seconds.
-    const QString big = QStringLiteral("x = 1\n").repeated(HighlightEngine::maxCodeSize / 6 + 1);
-    QVERIFY(m_engine.highlight(QStringLiteral("python"), big).isEmpty());
-    QVERIFY(!m_engine.highlight(QStringLiteral("python"), big.left(600)).isEmpty());
-}
-
-// Waiting jobs of one requester collapse to the newest text; a text seen before is answered
-// from the cache without the worker.
-void TstHighlighter::serviceQueueAndCache()
-{
-    HighlightService service;
-    QObject a, b;
-    QStringList doneA, doneB;
-    const auto record = [](QStringList &into) {
-        return [&into](const QString &code, const SyntaxSpans &) { into << code; };
-    };
-    service.request(&a, "python", "a = 1", record(doneA));  // starts at once
-    service.request(&a, "python", "a = 12", record(doneA)); // waits
-    service.request(&b, "python", "b = 1", record(doneB));
-    service.request(&a, "python", "a = 123", record(doneA)); // replaces "a = 12"
-    QTRY_COMPARE(doneB.size(), 1);
-    QTRY_COMPARE(doneA, QStringList({"a = 1", "a = 123"}));
-    QVERIFY(service.cached("python", "a = 123"));
-    QVERIFY(!service.cached("python", "a = 12"));
-    QVERIFY(!service.cached("javascript", "a = 123"));
-
-    // A requester that is gone is not called back.
-    {
-        QObject gone;
-        service.request(&gone, "python", "c = 1", [](const QString &, const SyntaxSpans &) {
-            QFAIL("called back after its requester was destroyed");
-        });
-    }
-    QSignalSpy finished(&service, &HighlightService::jobFinished);
-    service.request(&a, "python", "d = 1", record(doneA));
-    QTRY_COMPARE(doneA.last(), QStringLiteral("d = 1"));
-}
-
-// A job that runs past the time limit is interrupted: the block stays plain, and the worker
-// goes on with the next job.
-void TstHighlighter::timeBox()
-{
-    HighlightService service;
-    QObject requester;
-    // The engine and the grammar first, so that the limit falls on the tokenising.
-    bool warm = false;
-    service.request(&requester, "javascript", "let w = 0;",
-                    [&](const QString &, const SyntaxSpans &) { warm = true; });
-    QTRY_VERIFY(warm);
-    service.setTimeLimit(1);
-    const QString big = QStringLiteral("let s = `${a + \"b\"}`; // c\n").repeated(5000);
-    bool done = false;
-    SyntaxSpans spans;
-    service.request(&requester, "javascript", big, [&](const QString &, const SyntaxSpans &s) {
-        done = true;
-        spans = s;
-    });
-    QTRY_VERIFY(done);
-    QVERIFY(spans.isEmpty());
-
-    service.setTimeLimit(5000);
-    done = false;
-    service.request(&requester, "javascript", "let x = 1;",
-                    [&](const QString &, const SyntaxSpans &s) {
-                        done = true;
-                        spans = s;
-                    });
-    QTRY_VERIFY(done);
-    QVERIFY(!spans.isEmpty());
-}
-
-// The colours in a document, light and dark and on the bubble; switching off leaves it plain.
-void TstHighlighter::documentColours()
-{
-    const QString code = QStringLiteral("int main() { return 0; }");
-    Block block(QStringLiteral("c++"), &code);
-    QTextDocument &doc = block.doc;
-    CodeHighlighter &h = block.h;
-    QTRY_VERIFY(h.highlighted());
-
-    const QColor light = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
-    QCOMPARE(colourAt(doc, 0), light);
-    h.setPalette(CodeHighlighter::Dark);
-    const QColor dark = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Dark);
-    QVERIFY(dark != light);
-    QCOMPARE(colourAt(doc, 0), dark);
-    QVERIFY(dark.lightness() > 128); // readable on a dark box
-    h.setPalette(CodeHighlighter::OnAccent);
-    QVERIFY(colourAt(doc, 0).lightness() > 160); // readable on the bubble's blue
-
-    h.setActive(false);
-    QVERIFY(!h.highlighted());
-    QCOMPARE(colourAt(doc, 0), QColor());
-    QCOMPARE(doc.toPlainText(), QStringLiteral("int main() { return 0; }"));
-    h.setActive(true);
-    QTRY_VERIFY(h.highlighted()); // from the cache
-}
-
-// A block that grows keeps the colours of its finished lines at once; the new line is coloured
-// when the next tokens come. A change in the middle drops the colours of the changed line only.
-void TstHighlighter::streamingBlock()
-{
-    Block block(QStringLiteral("python"));
-    QTextDocument &doc = block.doc;
-    CodeHighlighter &h = block.h;
-
-    doc.setPlainText(QStringLiteral("import os\n"));
-    QTRY_VERIFY(h.highlighted());
-    const QColor keyword = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
-    QCOMPARE(colourAt(doc, 0), keyword);
-
-    // The TextEdit sets the whole text again on every delta; the highlighter formats the new
-    // text before the next frame.
-    doc.setPlainText(QStringLiteral("import os\nfor x in y:"));
-    QCoreApplication::processEvents();
-    QVERIFY(!h.highlighted());
-    QCOMPARE(colourAt(doc, 0), keyword);
-    QCOMPARE(colourAt(doc, 10), QColor());
-    QTRY_VERIFY(h.highlighted());
-    QCOMPARE(colourAt(doc, 10), keyword);
-
-    doc.setPlainText(QStringLiteral("impart os\nfor x in y:"));
-    QCoreApplication::processEvents();
-    QCOMPARE(colourAt(doc, 0), QColor());
-    QCOMPARE(colourAt(doc, 10), keyword);
-
-    // The line spacing holds for every line of every new text, highlighted or not.
-    h.setLineSpacing(2.5);
-    h.setActive(false);
-    doc.setPlainText(QStringLiteral("a\nb\nc"));
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        QCOMPARE(b.blockFormat().lineHeight(), 2.5);
-        QCOMPARE(b.blockFormat().lineHeightType(), int(QTextBlockFormat::LineDistanceHeight));
-    }
-}
-
-// Code that grows is appended: the lines already in the document keep their colours and
-// spacing without waiting for anything; other code replaces the text.
-void TstHighlighter::fillsByAppending()
-{
-    const QString start = QStringLiteral("import os\n");
-    Block block(QStringLiteral("python"), &start);
-    QTextDocument &doc = block.doc;
-    CodeHighlighter &h = block.h;
-    h.setLineSpacing(2.5);
-    QCOMPARE(doc.toPlainText(), QStringLiteral("import os\n"));
-    QTRY_VERIFY(h.highlighted());
-    const QColor keyword = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
-
-    const QTextBlock first = doc.firstBlock();
-    h.setCode(QStringLiteral("import os\nfor x in y:"));
-    QCOMPARE(doc.toPlainText(), QStringLiteral("import os\nfor x in y:"));
-    QVERIFY(doc.firstBlock() == first); // not rebuilt
-    QCOMPARE(colourAt(doc, 0), keyword);
-    QCOMPARE(doc.lastBlock().blockFormat().lineHeight(), 2.5);
-    QTRY_COMPARE(colourAt(doc, 10), keyword);
-
-    h.setCode(QStringLiteral("x = 1"));
-    QCOMPARE(doc.toPlainText(), QStringLiteral("x = 1"));
-    QCOMPARE(doc.firstBlock().blockFormat().lineHeight(), 2.5);
-}
 
 QTEST_MAIN(TstHighlighter)
 #include "tst_highlighter.moc"
