@@ -24,24 +24,6 @@ QByteArray TestGateway::Request::header(QByteArrayView name) const
     return {};
 }
 
-TestGateway::Reply &TestGateway::Reply::then(const QByteArray &bytes, int delayMs)
-{
-    pieces.append(Piece{bytes, delayMs});
-    return *this;
-}
-
-TestGateway::Reply &TestGateway::Reply::stall()
-{
-    end = End::Stall;
-    return *this;
-}
-
-TestGateway::Reply &TestGateway::Reply::reset()
-{
-    end = End::Reset;
-    return *this;
-}
-
 TestGateway::TestGateway(QObject *parent)
     : QObject(parent), m_server(new QTcpServer(this)),
       m_defaultReply(response(500, "no scripted reply"))
@@ -64,16 +46,6 @@ quint16 TestGateway::port() const
 QString TestGateway::url(const QString &path) const
 {
     return QStringLiteral("http://127.0.0.1:%1").arg(port()) + path;
-}
-
-void TestGateway::enqueue(const Reply &reply)
-{
-    m_queue.append(reply);
-}
-
-void TestGateway::setDefaultReply(const Reply &reply)
-{
-    m_defaultReply = reply;
 }
 
 void TestGateway::onNewConnection()

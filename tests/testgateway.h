@@ -54,9 +54,18 @@ public:
         End end = End::Close;
 
         /// Appends a piece written delayMs after the previous one.
-        Reply &then(const QByteArray &bytes, int delayMs = 0);
-        Reply &stall();
-        Reply &reset();
+        Reply &then(const QByteArray &bytes, int delayMs = 0)
+        {
+            pieces.append(Piece{bytes, delayMs});
+            return *this;
+        }
+        Reply &stall() { return ending(End::Stall); }
+        Reply &reset() { return ending(End::Reset); }
+        Reply &ending(End e)
+        {
+            end = e;
+            return *this;
+        }
     };
 
     explicit TestGateway(QObject *parent = nullptr);
@@ -69,9 +78,9 @@ public:
     QString url(const QString &path = QString()) const;
 
     /// The answer to the next request that has none yet.
-    void enqueue(const Reply &reply);
+    void enqueue(const Reply &reply) { m_queue.append(reply); }
     /// The answer once the queue is empty; at first a 500 with the body "no scripted reply".
-    void setDefaultReply(const Reply &reply);
+    void setDefaultReply(const Reply &reply) { m_defaultReply = reply; }
 
     const QList<Request> &requests() const { return m_requests; }
     int connectionCount() const { return m_connections; }
