@@ -40,179 +40,167 @@ signals:
     void SettingChanged(const QString &ns, const QString &key, const QDBusVariant &value);
 };
 
-class TstAppearance : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void storedChoice_data();
-    void storedChoice();
-    void followsPortal_data();
-    void followsPortal();
-    void portalChangeWhileForced();
-
-private:
-    bool startPortal(const QVariant &scheme);
-    bool announce(const Appearance &appearance, uint scheme);
-
-    QPalette m_platform;
-    QDBusConnection m_portalBus{QString()};
-    std::unique_ptr<FakePortal> m_portal;
-};
-
-void TstAppearance::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
-    QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
-    qDBusRegisterMetaType<SettingsMap>();
-    m_platform = QGuiApplication::palette();
-}
-
-void TstAppearance::init()
-{
-    QSettings().remove(QStringLiteral("appearance"));
-    QGuiApplication::setPalette(QPalette());
-}
-
-void TstAppearance::cleanup()
-{
-    if (m_portal) {
-        m_portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
-        m_portalBus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-        m_portal.reset();
-    }
-}
-
-/// Serves the fake portal on a connection of its own, so its calls and signals really cross
-/// the bus.
-bool TstAppearance::startPortal(const QVariant &scheme)
-{
-    if (!QDBusConnection::sessionBus().isConnected())
-        return false;
-    m_portalBus =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fakeportal"));
-    m_portal = std::make_unique<FakePortal>();
-    m_portal->scheme = scheme;
-    return m_portalBus.registerObject(
-               QStringLiteral("/org/freedesktop/portal/desktop"), m_portal.get(),
-               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
-           m_portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
-}
-
-/// Sends the portal's change signal and waits until the program has seen it.
-bool TstAppearance::announce(const Appearance &appearance, uint scheme)
-{
-    emit m_portal->SettingChanged(QStringLiteral("org.freedesktop.appearance"),
-                                  QStringLiteral("color-scheme"), QDBusVariant(scheme));
-    return QTest::qWaitFor([&] { return appearance.systemScheme() == int(scheme); });
-}
-
 static QColor window()
 {
     return QGuiApplication::palette().color(QPalette::Active, QPalette::Window);
 }
 
-// What is stored decides the palette at once, before any portal could answer; what the user
-// picks is stored.
-void TstAppearance::storedChoice_data()
+class TstAppearance : public QObject
 {
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<int>("mode");
-    QTest::newRow("nothing stored") << QVariant() << int(Appearance::System);
-    QTest::newRow("light") << QVariant(QStringLiteral("light")) << int(Appearance::Light);
-    QTest::newRow("dark") << QVariant(QStringLiteral("dark")) << int(Appearance::Dark);
-    QTest::newRow("garbage") << QVariant(QStringLiteral("Dark ")) << int(Appearance::System);
-    QTest::newRow("a number") << QVariant(2) << int(Appearance::System);
-}
+    Q_OBJECT
 
-void TstAppearance::storedChoice()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(int, mode);
-    if (stored.isValid())
-        QSettings().setValue(QStringLiteral("appearance"), stored);
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
+        QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
+        qDBusRegisterMetaType<SettingsMap>();
+        m_platform = QGuiApplication::palette();
+    }
 
-    Appearance appearance;
-    QCOMPARE(int(appearance.mode()), mode);
-    const QColor expected =
-        mode == Appearance::Dark    ? Appearance::darkPalette().color(QPalette::Window)
-        : mode == Appearance::Light ? Appearance::lightPalette().color(QPalette::Window)
-                                    : m_platform.color(QPalette::Window);
-    QCOMPARE(window(), expected);
+    void init()
+    {
+        QSettings().remove(QStringLiteral("appearance"));
+        QGuiApplication::setPalette(QPalette());
+    }
 
-    // Every pick is stored and applied; the dark one really is dark.
-    QSignalSpy changed(&appearance, &Appearance::modeChanged);
-    appearance.setMode(Appearance::Dark);
-    QCOMPARE(window(), Appearance::darkPalette().color(QPalette::Window));
-    QVERIFY(window().lightness() < 128);
-    QCOMPARE(QSettings().value(QStringLiteral("appearance")).toString(), QStringLiteral("dark"));
-    appearance.setMode(Appearance::Light);
-    QVERIFY(window().lightness() > 128);
-    QCOMPARE(Appearance().mode(), Appearance::Light);
-    QCOMPARE(changed.count(), mode == Appearance::Dark ? 1 : 2);
-}
+    void cleanup()
+    {
+        if (m_portal) {
+            m_portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+            m_portalBus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+            m_portal.reset();
+        }
+    }
 
-// "Follow the system": the portal's answer at start, then its change signal. Its values are
-// 0 (no preference: the platform palette), 1 (dark) and 2 (light).
-void TstAppearance::followsPortal_data()
-{
-    QTest::addColumn<QVariant>("initial");
-    QTest::addColumn<int>("expectInitial");
-    QTest::addColumn<uint>("changed");
+    // What is stored decides the palette at once, before any portal could answer; what the user
+    // picks is stored.
+    void storedChoice_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("nothing stored") << QVariant() << int(Appearance::System);
+        QTest::newRow("light") << QVariant(QStringLiteral("light")) << int(Appearance::Light);
+        QTest::newRow("dark") << QVariant(QStringLiteral("dark")) << int(Appearance::Dark);
+        QTest::newRow("garbage") << QVariant(QStringLiteral("Dark ")) << int(Appearance::System);
+        QTest::newRow("a number") << QVariant(2) << int(Appearance::System);
+    }
 
-    QTest::newRow("dark, then light") << QVariant(uint(1)) << 1 << 2u;
-    QTest::newRow("light, then dark") << QVariant(uint(2)) << 2 << 1u;
-    QTest::newRow("no preference, then dark") << QVariant(uint(0)) << 0 << 1u;
-    QTest::newRow("dark, then no preference") << QVariant(uint(1)) << 1 << 0u;
-    QTest::newRow("key missing") << QVariant() << 0 << 1u;
-    QTest::newRow("out of range") << QVariant(uint(7)) << 0 << 2u;
-}
+    void storedChoice()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(int, mode);
+        if (stored.isValid())
+            QSettings().setValue(QStringLiteral("appearance"), stored);
 
-void TstAppearance::followsPortal()
-{
-    QFETCH(QVariant, initial);
-    QFETCH(int, expectInitial);
-    QFETCH(uint, changed);
-    if (!startPortal(initial))
-        QSKIP("no session bus (run under dbus-run-session)");
+        Appearance appearance;
+        QCOMPARE(int(appearance.mode()), mode);
+        const QColor expected =
+            mode == Appearance::Dark    ? Appearance::darkPalette().color(QPalette::Window)
+            : mode == Appearance::Light ? Appearance::lightPalette().color(QPalette::Window)
+                                        : m_platform.color(QPalette::Window);
+        QCOMPARE(window(), expected);
 
-    const auto paletteFor = [this](int scheme) {
-        return scheme == 1   ? Appearance::darkPalette().color(QPalette::Window)
-               : scheme == 2 ? Appearance::lightPalette().color(QPalette::Window)
-                             : m_platform.color(QPalette::Window);
-    };
+        // Every pick is stored and applied; the dark one really is dark.
+        QSignalSpy changed(&appearance, &Appearance::modeChanged);
+        appearance.setMode(Appearance::Dark);
+        QCOMPARE(window(), Appearance::darkPalette().color(QPalette::Window));
+        QVERIFY(window().lightness() < 128);
+        QCOMPARE(QSettings().value(QStringLiteral("appearance")).toString(),
+                 QStringLiteral("dark"));
+        appearance.setMode(Appearance::Light);
+        QVERIFY(window().lightness() > 128);
+        QCOMPARE(Appearance().mode(), Appearance::Light);
+        QCOMPARE(changed.count(), mode == Appearance::Dark ? 1 : 2);
+    }
 
-    Appearance appearance;
-    QTRY_COMPARE(appearance.systemScheme(), expectInitial);
-    QCOMPARE(window(), paletteFor(expectInitial));
+    // "Follow the system": the portal's answer at start, then its change signal. Its values are
+    // 0 (no preference: the platform palette), 1 (dark) and 2 (light).
+    void followsPortal_data()
+    {
+        QTest::addColumn<QVariant>("initial");
+        QTest::addColumn<int>("expectInitial");
+        QTest::addColumn<uint>("changed");
 
-    QVERIFY(announce(appearance, changed));
-    QCOMPARE(window(), paletteFor(int(changed)));
-}
+        QTest::newRow("dark, then light") << QVariant(uint(1)) << 1 << 2u;
+        QTest::newRow("light, then dark") << QVariant(uint(2)) << 2 << 1u;
+        QTest::newRow("no preference, then dark") << QVariant(uint(0)) << 0 << 1u;
+        QTest::newRow("dark, then no preference") << QVariant(uint(1)) << 1 << 0u;
+        QTest::newRow("key missing") << QVariant() << 0 << 1u;
+        QTest::newRow("out of range") << QVariant(uint(7)) << 0 << 2u;
+    }
 
-// A forced choice ignores the desktop's changes, and going back to "follow" takes them up.
-void TstAppearance::portalChangeWhileForced()
-{
-    if (!startPortal(uint(2)))
-        QSKIP("no session bus (run under dbus-run-session)");
-    QSettings().setValue(QStringLiteral("appearance"), QStringLiteral("light"));
-    Appearance appearance;
-    QTRY_COMPARE(appearance.systemScheme(), 2);
+    void followsPortal()
+    {
+        QFETCH(QVariant, initial);
+        QFETCH(int, expectInitial);
+        QFETCH(uint, changed);
+        if (!startPortal(initial))
+            QSKIP("no session bus (run under dbus-run-session)");
 
-    // Another namespace's change must not count.
-    emit m_portal->SettingChanged(QStringLiteral("org.gnome.desktop.interface"),
-                                  QStringLiteral("color-scheme"), QDBusVariant(2u));
-    QVERIFY(announce(appearance, 1));
-    QCOMPARE(window(), Appearance::lightPalette().color(QPalette::Window));
+        const auto paletteFor = [this](int scheme) {
+            return scheme == 1   ? Appearance::darkPalette().color(QPalette::Window)
+                   : scheme == 2 ? Appearance::lightPalette().color(QPalette::Window)
+                                 : m_platform.color(QPalette::Window);
+        };
 
-    appearance.setMode(Appearance::System);
-    QCOMPARE(window(), Appearance::darkPalette().color(QPalette::Window));
-}
+        Appearance appearance;
+        QTRY_COMPARE(appearance.systemScheme(), expectInitial);
+        QCOMPARE(window(), paletteFor(expectInitial));
+
+        QVERIFY(announce(appearance, changed));
+        QCOMPARE(window(), paletteFor(int(changed)));
+    }
+
+    // A forced choice ignores the desktop's changes, and going back to "follow" takes them up.
+    void portalChangeWhileForced()
+    {
+        if (!startPortal(uint(2)))
+            QSKIP("no session bus (run under dbus-run-session)");
+        QSettings().setValue(QStringLiteral("appearance"), QStringLiteral("light"));
+        Appearance appearance;
+        QTRY_COMPARE(appearance.systemScheme(), 2);
+
+        // Another namespace's change must not count.
+        emit m_portal->SettingChanged(QStringLiteral("org.gnome.desktop.interface"),
+                                      QStringLiteral("color-scheme"), QDBusVariant(2u));
+        QVERIFY(announce(appearance, 1));
+        QCOMPARE(window(), Appearance::lightPalette().color(QPalette::Window));
+
+        appearance.setMode(Appearance::System);
+        QCOMPARE(window(), Appearance::darkPalette().color(QPalette::Window));
+    }
+
+private:
+    /// Serves the fake portal on a connection of its own, so its calls and signals really cross
+    /// the bus.
+    bool startPortal(const QVariant &scheme)
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            return false;
+        m_portalBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                    QStringLiteral("fakeportal"));
+        m_portal = std::make_unique<FakePortal>();
+        m_portal->scheme = scheme;
+        return m_portalBus.registerObject(
+                   QStringLiteral("/org/freedesktop/portal/desktop"), m_portal.get(),
+                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
+               m_portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    }
+
+    /// Sends the portal's change signal and waits until the program has seen it.
+    bool announce(const Appearance &appearance, uint scheme)
+    {
+        emit m_portal->SettingChanged(QStringLiteral("org.freedesktop.appearance"),
+                                      QStringLiteral("color-scheme"), QDBusVariant(scheme));
+        return QTest::qWaitFor([&] { return appearance.systemScheme() == int(scheme); });
+    }
+
+    QPalette m_platform;
+    QDBusConnection m_portalBus{QString()};
+    std::unique_ptr<FakePortal> m_portal;
+};
 
 QTEST_MAIN(TstAppearance)
 #include "tst_appearance.moc"
