@@ -77,8 +77,6 @@ Item {
             window.openSettings()
             const settings = window.settingsWindow
             verify(settings.visible)
-            compare(settings.width, 460)
-            compare(settings.height, 460)
             settings.close()
             window.openSettings()
             verify(window.settingsWindow === settings && settings.visible)
@@ -144,24 +142,41 @@ Item {
             compare(TestSupport.ids(), ids)
         }
 
-        // Ctrl+F reaches the search; a result opened with Return keeps the focus in the field
-        // though the new pane focuses its composer, so Esc still ends the search.
-        function test_findShortcut() {
-            Store.newConversation()
-            Store.newConversation()
+        // Ctrl+F reaches the search; typing narrows the list, Down and Return open a result, and
+        // the focus stays in the field though the new pane focuses its composer; Esc brings the
+        // whole list back with the opened conversation still selected.
+        function test_search() {
+            const titles = ["苹果派", "Banana bread", "苹果汁", "Cherry"]
+            titles.forEach(() => Store.newConversation())
             const ids = TestSupport.ids()
-            TestSupport.setTitle(ids[1], "beta")
+            titles.forEach((title, i) => TestSupport.setTitle(ids[i], title))
+            Store.selectedID = ids[3]
             const field = findChild(window.contentItem, "searchField")
+            const results = findChild(window.contentItem, "searchResults")
+            const list = findChild(window.contentItem, "conversationList")
             keyClick(Qt.Key_F, Qt.ControlModifier)
             verify(field.activeFocus)
-            keyClick(Qt.Key_B)
-            tryCompare(findChild(window.contentItem, "searchResults"), "count", 1)
+            field.insert(0, "苹果") // as an input method would
+            tryCompare(results, "count", 2)
+            verify(results.visible && !list.visible)
+            compare(results.currentIndex, 0)
+            keyClick(Qt.Key_Down)
+            keyClick(Qt.Key_Down)
+            compare(results.currentIndex, 1)
             keyClick(Qt.Key_Return)
-            compare(paneID(), ids[1])
+            compare(paneID(), ids[2])
             verify(field.activeFocus)
+            field.selectAll()
+            for (const c of "BANANA")
+                keyClick(c)
+            tryCompare(results, "count", 1)
+
             keyClick(Qt.Key_Escape)
             compare(field.text, "")
-            compare(Store.selectedID, ids[1])
+            verify(list.visible && list.activeFocus)
+            compare(list.count, 4)
+            compare(Store.selectedID, ids[2])
+            compare(list.currentIndex, 2)
         }
     }
 }
