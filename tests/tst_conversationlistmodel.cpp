@@ -35,8 +35,7 @@ private slots:
         // clang-format off
         QTest::newRow("new")            << "AB"    << "new"      << QStringList{"inserted 0-0"};
         QTest::newRow("remove middle")  << "ABC"   << "remove B" << QStringList{"removed 1-1"};
-        QTest::newRow("remove dupes")   << "ABAAC" << "remove A"
-                                        << QStringList{"removed 2-3", "removed 0-0"};
+        QTest::newRow("remove dupes")   << "ABAAC" << "remove A" << QStringList{"removed 2-3", "removed 0-0"};
         QTest::newRow("remove unknown") << "AB"    << "remove X" << QStringList{};
         QTest::newRow("rename")         << "ABC"   << "rename C" << QStringList{"changed 2-2"};
         QTest::newRow("model of one")   << "ABC"   << "model B"  << QStringList{"changed 1-1"};
@@ -98,24 +97,6 @@ private slots:
         for (const Conversation &c : store->conversations())
             stored << canonicalUuidString(c.id) + c.title;
         QCOMPARE(shown, stored);
-    }
-
-    void roles()
-    {
-        QTemporaryDir tmp;
-        const auto store = storeWith(tmp, u"AB"_s);
-        QVERIFY(store);
-        ConversationListModel model(store.get());
-        store->setTitle(conv(u'A').id, QString());
-        store->setModel(conv(u'B').id, u""_s);
-
-        const QModelIndex a = model.index(0);
-        const QModelIndex b = model.index(1);
-        QCOMPARE(a.data(ConversationListModel::DisplayTitleRole).toString(), u"未命名"_s);
-        QCOMPARE(b.data(ConversationListModel::DisplayTitleRole).toString(), u"B"_s);
-        // No model and an empty model are told apart.
-        QCOMPARE(a.data(ConversationListModel::ModelRole), QVariant());
-        QCOMPARE(b.data(ConversationListModel::ModelRole), QVariant(QString()));
     }
 
     void storeGoesAway()

@@ -42,31 +42,20 @@ private slots:
         const QString shape = QStringLiteral("服务器的回应不是模型列表，请检查 API 地址。");
         const QString address = QStringLiteral("API 地址无效，请到「设置」检查。");
         // clang-format off
-        QTest::newRow("ids trimmed, once each, in order") << " %1/v1/ " << "sk"
-            << G::response(200, list(R"({"id":" b "},{"id":"a"},{"id":"b"},{"id":""},{"x":1},7,)"
-                                     R"({"id":"line\nbreak"},{"id":"模型-1"})"))
-            << QStringList{"b", "a", "模型-1"} << QString();
-        QTest::newRow("same-origin redirect") << "%1/v1" << "sk"
-            << G::response(307, "", {{"Location", "/v2/models"}}) << QStringList{"m"} << QString();
+        const QByteArray ids = list(R"({"id":" b "},{"id":"a"},{"id":"b"},{"id":""},{"x":1},7,{"id":"line\nbreak"},{"id":"模型-1"})");
+        QTest::newRow("ids trimmed, once each, in order") << " %1/v1/ " << "sk" << G::response(200, ids) << QStringList{"b", "a", "模型-1"} << QString();
+        QTest::newRow("same-origin redirect") << "%1/v1" << "sk" << G::response(307, "", {{"Location", "/v2/models"}}) << QStringList{"m"} << QString();
         // The key and the address are checked as for a chat request.
-        QTest::newRow("no key") << "%1/v1" << " \t" << none << QStringList{}
-            << "还没填 API Key，请到「设置」里填写。";
+        QTest::newRow("no key") << "%1/v1" << " \t" << none << QStringList{} << "还没填 API Key，请到「设置」里填写。";
         QTest::newRow("bad address") << "http://[::1" << "sk" << none << QStringList{} << address;
         QTest::newRow("ftp") << "ftp://127.0.0.1/v1" << "sk" << none << QStringList{} << address;
         QTest::newRow("empty address") << " // " << "sk" << none << QStringList{} << address;
-        QTest::newRow("401") << "%1/v1" << "sk" << G::response(401, "{\"error\":\n\"bad key\"}")
-            << QStringList{} << "请求失败（HTTP 401）：\n{\"error\":\"bad key\"}";
-        QTest::newRow("redirect elsewhere") << "%1/v1" << "sk"
-            << G::response(302, "", {{"Location", "http://localhost:1/v1/models"}})
-            << QStringList{} << "请求失败（HTTP 302）";
-        QTest::newRow("data not an array") << "%1/v1" << "sk"
-            << G::response(200, R"({"data":{"id":"a"}})") << QStringList{} << shape;
-        QTest::newRow("a web page") << "%1/v1" << "sk" << G::response(200, "<html></html>")
-            << QStringList{} << shape;
-        QTest::newRow("empty list") << "%1/v1" << "sk" << G::response(200, list(""))
-            << QStringList{} << "服务器没有列出任何模型。";
-        QTest::newRow("silence") << "%1/v1" << "sk" << G::Reply().then(G::head(200)).stall()
-            << QStringList{} << "请求超时：服务器长时间没有回应，请稍后再试。";
+        QTest::newRow("401") << "%1/v1" << "sk" << G::response(401, "{\"error\":\n\"bad key\"}") << QStringList{} << "请求失败（HTTP 401）：\n{\"error\":\"bad key\"}";
+        QTest::newRow("redirect elsewhere") << "%1/v1" << "sk" << G::response(302, "", {{"Location", "http://localhost:1/v1/models"}}) << QStringList{} << "请求失败（HTTP 302）";
+        QTest::newRow("data not an array") << "%1/v1" << "sk" << G::response(200, R"({"data":{"id":"a"}})") << QStringList{} << shape;
+        QTest::newRow("a web page") << "%1/v1" << "sk" << G::response(200, "<html></html>") << QStringList{} << shape;
+        QTest::newRow("empty list") << "%1/v1" << "sk" << G::response(200, list("")) << QStringList{} << "服务器没有列出任何模型。";
+        QTest::newRow("silence") << "%1/v1" << "sk" << G::Reply().then(G::head(200)).stall() << QStringList{} << "请求超时：服务器长时间没有回应，请稍后再试。";
         // clang-format on
     }
 
@@ -112,11 +101,10 @@ private slots:
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QStringList>("ids");
         QTest::addColumn<QStringList>("merged");
-        QTest::newRow("appended") << QStringList{"x"} << QStringList{"a", "b"}
-                                  << QStringList{"x", "a", "b"};
-        QTest::newRow("user's lines kept, duplicates too")
-            << QStringList{" a\t", "a", "c"} << QStringList{"a", "b", "c", "b"}
-            << QStringList{" a\t", "a", "c", "b"};
+        // clang-format off
+        QTest::newRow("appended") << QStringList{"x"} << QStringList{"a", "b"} << QStringList{"x", "a", "b"};
+        QTest::newRow("user's lines kept, duplicates too") << QStringList{" a\t", "a", "c"} << QStringList{"a", "b", "c", "b"} << QStringList{" a\t", "a", "c", "b"};
+        // clang-format on
     }
 
     void merge()

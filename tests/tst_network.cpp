@@ -51,21 +51,16 @@ private slots:
         using E = QNetworkReply;
         const auto net = &ChatAPIError::networkDescription;
         const QString hidden = "http://" + QString::fromLatin1(hiddenHost) + ":%1/v1";
+        // clang-format off
         QTest::newRow("through the proxy") << "forward" << hidden << QString();
         QTest::newRow("no proxy: the name is unknown") << "" << hidden << net(E::HostNotFoundError);
-        QTest::newRow("loopback bypasses the proxy") << "refused"
-                                                     << "http://127.0.0.1:%1/v1" << QString();
-        QTest::newRow("proxy refuses")
-            << "refused" << hidden << net(E::ProxyConnectionRefusedError);
-        QTest::newRow("proxy asks for a password")
-            << "407" << hidden << net(E::ProxyAuthenticationRequiredError);
+        QTest::newRow("loopback bypasses the proxy") << "refused" << "http://127.0.0.1:%1/v1" << QString();
+        QTest::newRow("proxy refuses") << "refused" << hidden << net(E::ProxyConnectionRefusedError);
+        QTest::newRow("proxy asks for a password") << "407" << hidden << net(E::ProxyAuthenticationRequiredError);
         QTest::newRow("proxy closes") << "close" << hidden << net(E::RemoteHostClosedError);
-        QTest::newRow("connection refused")
-            << ""
-            << "http://127.0.0.1:%2/v1" << net(E::ConnectionRefusedError);
-        QTest::newRow("TLS to a plain server")
-            << ""
-            << "https://127.0.0.1:%3/v1" << net(E::SslHandshakeFailedError);
+        QTest::newRow("connection refused") << "" << "http://127.0.0.1:%2/v1" << net(E::ConnectionRefusedError);
+        QTest::newRow("TLS to a plain server") << "" << "https://127.0.0.1:%3/v1" << net(E::SslHandshakeFailedError);
+        // clang-format on
     }
 
     void failures()

@@ -279,12 +279,12 @@ private slots:
         QTest::addColumn<std::optional<QString>>("model");
 
         const double now = std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("empty object") << "{}"_ba << now << std::optional<QString>();
-        QTest::newRow("all null")
-            << R"({"id":null,"title":null,"messages":null,"createdAt":null,"model":null})"_ba << now
-            << std::optional<QString>();
-        QTest::newRow("empty model kept")
-            << R"({"model":"","createdAt":1})"_ba << 1.0 << std::optional(u""_s);
+        const std::optional<QString> none;
+        // clang-format off
+        QTest::newRow("empty object") << "{}"_ba << now << none;
+        QTest::newRow("all null") << R"({"id":null,"title":null,"messages":null,"createdAt":null,"model":null})"_ba << now << none;
+        QTest::newRow("empty model kept") << R"({"model":"","createdAt":1})"_ba << 1.0 << std::optional(u""_s);
+        // clang-format on
     }
 
     void lenientConversation()

@@ -28,7 +28,6 @@ class Handler(BaseHTTPRequestHandler):
             log.write(json.dumps({
                 "path": self.path,
                 "authorization": self.headers.get("Authorization"),
-                "contentType": self.headers.get("Content-Type"),
                 "body": json.loads(body.decode("utf-8")),
             }, ensure_ascii=False) + "\n")
         last = json.loads(body.decode("utf-8"))["messages"][-1]["content"]
