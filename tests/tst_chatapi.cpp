@@ -220,34 +220,22 @@ private slots:
         verify(out, deltas, {});
     }
 
-    // Compressed, in 7-byte pieces; Chinese, an emoji and a two-byte letter, with LF, CRLF and
-    // lone CR line ends.
-    void gzipStream_data()
-    {
-        QTest::addColumn<bool>("chunked");
-        QTest::newRow("until close") << false;
-        QTest::newRow("chunked") << true;
-    }
-
+    // Compressed, in chunks of 7 bytes; Chinese, an emoji and a two-byte letter, with LF, CRLF and
+    // lone CR line ends. Setting Accept-Encoding by hand would leave the stream compressed.
     void gzipStream()
     {
-        QFETCH(bool, chunked);
         const QByteArray zipped =
             TestGateway::gzip(": open\r\n"
                               "data: {\"choices\":[{\"delta\":{\"content\":\"你好\"}}]}\r\n\r\n"
                               "data:{\"choices\":[{\"delta\":{\"content\":\"🙂!\"}}]}\n\n"
                               "data: {\"choices\":[{\"delta\":{\"content\":\"é\"}}]}\r\r"
                               "data: [DONE]\n");
-        QList<TestGateway::Header> headers{{"Content-Encoding", "gzip"}, {"Connection", "close"}};
-        if (chunked)
-            headers.append(TestGateway::Header{"Transfer-Encoding", "chunked"});
         TestGateway::Reply reply;
-        reply.then(TestGateway::head(200, headers));
+        reply.then(TestGateway::head(
+            200, {{"Content-Encoding", "gzip"}, {"Transfer-Encoding", "chunked"}}));
         for (qsizetype i = 0; i < zipped.size(); i += 7)
-            reply.then(chunked ? TestGateway::chunk(zipped.mid(i, 7)) : zipped.mid(i, 7), 1);
-        if (chunked)
-            reply.then("0\r\n\r\n");
-        m_gateway->enqueue(reply);
+            reply.then(TestGateway::chunk(zipped.mid(i, 7)), 1);
+        m_gateway->enqueue(reply.then("0\r\n\r\n"));
         verify(runStream(api()), {"你好", "🙂!", "é"}, {});
     }
 
