@@ -96,11 +96,9 @@ private slots:
 
         Appearance appearance;
         QCOMPARE(int(appearance.mode()), mode);
-        const QColor expected =
-            mode == Appearance::Dark    ? Appearance::darkPalette().color(QPalette::Window)
-            : mode == Appearance::Light ? Appearance::lightPalette().color(QPalette::Window)
-                                        : m_platform.color(QPalette::Window);
-        QCOMPARE(window(), expected);
+        QCOMPARE(window(), windowFor(mode == Appearance::Dark    ? 1
+                                     : mode == Appearance::Light ? 2
+                                                                 : 0));
 
         // Every pick is stored and applied; the dark one really is dark.
         QSignalSpy changed(&appearance, &Appearance::modeChanged);
@@ -139,18 +137,12 @@ private slots:
         if (!startPortal(initial))
             QSKIP("no session bus (run under dbus-run-session)");
 
-        const auto paletteFor = [this](int scheme) {
-            return scheme == 1   ? Appearance::darkPalette().color(QPalette::Window)
-                   : scheme == 2 ? Appearance::lightPalette().color(QPalette::Window)
-                                 : m_platform.color(QPalette::Window);
-        };
-
         Appearance appearance;
         QTRY_COMPARE(appearance.systemScheme(), expectInitial);
-        QCOMPARE(window(), paletteFor(expectInitial));
+        QCOMPARE(window(), windowFor(expectInitial));
 
         QVERIFY(announce(appearance, changed));
-        QCOMPARE(window(), paletteFor(int(changed)));
+        QCOMPARE(window(), windowFor(int(changed)));
     }
 
     // A forced choice ignores the desktop's changes, and going back to "follow" takes them up.
@@ -187,6 +179,14 @@ private:
                    QStringLiteral("/org/freedesktop/portal/desktop"), m_portal.get(),
                    QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
                m_portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    }
+
+    /// The window colour for a portal scheme: 1 dark, 2 light, anything else the platform's.
+    QColor windowFor(int scheme) const
+    {
+        return scheme == 1   ? Appearance::darkPalette().color(QPalette::Window)
+               : scheme == 2 ? Appearance::lightPalette().color(QPalette::Window)
+                             : m_platform.color(QPalette::Window);
     }
 
     /// Sends the portal's change signal and waits until the program has seen it.

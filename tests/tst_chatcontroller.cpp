@@ -64,11 +64,10 @@ private:
 
     const Conversation &conversation() const { return *m_store->conversation(m_conv); }
 
-    QJsonArray sentMessages(int request = -1) const
+    // The messages of the last request.
+    QJsonArray sentMessages() const
     {
-        const auto &requests = m_gateway->requests();
-        const auto &r = requests.at(request < 0 ? requests.size() - 1 : request);
-        return QJsonDocument::fromJson(r.body).object().value(u"messages").toArray();
+        return QJsonDocument::fromJson(m_gateway->requests().last().body)[u"messages"].toArray();
     }
 
     AppData fileContents() const

@@ -191,18 +191,16 @@ private slots:
         for (const QString &p : parts)
             body += TestGateway::deltaEvent(p);
         body += "data: [DONE]\n\n";
-        QByteArray bytes = body;
-        if (chunked) {
-            bytes.clear();
-            for (const QByteArray &line : body.split('\n'))
-                bytes += TestGateway::chunk(line + '\n');
-            bytes.chop(TestGateway::chunk("\n").size()); // split() leaves one piece too many
-            bytes += "0\r\n\r\n";
+        if (chunked) { // chunks that end inside events and characters
+            QByteArray framed;
+            for (qsizetype at = 0; at < body.size(); at += 5)
+                framed += TestGateway::chunk(body.mid(at, 5));
+            body = framed + "0\r\n\r\n";
         }
         const QByteArray head =
             chunked ? chunkedHead()
                     : TestGateway::head(200, {{"Content-Type", "text/event-stream"}});
-        const Outcome out = send(inPieces(Reply(), head + bytes, 1, 2));
+        const Outcome out = send(inPieces(Reply(), head + body, 1, 2));
         QVERIFY(out.ended);
         QCOMPARE(out.reply, parts.join(QString()));
         QVERIFY(!out.showError);
