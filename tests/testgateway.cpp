@@ -64,40 +64,27 @@ void TestGateway::onReadyRead(QTcpSocket *socket)
 {
     // Requests are parsed from what the connection has sent so far, kept on the socket.
     QByteArray buffer = socket->property("pending").toByteArray() + socket->readAll();
-    for (;;) {
-        const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
-        if (headEnd < 0)
-            break;
+    for (qsizetype headEnd; (headEnd = buffer.indexOf("\r\n\r\n")) >= 0;) {
         const QList<QByteArray> lines = buffer.left(headEnd).split('\n');
-        Request request;
         const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
-        request.method = requestLine.value(0);
-        request.target = requestLine.value(1);
-        qsizetype length = 0;
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            QByteArray line = lines.at(i);
-            if (line.endsWith('\r'))
-                line.chop(1);
+        Request request{requestLine.value(0), requestLine.value(1), {}, {}};
+        for (QByteArray line : lines.mid(1)) {
+            line.chop(line.endsWith('\r') ? 1 : 0);
             const qsizetype colon = line.indexOf(':');
-            if (colon < 0)
-                continue;
             // The value is kept as sent apart from the space after the colon.
-            QByteArray value = line.mid(colon + 1);
-            while (value.startsWith(' ') || value.startsWith('\t'))
-                value.remove(0, 1);
-            Header h{line.left(colon), value};
-            if (h.first.compare("content-length", Qt::CaseInsensitive) == 0)
-                length = h.second.trimmed().toLongLong();
-            request.headers.append(h);
+            qsizetype value = colon + 1;
+            while (value < line.size() && (line[value] == ' ' || line[value] == '\t'))
+                ++value;
+            if (colon >= 0)
+                request.headers.append({line.left(colon), line.sliced(value)});
         }
+        const qsizetype length = request.header("Content-Length").trimmed().toLongLong();
         if (buffer.size() < headEnd + 4 + length)
             break;
         request.body = buffer.mid(headEnd + 4, length);
         buffer.remove(0, headEnd + 4 + length);
-
         m_requests.append(request);
-        const Reply reply = m_queue.isEmpty() ? m_defaultReply : m_queue.takeFirst();
-        play(socket, reply, 0);
+        play(socket, m_queue.isEmpty() ? m_defaultReply : m_queue.takeFirst(), 0);
     }
     socket->setProperty("pending", buffer);
 }
