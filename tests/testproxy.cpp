@@ -13,16 +13,6 @@ TestProxy::TestProxy(QObject *parent) : QObject(parent), m_server(new QTcpServer
 
 TestProxy::~TestProxy() = default;
 
-bool TestProxy::listen()
-{
-    return m_server->listen(QHostAddress::LocalHost, 0);
-}
-
-QString TestProxy::url() const
-{
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_server->serverPort());
-}
-
 void TestProxy::onNewConnection()
 {
     while (QTcpSocket *client = m_server->nextPendingConnection()) {

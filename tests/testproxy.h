@@ -6,7 +6,8 @@
 #include <QObject>
 #include <QString>
 
-class QTcpServer;
+#include <QTcpServer>
+
 class QTcpSocket;
 
 /**
@@ -30,9 +31,12 @@ public:
     explicit TestProxy(QObject *parent = nullptr);
     ~TestProxy() override;
 
-    bool listen();
+    bool listen() { return m_server->listen(QHostAddress::LocalHost, 0); }
     /// "http://127.0.0.1:<port>"
-    QString url() const;
+    QString url() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_server->serverPort());
+    }
     void addHost(const QByteArray &name, quint16 port) { m_hosts.insert(name.toLower(), port); }
     void setMode(Mode mode) { m_mode = mode; }
     /// The request lines received so far, e.g. "POST http://example.test/v1/x HTTP/1.1".

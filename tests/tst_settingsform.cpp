@@ -19,17 +19,16 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("models");
 
+        // clang-format off
         QTest::newRow("empty") << "" << QStringList{};
-        QTest::newRow("blank line and spaces around a name")
-            << "gpt-4o\n\n  deepseek-chat  " << QStringList{"gpt-4o", "deepseek-chat"};
+        QTest::newRow("blank line and spaces around a name") << "gpt-4o\n\n  deepseek-chat  " << QStringList{"gpt-4o", "deepseek-chat"};
         QTest::newRow("only line feeds, spaces and tabs") << "\n  \n\t\n \t \n\n" << QStringList{};
         QTest::newRow("duplicates stay") << "a\na" << QStringList{"a", "a"};
-        QTest::newRow("unicode horizontal space is trimmed")
-            << QStringLiteral("\u3000a\u00a0\n\u2003b\t") << QStringList{"a", "b"};
+        QTest::newRow("unicode horizontal space is trimmed") << QStringLiteral("\u3000a\u00a0\n\u2003b\t") << QStringList{"a", "b"};
         // Only the line feed separates entries; other line breaks belong to the name.
         QTest::newRow("carriage return is kept") << "a\r\nb" << QStringList{"a\r", "b"};
-        QTest::newRow("line separator is kept")
-            << QStringLiteral("a\u2028b") << QStringList{QStringLiteral("a\u2028b")};
+        QTest::newRow("line separator is kept") << QStringLiteral("a\u2028b") << QStringList{QStringLiteral("a\u2028b")};
+        // clang-format on
     }
 
     void modelsFromText()
