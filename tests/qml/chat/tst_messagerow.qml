@@ -72,10 +72,10 @@ TestCase {
         compare(findChild(row, "markdown").onAccent, data.role === "user")
     }
 
-    // A hidden action cannot be clicked; copying puts the raw text, not the rendered one.
+    // A hidden action cannot be clicked; copying puts the raw text, not the rendered one. (The
+    // edit action is clicked in the chat pane's tests.)
     function test_actionClicks_data() {
         return [
-            { tag: "edit", role: "user", button: "editAction", signal: "startEdit" },
             { tag: "regenerate", role: "assistant", button: "regenerateAction", signal: "regenerate" },
             { tag: "copy", role: "assistant", button: "copyAction", signal: "" },
         ]
