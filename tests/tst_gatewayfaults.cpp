@@ -82,7 +82,6 @@ private:
 
     struct Outcome
     {
-        bool ended = false;
         QString reply; // the assistant message after the end
         bool showError = false;
         QString error;             // the alert's text
@@ -108,9 +107,11 @@ private:
         Outcome out;
         c.setInput(QStringLiteral("讲个故事"));
         c.send();
-        out.ended = QTest::qWaitFor([&] { return !c.sending(); }, 60'000);
+        const bool ended = QTest::qWaitFor([&] { return !c.sending(); }, 60'000);
         const QList<Message> &messages = conversation().messages;
-        out.reply = messages.size() == 2 ? messages.last().content : QStringLiteral("<missing>");
+        out.reply = !ended                 ? QStringLiteral("<still sending>")
+                    : messages.size() == 2 ? messages.last().content
+                                           : QStringLiteral("<missing>");
         out.showError = c.showError();
         out.error = c.errorMessage();
         out.savedAsShown = fileMatches();
@@ -165,7 +166,6 @@ private slots:
         QFETCH(Reply, reply);
         QFETCH(bool, unseen);
         const Outcome out = send(reply);
-        QVERIFY(out.ended);
         QCOMPARE(out.reply, QStringLiteral("从前有座山，山里有座庙"));
         QVERIFY(out.savedAsShown);
         if (unseen && !out.showError)
@@ -201,7 +201,6 @@ private slots:
             chunked ? chunkedHead()
                     : TestGateway::head(200, {{"Content-Type", "text/event-stream"}});
         const Outcome out = send(inPieces(Reply(), head + body, 1, 2));
-        QVERIFY(out.ended);
         QCOMPARE(out.reply, parts.join(QString()));
         QVERIFY(!out.showError);
         QVERIFY(out.savedAsShown);
@@ -219,7 +218,6 @@ private slots:
         reply = inPieces(reply, line, 256 * 1024, 1);
         reply.then(TestGateway::deltaEvent(QStringLiteral("完")) + "data: [DONE]\n\n");
         const Outcome out = send(reply);
-        QVERIFY(out.ended);
         QVERIFY(!out.showError);
         QCOMPARE(out.reply.size(), big.size() + 1);
         QVERIFY(out.reply == big + QStringLiteral("完"));
@@ -251,7 +249,6 @@ private slots:
         const Outcome out = send(TestGateway::eventStream(
             {TestGateway::deltaEvent(QStringLiteral("前")), event,
              TestGateway::deltaEvent(QStringLiteral("后")), "data: [DONE]\n\n"}));
-        QVERIFY(out.ended);
         QVERIFY(!out.showError);
         QCOMPARE(out.reply, QStringLiteral("前") + shown + QStringLiteral("后"));
         QVERIFY(out.savedAsShown);
@@ -296,7 +293,6 @@ private slots:
         const qint64 before = memory("VmRSS:");
         const Outcome out = send(reply);
         const qint64 peak = memory("VmHWM:");
-        QVERIFY(out.ended);
         QCOMPARE(out.reply,
                  error.isEmpty() ? QStringLiteral("终于") : QStringLiteral("⚠️ ") + error);
         QCOMPARE(out.showError, !error.isEmpty());

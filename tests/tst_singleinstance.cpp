@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -97,17 +96,9 @@ private slots:
         QVERIFY(clock.elapsed() >= 300);
         QVERIFY(!second.errorString().isEmpty());
 
-        // Someone else's bytes in the socket do not raise anything.
+        // Once the holder lets go, the folder is the next start's.
         held.unlock();
         QCOMPARE(second.start(), SingleInstance::Role::First);
-        QSignalSpy raised(&second, &SingleInstance::raiseRequested);
-        QLocalSocket stranger;
-        stranger.connectToServer(SingleInstance::serverName(tmp.path()));
-        QVERIFY(stranger.waitForConnected(5000));
-        stranger.write(QByteArray(100, 'x'));
-        stranger.flush();
-        QTRY_COMPARE(stranger.state(), QLocalSocket::UnconnectedState);
-        QCOMPARE(raised.size(), 0);
     }
 };
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/storagecodec.h"
+#include "storetestutil.h"
 
-#include <QFile>
 #include <QTest>
 
 #include <cmath>
@@ -66,9 +66,9 @@ class TestStorageCodec : public QObject
 private slots:
     void golden()
     {
-        QFile file(QStringLiteral(CORVANE_TEST_DATA "/golden-data.json"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray expected = file.readAll();
+        const QByteArray expected =
+            StoreTest::readAll(QStringLiteral(CORVANE_TEST_DATA "/golden-data.json"));
+        QVERIFY(!expected.isEmpty());
         const AppData data = goldenData();
 
         QCOMPARE(encodeAppData(data), expected);
