@@ -140,9 +140,6 @@ private slots:
             return R"({"settings":)" + QByteArray(settings) + R"(,"conversations":)" +
                    conversations + "}";
         };
-        const auto withID = [](const char *id) {
-            return withConversations(R"({"id":)" + QByteArray(id) + "}");
-        };
         // A message with the given fields after a valid id.
         const auto message = [](const char *fields) {
             return withConversations(
@@ -162,10 +159,10 @@ private slots:
         QTest::newRow("null in models")       << top(R"({"models":["a",null]})", "[]");
         QTest::newRow("null conversation")    << withConversations("{},null");
         QTest::newRow("createdAt string")     << withConversations(R"({"createdAt":"773020800"})");
-        QTest::newRow("id braces")            << withID(R"("{0F8FAD5B-D9CB-469F-A165-70867728950E}")");
-        QTest::newRow("id without hyphens")   << withID(R"("0F8FAD5BD9CB469FA16570867728950E")");
-        QTest::newRow("id long")              << withID(R"("0F8FAD5B-D9CB-469F-A165-70867728950EA")");
-        QTest::newRow("id non-hex")           << withID(R"("0F8FAD5B-D9CB-469F-A165-70867728950G")");
+        QTest::newRow("id braces")            << withConversations(R"({"id":"{0F8FAD5B-D9CB-469F-A165-70867728950E}"})");
+        QTest::newRow("id without hyphens")   << withConversations(R"({"id":"0F8FAD5BD9CB469FA16570867728950E"})");
+        QTest::newRow("id long")              << withConversations(R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950EA"})");
+        QTest::newRow("id non-hex")           << withConversations(R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950G"})");
         QTest::newRow("message id null")      << withConversations(R"({"messages":[{"id":null,"role":"user","content":"x"}]})");
         QTest::newRow("role User")            << message(R"(,"role":"User","content":"x")");
         QTest::newRow("role with space")      << message(R"(,"role":" user","content":"x")");

@@ -31,13 +31,8 @@ Item {
 
         function init() {
             TestSupport.reset()
-            TestSupport.setSettings({
-                "baseURL": "http://127.0.0.1:9/v1 ",
-                "apiKey": "sk-secret",
-                "model": "",
-                "systemPrompt": "  简洁\n",
-                "models": ["a", "b"]
-            })
+            TestSupport.setSettings({ "baseURL": "http://127.0.0.1:9/v1 ", "apiKey": "sk-secret", "model": "",
+                                      "systemPrompt": "  简洁\n", "models": ["a", "b"] })
             TestSupport.removeDataFile()
             view = createTemporaryObject(settingsView, root)
         }
