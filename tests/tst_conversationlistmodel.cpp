@@ -11,16 +11,6 @@
 using namespace Qt::Literals::StringLiterals;
 using namespace StoreTest;
 
-namespace {
-
-// A Store loaded from a file holding one conversation per letter.
-std::unique_ptr<Store> storeWith(const QTemporaryDir &tmp, const QString &letters)
-{
-    return writeConversations(tmp.path(), letters) ? std::make_unique<Store>(tmp.path()) : nullptr;
-}
-
-} // namespace
-
 class TestConversationListModel : public QObject
 {
     Q_OBJECT
@@ -49,8 +39,8 @@ private slots:
         QFETCH(QString, operation);
 
         QTemporaryDir tmp;
-        const auto store = storeWith(tmp, list);
-        QVERIFY(store);
+        QVERIFY(writeConversations(tmp.path(), list));
+        const auto store = std::make_unique<Store>(tmp.path());
         ConversationListModel model(store.get());
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -102,8 +92,8 @@ private slots:
     void storeGoesAway()
     {
         QTemporaryDir tmp;
-        auto store = storeWith(tmp, u"ABC"_s);
-        QVERIFY(store);
+        QVERIFY(writeConversations(tmp.path(), u"ABC"_s));
+        auto store = std::make_unique<Store>(tmp.path());
         ConversationListModel model(store.get());
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);

@@ -213,9 +213,9 @@ private slots:
         const QString big = QString::fromUtf8(piece.repeated(10 * MiB / piece.size() + 1));
         const QByteArray line = TestGateway::deltaEvent(big);
         QVERIFY(line.size() > 10 * MiB);
-        Reply reply;
-        reply.then(TestGateway::head(200, {{"Content-Type", "text/event-stream"}}));
-        reply = inPieces(reply, line, 256 * 1024, 1);
+        Reply reply =
+            inPieces(Reply().then(TestGateway::head(200, {{"Content-Type", "text/event-stream"}})),
+                     line, 256 * 1024, 1);
         reply.then(TestGateway::deltaEvent(QStringLiteral("完")) + "data: [DONE]\n\n");
         const Outcome out = send(reply);
         QVERIFY(!out.showError);
