@@ -17,6 +17,8 @@ class TstConversationSearch : public QObject
 private slots:
     void key_data();
     void key();
+    void matches_data();
+    void matches();
     void find_data();
     void find();
     void modelFollowsQueryAndHistory();
@@ -47,6 +49,19 @@ QList<Conversation> history()
     return list;
 }
 
+// The first letters of the listed conversations (a, b, c of history()), in order.
+QString letters(const QList<QUuid> &ids)
+{
+    QString out;
+    for (const QUuid &id : ids) {
+        for (int i = 0; i < history().size(); ++i) {
+            if (history().at(i).id == id)
+                out += QChar(u'a' + i);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 // The fast walk over plain text gives what normalising and folding the whole text gives.
@@ -60,6 +75,7 @@ void TstConversationSearch::key_data()
     QTest::newRow("folding changes length") << QStringLiteral("Straße ﬁle İ");
     QTest::newRow("ideographic space, compat ideographs") << QStringLiteral("一\u3000二\uF900");
     QTest::newRow("emoji and hangul") << QStringLiteral("😀 \u1100\u1161 한국");
+    QTest::newRow("half-width kana with voicing") << QStringLiteral("ｶﾞｷﾞ ﾊﾟ");
 }
 
 void TstConversationSearch::key()
@@ -67,6 +83,39 @@ void TstConversationSearch::key()
     QFETCH(QString, text);
     QCOMPARE(ConversationSearch::key(text),
              text.normalized(QString::NormalizationForm_KC).toCaseFolded());
+}
+
+// The ranges of the text itself that the query matches, as "start+length", however the folding
+// changes lengths before them.
+void TstConversationSearch::matches_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("spans");
+
+    // clang-format off
+    QTest::newRow("chinese, twice") << "西湖边，西湖醋鱼" << "西湖" << "0+2 4+2";
+    QTest::newRow("mixed case") << "Qt, QT and qt" << " qT " << "0+2 4+2 11+2";
+    QTest::newRow("full-width query") << "run npm now" << "ｎｐｍ" << "4+3";
+    QTest::newRow("full-width text") << "规格ＡＢＣ，abc" << "abc" << "2+3 6+3";
+    QTest::newRow("after a folding that grows") << "ﬁle Straße FILE" << "file" << "0+3 11+4";
+    QTest::newRow("part of a grown character") << "a ﬁx" << "F" << "2+1";
+    QTest::newRow("combining mark kept whole") << "cafe\u0301 cafe" << "café" << "0+5";
+    QTest::newRow("emoji before") << "😀😀 ok" << "OK" << "5+2";
+    QTest::newRow("adjacent join") << "aaaa" << "aa" << "0+4";
+    QTest::newRow("none") << "西湖" << "东湖" << "";
+    QTest::newRow("blank query") << "abc" << "   " << "";
+    // clang-format on
+}
+
+void TstConversationSearch::matches()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, query);
+    QStringList spans;
+    for (const ConversationSearch::Span &s : ConversationSearch::matches(text, query))
+        spans << QStringLiteral("%1+%2").arg(s.start).arg(s.length);
+    QTEST(spans.join(u' '), "spans");
 }
 
 void TstConversationSearch::find_data()
@@ -113,16 +162,14 @@ void TstConversationSearch::find()
     QFETCH(QString, query);
     QFETCH(QString, titles);
     const QList<ConversationSearch::Hit> hits = ConversationSearch::find(history(), query);
-    QString letters;
-    for (const auto &hit : hits) {
-        for (int i = 0; i < history().size(); ++i) {
-            if (history().at(i).id == hit.id)
-                letters += QChar(u'a' + i);
-        }
-    }
-    QCOMPARE(letters, titles);
+    QList<QUuid> ids;
+    for (const auto &hit : hits)
+        ids << hit.id;
+    QCOMPARE(letters(ids), titles);
     if (!hits.isEmpty())
         QTEST(hits.first().snippet, "snippet");
+}
+    }
 }
 
 // The model lists the hits of its query, searches again when the history changes, and a

@@ -11,6 +11,8 @@ Rectangle {
     required property string lang
     required property string code
     property bool onAccent: false
+    /// The search query whose matches are marked in the code.
+    property string matchQuery
     /// True from a press of the copy button until the reset 1.2 s later.
     property bool copied: false
     /// Set by a parent that sizes itself to its content (a user's bubble); only then is the
@@ -135,6 +137,7 @@ Rectangle {
                 textDocument: codeText.textDocument
                 code: root.code
                 language: root.lang
+                query: root.matchQuery
                 active: Appearance.codeHighlighting
                 lineSpacing: 2.5
                 palette: root.onAccent ? CodeHighlighter.OnAccent

@@ -23,6 +23,8 @@ TextEdit {
     /// A faint box behind code spans.
     property color codeBackground: onAccent ? Theme.bubbleCodeSpanBackground
                                             : Theme.codeSpanBackground
+    /// The search query whose matches are marked; empty marks nothing.
+    property string matchQuery
 
     // One paragraph whose lines are spaced apart; the link colour is set here because the rich
     // text importer would otherwise use the palette's blue, unreadable on the bubble.
@@ -49,4 +51,9 @@ TextEdit {
         cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
     }
     TextMenuHandler {}
+    // Only a text with something to mark carries a highlighter.
+    MatchHighlighter {
+        textDocument: root.matchQuery !== "" ? root.textDocument : null
+        query: root.matchQuery
+    }
 }

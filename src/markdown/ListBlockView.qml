@@ -12,6 +12,8 @@ Column {
     /// html: the inline HTML}.
     required property var items
     property bool onAccent: false
+    /// The search query whose matches are marked.
+    property string matchQuery
     /// Keep naturalWidth up to date (see InlineText.measure).
     property bool measure: false
     readonly property real naturalWidth: {
@@ -66,6 +68,7 @@ Column {
                 x: marker.x + marker.implicitWidth + 8
                 width: item.width - x
                 inlineHtml: item.html
+                matchQuery: root.matchQuery
                 lineSpacing: 3
                 onAccent: root.onAccent
                 measure: root.measure

@@ -15,6 +15,20 @@ namespace ConversationSearch {
 /// "ABC" are one key.
 QString key(QStringView text);
 
+/// A range of a text.
+struct Span
+{
+    qsizetype start = 0;
+    qsizetype length = 0;
+
+    bool operator==(const Span &) const = default;
+};
+
+/// Where the query occurs in the text, compared as key() compares them: the ranges of the text
+/// (not of its key) that fold to the query, in order; matches that touch join. A character that
+/// folds to more than one (ﬁ) is taken whole when a match covers part of it.
+QList<Span> matches(QStringView text, const QString &query);
+
 struct Hit
 {
     QUuid id;
