@@ -22,6 +22,8 @@ private slots:
     void find_data();
     void find();
     void modelFollowsQueryAndHistory();
+    void indexFollowsChanges_data();
+    void indexFollowsChanges();
 };
 
 namespace {
@@ -60,6 +62,14 @@ QString letters(const QList<QUuid> &ids)
         }
     }
     return out;
+}
+
+QString listed(const SearchResultsModel &model)
+{
+    QList<QUuid> ids;
+    for (int row = 0; row < model.rowCount(); ++row)
+        ids << QUuid(model.idAt(row));
+    return letters(ids);
 }
 
 } // namespace
@@ -168,7 +178,15 @@ void TstConversationSearch::find()
     QCOMPARE(letters(ids), titles);
     if (!hits.isEmpty())
         QTEST(hits.first().snippet, "snippet");
-}
+    // The kept index finds the same, and again from what it kept.
+    ConversationSearch::Index index;
+    for (int pass = 0; pass < 2; ++pass) {
+        const QList<ConversationSearch::Hit> kept = index.find(history(), query);
+        QCOMPARE(kept.size(), hits.size());
+        for (qsizetype i = 0; i < hits.size(); ++i) {
+            QCOMPARE(kept[i].id, hits[i].id);
+            QCOMPARE(kept[i].snippet, hits[i].snippet);
+        }
     }
 }
 
@@ -201,6 +219,57 @@ void TstConversationSearch::modelFollowsQueryAndHistory()
     model.setQuery(QString());
     QCOMPARE(model.rowCount(), 0);
     QVERIFY(!model.busy());
+}
+
+// The worker's index follows the Store's changes of one conversation, even those that keep its
+// message count (a streamed delta, an edit), and forgets a deleted one.
+void TstConversationSearch::indexFollowsChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+
+    // clang-format off
+    QTest::newRow("edit") << "edit" << "灵隐" << "b" << "";
+    QTest::newRow("streamed delta") << "delta" << "断桥" << "" << "b";
+    QTest::newRow("append") << "append" << "雷峰塔" << "" << "a";
+    QTest::newRow("delete") << "delete" << "e" << "ac" << "c";
+    QTest::newRow("rename") << "rename" << "笔记" << "c" << "";
+    // clang-format on
+}
+
+void TstConversationSearch::indexFollowsChanges()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, query);
+    QTemporaryDir dir;
+    Store store(dir.path());
+    store.addConversationsAtTop(history());
+    SearchResultsModel model;
+    model.setStore(&store);
+    model.setQuery(query);
+    QTRY_VERIFY(!model.busy());
+    QTEST(listed(model), "before");
+
+    const Conversation &a = history().at(0);
+    const Conversation &b = history().at(1);
+    if (change == u"edit")
+        store.setMessageContent(b.id, b.messages.at(1).id, QStringLiteral("第一天：西湖。"));
+    else if (change == u"delta")
+        store.appendToMessage(b.id, b.messages.at(1).id, u"断桥");
+    else if (change == u"append")
+        store.appendMessage(a.id, Message::make(Message::Role::User, QStringLiteral("雷峰塔")));
+    else if (change == u"delete")
+        store.remove(a.id);
+    else if (change == u"rename")
+        store.setTitle(history().at(2).id, QStringLiteral("Notes"));
+    QFETCH(QString, after);
+    QTRY_COMPARE(listed(model), after);
+    QList<QUuid> fresh;
+    for (const auto &hit : ConversationSearch::find(store.conversations(), query))
+        fresh << hit.id;
+    QCOMPARE(letters(fresh), after);
 }
 
 QTEST_MAIN(TstConversationSearch)

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conversationsearch.h"
 
+#include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -162,6 +165,75 @@ QList<Hit> find(const QList<Conversation> &conversations, const QString &query,
             hits.append(Hit{c.id, c.title, snippet});
     }
     return hits;
+}
+
+const Index::Entry &Index::entry(const Conversation &conversation)
+{
+    auto it = m_entries.find(conversation.id);
+    // A count that no longer fits tells of a change the index was not told of.
+    if (it != m_entries.end() && it->starts.size() == conversation.messages.size())
+        return *it;
+    Entry e;
+    e.title = key(conversation.title);
+    e.starts.reserve(conversation.messages.size());
+    for (const Message &m : conversation.messages) {
+        e.starts.append(e.text.size());
+        e.text.append(key(m.content));
+        e.text.append(u'\n');
+    }
+    e.text.squeeze();
+    return *m_entries.insert(conversation.id, std::move(e));
+}
+
+QList<Hit> Index::find(const QList<Conversation> &conversations, const QString &query,
+                       const std::function<bool()> &stopped)
+{
+    const QString needle = key(query.trimmed());
+    QList<Hit> hits;
+    if (needle.isEmpty())
+        return hits;
+    for (const Conversation &c : conversations) {
+        if (stopped && stopped())
+            return hits;
+        const Entry &e = entry(c);
+        QString snippet;
+        bool inMessage = false;
+        for (qsizetype at = e.text.indexOf(needle); at >= 0; at = e.text.indexOf(needle, at + 1)) {
+            const qsizetype m =
+                std::upper_bound(e.starts.cbegin(), e.starts.cend(), at) - e.starts.cbegin() - 1;
+            const qsizetype start = e.starts[m];
+            const qsizetype end =
+                (m + 1 < e.starts.size() ? e.starts[m + 1] : e.text.size()) - 1; // its line end
+            if (at + needle.size() > end)
+                continue; // runs into the next message
+            const QString &content = c.messages[m].content;
+            const QStringView folded = QStringView(e.text).sliced(start, end - start);
+            snippet = snippetAround(folded.size() == content.size() ? content : folded.toString(),
+                                    at - start, needle.size());
+            inMessage = true;
+            break;
+        }
+        if (inMessage || e.title.contains(needle))
+            hits.append(Hit{c.id, c.title, snippet});
+    }
+    if (m_entries.size() > conversations.size()) {
+        QSet<QUuid> ids;
+        ids.reserve(conversations.size());
+        for (const Conversation &c : conversations)
+            ids.insert(c.id);
+        m_entries.removeIf([&](const auto &it) { return !ids.contains(it.key()); });
+    }
+    return hits;
+}
+
+qsizetype Index::bytes() const
+{
+    qsizetype total = 0;
+    for (const Entry &e : m_entries) {
+        total += sizeof(Entry) + sizeof(QUuid) + (e.title.capacity() + e.text.capacity()) * 2 +
+                 e.starts.capacity() * qsizetype(sizeof(qsizetype));
+    }
+    return total;
 }
 
 } // namespace ConversationSearch

@@ -3,6 +3,7 @@
 
 #include "model/records.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QUuid>
@@ -43,5 +44,42 @@ struct Hit
 /// conversations; once it answers true the hits so far are returned.
 QList<Hit> find(const QList<Conversation> &conversations, const QString &query,
                 const std::function<bool()> &stopped = {});
+
+/**
+ * The keys of a history's texts, kept between searches so that a search reads them instead of
+ * folding the whole history again: a conversation's are made when a search first reaches it,
+ * and again after invalidate() says it changed. Entries of conversations no longer in the
+ * history go at the end of a complete search. One thread at a time may use it.
+ */
+class Index
+{
+public:
+    /// The conversation changed (title, messages) or went: its keys are made again when next
+    /// needed.
+    void invalidate(const QUuid &id) { m_entries.remove(id); }
+    void clear() { m_entries.clear(); }
+
+    /// What ConversationSearch::find() gives for the same history, from the kept keys.
+    QList<Hit> find(const QList<Conversation> &conversations, const QString &query,
+                    const std::function<bool()> &stopped = {});
+
+    /// The number of conversations whose keys are kept, and the memory they take, in bytes.
+    qsizetype size() const { return m_entries.size(); }
+    qsizetype bytes() const;
+
+private:
+    struct Entry
+    {
+        QString title;
+        /// The messages' keys, each followed by a line end.
+        QString text;
+        /// Where each message's key begins in text.
+        QList<qsizetype> starts;
+    };
+
+    const Entry &entry(const Conversation &conversation);
+
+    QHash<QUuid, Entry> m_entries;
+};
 
 } // namespace ConversationSearch
