@@ -188,6 +188,11 @@ void TstConversationSearch::find()
             QCOMPARE(kept[i].snippet, hits[i].snippet);
         }
     }
+    // A second conversation with a kept id is read on its own, not from the first one's keys.
+    Conversation twin = history().at(1);
+    twin.messages[0].content = query; // as many messages as the first, so only its id tells
+    QCOMPARE(index.find(history() + QList{twin}, query).size(),
+             hits.size() + (query.trimmed().isEmpty() ? 0 : 1));
 }
 
 // The model lists the hits of its query, searches again when the history changes, and a

@@ -167,12 +167,8 @@ QList<Hit> find(const QList<Conversation> &conversations, const QString &query,
     return hits;
 }
 
-const Index::Entry &Index::entry(const Conversation &conversation)
+Index::Entry Index::make(const Conversation &conversation)
 {
-    auto it = m_entries.find(conversation.id);
-    // A count that no longer fits tells of a change the index was not told of.
-    if (it != m_entries.end() && it->starts.size() == conversation.messages.size())
-        return *it;
     Entry e;
     e.title = key(conversation.title);
     e.starts.reserve(conversation.messages.size());
@@ -182,7 +178,7 @@ const Index::Entry &Index::entry(const Conversation &conversation)
         e.text.append(u'\n');
     }
     e.text.squeeze();
-    return *m_entries.insert(conversation.id, std::move(e));
+    return e;
 }
 
 QList<Hit> Index::find(const QList<Conversation> &conversations, const QString &query,
@@ -192,10 +188,21 @@ QList<Hit> Index::find(const QList<Conversation> &conversations, const QString &
     QList<Hit> hits;
     if (needle.isEmpty())
         return hits;
+    // A history may hold one id twice: only the first of them is kept.
+    QSet<QUuid> seen;
+    seen.reserve(conversations.size());
+    Entry once;
     for (const Conversation &c : conversations) {
         if (stopped && stopped())
             return hits;
-        const Entry &e = entry(c);
+        const qsizetype known = seen.size();
+        seen.insert(c.id);
+        const bool first = seen.size() > known;
+        auto it = first ? m_entries.find(c.id) : m_entries.end();
+        // A count that no longer fits tells of a change the index was not told of.
+        if (first && (it == m_entries.end() || it->starts.size() != c.messages.size()))
+            it = m_entries.insert(c.id, make(c));
+        const Entry &e = first ? *it : (once = make(c));
         QString snippet;
         bool inMessage = false;
         for (qsizetype at = e.text.indexOf(needle); at >= 0; at = e.text.indexOf(needle, at + 1)) {
@@ -216,13 +223,8 @@ QList<Hit> Index::find(const QList<Conversation> &conversations, const QString &
         if (inMessage || e.title.contains(needle))
             hits.append(Hit{c.id, c.title, snippet});
     }
-    if (m_entries.size() > conversations.size()) {
-        QSet<QUuid> ids;
-        ids.reserve(conversations.size());
-        for (const Conversation &c : conversations)
-            ids.insert(c.id);
-        m_entries.removeIf([&](const auto &it) { return !ids.contains(it.key()); });
-    }
+    if (m_entries.size() > seen.size())
+        m_entries.removeIf([&](const auto &it) { return !seen.contains(it.key()); });
     return hits;
 }
 

@@ -77,7 +77,7 @@ private:
         QList<qsizetype> starts;
     };
 
-    const Entry &entry(const Conversation &conversation);
+    static Entry make(const Conversation &conversation);
 
     QHash<QUuid, Entry> m_entries;
 };
