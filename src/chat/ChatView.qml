@@ -218,7 +218,6 @@ Rectangle {
                     const step = event.key === Qt.Key_Up ? -60 : event.key === Qt.Key_Down ? 60
                                : event.key === Qt.Key_PageUp ? -0.9 * height
                                : event.key === Qt.Key_PageDown ? 0.9 * height : 0
-                    matchTarget = null
                     if (event.key === Qt.Key_End) {
                         scrollToEnd()
                     } else if (event.key === Qt.Key_Home) {
@@ -231,6 +230,7 @@ Rectangle {
                     } else {
                         return
                     }
+                    matchTarget = null
                     event.accepted = true
                 }
                 onMovementStarted: {
