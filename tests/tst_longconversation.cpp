@@ -85,7 +85,8 @@ private slots:
         QVERIFY2(counter.made < 40, qPrintable(QStringLiteral("%1 rows made").arg(counter.made)));
     }
 
-    // Opened from the search, the pane shows the block of the first match instead of the end,
+    // Opened from the search, the pane shows the first match instead of the end (block 3: the
+    // end of a long paragraph, block 0),
     // and leaves the view to the user's wheel; leaving the search takes the marks away.
     void opensAtTheFirstMatch_data()
     {
@@ -94,6 +95,7 @@ private slots:
         QTest::newRow("near the start, a paragraph") << 2 << 0;
         QTest::newRow("middle, a list item") << 1001 << 1;
         QTest::newRow("near the end, code") << 1995 << 2;
+        QTest::newRow("the end of a paragraph taller than the view") << 600 << 3;
     }
     void opensAtTheFirstMatch()
     {
@@ -102,6 +104,8 @@ private slots:
         QTemporaryDir dir;
         Store store(dir.path());
         const QUuid longID = fill(store, row, block);
+        const bool tall = block == 3;
+        block %= 3;
         Window w;
         QVERIFY(w.window);
         QQuickItem *sidebar = findItem(w.window->contentItem(), QStringLiteral("sidebar"));
@@ -116,7 +120,9 @@ private slots:
 
         QQuickItem *list = nullptr;
         QTRY_VERIFY((list = findItem(w.window->contentItem(), QStringLiteral("messageList"))));
-        const auto blockY = [&] {
+        // The top of the match's block (of the match itself in a tall block) or, for -1, of its
+        // row, in the list's coordinates.
+        const auto blockY = [&](int b) {
             QQuickItem *item = nullptr;
             QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, item),
                                       Q_ARG(int, row));
@@ -124,10 +130,12 @@ private slots:
                 return -1.0;
             QVariant top;
             QMetaObject::invokeMethod(item, "blockTop", Q_RETURN_ARG(QVariant, top),
-                                      Q_ARG(QVariant, block));
+                                      Q_ARG(QVariant, b));
             return item->mapToItem(list, QPointF(0, top.toReal())).y();
         };
-        QTRY_VERIFY(blockY() >= 0 && blockY() < list->height() / 2);
+        QTRY_VERIFY(blockY(block) >= 0 && blockY(block) < list->height() / 2);
+        if (tall) // scrolled into the paragraph, whose start is out of sight
+            QVERIFY(blockY(-1) < -list->height() / 2);
         QVERIFY(!list->property("followEnd").toBool());
         QVERIFY(list->property("matchTarget").isValid());
 
@@ -172,7 +180,8 @@ private:
 
     // Two conversations, the second of 2,000 messages of very different heights, as in real
     // conversations; the first is selected. The message at matchRow holds the word "琥珀" in
-    // its block matchBlock (a paragraph, a list and a code block). Returns the long one's id.
+    // its block matchBlock (a paragraph, a list and a code block; 3: the end of a paragraph made
+    // long). Returns the long one's id.
     static QUuid fill(Store &store, int matchRow, int matchBlock)
     {
         StoreForeign::setInstance(&store);
@@ -186,10 +195,11 @@ private:
                                : QStringLiteral("回答的一段文字，长短不一。").repeated(1 + i % 40) +
                                      QStringLiteral("\n\n- 一\n- 二\n\n```\ncode %1\n```").arg(i);
             if (i == matchRow) {
-                QStringList blocks = {QStringLiteral("开头的段落。"), QStringLiteral("- 甲\n- 乙"),
-                                      QStringLiteral("```\nlet x = 1;\n```")};
-                blocks[matchBlock].insert(blocks[matchBlock].size() - (matchBlock == 2 ? 4 : 0),
-                                          QStringLiteral(" 琥珀"));
+                QStringList blocks = {
+                    QStringLiteral("开头的段落。").repeated(matchBlock == 3 ? 300 : 1),
+                    QStringLiteral("- 甲\n- 乙"), QStringLiteral("```\nlet x = 1;\n```")};
+                QString &matched = blocks[matchBlock % 3];
+                matched.insert(matched.size() - (matchBlock == 2 ? 4 : 0), QStringLiteral(" 琥珀"));
                 text = blocks.join(QStringLiteral("\n\n"));
             }
             store.appendMessage(

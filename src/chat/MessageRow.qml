@@ -47,8 +47,8 @@ Item {
 
     implicitHeight: body.implicitHeight
 
-    /// The top of a block of the message's text, in the row's coordinates; the row's own top
-    /// for -1.
+    /// The top of a block of the message's text (of its first search match, when it shows one),
+    /// in the row's coordinates; the row's own top for -1.
     function blockTop(block) {
         return block < 0 ? 0 : body.y + content.y + markdown.y + markdown.blockTop(block)
     }

@@ -38,6 +38,12 @@ Rectangle {
     border.color: borderColor
     border.width: 1
 
+    /// The top of the first marked match, in the block's coordinates; -1 when none.
+    function matchY() {
+        const at = highlighter.firstMatch()
+        return at < 0 ? -1 : codeText.y + codeText.positionToRectangle(at).y
+    }
+
     function copy() {
         Clipboard.setText(root.code)
         root.copied = true
@@ -133,6 +139,7 @@ Rectangle {
             TextMenuHandler {}
 
             CodeHighlighter {
+                id: highlighter
                 objectName: "codeHighlighter"
                 textDocument: codeText.textDocument
                 code: root.code

@@ -51,8 +51,15 @@ TextEdit {
         cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
     }
     TextMenuHandler {}
+    /// The top of the first marked match, in the text's coordinates; -1 when none.
+    function matchY() {
+        const at = marks.firstMatch()
+        return at < 0 ? -1 : positionToRectangle(at).y
+    }
+
     // Only a text with something to mark carries a highlighter.
     MatchHighlighter {
+        id: marks
         textDocument: root.matchQuery !== "" ? root.textDocument : null
         query: root.matchQuery
     }

@@ -27,7 +27,20 @@ Column {
 
     spacing: Theme.listSpacing
 
+    /// The top of the first marked match, in the list's coordinates; -1 when none.
+    function matchY() {
+        for (let i = 0; i < itemRows.count; ++i) {
+            const row = itemRows.itemAt(i)
+            const y = row ? row.matchY() : -1
+            if (y >= 0)
+                return row.y + y
+        }
+        return -1
+    }
+
     Repeater {
+        id: itemRows
+
         model: SyncListModel {
             roles: ["indent", "num", "html"]
             values: root.items
@@ -41,6 +54,10 @@ Column {
             required property string html
             readonly property real inset: indent * 16
             readonly property real naturalWidth: root.measure ? textPart.x + textPart.naturalWidth : 0
+
+            function matchY() {
+                return textPart.matchY()
+            }
 
             width: root.width
             implicitHeight: Math.max(marker.y + marker.implicitHeight, textPart.implicitHeight)

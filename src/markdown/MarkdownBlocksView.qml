@@ -35,10 +35,15 @@ Column {
     property real visibleTop: -Infinity
     property real visibleBottom: Infinity
 
-    /// The top of the block at this row, in the view's coordinates; 0 for a row not made.
+    /// The top of the block at this row, in the view's coordinates (0 for a row not made), or
+    /// of its first marked match when the block shows one: a long block is then seen where it
+    /// matches.
     function blockTop(row) {
         const slot = blockRepeater.itemAt(row)
-        return slot ? slot.y : 0
+        if (!slot)
+            return 0
+        const match = slot.block && slot.block.matchY ? slot.block.matchY() : -1
+        return slot.y + Math.max(0, match)
     }
 
     BlockCuller {

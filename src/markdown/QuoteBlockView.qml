@@ -15,6 +15,11 @@ Item {
     property bool measure: false
     readonly property real naturalWidth: measure ? quoteText.x + quoteText.naturalWidth : 0
 
+    /// The top of the first marked match; -1 when none.
+    function matchY() {
+        return quoteText.matchY()
+    }
+
     objectName: "quote"
     implicitHeight: quoteText.implicitHeight
 

@@ -4,6 +4,9 @@
 #include "model/conversationsearch.h"
 #include "theme.h"
 
+#include <QTextBlock>
+#include <QTextDocument>
+
 MatchHighlighter::MatchHighlighter(QObject *parent) : QSyntaxHighlighter(parent) {}
 
 void MatchHighlighter::setTextDocument(QQuickTextDocument *document)
@@ -28,6 +31,18 @@ void MatchHighlighter::setQuery(const QString &query)
     emit queryChanged();
     if (document())
         reformat();
+}
+
+int MatchHighlighter::firstMatch() const
+{
+    if (m_query.isEmpty() || !document())
+        return -1;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const auto spans = ConversationSearch::matches(block.text(), m_query);
+        if (!spans.isEmpty())
+            return block.position() + int(spans.first().start);
+    }
+    return -1;
 }
 
 QTextCharFormat MatchHighlighter::matchFormat()

@@ -36,6 +36,8 @@ public:
 
     /// Formats this document directly (what setTextDocument does with a TextEdit's document).
     virtual void attach(QTextDocument *document);
+    /// The document position of the first mark, or -1.
+    Q_INVOKABLE int firstMatch() const;
 
     /// The format of a mark: dark text on yellow, readable on light, dark and the user's bubble.
     static QTextCharFormat matchFormat();
