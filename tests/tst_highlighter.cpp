@@ -4,6 +4,8 @@
 #include "app/theme.h"
 #include "markdown/codehighlighter.h"
 #include "markdown/highlighter.h"
+#include "markdown/matchhighlighter.h"
+#include "markdown/mdinline.h"
 
 #include <QGuiApplication>
 #include <QSignalSpy>
@@ -12,6 +14,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+
+#include <memory>
 
 namespace {
 
@@ -33,6 +37,27 @@ QColor colourAt(const QTextDocument &doc, int pos)
         if (r.start <= pos - block.position() && pos - block.position() < r.start + r.length)
             return r.format.foreground().color();
     return {};
+}
+
+/// The document's ranges marked as search matches, as "start+length" in document positions.
+QString marked(const QTextDocument &doc)
+{
+    QList<std::pair<int, int>> ranges;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
+            if (r.format.background().color() != Theme::matchBackground())
+                continue;
+            const int start = b.position() + r.start;
+            if (!ranges.isEmpty() && ranges.last().first + ranges.last().second == start)
+                ranges.last().second += r.length;
+            else
+                ranges.append({start, r.length});
+        }
+    }
+    QStringList out;
+    for (const auto &[start, length] : ranges)
+        out << QStringLiteral("%1+%2").arg(start).arg(length);
+    return out.join(u' ');
 }
 
 /// A highlighter on its own document and service, set up as QML does; code, when given, is
@@ -261,6 +286,55 @@ private slots:
             QCOMPARE(b.blockFormat().lineHeight(), 2.5);
             QCOMPARE(b.blockFormat().lineHeightType(), int(QTextBlockFormat::LineDistanceHeight));
         }
+    }
+
+    // Search matches are marked on the text the block shows (its rich text, or its code under
+    // the code's colours), never across a line or a block, and go when the query does.
+    void marks_data()
+    {
+        QTest::addColumn<QString>("language"); // "-": inline Markdown shown as rich text
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("marked");
+
+        // clang-format off
+        QTest::newRow("chinese across bold") << "-" << "西湖边的**西**湖醋鱼" << "西湖" << "0+2 4+2";
+        QTest::newRow("full-width query") << "-" << "run `npm` now" << "ｎｐｍ" << "4+3";
+        QTest::newRow("mixed case in a link") << "-" << "[Rust](https://r.rs) RUST" << "rust" << "0+4 5+4";
+        QTest::newRow("entity shown") << "-" << "a &amp; b" << "A & B" << "0+5";
+        QTest::newRow("across a line break none") << "-" << "foo\nbar" << "foo bar" << "";
+        QTest::newRow("code under colours") << "py" << "def Main():\n    return main()" << "MAIN" << "4+4 23+4";
+        QTest::newRow("code across lines none") << "" << "let a\n= 1" << "a =" << "";
+        // clang-format on
+    }
+
+    void marks()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, source);
+        QFETCH(QString, query);
+        const bool rich = language == u"-";
+        std::unique_ptr<Block> code;
+        QTextDocument text;
+        MatchHighlighter plain;
+        MatchHighlighter *h = &plain;
+        if (rich) {
+            text.setHtml(QStringLiteral("<p>") + mdInline(source) + QStringLiteral("</p>"));
+            plain.attach(&text);
+        } else {
+            code = std::make_unique<Block>(language, &source);
+            h = &code->h;
+            if (!language.isEmpty())
+                QTRY_VERIFY(code->h.highlighted());
+        }
+        const QTextDocument &doc = rich ? text : code->doc;
+        h->setQuery(query);
+        QTEST(marked(doc), "marked");
+        if (!language.isEmpty() && !rich) // the code's own colours stay beside the marks
+            QCOMPARE(colourAt(doc, 0),
+                     Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light));
+        h->setQuery(QString());
+        QCOMPARE(marked(doc), QString());
     }
 
 private:

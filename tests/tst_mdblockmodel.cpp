@@ -232,6 +232,33 @@ private slots:
 
     void syncListModel_data();
     void syncListModel();
+
+    // The block a search's first match is shown in: only text a block shows counts, and each
+    // list item or table cell is a text of its own.
+    void firstMatch_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("block");
+
+        // clang-format off
+        QTest::newRow("second paragraph") << "前言\n\n正文里有西湖" << "西湖" << 1;
+        QTest::newRow("list item, folded") << "# 标题\n\n- one\n- ＴＷＯ" << "two" << 1;
+        QTest::newRow("table cell") << "a\n\n| k | v |\n|---|---|\n| 键 | Value |" << "VALUE" << 1;
+        QTest::newRow("code") << "看代码：\n\n```py\nprint(1)\n```" << "PRINT" << 1;
+        QTest::newRow("split by emphasis") << "x\n\n**西**湖" << "西湖" << 1;
+        QTest::newRow("entity shown decoded") << "R &amp; D" << "r & d" << 0;
+        QTest::newRow("only in a link target") << "[文档](https://example.com/secret)" << "secret" << -1;
+        QTest::newRow("across two blocks") << "foo\n\nbar" << "foo bar" << -1;
+        QTest::newRow("across two items") << "- foo\n- bar" << "foo bar" << -1;
+        // clang-format on
+    }
+    void firstMatch()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, query);
+        QTEST(MDBlockModel::firstMatch(text, query), "block");
+    }
 };
 
 // The rows of a list or table block follow the block's values with the fewest changes, so

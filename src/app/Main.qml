@@ -214,6 +214,7 @@ AppWindow {
 
         SidebarView {
             id: sidebarView
+            objectName: "sidebar"
 
             SplitView.minimumWidth: 200
             SplitView.preferredWidth: 240
@@ -229,6 +230,9 @@ AppWindow {
             // a fresh pane, so a composer's text or an edit never carries over to another
             // conversation. Staying on the same conversation keeps the pane.
             readonly property string conversationID: conversations.selectedID
+            // The search the conversation was opened from, while it applies to this pane.
+            readonly property string matchQuery: sidebarView.matchID === conversationID
+                                                 ? sidebarView.matchQuery : ""
 
             function rebuild() {
                 if (conversationID === "") {
@@ -236,7 +240,8 @@ AppWindow {
                 } else {
                     sourceComponent = undefined
                     setSource(Qt.resolvedUrl("../chat/ChatView.qml"), {
-                                  "conversationID": conversationID
+                                  "conversationID": conversationID,
+                                  "matchQuery": matchQuery
                               })
                 }
             }
@@ -245,6 +250,9 @@ AppWindow {
             SplitView.fillWidth: true
             SplitView.minimumWidth: 360
             onConversationIDChanged: rebuild()
+            // The pane follows the search from then on: Esc takes its marks away.
+            onLoaded: if (conversationID !== "")
+                          item.matchQuery = Qt.binding(() => detail.matchQuery)
             Component.onCompleted: rebuild()
 
             Connections {

@@ -15,6 +15,11 @@ Rectangle {
 
     signal exportRequested(string id)
 
+    /// The conversation last opened from the search results, and the query that found it: its
+    /// matches are marked until the search ends or another conversation is chosen.
+    property string matchID: ""
+    property string matchQuery: ""
+
     // Puts the focus in the search field, its text selected.
     function focusSearch() {
         searchField.forceActiveFocus()
@@ -26,12 +31,17 @@ Rectangle {
         const id = searchResults.idAt(row)
         if (id === "")
             return
+        // Before the selection: the new pane reads them as it is made.
+        matchQuery = searchField.text
+        matchID = id
         Store.selectedID = id
         if (fromField)
             searchField.forceActiveFocus()
     }
     // Leaves the search: the full list again, with the selection in view.
     function endSearch() {
+        matchID = ""
+        matchQuery = ""
         searchField.clear()
         list.forceActiveFocus()
         list.followSelection()
@@ -50,6 +60,16 @@ Rectangle {
     }
 
     color: Theme.windowBackground
+
+    Connections {
+        target: Store
+        function onSelectedIDChanged() {
+            if (Store.selectedID !== sidebar.matchID) {
+                sidebar.matchID = ""
+                sidebar.matchQuery = ""
+            }
+        }
+    }
     onRenamingIDChanged: {
         if (renamingID !== "") {
             renameDialog.targetID = renamingID

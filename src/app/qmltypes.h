@@ -19,6 +19,7 @@
 #include "chat/messagetext.h"
 #include "markdown/blockculler.h"
 #include "markdown/codehighlighter.h"
+#include "markdown/matchhighlighter.h"
 #include "markdown/mdblockmodel.h"
 #include "markdown/synclistmodel.h"
 #include "store/store.h"
@@ -151,6 +152,14 @@ struct AppearanceForeign
     QML_FOREIGN(Appearance)
     QML_NAMED_ELEMENT(Appearance)
     QML_SINGLETON
+};
+
+/// Marks a search's matches in a block of a message.
+struct MatchHighlighterForeign
+{
+    Q_GADGET
+    QML_FOREIGN(MatchHighlighter)
+    QML_NAMED_ELEMENT(MatchHighlighter)
 };
 
 /// Colours a code block's text by its language.

@@ -9,6 +9,12 @@ SearchResultsModel::SearchResultsModel(QObject *parent) : QAbstractListModel(par
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(300);
     connect(&m_refresh, &QTimer::timeout, this, &SearchResultsModel::start);
+    m_release.setSingleShot(true);
+    m_release.setInterval(60'000);
+    connect(&m_release, &QTimer::timeout, this, [this] {
+        m_stale.clear();
+        m_pool.start([index = m_index] { index->clear(); });
+    });
 }
 
 SearchResultsModel::~SearchResultsModel()
@@ -26,18 +32,27 @@ void SearchResultsModel::setStore(Store *store)
         disconnect(m_store, nullptr, this, nullptr);
     m_store = store;
     if (store) {
-        // Any change of the history searches again once the changes pause.
-        const auto changed = [this] {
+        // Any change of the history searches again once the changes pause, folding the
+        // conversations that changed again.
+        const auto changed = [this](const QUuid &id) {
+            m_stale.insert(id);
             if (!m_query.trimmed().isEmpty())
                 m_refresh.start();
         };
-        connect(store, &Store::conversationsInserted, this, changed);
-        connect(store, &Store::conversationsRemoved, this, changed);
+        const auto rows = [this, store, changed](int first, int last) {
+            for (int row = first; row <= last && row < store->conversations().size(); ++row)
+                changed(store->conversations().at(row).id);
+        };
+        connect(store, &Store::conversationsInserted, this, rows);
+        connect(store, &Store::conversationsAboutToBeRemoved, this, rows);
         connect(store, &Store::conversationUpdated, this, changed);
         connect(store, &Store::messagesInserted, this, changed);
         connect(store, &Store::messagesRemoved, this, changed);
         connect(store, &Store::messageContentChanged, this, changed);
     }
+    // Another history: nothing kept applies.
+    m_stale.clear();
+    m_pool.start([index = m_index] { index->clear(); });
     emit storeChanged();
     start();
 }
@@ -56,15 +71,21 @@ void SearchResultsModel::start()
     m_refresh.stop();
     const int generation = ++*m_generation;
     if (!m_store || m_query.trimmed().isEmpty()) {
+        if (m_store)
+            m_release.start();
         deliver(generation, {});
         return;
     }
+    m_release.stop();
     setBusy(true);
     // The list is shared, not copied: the Store copies on its next write.
     const QList<Conversation> snapshot = m_store->conversations();
-    m_pool.start([this, snapshot, query = m_query, generation, current = m_generation] {
-        auto hits = ConversationSearch::find(snapshot, query,
-                                             [&] { return current->load() != generation; });
+    m_pool.start([this, snapshot, query = m_query, generation, current = m_generation,
+                  index = m_index, stale = std::exchange(m_stale, {})] {
+        // Even a search that is no longer current takes its changes in.
+        for (const QUuid &id : stale)
+            index->invalidate(id);
+        auto hits = index->find(snapshot, query, [&] { return current->load() != generation; });
         if (current->load() != generation)
             return;
         QMetaObject::invokeMethod(

@@ -6,6 +6,7 @@
 
 #include <QAbstractListModel>
 #include <QPointer>
+#include <QSet>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -18,6 +19,11 @@
  * Searching runs on a worker thread over a snapshot of the history, so typing never waits for
  * it; a newer query or a change of the history makes a running search stop early and its
  * results are dropped. Rows have the roles id, title, displayTitle and snippet.
+ *
+ * The worker keeps the folded texts of the history between searches (an index made at the
+ * first search): the Store's change signals name the conversations to fold again. A minute
+ * after the search is left the index is let go, so that only a user who searches pays its
+ * memory.
  */
 class SearchResultsModel : public QAbstractListModel
 {
@@ -40,6 +46,8 @@ public:
     QString query() const { return m_query; }
     void setQuery(const QString &query);
     bool busy() const { return m_busy; }
+    /// How long the index is kept once the query is empty.
+    void setReleaseInterval(int ms) { m_release.setInterval(ms); }
 
     /// The id at this row, or an empty string.
     Q_INVOKABLE QString idAt(int row) const;
@@ -70,4 +78,10 @@ private:
     QThreadPool m_pool;
     // While a reply streams the history changes many times a second; search again once calm.
     QTimer m_refresh;
+    /// Used on the worker only; the pool runs one task at a time, in order.
+    std::shared_ptr<ConversationSearch::Index> m_index =
+        std::make_shared<ConversationSearch::Index>();
+    /// The conversations changed since the last search started, for its worker to fold again.
+    QSet<QUuid> m_stale;
+    QTimer m_release;
 };

@@ -197,6 +197,10 @@ public:
     /// The colour of a kind of code token; palette is CodeHighlighter::Palette (0 light, 1 dark,
     /// 2 the user's bubble).
     static QColor syntaxColor(SyntaxKind kind, int palette);
+    /// A search match in a message: dark text on yellow, which reads the same on light and
+    /// dark backgrounds and on the user's bubble.
+    static QColor matchBackground() { return QColor(0xff, 0xd6, 0x0a); }
+    static QColor matchText() { return QColor(0x1d, 0x1d, 0x1f); }
 
     /// Registers the bundled icon font once per process and returns its family.
     static QString iconFont();

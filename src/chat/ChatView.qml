@@ -16,12 +16,17 @@ Rectangle {
     /// The controller, for the window and for tests.
     readonly property alias controller: ctl
 
+    /// The search the pane was opened from: its matches are marked, and the pane opens at the
+    /// first one rather than at the end. Empty: a plain pane.
+    property string matchQuery
+
     /// The user asked for the Settings window (header button, placeholder link).
     signal settingsRequested
 
     /// The reading column: at most 760 wide, centred in the pane.
     readonly property real columnWidth: Math.min(760, width)
 
+    objectName: "chatView"
     color: Theme.textBackground
 
     ChatController {
@@ -114,13 +119,45 @@ Rectangle {
                 property bool followEnd: true
                 readonly property real rowWidth: root.columnWidth - 40
 
+                /// The first match of the search, {row, block}, while the view keeps it in
+                /// sight: rows laid out on the way move it. The user's scrolling ends this.
+                property var matchTarget: null
+
                 function scrollToEnd() {
+                    matchTarget = null
                     followEnd = true
                     // From far above, the end alone is placed by estimated row heights; the last
                     // row first makes the rows near the end real.
                     cancelFlick()
                     positionViewAtIndex(count - 1, ListView.End)
                     positionViewAtEnd()
+                }
+
+                /// Brings the first match of matchQuery into view; false when no message has one.
+                function showMatch() {
+                    const target = ctl.messages.findMatch(root.matchQuery)
+                    if (target.row < 0)
+                        return false
+                    followEnd = false
+                    matchTarget = target
+                    settle.restart()
+                    placeMatch()
+                    return true
+                }
+                // The match's block near the top, with a little of what comes before it.
+                function placeMatch() {
+                    if (!matchTarget || height <= 0)
+                        return
+                    cancelFlick()
+                    let row = itemAtIndex(matchTarget.row)
+                    if (!row) {
+                        positionViewAtIndex(matchTarget.row, ListView.Beginning)
+                        row = itemAtIndex(matchTarget.row)
+                    }
+                    if (!row)
+                        return
+                    const top = row.y + row.blockTop(matchTarget.block) - 48
+                    contentY = Math.max(originY, Math.min(top, originY + contentHeight - height))
                 }
 
                 anchors.fill: parent
@@ -135,7 +172,10 @@ Rectangle {
                 ScrollBar.vertical: ScrollBar {
                     policy: ScrollBar.AsNeeded
                     // Dragging the bar is the user's scroll too.
-                    onPressedChanged: list.followEnd = !pressed && list.atYEnd
+                    onPressedChanged: {
+                        list.matchTarget = null
+                        list.followEnd = !pressed && list.atYEnd
+                    }
                 }
 
                 delegate: MessageRow {
@@ -146,6 +186,7 @@ Rectangle {
                     viewTop: list.contentY - y
                     viewBottom: list.contentY + list.height - y
                     editText: ctl.editText
+                    matchQuery: root.matchQuery
                     onEditTextEdited: text => ctl.editText = text
                     onStartEdit: ctl.startEdit(messageID)
                     onCancelEdit: ctl.cancelEdit()
@@ -189,20 +230,30 @@ Rectangle {
                     } else {
                         return
                     }
+                    matchTarget = null
                     event.accepted = true
                 }
-                onMovementStarted: followEnd = false
+                onMovementStarted: {
+                    matchTarget = null
+                    followEnd = false
+                }
                 onMovementEnded: if (atYEnd)
                                      followEnd = true
                 // Not before the layout has given the list its height: positioned while it has
                 // none, the list builds every row of a long conversation on the way.
-                onContentHeightChanged: if (followEnd && height > 0)
+                onContentHeightChanged: if (matchTarget)
+                                            Qt.callLater(placeMatch)
+                                        else if (followEnd && height > 0)
                                             positionViewAtEnd()
-                onHeightChanged: if (followEnd)
+                onHeightChanged: if (matchTarget)
+                                     placeMatch()
+                                 else if (followEnd)
                                      positionViewAtEnd()
                 // Rows built above the end replace estimated heights with real ones, which moves
                 // the origin rather than the content height.
-                onOriginYChanged: if (followEnd && height > 0)
+                onOriginYChanged: if (matchTarget)
+                                      Qt.callLater(placeMatch)
+                                  else if (followEnd && height > 0)
                                       positionViewAtEnd()
                 // A row near the end that grows once its blocks are laid out leaves the end out
                 // of sight without moving the origin or the content height the view last saw.
@@ -219,9 +270,17 @@ Rectangle {
                             list.positionViewAtEnd()
                     }
                 }
-                // A conversation opens at its end (once the list has a height, see above).
-                Component.onCompleted: if (height > 0)
+                // A conversation opens at its end (once the list has a height, see above), or
+                // at the first match of the search it was opened from.
+                Component.onCompleted: if (!(root.matchQuery !== "" && showMatch()) && height > 0)
                                            scrollToEnd()
+
+                // Rows settle within a few frames; after that the view is the user's.
+                Timer {
+                    id: settle
+                    interval: 1000
+                    onTriggered: list.matchTarget = null
+                }
             }
 
             // Back to the end, shown while the user reads above it.
@@ -573,6 +632,10 @@ Rectangle {
                 input.forceActiveFocus()
         }
     }
+
+    // Opened again from the search with another query.
+    onMatchQueryChanged: if (matchQuery !== "")
+                             list.showMatch()
 
     // The composer has the keyboard focus when the pane appears.
     Component.onCompleted: {

@@ -26,6 +26,8 @@ Item {
     /// The part of the row on screen, in the row's coordinates (see MarkdownBlocksView).
     property real viewTop: -Infinity
     property real viewBottom: Infinity
+    /// The search query whose matches are marked in the message.
+    property string matchQuery
 
     signal startEdit
     signal cancelEdit
@@ -44,6 +46,12 @@ Item {
                                              || editAction.activeFocus || regenerateAction.activeFocus)
 
     implicitHeight: body.implicitHeight
+
+    /// The top of a block of the message's text (of its first search match, when it shows one),
+    /// in the row's coordinates; the row's own top for -1.
+    function blockTop(block) {
+        return block < 0 ? 0 : body.y + content.y + markdown.y + markdown.blockTop(block)
+    }
 
     // The answer alone: a reply's leading "<think>" block shows in its reasoning block.
     MessageText {
@@ -109,6 +117,7 @@ Item {
             row: root.index
             streaming: root.isStreaming
             answered: root.content !== ""
+            matchQuery: root.matchQuery
             viewTop: root.viewTop - y
             viewBottom: root.viewBottom - y
             // Room under the block, kept in the block so a row without reasoning has none.
@@ -190,6 +199,7 @@ Item {
                 width: root.isUser ? bubble.width - 28 : content.width
                 text: root.content
                 onAccent: root.isUser
+                matchQuery: root.matchQuery
                 // Only the bubble sizes itself to its text.
                 measure: root.isUser
                 visibleTop: root.viewTop - y

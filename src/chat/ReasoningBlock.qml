@@ -19,6 +19,8 @@ Item {
     /// The part of the block on screen, in the block's coordinates (see MarkdownBlocksView).
     property real viewTop: -Infinity
     property real viewBottom: Infinity
+    /// The search query whose matches are marked.
+    property string matchQuery
 
     readonly property bool hasReasoning: source.text !== ""
     readonly property bool thinking: streaming && !answered
@@ -138,6 +140,7 @@ Item {
                 width: parent.width - 12
                 opacity: 0.72
                 text: source.text
+                matchQuery: root.matchQuery
                 visibleTop: root.viewTop - parent.y
                 visibleBottom: root.viewBottom - parent.y
             }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "messagelistmodel.h"
 
+#include "markdown/mdblockmodel.h"
+#include "model/conversationsearch.h"
 #include "model/textutil.h"
 
 #include "store/store.h"
@@ -121,6 +123,22 @@ void MessageListModel::attach()
     m_attached = true;
     endInsertRows();
     afterCountChange(0);
+}
+
+QVariantMap MessageListModel::findMatch(const QString &query) const
+{
+    int row = -1;
+    int block = -1;
+    if (const QList<Message> *list = messages()) {
+        for (qsizetype r = 0; r < list->size(); ++r) {
+            if (ConversationSearch::matches(list->at(r).content, query).isEmpty())
+                continue;
+            row = int(r);
+            block = MDBlockModel::firstMatch(data(index(row), AnswerRole).toString(), query);
+            break;
+        }
+    }
+    return {{QStringLiteral("row"), row}, {QStringLiteral("block"), block}};
 }
 
 int MessageListModel::rowCount(const QModelIndex &parent) const

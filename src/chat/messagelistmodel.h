@@ -6,6 +6,7 @@
 #include <QAbstractListModel>
 #include <QPointer>
 #include <QUuid>
+#include <QVariantMap>
 
 #include <optional>
 
@@ -54,6 +55,10 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     int count() const { return rowCount(); }
+    /// Where a search's first match is: {row, block}, the first message whose text contains
+    /// the query and the first of its answer's blocks that shows it (-1 when the match is not
+    /// in a shown block, e.g. in the reasoning); row -1 when no message matches.
+    Q_INVOKABLE QVariantMap findMatch(const QString &query) const;
     void setSending(bool sending);
     void setEditingID(const std::optional<QUuid> &id);
 

@@ -11,6 +11,8 @@ Rectangle {
     required property string lang
     required property string code
     property bool onAccent: false
+    /// The search query whose matches are marked in the code.
+    property string matchQuery
     /// True from a press of the copy button until the reset 1.2 s later.
     property bool copied: false
     /// Set by a parent that sizes itself to its content (a user's bubble); only then is the
@@ -35,6 +37,12 @@ Rectangle {
     color: onAccent ? Theme.bubbleBoxBackground : Theme.boxBackground
     border.color: borderColor
     border.width: 1
+
+    /// The top of the first marked match, in the block's coordinates; -1 when none.
+    function matchY() {
+        const at = highlighter.firstMatch()
+        return at < 0 ? -1 : codeText.y + codeText.positionToRectangle(at).y
+    }
 
     function copy() {
         Clipboard.setText(root.code)
@@ -131,10 +139,12 @@ Rectangle {
             TextMenuHandler {}
 
             CodeHighlighter {
+                id: highlighter
                 objectName: "codeHighlighter"
                 textDocument: codeText.textDocument
                 code: root.code
                 language: root.lang
+                query: root.matchQuery
                 active: Appearance.codeHighlighting
                 lineSpacing: 2.5
                 palette: root.onAccent ? CodeHighlighter.OnAccent

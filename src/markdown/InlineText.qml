@@ -23,6 +23,8 @@ TextEdit {
     /// A faint box behind code spans.
     property color codeBackground: onAccent ? Theme.bubbleCodeSpanBackground
                                             : Theme.codeSpanBackground
+    /// The search query whose matches are marked; empty marks nothing.
+    property string matchQuery
 
     // One paragraph whose lines are spaced apart; the link colour is set here because the rich
     // text importer would otherwise use the palette's blue, unreadable on the bubble.
@@ -49,4 +51,16 @@ TextEdit {
         cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
     }
     TextMenuHandler {}
+    /// The top of the first marked match, in the text's coordinates; -1 when none.
+    function matchY() {
+        const at = marks.firstMatch()
+        return at < 0 ? -1 : positionToRectangle(at).y
+    }
+
+    // Only a text with something to mark carries a highlighter.
+    MatchHighlighter {
+        id: marks
+        textDocument: root.matchQuery !== "" ? root.textDocument : null
+        query: root.matchQuery
+    }
 }

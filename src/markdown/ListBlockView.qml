@@ -12,6 +12,8 @@ Column {
     /// html: the inline HTML}.
     required property var items
     property bool onAccent: false
+    /// The search query whose matches are marked.
+    property string matchQuery
     /// Keep naturalWidth up to date (see InlineText.measure).
     property bool measure: false
     readonly property real naturalWidth: {
@@ -25,7 +27,20 @@ Column {
 
     spacing: Theme.listSpacing
 
+    /// The top of the first marked match, in the list's coordinates; -1 when none.
+    function matchY() {
+        for (let i = 0; i < itemRows.count; ++i) {
+            const row = itemRows.itemAt(i)
+            const y = row ? row.matchY() : -1
+            if (y >= 0)
+                return row.y + y
+        }
+        return -1
+    }
+
     Repeater {
+        id: itemRows
+
         model: SyncListModel {
             roles: ["indent", "num", "html"]
             values: root.items
@@ -39,6 +54,10 @@ Column {
             required property string html
             readonly property real inset: indent * 16
             readonly property real naturalWidth: root.measure ? textPart.x + textPart.naturalWidth : 0
+
+            function matchY() {
+                return textPart.matchY()
+            }
 
             width: root.width
             implicitHeight: Math.max(marker.y + marker.implicitHeight, textPart.implicitHeight)
@@ -66,6 +85,7 @@ Column {
                 x: marker.x + marker.implicitWidth + 8
                 width: item.width - x
                 inlineHtml: item.html
+                matchQuery: root.matchQuery
                 lineSpacing: 3
                 onAccent: root.onAccent
                 measure: root.measure

@@ -15,6 +15,8 @@ Column {
     property alias text: blocks.text
     /// Drawn on the user's bubble: secondary elements turn white.
     property bool onAccent: false
+    /// The search query whose matches are marked in every block.
+    property string matchQuery
     /// Measure the unwrapped width of the content (naturalWidth), for a parent that sizes itself
     /// to it. Costs a second text layout per block, so only bubbles ask for it.
     property bool measure: false
@@ -32,6 +34,17 @@ Column {
     /// one of a short reply. By default every block is shown.
     property real visibleTop: -Infinity
     property real visibleBottom: Infinity
+
+    /// The top of the block at this row, in the view's coordinates (0 for a row not made), or
+    /// of its first marked match when the block shows one: a long block is then seen where it
+    /// matches.
+    function blockTop(row) {
+        const slot = blockRepeater.itemAt(row)
+        if (!slot)
+            return 0
+        const match = slot.block && slot.block.matchY ? slot.block.matchY() : -1
+        return slot.y + Math.max(0, match)
+    }
 
     BlockCuller {
         id: culler
@@ -80,6 +93,7 @@ Column {
                         width: root.width
                         html: slot.html
                         onAccent: root.onAccent
+                        matchQuery: root.matchQuery
                         measure: root.measure
                     }
                 }
@@ -99,6 +113,7 @@ Column {
                         html: slot.html
                         level: slot.level
                         onAccent: root.onAccent
+                        matchQuery: root.matchQuery
                         measure: root.measure
                     }
                 }
@@ -118,6 +133,7 @@ Column {
                         lang: slot.lang
                         code: slot.code
                         onAccent: root.onAccent
+                        matchQuery: root.matchQuery
                         measure: root.measure
                     }
                 }
@@ -136,6 +152,7 @@ Column {
                         width: root.width
                         items: slot.items
                         onAccent: root.onAccent
+                        matchQuery: root.matchQuery
                         measure: root.measure
                     }
                 }
@@ -154,6 +171,7 @@ Column {
                         width: root.width
                         items: slot.items
                         onAccent: root.onAccent
+                        matchQuery: root.matchQuery
                         measure: root.measure
                     }
                 }
@@ -171,6 +189,7 @@ Column {
                         width: root.width
                         html: slot.html
                         onAccent: root.onAccent
+                        matchQuery: root.matchQuery
                         measure: root.measure
                     }
                 }
@@ -192,6 +211,7 @@ Column {
                         cells: slot.cells
                         columnCount: slot.columnCount
                         onAccent: root.onAccent
+                        matchQuery: root.matchQuery
                     }
                 }
             }

@@ -9,9 +9,16 @@ Item {
     /// The quote's inline HTML.
     required property string html
     property bool onAccent: false
+    /// The search query whose matches are marked.
+    property string matchQuery
     /// Keep naturalWidth up to date (see InlineText.measure).
     property bool measure: false
     readonly property real naturalWidth: measure ? quoteText.x + quoteText.naturalWidth : 0
+
+    /// The top of the first marked match; -1 when none.
+    function matchY() {
+        return quoteText.matchY()
+    }
 
     objectName: "quote"
     implicitHeight: quoteText.implicitHeight
@@ -28,6 +35,7 @@ Item {
         x: 13
         width: root.width - x
         inlineHtml: root.html
+        matchQuery: root.matchQuery
         lineSpacing: 3.5
         onAccent: root.onAccent
         measure: root.measure

@@ -17,6 +17,8 @@ Rectangle {
     /// The widest row's cell count.
     required property int columnCount
     property bool onAccent: false
+    /// The search query whose matches are marked.
+    property string matchQuery
     /// The width of the message: a longer cell text wraps.
     property real maximumWidth: 100000
     readonly property bool hasDivider: cells.length > 0 && cells[cells.length - 1].row >= 1
@@ -86,6 +88,7 @@ Rectangle {
                     required property string html
 
                     inlineHtml: html
+                    matchQuery: root.matchQuery
                     // The divider takes grid row 1, so body rows move one down.
                     Layout.row: row === 0 || !root.hasDivider ? row : row + 1
                     Layout.column: column

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <utility>
 
-CodeHighlighter::CodeHighlighter(QObject *parent) : QSyntaxHighlighter(parent)
+CodeHighlighter::CodeHighlighter(QObject *parent) : MatchHighlighter(parent)
 {
     m_throttle.setSingleShot(true);
     connect(&m_throttle, &QTimer::timeout, this, &CodeHighlighter::request);
@@ -24,15 +24,6 @@ CodeHighlighter::~CodeHighlighter()
     // object.
     if (QTextDocument *doc = document())
         disconnect(doc, nullptr, this, nullptr);
-}
-
-void CodeHighlighter::setTextDocument(QQuickTextDocument *document)
-{
-    if (document == m_textDocument)
-        return;
-    m_textDocument = document;
-    attach(document ? document->textDocument() : nullptr);
-    emit textDocumentChanged();
 }
 
 void CodeHighlighter::attach(QTextDocument *document)
@@ -267,7 +258,13 @@ void CodeHighlighter::setHighlighted(bool highlighted)
     emit highlightedChanged();
 }
 
-void CodeHighlighter::highlightBlock(const QString &text)
+void CodeHighlighter::reformat()
+{
+    const QScopedValueRollback guard(m_applying, true);
+    rehighlight();
+}
+
+void CodeHighlighter::formatBlock(const QString &text)
 {
     if (m_spans.isEmpty())
         return;

@@ -2,12 +2,11 @@
 #pragma once
 
 #include "highlighter.h"
+#include "matchhighlighter.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QQmlParserStatus>
-#include <QQuickTextDocument>
-#include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 #include <QTimer>
 
@@ -24,14 +23,13 @@
  * The tokens come from HighlightService's worker; until they arrive, and for a language without
  * a grammar, the code stays plain. While the code grows (a streaming reply) it is tokenised at
  * most every minInterval ms, and the part already tokenised keeps its colours in the meantime.
- * Only formats change, never the text, so a copy is still the plain code.
+ * Only formats change, never the text, so a copy is still the plain code. The marks of a search
+ * (query) go on top of the colours.
  */
-class CodeHighlighter : public QSyntaxHighlighter, public QQmlParserStatus
+class CodeHighlighter : public MatchHighlighter, public QQmlParserStatus
 {
     Q_OBJECT
     Q_INTERFACES(QQmlParserStatus)
-    Q_PROPERTY(QQuickTextDocument *textDocument READ textDocument WRITE setTextDocument NOTIFY
-                   textDocumentChanged)
     /// The code to show, verbatim.
     Q_PROPERTY(QString code READ code WRITE setCode NOTIFY codeChanged)
     /// The fence label, as written ("py", "C++", "js"…).
@@ -53,8 +51,6 @@ public:
     explicit CodeHighlighter(QObject *parent = nullptr);
     ~CodeHighlighter() override;
 
-    QQuickTextDocument *textDocument() const { return m_textDocument; }
-    void setTextDocument(QQuickTextDocument *document);
     QString code() const { return m_code; }
     void setCode(const QString &code);
     QString language() const { return m_language; }
@@ -67,8 +63,7 @@ public:
     qreal lineSpacing() const { return m_lineSpacing; }
     void setLineSpacing(qreal spacing);
 
-    /// Colours this document directly (what setTextDocument does with a TextEdit's document).
-    void attach(QTextDocument *document);
+    void attach(QTextDocument *document) override;
     /// Uses this service instead of the shared one (tests, benchmarks).
     void setService(HighlightService *service) { m_service = service; }
 
@@ -76,7 +71,6 @@ public:
     void componentComplete() override;
 
 signals:
-    void textDocumentChanged();
     void codeChanged();
     void languageChanged();
     void activeChanged();
@@ -85,7 +79,8 @@ signals:
     void lineSpacingChanged();
 
 protected:
-    void highlightBlock(const QString &text) override;
+    void formatBlock(const QString &text) override;
+    void reformat() override;
 
 private:
     void textChanged();
@@ -99,7 +94,6 @@ private:
     void applyLineSpacing();
     HighlightService *service() const;
 
-    QPointer<QQuickTextDocument> m_textDocument;
     QPointer<HighlightService> m_service;
     QString m_code;
     /// The code the document holds, once filled.

@@ -2,6 +2,7 @@
 #include "mdblockmodel.h"
 
 #include "markdown/mdinline.h"
+#include "model/conversationsearch.h"
 
 #include <QVariantMap>
 
@@ -10,6 +11,46 @@ namespace {
 bool hasText(MDBlock::Kind kind)
 {
     return kind == MDBlock::Paragraph || kind == MDBlock::Heading || kind == MDBlock::Quote;
+}
+
+// The text a TextEdit shows for mdInline()'s HTML: its tags dropped, its few entities decoded,
+// a line break as the line separator the rich text importer makes of it.
+QString shownText(const QString &html)
+{
+    static const std::pair<QStringView, QChar> entities[] = {
+        {u"&amp;", u'&'},  {u"&lt;", u'<'},   {u"&gt;", u'>'},
+        {u"&quot;", u'"'}, {u"&#39;", u'\''}, {u"&nbsp;", QChar(0x00A0)},
+    };
+    QString out;
+    out.reserve(html.size());
+    const QStringView in(html);
+    for (qsizetype i = 0; i < in.size();) {
+        const QChar c = in[i];
+        if (c == u'<') {
+            // Text never holds a bare '<': every one opens a tag.
+            const qsizetype end = in.indexOf(u'>', i);
+            if (in.sliced(i).startsWith(u"<br"))
+                out += QChar::LineSeparator;
+            i = end < 0 ? in.size() : end + 1;
+            continue;
+        }
+        if (c == u'&') {
+            bool known = false;
+            for (const auto &[name, ch] : entities) {
+                if (in.sliced(i).startsWith(name)) {
+                    out += ch;
+                    i += name.size();
+                    known = true;
+                    break;
+                }
+            }
+            if (known)
+                continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
 }
 
 int widestRow(const MDBlock &block)
@@ -173,6 +214,31 @@ QList<int> MDBlockModel::changedRoles(const MDBlock &from, const MDBlock &to)
             roles << ColumnCountRole;
     }
     return roles;
+}
+
+int MDBlockModel::firstMatch(const QString &text, const QString &query)
+{
+    const auto inline_ = [&](const QString &markdown) {
+        return !ConversationSearch::matches(shownText(mdInline(markdown)), query).isEmpty();
+    };
+    const QList<MDBlock> blocks = MDParser::parse(text);
+    for (qsizetype b = 0; b < blocks.size(); ++b) {
+        const MDBlock &block = blocks[b];
+        bool found = false;
+        if (hasText(block.kind))
+            found = inline_(block.text);
+        else if (block.kind == MDBlock::Code)
+            found = !ConversationSearch::matches(block.code, query).isEmpty();
+        for (const MDBlock::Item &item : block.items)
+            found = found || inline_(item.text);
+        for (const QStringList &row : block.rows) {
+            for (const QString &cell : row)
+                found = found || inline_(cell);
+        }
+        if (found)
+            return int(b);
+    }
+    return -1;
 }
 
 int MDBlockModel::rowCount(const QModelIndex &parent) const

@@ -54,6 +54,11 @@ public:
     /// The blocks shown, always equal to MDParser::parse(text()).
     const QList<MDBlock> &blocks() const { return m_blocks; }
 
+    /// The row of the first block of this Markdown text whose shown text contains the query
+    /// (compared as the search compares), or -1. Each list item and table cell is a text of
+    /// its own: a match never spans two, nor two blocks.
+    static int firstMatch(const QString &text, const QString &query);
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
