@@ -36,6 +36,10 @@ Item {
     signal editTextEdited(string text)
 
     readonly property bool isUser: role === "user"
+
+    // The list reuses rows: a row given another message forgets how the last one's reasoning
+    // was folded.
+    onMessageIDChanged: reasoning.userExpanded = undefined
     readonly property bool hovering: hover.hovered
     /// The room beside a message that keeps it off the other edge.
     readonly property real sideRoom: 56

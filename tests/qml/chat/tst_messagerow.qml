@@ -125,4 +125,13 @@ TestCase {
         verify(heights[0] < heights[1] && heights[1] < heights[2])
         compare(heights.slice(2), [heights[2], heights[2], heights[2]])
     }
+
+    // A row the list reuses for another message does not keep the reasoning the user opened.
+    function test_reusedRowFoldsReasoning() {
+        const row = makeRow({ role: "assistant" })
+        const reasoning = findChild(row, "reasoning")
+        reasoning.userExpanded = true
+        row.messageID = "OTHER"
+        compare(reasoning.expanded, false)
+    }
 }
