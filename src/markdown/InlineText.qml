@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import QtQuick.Controls
 import Corvane
 
 // Selectable rich text of one block: the inline HTML of a paragraph, heading, list item, quote
 // or table cell. Links open only through the LinkOpener, which accepts web and mail links.
+// Formulas are images drawn for this text's colour and size; a copy gives their TeX, and a
+// formula that could not be typeset tells why when the pointer rests on it.
 TextEdit {
     id: root
 
@@ -24,12 +27,28 @@ TextEdit {
     property color codeBackground: onAccent ? Theme.bubbleCodeSpanBackground
                                             : Theme.codeSpanBackground
 
+    readonly property bool hasFormulas: inlineHtml.indexOf("image://math/") >= 0
+    readonly property string formulaError: hasFormulas && formulaHover.hovered
+        ? MathFormulas.errorAt(textDocument, positionAt(formulaHover.point.position.x,
+                                                        formulaHover.point.position.y))
+        : ""
+
+    /// Copies the selection, formulas as their TeX.
+    function copySource() {
+        if (hasFormulas)
+            Clipboard.setText(MathFormulas.sourceText(textDocument, selectionStart, selectionEnd))
+        else
+            copy()
+    }
+
     // One paragraph whose lines are spaced apart; the link colour is set here because the rich
     // text importer would otherwise use the palette's blue, unreadable on the bubble.
     text: "<style>a{color:" + linkColor + ";}code{background-color:" + codeBackground
           + ";}</style><p style=\"margin:0;"
           + (lineSpacing > 0 ? "line-height:" + lineSpacing + "px;-qt-line-height-type:line-distance;" : "")
-          + "\">" + inlineHtml + "</p>"
+          + "\">" + (hasFormulas ? MathFormulas.decorate(inlineHtml, color, font.pixelSize,
+                                                        Screen.devicePixelRatio)
+                                  : inlineHtml) + "</p>"
     textFormat: TextEdit.RichText
     readOnly: true
     selectByMouse: true
@@ -45,7 +64,18 @@ TextEdit {
     Component.onCompleted: if (measure)
                                naturalWidth = implicitWidth
 
+    Keys.onPressed: event => {
+        if (hasFormulas && event.matches(StandardKey.Copy)) {
+            copySource()
+            event.accepted = true
+        }
+    }
+    ToolTip.visible: formulaError.length > 0
+    ToolTip.text: formulaError
+    ToolTip.delay: 400
+
     HoverHandler {
+        id: formulaHover
         cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
     }
     TextMenuHandler {}

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QQuickAsyncImageProvider>
+
+class QQmlEngine;
+class QQuickTextDocument;
+
+/**
+ * Serves formula images to QML as "image://math/COLOUR,SIZE,DPR/ID": COLOUR the text colour as
+ * hex ARGB, SIZE the font's pixel size, DPR the screen's device pixel ratio, and ID a
+ * mathImageId. Each image is drawn by MathService off the main thread. A formula with a TeX
+ * error, or one that takes too long, comes back as its source drawn like inline code.
+ */
+class MathImageProvider : public QQuickAsyncImageProvider
+{
+public:
+    QQuickImageResponse *requestImageResponse(const QString &id,
+                                              const QSize &requestedSize) override;
+};
+
+/**
+ * Formulas for the views (the singleton `MathFormulas`, one per engine, which installs the
+ * "math" image provider on its engine): completes the image addresses in inline HTML, tells a
+ * formula's error, and copies text with its formulas as TeX.
+ */
+class MathFormulas : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MathFormulas(QQmlEngine *engine = nullptr, QObject *parent = nullptr);
+
+    /// The inline HTML with its formula images drawn in `color` at `pixelSize` for `dpr`.
+    Q_INVOKABLE QString decorate(const QString &html, const QColor &color, qreal pixelSize,
+                                 qreal dpr) const;
+    /// The address of the image of a mathImageId.
+    Q_INVOKABLE QString source(const QString &id, const QColor &color, qreal pixelSize,
+                               qreal dpr) const;
+    /// Why the formula could not be typeset, or an empty string (also while it is being typeset).
+    Q_INVOKABLE QString errorFor(const QString &id) const;
+    /// The error of the formula at or just before a position of the document, or "".
+    Q_INVOKABLE QString errorAt(QQuickTextDocument *document, int position) const;
+    /// The plain text between two positions, each formula as its TeX between "$" (inline) or
+    /// "$$" (display).
+    Q_INVOKABLE QString sourceText(QQuickTextDocument *document, int start, int end) const;
+};
