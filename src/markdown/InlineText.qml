@@ -33,6 +33,15 @@ TextEdit {
                                                         formulaHover.point.position.y))
         : ""
 
+    /// The HTML with its formula images for this text's colour, size and screen. A formula
+    /// still being drawn is asked for again when the revision says it is ready.
+    readonly property string shownHtml: {
+        if (!hasFormulas)
+            return inlineHtml
+        void MathFormulas.revision
+        return MathFormulas.decorate(inlineHtml, color, font.pixelSize, Screen.devicePixelRatio)
+    }
+
     /// Copies the selection, formulas as their TeX.
     function copySource() {
         if (hasFormulas)
@@ -46,9 +55,7 @@ TextEdit {
     text: "<style>a{color:" + linkColor + ";}code{background-color:" + codeBackground
           + ";}</style><p style=\"margin:0;"
           + (lineSpacing > 0 ? "line-height:" + lineSpacing + "px;-qt-line-height-type:line-distance;" : "")
-          + "\">" + (hasFormulas ? MathFormulas.decorate(inlineHtml, color, font.pixelSize,
-                                                        Screen.devicePixelRatio)
-                                  : inlineHtml) + "</p>"
+          + "\">" + shownHtml + "</p>"
     textFormat: TextEdit.RichText
     readOnly: true
     selectByMouse: true

@@ -16,7 +16,7 @@ Flickable {
     property bool onAccent: false
     property bool measure: false
     readonly property real naturalWidth: measure ? formula.implicitWidth : 0
-    readonly property string error: formula.status === Image.Ready ? MathFormulas.errorFor(html) : ""
+    readonly property string error: formula.drawn ? MathFormulas.errorFor(html) : ""
 
     objectName: "math"
     implicitHeight: formula.implicitHeight + (scrollBar.visible ? scrollBar.height : 0)
@@ -35,9 +35,14 @@ Flickable {
     Image {
         id: formula
         objectName: "formula"
-        x: Math.max(0, (root.width - implicitWidth) / 2)
-        source: MathFormulas.source(root.html, root.onAccent ? Theme.bubbleText : Theme.label,
-                                    TextZoom.bodySize, Screen.devicePixelRatio)
+        x: Math.max(0, Math.round((root.width - implicitWidth) / 2))
+        source: {
+            void MathFormulas.revision // asked for again once drawn
+            return MathFormulas.source(root.html, root.onAccent ? Theme.bubbleText : Theme.label,
+                                       TextZoom.bodySize, Screen.devicePixelRatio)
+        }
+        // Not ready yet: an empty image under a "pending/" address.
+        readonly property bool drawn: status === Image.Ready && source.toString().indexOf("/pending/") < 0
         ToolTip.visible: root.error.length > 0 && hover.hovered
         ToolTip.text: root.error
         ToolTip.delay: 400

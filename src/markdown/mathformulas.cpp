@@ -12,6 +12,7 @@
 #include <QQuickTextDocument>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QThread>
 
 #include <cmath>
 #include <memory>
@@ -83,87 +84,97 @@ QImage drawSource(const MathRequest &r)
     return image;
 }
 
-/// The response to one image request. It may be cancelled and deleted (on the image loader's
-/// thread) before the service answers; the answer then finds no response to give the image to.
-class MathImageResponse : public QQuickImageResponse
+} // namespace
+
+namespace {
+
+/// Whether the service can answer for the request at once; if not, it is asked to draw it.
+bool ready(const MathRequest &request)
 {
-public:
-    struct Link
-    {
-        QMutex mutex;
-        MathImageResponse *response = nullptr;
-    };
+    MathService *service = MathService::shared();
+    if (!service->cachedImage(request).isNull() ||
+        !service->errorFor(request.tex, request.display).isEmpty())
+        return true;
+    service->request(request, [](const MathService::Result &) {});
+    return false;
+}
 
-    MathImageResponse() : m_link(std::make_shared<Link>()) { m_link->response = this; }
-    ~MathImageResponse() override
-    {
-        QMutexLocker lock(&m_link->mutex);
-        m_link->response = nullptr;
+QImage answer(const QString &id)
+{
+    const bool pending = id.startsWith(QLatin1String("pending/"));
+    const std::optional<MathRequest> request =
+        parseRequest(QStringView(id).sliced(pending ? 8 : 0));
+    if (!request)
+        return {};
+    if (!ready(*request)) {
+        QImage empty(1, 1, QImage::Format_ARGB32_Premultiplied);
+        empty.fill(Qt::transparent);
+        return empty;
     }
-
-    std::shared_ptr<Link> link() const { return m_link; }
-
-    void deliver(const QImage &image, const QString &error)
-    {
-        m_image = image;
-        m_error = image.isNull() ? error : QString();
-        emit finished();
-    }
-
-    QQuickTextureFactory *textureFactory() const override
-    {
-        return QQuickTextureFactory::textureFactoryForImage(m_image);
-    }
-    QString errorString() const override { return m_error; }
-
-private:
-    std::shared_ptr<Link> m_link;
-    QImage m_image;
-    QString m_error;
-};
+    const QImage image = MathService::shared()->cachedImage(*request);
+    return image.isNull() ? drawSource(*request) : image;
+}
 
 } // namespace
 
-QQuickImageResponse *MathImageProvider::requestImageResponse(const QString &id, const QSize &)
+QImage MathImageProvider::requestImage(const QString &id, QSize *size, const QSize &)
 {
-    auto *response = new MathImageResponse;
-    const std::optional<MathRequest> request = parseRequest(id);
-    if (!request) {
-        response->deliver({}, QStringLiteral("not a formula: %1").arg(id));
-        return response;
-    }
-    // The service lives in the main thread, which it answers in.
+    // The service belongs to the main thread, where text documents load their images.
     MathService *service = MathService::shared();
-    QMetaObject::invokeMethod(service, [service, r = *request, link = response->link()] {
-        service->request(r, [r, link](const MathService::Result &result) {
-            const QImage image = result.image.isNull() ? drawSource(r) : result.image;
-            QMutexLocker lock(&link->mutex);
-            if (link->response)
-                link->response->deliver(image, result.error);
-        });
-    });
-    return response;
+    QImage image;
+    if (QThread::currentThread() == service->thread())
+        image = answer(id);
+    else
+        QMetaObject::invokeMethod(
+            service, [&] { image = answer(id); }, Qt::BlockingQueuedConnection);
+    if (size)
+        *size = image.size();
+    return image;
 }
 
 MathFormulas::MathFormulas(QQmlEngine *engine, QObject *parent) : QObject(parent)
 {
-    MathService::shared(); // made here, in the main thread, before any image is asked for
+    MathService *service = MathService::shared(); // made in the main thread, before any image
     if (engine && !engine->imageProvider(QStringLiteral("math")))
         engine->addImageProvider(QStringLiteral("math"), new MathImageProvider);
+    m_ready.setSingleShot(true);
+    m_ready.setInterval(40);
+    connect(service, &MathService::jobFinished, &m_ready, qOverload<>(&QTimer::start));
+    connect(&m_ready, &QTimer::timeout, this, [this] {
+        ++m_revision;
+        emit revisionChanged();
+    });
 }
 
 QString MathFormulas::decorate(const QString &html, const QColor &color, qreal pixelSize,
                                qreal dpr) const
 {
-    if (!html.contains(scheme))
-        return html;
-    return QString(html).replace(scheme, scheme + params(color, pixelSize, dpr));
+    const QString p = params(color, pixelSize, dpr);
+    QString out;
+    qsizetype last = 0;
+    for (qsizetype at = html.indexOf(scheme); at >= 0; at = html.indexOf(scheme, last)) {
+        const qsizetype begin = at + scheme.size();
+        const qsizetype end = html.indexOf(u'"', begin);
+        if (end < 0)
+            break;
+        out += QStringView(html).sliced(last, begin - last);
+        const QString id = p + html.mid(begin, end - begin);
+        const std::optional<MathRequest> request = parseRequest(id);
+        if (request && !ready(*request))
+            out += QLatin1String("pending/");
+        out += id;
+        last = end;
+    }
+    return out + html.mid(last);
 }
 
 QString MathFormulas::source(const QString &id, const QColor &color, qreal pixelSize,
                              qreal dpr) const
 {
-    return scheme + params(color, pixelSize, dpr) + id;
+    const QString full = params(color, pixelSize, dpr) + id;
+    const std::optional<MathRequest> request = parseRequest(full);
+    return scheme + (request && !ready(*request) ? QLatin1String("pending/") : QLatin1String()) +
+           full;
 }
 
 QString MathFormulas::errorFor(const QString &id) const
@@ -182,7 +193,8 @@ std::optional<std::pair<QString, bool>> formulaOf(const QTextFormat &format)
     const QString name = format.toImageFormat().name();
     if (!name.startsWith(scheme))
         return std::nullopt;
-    const qsizetype slash = name.indexOf(u'/', scheme.size());
+    const qsizetype from = scheme.size() + (name.mid(scheme.size(), 8) == u"pending/" ? 8 : 0);
+    const qsizetype slash = name.indexOf(u'/', from);
     return slash < 0 ? std::nullopt : mathFromImageId(QStringView(name).sliced(slash + 1));
 }
 

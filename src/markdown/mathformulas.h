@@ -3,7 +3,8 @@
 
 #include <QColor>
 #include <QObject>
-#include <QQuickAsyncImageProvider>
+#include <QQuickImageProvider>
+#include <QTimer>
 
 class QQmlEngine;
 class QQuickTextDocument;
@@ -11,14 +12,18 @@ class QQuickTextDocument;
 /**
  * Serves formula images to QML as "image://math/COLOUR,SIZE,DPR/ID": COLOUR the text colour as
  * hex ARGB, SIZE the font's pixel size, DPR the screen's device pixel ratio, and ID a
- * mathImageId. Each image is drawn by MathService off the main thread. A formula with a TeX
- * error, or one that takes too long, comes back as its source drawn like inline code.
+ * mathImageId. It answers at once from MathService's cache. An address beginning with
+ * "pending/" is a formula still being drawn: it gets an empty image, and the view asks again
+ * under the plain address once MathFormulas' revision says the image is there. (Qt Quick's
+ * TextEdit shows an image that arrives later only after its text is set again, so every image
+ * it asks for must be ready when it asks.) A formula with a TeX error, or one that took too
+ * long, comes back as its source drawn like inline code.
  */
-class MathImageProvider : public QQuickAsyncImageProvider
+class MathImageProvider : public QQuickImageProvider
 {
 public:
-    QQuickImageResponse *requestImageResponse(const QString &id,
-                                              const QSize &requestedSize) override;
+    MathImageProvider() : QQuickImageProvider(QQuickImageProvider::Image) {}
+    QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
 };
 
 /**
@@ -29,11 +34,17 @@ public:
 class MathFormulas : public QObject
 {
     Q_OBJECT
+    /// Goes up when formulas that were being drawn are ready (at most every 40 ms); addresses
+    /// made before may then be made anew.
+    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
 
 public:
     explicit MathFormulas(QQmlEngine *engine = nullptr, QObject *parent = nullptr);
 
-    /// The inline HTML with its formula images drawn in `color` at `pixelSize` for `dpr`.
+    int revision() const { return m_revision; }
+
+    /// The inline HTML with its formula images drawn in `color` at `pixelSize` for `dpr`; a
+    /// formula not drawn yet is asked for, and its address marked as pending.
     Q_INVOKABLE QString decorate(const QString &html, const QColor &color, qreal pixelSize,
                                  qreal dpr) const;
     /// The address of the image of a mathImageId.
@@ -46,4 +57,11 @@ public:
     /// The plain text between two positions, each formula as its TeX between "$" (inline) or
     /// "$$" (display).
     Q_INVOKABLE QString sourceText(QQuickTextDocument *document, int start, int end) const;
+
+signals:
+    void revisionChanged();
+
+private:
+    QTimer m_ready;
+    int m_revision = 0;
 };

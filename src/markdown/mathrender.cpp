@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -128,20 +129,27 @@ std::optional<Metrics> correct(QByteArray &svg, const QColor &color)
     return metrics;
 }
 
+qreal emSize(qreal pixelSize, qreal xHeight)
+{
+    // MathJax's TeX fonts have an x-height of 0.442 em, smaller than most text fonts'.
+    return pixelSize * std::clamp(xHeight / (0.442 * pixelSize), 1.0, 1.2);
+}
+
 qreal ascent(const Metrics &metrics, qreal pixelSize, qreal xHeight, bool display)
 {
-    const qreal h = metrics.height * pixelSize;
-    return display ? h : std::max(h, metrics.depth * pixelSize + xHeight / 2);
+    const qreal em = emSize(pixelSize, xHeight);
+    const qreal h = metrics.height * em;
+    return display ? h : std::max(h, metrics.depth * em + xHeight / 2);
 }
 
 QImage draw(const QByteArray &svg, const Metrics &metrics, qreal pixelSize, qreal dpr,
             qreal xHeight, bool display)
 {
     const qreal a = ascent(metrics, pixelSize, xHeight, display);
+    const qreal em = emSize(pixelSize, xHeight);
     // Placed in the middle, the image's centre lies xHeight / 4 above the baseline.
-    const qreal below = display ? metrics.depth * pixelSize : a - xHeight / 2;
-    const QSize size(int(std::ceil(metrics.width * pixelSize * dpr)),
-                     int(std::ceil((a + below) * dpr)));
+    const qreal below = display ? metrics.depth * em : a - xHeight / 2;
+    const QSize size(int(std::ceil(metrics.width * em * dpr)), int(std::ceil((a + below) * dpr)));
     if (size.isEmpty() || size.width() > 16384 || size.height() > 16384)
         return {};
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -151,9 +159,9 @@ QImage draw(const QByteArray &svg, const Metrics &metrics, qreal pixelSize, qrea
         return {};
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    const qreal top = (a - metrics.height * pixelSize) * dpr;
-    renderer.render(&painter, QRectF(0, top, metrics.width * pixelSize * dpr,
-                                     (metrics.height + metrics.depth) * pixelSize * dpr));
+    const qreal top = (a - metrics.height * em) * dpr;
+    renderer.render(&painter, QRectF(0, top, metrics.width * em * dpr,
+                                     (metrics.height + metrics.depth) * em * dpr));
     painter.end();
     image.setDevicePixelRatio(dpr);
     return image;

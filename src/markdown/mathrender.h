@@ -66,7 +66,11 @@ struct Metrics
 /// colour. Returns the metrics, or nullopt when the SVG has no usable viewBox.
 std::optional<Metrics> correct(QByteArray &svg, const QColor &color);
 
-/// The formula drawn at pixelSize (the text's font size) times dpr, the image's device pixel
+/// The em the formula is drawn at in text of pixelSize with x-height xHeight: its x-height
+/// matches the text's, within 1 to 1.2 times the font size.
+qreal emSize(qreal pixelSize, qreal xHeight);
+
+/// The formula drawn at emSize() times dpr, the image's device pixel
 /// ratio set to dpr. An inline formula is padded above or below so that, placed with vertical
 /// alignment "middle" in text whose x-height is xHeight pixels, its baseline sits on the
 /// text's: the image's ascent is max(height, depth + xHeight / 2).
@@ -125,6 +129,9 @@ public:
     /// Asks for a formula's image; done is called later, on the main thread, also when the
     /// image is cached.
     void request(const MathRequest &request, Callback done);
+
+    /// The image of a request drawn before and still cached, or a null image.
+    QImage cachedImage(const MathRequest &request) const { return m_images.value(request); }
 
     /// The error of a formula typeset before, or an empty string.
     QString errorFor(const QString &tex, bool display) const;
