@@ -3,10 +3,11 @@ import QtQuick
 import QtQuick.Controls
 import Corvane
 
-// A display formula: centred in the column, scrolling sideways when wider than it. A right
-// click copies its TeX; a formula that could not be typeset shows its source, and why when the
-// pointer rests on it.
-Flickable {
+// A display formula: centred in the column; one wider than the column scrolls sideways, with a
+// scroll bar under it and a fade at the edge until its end is in view. A right click copies its
+// TeX; a formula that could not be typeset shows its source, and why when the pointer rests on
+// it.
+Item {
     id: root
 
     /// The formula's image id (the block model's html role).
@@ -19,40 +20,79 @@ Flickable {
     readonly property string error: formula.drawn ? MathFormulas.errorFor(html) : ""
 
     objectName: "math"
-    implicitHeight: formula.implicitHeight + (scrollBar.visible ? scrollBar.height : 0)
-    contentWidth: Math.max(width, formula.implicitWidth)
-    contentHeight: height
-    flickableDirection: Flickable.HorizontalFlick
-    boundsBehavior: Flickable.StopAtBounds
-    interactive: contentWidth > width
-    clip: true
+    implicitHeight: formula.implicitHeight + (scroller.interactive ? 9 : 0)
 
-    ScrollBar.horizontal: ScrollBar {
-        id: scrollBar
-        policy: root.contentWidth > root.width ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff
+    Flickable {
+        id: scroller
+        objectName: "mathScroller"
+
+        width: root.width
+        height: formula.implicitHeight
+        contentWidth: Math.max(width, formula.implicitWidth)
+        contentHeight: height
+        flickableDirection: Flickable.HorizontalFlick
+        boundsBehavior: Flickable.StopAtBounds
+        interactive: formula.implicitWidth > width + 0.5
+        clip: interactive
+        ScrollBar.horizontal: ScrollBar {
+            objectName: "mathScrollBar"
+            parent: root
+            y: scroller.height + 4
+            width: scroller.width
+            policy: scroller.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+            visible: scroller.interactive
+            padding: 0
+            contentItem: Rectangle {
+                implicitHeight: 5
+                radius: 2.5
+                color: root.onAccent ? Theme.bubbleSecondary : Theme.tertiaryLabel
+            }
+            background: null
+        }
+
+        Image {
+            id: formula
+            objectName: "formula"
+
+            // Not ready yet: an empty image under a "pending/" address.
+            readonly property bool drawn: status === Image.Ready
+                                          && source.toString().indexOf("/pending/") < 0
+
+            x: Math.max(0, Math.round((root.width - implicitWidth) / 2))
+            source: {
+                void MathFormulas.revision // asked for again once drawn
+                return MathFormulas.source(root.html, root.onAccent ? Theme.bubbleText : Theme.label,
+                                           TextZoom.bodySize, Screen.devicePixelRatio)
+            }
+            ToolTip.visible: root.error.length > 0 && hover.hovered
+            ToolTip.text: root.error
+            ToolTip.delay: 400
+
+            HoverHandler {
+                id: hover
+            }
+            TapHandler {
+                acceptedButtons: Qt.RightButton
+                onTapped: copyMenu.popup()
+            }
+        }
     }
 
-    Image {
-        id: formula
-        objectName: "formula"
-        x: Math.max(0, Math.round((root.width - implicitWidth) / 2))
-        source: {
-            void MathFormulas.revision // asked for again once drawn
-            return MathFormulas.source(root.html, root.onAccent ? Theme.bubbleText : Theme.label,
-                                       TextZoom.bodySize, Screen.devicePixelRatio)
-        }
-        // Not ready yet: an empty image under a "pending/" address.
-        readonly property bool drawn: status === Image.Ready && source.toString().indexOf("/pending/") < 0
-        ToolTip.visible: root.error.length > 0 && hover.hovered
-        ToolTip.text: root.error
-        ToolTip.delay: 400
-
-        HoverHandler {
-            id: hover
-        }
-        TapHandler {
-            acceptedButtons: Qt.RightButton
-            onTapped: copyMenu.popup()
+    Rectangle {
+        anchors.right: scroller.right
+        width: 28
+        height: scroller.height
+        visible: scroller.interactive && !scroller.atXEnd
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            GradientStop {
+                position: 0
+                color: "transparent"
+            }
+            GradientStop {
+                position: 1
+                color: root.onAccent ? Theme.bubbleBottom : Theme.textBackground
+            }
         }
     }
 
