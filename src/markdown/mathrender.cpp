@@ -2,6 +2,7 @@
 #include "mathrender.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -174,12 +175,17 @@ class MathService::Worker : public QObject
 {
 public:
     std::atomic<MathEngine *> engine = nullptr;
+    /// When the engine had loaded, on QElapsedTimer's clock.
+    std::atomic<qint64> readyAt = 0;
     std::unique_ptr<MathEngine> owned;
 
     MathSvg typeset(const QString &tex, bool display)
     {
         if (!owned) {
             owned = std::make_unique<MathEngine>();
+            QElapsedTimer now;
+            now.start();
+            readyAt = now.msecsSinceReference();
             engine = owned.get();
         }
         return owned->typeset(tex, display);
@@ -283,21 +289,31 @@ void MathService::startNext()
                     Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
-    if (!svg)
-        armWatchdog(serial);
+    if (!svg) {
+        m_started.start();
+        armWatchdog(serial, m_timeLimitMs);
+    }
 }
 
 /// The time box: a formula that keeps the engine busy must not hold every other formula back.
 /// The engine's own start-up (the first formula) does not count.
-void MathService::armWatchdog(quint64 serial)
+void MathService::armWatchdog(quint64 serial, int ms)
 {
-    QTimer::singleShot(m_timeLimitMs, this, [this, serial] {
+    QTimer::singleShot(ms, this, [this, serial] {
         if (!m_running || m_serial != serial)
             return;
-        if (MathEngine *engine = m_worker->engine)
-            engine->interrupt();
+        MathEngine *engine = m_worker->engine;
+        if (!engine)
+            return armWatchdog(serial, m_timeLimitMs);
+        // The time counts from the job's start, or from the engine's if it loaded meanwhile.
+        QElapsedTimer now;
+        now.start();
+        const qint64 from = std::max(m_started.msecsSinceReference(), m_worker->readyAt.load());
+        const qint64 left = from + m_timeLimitMs - now.msecsSinceReference();
+        if (left > 0)
+            armWatchdog(serial, int(left));
         else
-            armWatchdog(serial);
+            engine->interrupt();
     });
 }
 

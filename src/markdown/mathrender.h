@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHashFunctions>
 #include <QImage>
@@ -154,7 +155,7 @@ private:
     using SvgKey = std::pair<QString, bool>;
 
     void startNext();
-    void armWatchdog(quint64 serial);
+    void armWatchdog(quint64 serial, int ms);
     void finish(quint64 serial, const MathSvg &svg, const QImage &image);
     void remember(const MathRequest &request, const QImage &image);
 
@@ -165,6 +166,7 @@ private:
     std::optional<Job> m_running;
     quint64 m_serial = 0;
     int m_timeLimitMs = defaultTimeLimitMs;
+    QElapsedTimer m_started; // the running job's start
     QHash<SvgKey, MathSvg> m_svgs;
     QList<SvgKey> m_svgOrder; // oldest first
     QHash<MathRequest, QImage> m_images;

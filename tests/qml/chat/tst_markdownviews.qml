@@ -111,9 +111,9 @@ TestCase {
     function test_mathLayout() {
         const v = view("质能方程 $E=mc^2$ 与 \\(\\frac{a}{b}\\) 在同一行。\n"
                        + "$$\\begin{pmatrix}1&2\\\\3&4\\end{pmatrix}$$\n"
-                       + "反应 \\[\\ce{2H2 + O2 -> 2H2O}\\]\n\n$$\\frac{1}{$$")
+                       + "反应 \\[\\ce{2H2 + O2 -> 2H2O}\\]\n\n$$\\frac{1}{$$\n\n错 $\\frac{1}{$")
         const b = blocks(v)
-        compare(b.map(x => x.objectName).join(" "), "paragraph math paragraph math math")
+        compare(b.map(x => x.objectName).join(" "), "paragraph math paragraph math math paragraph")
         const images = b.filter(x => x.objectName === "math").map(x => findChild(x, "formula"))
         for (const image of images)
             tryCompare(image, "drawn", true, 20000)
@@ -134,6 +134,9 @@ TestCase {
         paragraph.copySource()
         compare(TestSupport.clipboardText(), "质能方程 $E=mc^2$ 与 $\\frac{a}{b}$ 在同一行。")
         verify(b[4].error.indexOf("Missing close brace") >= 0, b[4].error)
+        // The pointer on the inline formula (the third character) finds its error.
+        tryVerify(() => MathFormulas.errorAt(b[5].textDocument, 2).indexOf("Missing close") >= 0)
+        compare(MathFormulas.errorAt(b[5].textDocument, 0), "")
     }
 
     function test_tableWidth() {
