@@ -146,6 +146,9 @@ private slots:
         QCOMPARE(result->image.isNull(), !error.isEmpty());
         QVERIFY2(result->error.contains(error), qPrintable(result->error));
         QCOMPARE(m_service->errorFor(tex, display), result->error);
+        // Until it is drawn for twice the size, the image stands in, taking twice the room.
+        const QImage standIn = m_service->standIn({tex, display, Qt::red, 32, 1});
+        QCOMPARE(standIn.deviceIndependentSize(), result->image.deviceIndependentSize() * 2);
 
         QSignalSpy jobs(m_service.get(), &MathService::jobFinished);
         std::optional<MathService::Result> again;

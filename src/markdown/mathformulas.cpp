@@ -107,9 +107,12 @@ QImage answer(const QString &id)
     if (!request)
         return {};
     if (!ready(*request)) {
-        QImage empty(1, 1, QImage::Format_ARGB32_Premultiplied);
-        empty.fill(Qt::transparent);
-        return empty;
+        QImage standIn = MathService::shared()->standIn(*request);
+        if (standIn.isNull()) {
+            standIn = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+            standIn.fill(Qt::transparent);
+        }
+        return standIn;
     }
     const QImage image = MathService::shared()->cachedImage(*request);
     return image.isNull() ? drawSource(*request) : image;

@@ -13,7 +13,8 @@ class QQuickTextDocument;
  * Serves formula images to QML as "image://math/COLOUR,SIZE,DPR/ID": COLOUR the text colour as
  * hex ARGB, SIZE the font's pixel size, DPR the screen's device pixel ratio, and ID a
  * mathImageId. It answers at once from MathService's cache. An address beginning with
- * "pending/" is a formula still being drawn: it gets an empty image, and the view asks again
+ * "pending/" is a formula still being drawn: it gets the formula's last image in another colour
+ * or size, or else an empty one, and the view asks again
  * under the plain address once MathFormulas' revision says the image is there. (Qt Quick's
  * TextEdit shows an image that arrives later only after its text is set again, so every image
  * it asks for must be ready when it asks.) A formula with a TeX error, or one that took too

@@ -342,10 +342,27 @@ void MathService::finish(quint64 serial, const MathSvg &svg, const QImage &image
 
 void MathService::remember(const MathRequest &request, const QImage &image)
 {
+    m_lastDrawn.insert({request.tex, request.display}, request);
     if (m_images.contains(request))
         return;
     m_images.insert(request, image);
     m_imageOrder.append(request);
-    while (m_imageOrder.size() > cacheEntries)
-        m_images.remove(m_imageOrder.takeFirst());
+    while (m_imageOrder.size() > cacheEntries) {
+        const MathRequest old = m_imageOrder.takeFirst();
+        m_images.remove(old);
+        const auto last = m_lastDrawn.constFind({old.tex, old.display});
+        if (last != m_lastDrawn.constEnd() && *last == old)
+            m_lastDrawn.erase(last);
+    }
+}
+
+QImage MathService::standIn(const MathRequest &request) const
+{
+    const auto last = m_lastDrawn.constFind({request.tex, request.display});
+    if (last == m_lastDrawn.constEnd())
+        return {};
+    QImage image = m_images.value(*last);
+    if (!image.isNull())
+        image.setDevicePixelRatio(last->dpr * last->pixelSize / request.pixelSize);
+    return image;
 }

@@ -134,6 +134,11 @@ public:
     /// The image of a request drawn before and still cached, or a null image.
     QImage cachedImage(const MathRequest &request) const { return m_images.value(request); }
 
+    /// While a formula is drawn anew for another colour or size (a change of theme or zoom),
+    /// its last image, its device pixel ratio set so that it takes the new size's room; or a
+    /// null image.
+    QImage standIn(const MathRequest &request) const;
+
     /// The error of a formula typeset before, or an empty string.
     QString errorFor(const QString &tex, bool display) const;
 
@@ -171,4 +176,5 @@ private:
     QList<SvgKey> m_svgOrder; // oldest first
     QHash<MathRequest, QImage> m_images;
     QList<MathRequest> m_imageOrder; // oldest first
+    QHash<SvgKey, MathRequest> m_lastDrawn;
 };
