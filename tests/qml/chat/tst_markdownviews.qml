@@ -130,8 +130,9 @@ TestCase {
             verify(b[i].parent.y >= above.y + above.height, "block " + i + " overlaps the one above")
         }
         TestSupport.setClipboardText("")
+        paragraph.forceActiveFocus()
         paragraph.selectAll()
-        paragraph.copySource()
+        keySequence(StandardKey.Copy)
         compare(TestSupport.clipboardText(), "质能方程 $E=mc^2$ 与 $\\frac{a}{b}$ 在同一行。")
         verify(b[4].error.indexOf("Missing close brace") >= 0, b[4].error)
         // The pointer on the inline formula (the third character) finds its error.
