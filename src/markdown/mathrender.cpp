@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QJSEngine>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QPainter>
 #include <QPointer>
 #include <QRegularExpression>
@@ -28,13 +29,17 @@ MathEngine::MathEngine() : m_engine(std::make_unique<QJSEngine>())
     }
     // The bundle's minified code makes Qt's compiler warn a few dozen times about variables
     // it uses before their declaration, which is harmless here: keep those out of the log.
+    // Engines load one at a time, so the filter in place before is never this one.
+    static QBasicMutex loading;
+    const QMutexLocker lock(&loading);
     static QLoggingCategory::CategoryFilter previous = nullptr;
-    previous = QLoggingCategory::installFilter([](QLoggingCategory *category) {
+    const auto quiet = [](QLoggingCategory *category) {
         if (previous)
             previous(category);
         if (qstrcmp(category->categoryName(), "qt.qml.compiler") == 0)
             category->setEnabled(QtWarningMsg, false);
-    });
+    };
+    previous = QLoggingCategory::installFilter(quiet);
     const QJSValue loaded =
         m_engine->evaluate(QString::fromUtf8(bundle.readAll()), QStringLiteral("mathjax.js"));
     QLoggingCategory::installFilter(previous);
