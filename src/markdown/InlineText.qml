@@ -50,9 +50,21 @@ TextEdit {
             copy()
     }
 
+    // "#rrggbb", or "#aarrggbb" when not opaque, from the colour's components: turning a
+    // colour into a string inside a binding calls its toString, which Qt 6.4 can run on a
+    // wrapper its garbage collector has already freed.
+    function cssColor(c) {
+        const two = v => {
+            const s = Math.round(v * 255).toString(16)
+            return s.length < 2 ? "0" + s : s
+        }
+        return "#" + (c.a < 1 ? two(c.a) : "") + two(c.r) + two(c.g) + two(c.b)
+    }
+
     // One paragraph whose lines are spaced apart; the link colour is set here because the rich
     // text importer would otherwise use the palette's blue, unreadable on the bubble.
-    text: "<style>a{color:" + linkColor + ";}code{background-color:" + codeBackground
+    text: "<style>a{color:" + cssColor(linkColor) + ";}code{background-color:"
+          + cssColor(codeBackground)
           + ";}</style><p style=\"margin:0;"
           + (lineSpacing > 0 ? "line-height:" + lineSpacing + "px;-qt-line-height-type:line-distance;" : "")
           + "\">" + shownHtml + "</p>"
