@@ -2,14 +2,15 @@
 // The inline converter's HTML. Input: UTF-8 text, or UTF-16 (lone surrogates included) after
 // a first byte 0xFF. Properties:
 //  - the output is well-formed: only the tags the converter writes (<b> <i> <s> <code> <a
-//    href="..."> and <br/>), properly nested, all closed, no link inside a link, no markup
-//    inside a code span, and '&' only in the entities it writes;
+//    href="...">, <br/> and formula images whose id decodes), properly nested, all closed, no link
+//    inside a link, no markup inside a code span, and '&' only in the entities it writes;
 //  - a link target is quoted, holds no quote, angle bracket or space, and is http, https or
 //    mailto;
 //  - text without markup characters comes out as the same visible text;
 //  - the output grows at most linearly with the input.
 #include "fuzzcheck.h"
 #include "markdown/mdinline.h"
+#include "markdown/mdmath.h"
 
 #include <QStringList>
 
@@ -70,6 +71,16 @@ QString checkedText(QStringView html)
             text += u'\n';
             continue;
         }
+        if (consume(html, i, u"<img src=\"image://math/")) {
+            static constexpr QStringView tail = u"\" align=\"middle\" />";
+            const qsizetype end = html.indexOf(tail, i);
+            FUZZ_CHECK(end >= 0);
+            const auto formula = mathFromImageId(html.sliced(i, end - i));
+            FUZZ_CHECK(formula && !formula->first.trimmed().isEmpty());
+            text += QChar::ObjectReplacementCharacter;
+            i = end + tail.size();
+            continue;
+        }
         if (consume(html, i, u"<a href=\"")) {
             FUZZ_CHECK(!open.contains(u"a"));
             const qsizetype end = html.indexOf(u"\">", i);
@@ -106,7 +117,7 @@ QString checkedText(QStringView html)
 bool hasMarkupCharacters(const QString &s)
 {
     for (const QChar c : s) {
-        if (QStringView(u"\\&`*_~[]!<").contains(c))
+        if (QStringView(u"\\&`*_~[]!<$").contains(c))
             return true;
     }
     return false;

@@ -75,7 +75,8 @@ void checkBlock(const MDBlock &b)
     }
     FUZZ_CHECK(k == MDBlock::Table || b.rows.isEmpty());
     FUZZ_CHECK(k == MDBlock::Paragraph || k == MDBlock::Heading || k == MDBlock::Quote ||
-               b.text.isEmpty());
+               k == MDBlock::Math || b.text.isEmpty());
+    FUZZ_CHECK(k != MDBlock::Math || !b.text.trimmed().isEmpty());
 }
 
 } // namespace

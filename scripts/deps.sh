@@ -13,12 +13,14 @@ packages=(
   qml6-module-qtquick-shapes qml6-module-qt-labs-qmlmodels qml6-module-qt-labs-folderlistmodel
   qml6-module-qttest
   fonts-noto-cjk fonts-noto-color-emoji fonts-material-design-icons-iconfont node-prismjs
-  qt6-translations-l10n libproxy1-plugin-gsettings libqt6svg6
+  qt6-translations-l10n libproxy1-plugin-gsettings libqt6svg6 qt6-svg-dev
   libmd4c-dev libmd4c-html0-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool x11-apps imagemagick python3 dbus-daemon
   desktop-file-utils appstream
 )
+# npm installs MathJax to build the formula typesetter; one that came with Node.js will do too.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "markdown/mdblockmodel.h"
 #include "markdown/mdinline.h"
+#include "markdown/mdmath.h"
 #include "markdown/synclistmodel.h"
 
 #include <QAbstractItemModelTester>
@@ -42,10 +43,18 @@ QVariantMap expectedRow(const MDBlock &b)
                 {u"row"_s, int(r)}, {u"column"_s, int(c)}, {u"html"_s, mdInline(b.rows[r][c])}};
         columns = std::max(columns, b.rows[r].size());
     }
-    return {{u"kind"_s, int(b.kind)}, {u"html"_s, hasText ? mdInline(b.text) : QString()},
-            {u"level"_s, b.level},    {u"lang"_s, b.lang},
-            {u"code"_s, b.code},      {u"items"_s, items},
-            {u"cells"_s, cells},      {u"columnCount"_s, int(columns)}};
+    const bool math = b.kind == MDBlock::Math;
+    return {{u"kind"_s, int(b.kind)},
+            {u"html"_s, math      ? mathImageId(b.text, true)
+                        : hasText ? mdInline(b.text)
+                                  : QString()},
+            {u"tex"_s, math ? b.text : QString()},
+            {u"level"_s, b.level},
+            {u"lang"_s, b.lang},
+            {u"code"_s, b.code},
+            {u"items"_s, items},
+            {u"cells"_s, cells},
+            {u"columnCount"_s, int(columns)}};
 }
 
 // Follows the model's signals on a copy of its blocks, the way a view does, and logs them.
@@ -157,6 +166,9 @@ private slots:
         QTest::newRow("table gets a row") << "| a |\n|---|" << "| a |\n|---|\n| 1 |"
             << QStringList{"changed 0 cells"};
         QTest::newRow("code grows") << "```js\nx" << "```js\nxy" << QStringList{"changed 0 code"};
+        QTest::newRow("formula closes, paragraph splits") << "a $$x" << "a $$x$$"
+            << QStringList{"changed 0 html", "inserted 1-1"};
+        QTest::newRow("formula grows") << "$$x$$" << "$$xy$$" << QStringList{"changed 0 html,tex"};
         QTest::newRow("language grows") << "```j" << "```js" << QStringList{"changed 0 lang"};
         QTest::newRow("heading level") << "## a" << "### a" << QStringList{"changed 0 level"};
         QTest::newRow("edit in the middle") << "a\n\nb\n\nc" << "a\n\n# b\n\nc"
@@ -188,6 +200,21 @@ private slots:
     // The 100 KB benchmark reply, delta by delta: after every delta the rows equal a full parse,
     // every announced change is real, and only the last blocks are touched. Then edits anywhere,
     // not only at the end, must give the rows of a full parse too.
+    // Switching formulas off or on renews every row at once.
+    void mathSwitch()
+    {
+        MDBlockModel model;
+        model.setText(u"a $x$\n\n$$y$$"_s);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        model.setMath(false);
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(model.index(0).data(MDBlockModel::HtmlRole).toString(), u"a $x$"_s);
+        QCOMPARE(model.index(1).data(MDBlockModel::KindRole).toInt(), int(MDBlock::Paragraph));
+        model.setMath(true);
+        QCOMPARE(model.index(1).data(MDBlockModel::TexRole).toString(), u"y"_s);
+        QCOMPARE(reset.count(), 2);
+    }
+
     void followsStreamAndEdits()
     {
         const QStringList deltas = replyDeltas();

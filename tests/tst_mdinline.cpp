@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "markdown/mdinline.h"
+#include "markdown/mdmath.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -31,6 +32,24 @@ QString visibleText(const QString &html)
 {
     static const QRegularExpression tag(u"<[^>]*>"_s);
     return unescaped(QString(html).replace(u"<br/>"_s, u"\n"_s).remove(tag));
+}
+
+// The visible text with each formula as ⟨TeX⟩ (inline) or ⟦TeX⟧ (display).
+QString withFormulas(const QString &html)
+{
+    static const QRegularExpression img(
+        u"<img src=\"image://math/([^\"]*)\" align=\"middle\" />"_s);
+    QString out;
+    qsizetype last = 0;
+    for (const QRegularExpressionMatch &m : img.globalMatch(html)) {
+        const auto formula = mathFromImageId(m.captured(1));
+        if (!formula)
+            return u"bad image id "_s + m.captured(1);
+        out += visibleText(html.mid(last, m.capturedStart() - last)) +
+               (formula->second ? u'⟦' + formula->first + u'⟧' : u'⟨' + formula->first + u'⟩');
+        last = m.capturedEnd();
+    }
+    return out + visibleText(html.mid(last));
 }
 
 struct Rendered
@@ -242,6 +261,41 @@ private slots:
         QTEST(r.hrefs, "hrefs");
     }
 
+    void math_data()
+    {
+        QTest::addColumn<QString>("markdown");
+        QTest::addColumn<QString>("shown");
+        // clang-format off
+        QTest::newRow("four forms") << "\\(a\\) \\[ b \\] $c$ $$ d $$"
+            << "⟨a⟩ ⟦b⟧ ⟨c⟩ ⟦d⟧";
+        QTest::newRow("next to Chinese") << "质能方程$E=mc^2$表明，\\(x\\)是"
+            << "质能方程⟨E=mc^2⟩表明，⟨x⟩是";
+        QTest::newRow("currency stays text") << "$5 and $10\n价格$5，不是$10\n$x$5\n$ x$\n$x $"
+            << "$5 and $10\n价格$5，不是$10\n$x$5\n$ x$\n$x $";
+        QTest::newRow("escaped dollars") << "\\$x$ \\$5 $a\\$b$ \\\\(x\\\\)"
+            << "$x$ $5 ⟨a\\$b⟩ \\(x\\)";
+        QTest::newRow("markup inside a formula is TeX") << "$a_1 * b_2 < c$ *e* $`x`$"
+            << "⟨a_1 * b_2 < c⟩ e ⟨`x`⟩";
+        QTest::newRow("code spans keep their TeX") << "`$x$` `\\(y\\)` $z$"
+            << "$x$ \\(y\\) ⟨z⟩";
+        QTest::newRow("streaming: unclosed stays text") << "see $x^2 and $$y \\(z"
+            << "see $x^2 and $$y (z";
+        QTest::newRow("a dollar formula stays on its line") << "$a\nb$ \\(c\nd\\)"
+            << "$a\nb$ ⟨c\nd⟩";
+        QTest::newRow("runs of three and empty") << "$$$x$$$ $$ $$ \\(\\)"
+            << "$$$x$$$ $$ $$ ()";
+        // clang-format on
+    }
+
+    void math()
+    {
+        QFETCH(QString, markdown);
+        QFETCH(QString, shown);
+        QCOMPARE(withFormulas(mdInline(markdown)), shown);
+        // Without math, the delimiters are text as in any other Markdown.
+        QVERIFY(!mdInline(markdown, false).contains(u"<img"));
+    }
+
     // Random inputs made of the constructs the converter supports, compared with md4c's
     // CommonMark renderer. Every line starts with a letter, so md4c sees no block syntax either.
     void matchesMd4c()
@@ -299,7 +353,7 @@ private slots:
             u"*a "_s.repeated(n), u"a* "_s.repeated(n), u"*a_ "_s.repeated(n),
             u"_a* "_s.repeated(n), u"**a _"_s.repeated(n), u"~~a "_s.repeated(n),
             QString(n, u'<'), u"<ab:"_s.repeated(n), u"<a@"_s.repeated(n), u"&#"_s.repeated(n),
-            u"> "_s.repeated(n) + u'x', runs};
+            u"> "_s.repeated(n) + u'x', u"$a "_s.repeated(n), runs};
         // clang-format on
         for (const QString &markdown : literal) {
             const QString html = mdInline(markdown);

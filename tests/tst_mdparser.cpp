@@ -9,7 +9,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Blocks in one line: P‹text›, H2‹text›, C[lang]‹code›, B[indent‹text›,...],
-// O[indent num‹text›,...], Q‹text›, T[‹cell›‹cell›/...], R; ⏎ is a line feed, ⇥ a tab, ␍ a CR.
+// O[indent num‹text›,...], Q‹text›, T[‹cell›‹cell›/...], R, M‹TeX›; ⏎ is a line feed, ⇥ a tab, ␍ a
+// CR.
 QString shown(QString s)
 {
     return u'‹' + s.replace(u'\n', u'⏎').replace(u'\t', u'⇥').replace(u'\r', u'␍') + u'›';
@@ -44,6 +45,9 @@ QString dump(const QList<MDBlock> &blocks)
             break;
         case MDBlock::Rule:
             out << u"R"_s;
+            break;
+        case MDBlock::Math:
+            out << u'M' + shown(b.text);
             break;
         case MDBlock::Bullets:
             out << u"B["_s + parts.join(u',') + u']';
@@ -152,6 +156,47 @@ private slots:
         QCOMPARE(dump(MDParser::parse(text)), blocks);
     }
 
+    // Display formulas become blocks of their own; without math the same texts parse as
+    // before.
+    void math_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("withMath");
+        QTest::addColumn<QString>("withoutMath");
+        // clang-format off
+        QTest::newRow("both display forms split a paragraph")
+            << "前文 $$x$$ 后文\n\\[ y \\]" << "P‹前文› | M‹x› | P‹后文› | M‹y›"
+            << "P‹前文 $$x$$ 后文⏎\\[ y \\]›";
+        QTest::newRow("inline forms stay in the paragraph")
+            << "a $x$ and \\(y\\)" << "P‹a $x$ and \\(y\\)›" << "P‹a $x$ and \\(y\\)›";
+        QTest::newRow("an open formula takes the lines of other blocks")
+            << "$$\n\\begin{matrix}\n- a\n# b\n| c |\n\\end{matrix}\n$$\nafter"
+            << "M‹\\begin{matrix}⏎- a⏎# b⏎| c |⏎\\end{matrix}› | P‹after›"
+            << "P‹$$⏎\\begin{matrix}› | B[0‹a›] | H1‹b› | T[‹c›] | P‹\\end{matrix}⏎$$⏎after›";
+        QTest::newRow("unclosed at a blank line: text")
+            << "\\[\na\n- b\n\n- c" << "P‹\\[⏎a⏎- b› | B[0‹c›]" << "P‹\\[⏎a› | B[0‹b›] | B[0‹c›]";
+        QTest::newRow("streaming: unclosed at the end") << "x\n$$\na^2" << "P‹x⏎$$⏎a^2›"
+            << "P‹x⏎$$⏎a^2›";
+        QTest::newRow("code spans and fences keep their dollars")
+            << "`$$x$$`\n```\n$$y$$\n```" << "P‹`$$x$$`› | C[]‹$$y$$›"
+            << "P‹`$$x$$`› | C[]‹$$y$$›";
+        QTest::newRow("items, quotes and cells typeset inline")
+            << "- $$x$$\n> $$y$$\n| $$z$$ |" << "B[0‹$$x$$›] | Q‹$$y$$› | T[‹$$z$$›]"
+            << "B[0‹$$x$$›] | Q‹$$y$$› | T[‹$$z$$›]";
+        QTest::newRow("escaped and empty are no formulas") << "\\$$x$$ $$ $$"
+            << "P‹\\$$x$$ $$ $$›" << "P‹\\$$x$$ $$ $$›";
+        // clang-format on
+    }
+
+    void math()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, withMath);
+        QFETCH(QString, withoutMath);
+        QCOMPARE(dump(MDParser::parse(text)), withMath);
+        QCOMPARE(dump(MDParser::parse(text, false)), withoutMath);
+    }
+
     // Resuming at the last resume point of any prefix, after any change behind that point, gives
     // exactly the blocks of a full parse.
     void resumeMatchesFullParse()
@@ -159,9 +204,10 @@ private slots:
         const QString text =
             u"# Title\r\n\r\nintro\nsecond\n\n- a\n  - b\n1. c\n> q\n> r\n\n| a | b |\n"
             "|---|---|\n| 1 | 2 |\n---\n```py\nx = 1\n\n# no heading\n```\ntail\n\n"
+            "$$\n- x\n$$ y $z$\n\n"
             "```\nunclosed\n"_s;
-        const QStringList inserts{"\n",    "\n\n", "```", "# ",   "- ",
-                                  "| x |", "> ",   "---", "\r\n", "w"};
+        const QStringList inserts{"\n",    "\n\n", "```", "# ",   "- ", "$$",
+                                  "| x |", "> ",   "---", "\r\n", "w",  "\\["};
         QRandomGenerator rng(20240605);
         for (qsizetype k = 0; k <= text.size(); ++k) {
             MDParser::ResumePoint point;

@@ -117,6 +117,13 @@ AppWindow {
                 checked: Appearance.codeHighlighting
                 onTriggered: Appearance.codeHighlighting = checked
             }
+            Action {
+                objectName: "renderMathAction"
+                text: qsTr("渲染数学公式")
+                checkable: true
+                checked: Appearance.renderMath
+                onTriggered: Appearance.renderMath = checked
+            }
             MenuSeparator {}
             Action {
                 objectName: "zoomInAction"

@@ -58,7 +58,8 @@ Menu {
         objectName: "copyEntry"
         text: qsTr("复制")
         enabled: !menu.secret && menu.hasSelection
-        onTriggered: menu.target.copy()
+        // Rich text with formulas copies their TeX.
+        onTriggered: menu.target.copySource ? menu.target.copySource() : menu.target.copy()
     }
     EditEntry {
         objectName: "pasteEntry"

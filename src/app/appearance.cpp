@@ -18,6 +18,7 @@ namespace {
 
 const QString settingKey = QStringLiteral("appearance");
 const QString highlightKey = QStringLiteral("codeHighlighting");
+const QString mathKey = QStringLiteral("renderMath");
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString portalInterface = QStringLiteral("org.freedesktop.portal.Settings");
@@ -120,6 +121,7 @@ Appearance::Appearance(QObject *parent) : QObject(parent)
     const QSettings settings;
     m_mode = modeFromSetting(settings.value(settingKey).toString());
     m_codeHighlighting = settings.value(highlightKey, true).toBool();
+    m_renderMath = settings.value(mathKey, true).toBool();
     apply();
     queryPortal();
 }
@@ -143,6 +145,15 @@ void Appearance::setCodeHighlighting(bool on)
     m_codeHighlighting = on;
     QSettings().setValue(highlightKey, on);
     emit codeHighlightingChanged();
+}
+
+void Appearance::setRenderMath(bool on)
+{
+    if (on == m_renderMath)
+        return;
+    m_renderMath = on;
+    QSettings().setValue(mathKey, on);
+    emit renderMathChanged();
 }
 
 QPalette Appearance::lightPalette()

@@ -7,7 +7,7 @@
 /**
  * How replies look, as the user chooses in the 显示 menu: light or dark, kept as the Qt setting
  * "appearance" ("system", "light" or "dark"; anything else reads as "system"), and whether code
- * is highlighted.
+ * is highlighted and formulas typeset.
  *
  * Qt 6.4 follows a dark desktop only on KDE, so "system" asks the freedesktop portal
  * (org.freedesktop.appearance color-scheme: 0 no preference, 1 dark, 2 light) asynchronously at
@@ -22,6 +22,8 @@ class Appearance : public QObject
     /// Whether code blocks are coloured by language (the Qt setting "codeHighlighting").
     Q_PROPERTY(bool codeHighlighting READ codeHighlighting WRITE setCodeHighlighting NOTIFY
                    codeHighlightingChanged)
+    /// Whether formulas are typeset (the Qt setting "renderMath"); without, their TeX shows.
+    Q_PROPERTY(bool renderMath READ renderMath WRITE setRenderMath NOTIFY renderMathChanged)
     /// The portal's colour scheme (0, 1 or 2), or -1 while no portal has answered.
     Q_PROPERTY(int systemScheme READ systemScheme NOTIFY systemSchemeChanged)
 
@@ -36,6 +38,8 @@ public:
     int systemScheme() const { return m_systemScheme; }
     bool codeHighlighting() const { return m_codeHighlighting; }
     void setCodeHighlighting(bool on);
+    bool renderMath() const { return m_renderMath; }
+    void setRenderMath(bool on);
 
     /// Complete palettes for the Fusion style, so that every role is set whatever the platform.
     static QPalette lightPalette();
@@ -45,6 +49,7 @@ signals:
     void modeChanged();
     void systemSchemeChanged();
     void codeHighlightingChanged();
+    void renderMathChanged();
 
 private:
     void queryPortal();
@@ -54,4 +59,5 @@ private:
     Mode m_mode = System;
     int m_systemScheme = -1;
     bool m_codeHighlighting = true;
+    bool m_renderMath = true;
 };

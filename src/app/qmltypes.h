@@ -20,6 +20,7 @@
 #include "markdown/blockculler.h"
 #include "markdown/codehighlighter.h"
 #include "markdown/matchhighlighter.h"
+#include "markdown/mathformulas.h"
 #include "markdown/mdblockmodel.h"
 #include "markdown/synclistmodel.h"
 #include "store/store.h"
@@ -127,6 +128,20 @@ struct MessageTextForeign
     Q_GADGET
     QML_FOREIGN(MessageText)
     QML_NAMED_ELEMENT(MessageText)
+};
+
+/// Formula images and their TeX; one per engine, which it gives the "math" image provider.
+struct MathFormulasForeign
+{
+    Q_GADGET
+    QML_FOREIGN(MathFormulas)
+    QML_NAMED_ELEMENT(MathFormulas)
+    QML_SINGLETON
+public:
+    static MathFormulas *create(QQmlEngine *engine, QJSEngine *)
+    {
+        return new MathFormulas(engine);
+    }
 };
 
 /// Keeps only the blocks of a message near the visible part in the scene.

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import QtQuick.Controls
 import Corvane
 
 // Selectable rich text of one block: the inline HTML of a paragraph, heading, list item, quote
 // or table cell. Links open only through the LinkOpener, which accepts web and mail links.
+// Formulas are images drawn for this text's colour and size; a copy gives their TeX, and a
+// formula that could not be typeset tells why when the pointer rests on it.
 TextEdit {
     id: root
 
@@ -26,12 +29,47 @@ TextEdit {
     /// The search query whose matches are marked; empty marks nothing.
     property string matchQuery
 
+    readonly property bool hasFormulas: inlineHtml.indexOf("image://math/") >= 0
+    readonly property string formulaError: hasFormulas && formulaHover.hovered
+        ? MathFormulas.errorAt(textDocument, positionAt(formulaHover.point.position.x,
+                                                        formulaHover.point.position.y))
+        : ""
+
+    /// The HTML with its formula images for this text's colour, size and screen. A formula
+    /// still being drawn is asked for again when the revision says it is ready.
+    readonly property string shownHtml: {
+        if (!hasFormulas)
+            return inlineHtml
+        void MathFormulas.revision
+        return MathFormulas.decorate(inlineHtml, color, font.pixelSize, Screen.devicePixelRatio)
+    }
+
+    /// Copies the selection, formulas as their TeX.
+    function copySource() {
+        if (hasFormulas)
+            Clipboard.setText(MathFormulas.sourceText(textDocument, selectionStart, selectionEnd))
+        else
+            copy()
+    }
+
+    // "#rrggbb", or "#aarrggbb" when not opaque, from the colour's components: turning a
+    // colour into a string inside a binding calls its toString, which Qt 6.4 can run on a
+    // wrapper its garbage collector has already freed.
+    function cssColor(c) {
+        const two = v => {
+            const s = Math.round(v * 255).toString(16)
+            return s.length < 2 ? "0" + s : s
+        }
+        return "#" + (c.a < 1 ? two(c.a) : "") + two(c.r) + two(c.g) + two(c.b)
+    }
+
     // One paragraph whose lines are spaced apart; the link colour is set here because the rich
     // text importer would otherwise use the palette's blue, unreadable on the bubble.
-    text: "<style>a{color:" + linkColor + ";}code{background-color:" + codeBackground
+    text: "<style>a{color:" + cssColor(linkColor) + ";}code{background-color:"
+          + cssColor(codeBackground)
           + ";}</style><p style=\"margin:0;"
           + (lineSpacing > 0 ? "line-height:" + lineSpacing + "px;-qt-line-height-type:line-distance;" : "")
-          + "\">" + inlineHtml + "</p>"
+          + "\">" + shownHtml + "</p>"
     textFormat: TextEdit.RichText
     readOnly: true
     selectByMouse: true
@@ -47,7 +85,18 @@ TextEdit {
     Component.onCompleted: if (measure)
                                naturalWidth = implicitWidth
 
+    Keys.onPressed: event => {
+        if (hasFormulas && event.matches(StandardKey.Copy)) {
+            copySource()
+            event.accepted = true
+        }
+    }
+    ToolTip.visible: formulaError.length > 0
+    ToolTip.text: formulaError
+    ToolTip.delay: 400
+
     HoverHandler {
+        id: formulaHover
         cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
     }
     TextMenuHandler {}

@@ -57,6 +57,7 @@ Column {
 
     MDBlockModel {
         id: blocks
+        math: Appearance.renderMath
     }
 
     // The room of one block in the column. Far from the visible part the culler takes the
@@ -212,6 +213,25 @@ Column {
                         columnCount: slot.columnCount
                         onAccent: root.onAccent
                         matchQuery: root.matchQuery
+                    }
+                }
+            }
+            DelegateChoice {
+                roleValue: MDBlock.Math
+
+                BlockSlot {
+                    id: slot
+                    required property string html
+                    required property string tex
+                    block: mathBlock
+
+                    MathBlockView {
+                        id: mathBlock
+                        width: root.width
+                        html: slot.html
+                        tex: slot.tex
+                        onAccent: root.onAccent
+                        measure: root.measure
                     }
                 }
             }

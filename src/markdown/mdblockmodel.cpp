@@ -2,6 +2,7 @@
 #include "mdblockmodel.h"
 
 #include "markdown/mdinline.h"
+#include "markdown/mdmath.h"
 #include "model/conversationsearch.h"
 
 #include <QVariantMap>
@@ -81,10 +82,24 @@ void MDBlockModel::setText(const QString &text)
     if (same > 0 && text.size() >= same &&
         QStringView(text).first(same) == QStringView(m_text).first(same))
         from = m_resume;
-    QList<MDBlock> tail = MDParser::parseTail(text, from, &m_resume);
+    QList<MDBlock> tail = MDParser::parseTail(text, from, &m_resume, m_math);
     m_text = text;
     apply(from.blocks, std::move(tail));
     emit textChanged();
+}
+
+void MDBlockModel::setMath(bool on)
+{
+    if (on == m_math)
+        return;
+    m_math = on;
+    beginResetModel();
+    m_blocks = MDParser::parseTail(m_text, {}, &m_resume, m_math);
+    m_rows.clear();
+    for (const MDBlock &block : std::as_const(m_blocks))
+        m_rows.append(makeRow(block, nullptr, nullptr));
+    endResetModel();
+    emit mathChanged();
 }
 
 // Replaces the rows from `first` on by `blocks`: rows equal at the start or the end of that
@@ -151,12 +166,14 @@ void MDBlockModel::apply(qsizetype first, QList<MDBlock> blocks)
 }
 
 MDBlockModel::Row MDBlockModel::makeRow(const MDBlock &block, const MDBlock *oldBlock,
-                                        const Row *oldRow)
+                                        const Row *oldRow) const
 {
     Row row;
-    if (hasText(block.kind)) {
+    if (block.kind == MDBlock::Math) {
+        row.html = mathImageId(block.text, true);
+    } else if (hasText(block.kind)) {
         const bool same = oldBlock && hasText(oldBlock->kind) && oldBlock->text == block.text;
-        row.html = same ? oldRow->html : mdInline(block.text);
+        row.html = same ? oldRow->html : mdInline(block.text, m_math);
     }
     row.items.reserve(block.items.size());
     for (qsizetype i = 0; i < block.items.size(); ++i) {
@@ -168,7 +185,7 @@ MDBlockModel::Row MDBlockModel::makeRow(const MDBlock &block, const MDBlock *old
         }
         const QString html = known && oldBlock->items[i].text == item.text
                                  ? oldRow->items[i].toMap().value(QStringLiteral("html")).toString()
-                                 : mdInline(item.text);
+                                 : mdInline(item.text, m_math);
         row.items.append(QVariantMap{{QStringLiteral("indent"), item.indent},
                                      {QStringLiteral("num"), item.num},
                                      {QStringLiteral("html"), html}});
@@ -182,7 +199,7 @@ MDBlockModel::Row MDBlockModel::makeRow(const MDBlock &block, const MDBlock *old
             QStringList html;
             html.reserve(cells.size());
             for (const QString &cell : cells)
-                html.append(mdInline(cell));
+                html.append(mdInline(cell, m_math));
             row.rowsHtml.append(html);
         }
         for (qsizetype c = 0; c < cells.size(); ++c) {
@@ -200,6 +217,8 @@ QList<int> MDBlockModel::changedRoles(const MDBlock &from, const MDBlock &to)
     QList<int> roles;
     if (from.text != to.text)
         roles << HtmlRole;
+    if (from.text != to.text && to.kind == MDBlock::Math)
+        roles << TexRole;
     if (from.level != to.level)
         roles << LevelRole;
     if (from.lang != to.lang)
@@ -269,6 +288,8 @@ QVariant MDBlockModel::data(const QModelIndex &index, int role) const
         return row.cells;
     case ColumnCountRole:
         return row.columnCount;
+    case TexRole:
+        return block.kind == MDBlock::Math ? block.text : QString();
     default:
         return {};
     }
@@ -281,5 +302,6 @@ QHash<int, QByteArray> MDBlockModel::roleNames() const
         {LevelRole, "level"}, {LangRole, "lang"},
         {CodeRole, "code"},   {ItemsRole, "items"},
         {CellsRole, "cells"}, {ColumnCountRole, "columnCount"},
+        {TexRole, "tex"},
     };
 }

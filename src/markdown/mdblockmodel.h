@@ -17,9 +17,10 @@
 ///
 /// Roles (name: type, for which kinds):
 /// - kind: int, MDBlock::Kind (0 paragraph, 1 heading, 2 code, 3 bullets, 4 ordered, 5 quote,
-///   6 table, 7 rule)
+///   6 table, 7 rule, 8 math)
 /// - html: string, mdInline(text) for a read-only TextEdit with RichText (paragraph, heading,
-///   quote)
+///   quote); for math, the formula's mathImageId
+/// - tex: string, the TeX of a display formula (math)
 /// - level: int, 1 to 6 (heading)
 /// - lang: string, may be empty (code)
 /// - code: string, verbatim (code)
@@ -32,6 +33,9 @@ class MDBlockModel : public QAbstractListModel
 {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
+    /// Whether formulas are typeset; without, their TeX shows as written. Switching it renews
+    /// every row (a model reset).
+    Q_PROPERTY(bool math READ math WRITE setMath NOTIFY mathChanged)
 
 public:
     enum Role {
@@ -43,6 +47,7 @@ public:
         ItemsRole,
         CellsRole,
         ColumnCountRole,
+        TexRole,
     };
     Q_ENUM(Role)
 
@@ -50,8 +55,10 @@ public:
 
     QString text() const { return m_text; }
     void setText(const QString &text);
+    bool math() const { return m_math; }
+    void setMath(bool on);
 
-    /// The blocks shown, always equal to MDParser::parse(text()).
+    /// The blocks shown, always equal to MDParser::parse(text(), math()).
     const QList<MDBlock> &blocks() const { return m_blocks; }
 
     /// The row of the first block of this Markdown text whose shown text contains the query
@@ -65,6 +72,7 @@ public:
 
 signals:
     void textChanged();
+    void mathChanged();
 
 private:
     // What the roles hand out, kept so that unchanged texts are not converted again.
@@ -78,7 +86,7 @@ private:
         int columnCount = 0;
     };
 
-    static Row makeRow(const MDBlock &block, const MDBlock *oldBlock, const Row *oldRow);
+    Row makeRow(const MDBlock &block, const MDBlock *oldBlock, const Row *oldRow) const;
     static QList<int> changedRoles(const MDBlock &from, const MDBlock &to);
     void apply(qsizetype first, QList<MDBlock> blocks);
 
@@ -86,4 +94,5 @@ private:
     QList<MDBlock> m_blocks;
     QList<Row> m_rows;
     MDParser::ResumePoint m_resume;
+    bool m_math = true;
 };

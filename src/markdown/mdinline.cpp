@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mdinline.h"
 
+#include "markdown/mdmath.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -60,6 +62,7 @@ bool isSpecial(char16_t c)
     case u'!':
     case u']':
     case u'<':
+    case u'$':
         return true;
     default:
         return false;
@@ -273,7 +276,7 @@ private:
 class Converter
 {
 public:
-    explicit Converter(QStringView src) : m_src(src) {}
+    Converter(QStringView src, bool math) : m_src(src), m_math(math), m_formulas(src) {}
 
     QString run()
     {
@@ -286,7 +289,20 @@ public:
         while (i < n) {
             switch (m_src[i].unicode()) {
             case u'\\':
-                i = backslash(i);
+                i = formula(i);
+                if (i < 0)
+                    i = backslash(-i - 1);
+                break;
+            case u'$':
+                i = formula(i);
+                if (i < 0) {
+                    // The whole run stays text: "$$" that does not close is no inline opener.
+                    qsizetype j = -i - 1;
+                    while (j < n && m_src[j] == u'$')
+                        ++j;
+                    addText(m_src.sliced(-i - 1, j + i + 1));
+                    i = j;
+                }
                 break;
             case u'&':
                 i = entity(i);
@@ -396,6 +412,17 @@ private:
     }
 
     void addMarkup(QString s) { m_nodes.emplace_back(NodeKind::Markup, false, std::move(s)); }
+
+    // The formula opening at i as an image, and the index after it; -i - 1 when none opens.
+    qsizetype formula(qsizetype i)
+    {
+        const std::optional<MathSpan> f = m_math ? m_formulas.at(i) : std::nullopt;
+        if (!f)
+            return -i - 1;
+        addMarkup(QStringLiteral("<img src=\"image://math/%1\" align=\"middle\" />")
+                      .arg(mathImageId(f->tex, f->display)));
+        return f->end;
+    }
 
     qsizetype backslash(qsizetype i)
     {
@@ -814,6 +841,8 @@ private:
     }
 
     QStringView m_src;
+    bool m_math;
+    MathScanner m_formulas;
     std::vector<Node> m_nodes;
     std::vector<Delimiter> m_delimiters;
     qsizetype m_top = -1;
@@ -826,7 +855,7 @@ private:
 
 } // namespace
 
-QString mdInline(const QString &text)
+QString mdInline(const QString &text, bool math)
 {
     // Most texts (table cells, list items, plain sentences) hold no markup at all.
     if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isSpecial(c.unicode()); })) {
@@ -835,5 +864,5 @@ QString mdInline(const QString &text)
         w.text(text);
         return w.out;
     }
-    return Converter(text).run();
+    return Converter(text, math).run();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mdparser.h"
 
+#include "markdown/mdmath.h"
 #include "model/textutil.h"
 
 #include <QTextBoundaryFinder>
@@ -172,6 +173,8 @@ MDBlock textBlock(MDBlock::Kind kind, QString text)
 class BlockParser
 {
 public:
+    explicit BlockParser(bool math) : m_math(math) {}
+
     QList<MDBlock> out;
 
     bool clean() const
@@ -199,6 +202,11 @@ public:
         }
         if (t.isEmpty()) {
             flush();
+            return;
+        }
+        // An open display formula takes the lines that would start other blocks.
+        if (m_math && m_paragraphOpen && hasOpenDisplayMath(m_paragraph)) {
+            appendLine(m_paragraph, m_paragraphOpen, t);
             return;
         }
         if (t[0] == u'#') {
@@ -286,8 +294,14 @@ private:
     void flush(Accumulator keep = None)
     {
         if (keep != Paragraph && m_paragraphOpen) {
-            out.append(textBlock(MDBlock::Paragraph, std::exchange(m_paragraph, QString())));
+            const QString text = std::exchange(m_paragraph, QString());
             m_paragraphOpen = false;
+            if (!m_math || !MathScanner::mayContain(text)) {
+                out.append(textBlock(MDBlock::Paragraph, text));
+            } else {
+                for (auto &[run, display] : splitDisplayMath(text))
+                    out.append(textBlock(display ? MDBlock::Math : MDBlock::Paragraph, run));
+            }
         }
         if (keep != Bullets && !m_bullets.isEmpty()) {
             MDBlock b;
@@ -313,6 +327,7 @@ private:
         }
     }
 
+    bool m_math;
     bool m_inFence = false;
     QString m_lang;
     QString m_code;
@@ -328,14 +343,15 @@ private:
 
 } // namespace
 
-QList<MDBlock> MDParser::parse(const QString &text)
+QList<MDBlock> MDParser::parse(const QString &text, bool math)
 {
-    return parseTail(text, {}, nullptr);
+    return parseTail(text, {}, nullptr, math);
 }
 
-QList<MDBlock> MDParser::parseTail(const QString &text, ResumePoint from, ResumePoint *last)
+QList<MDBlock> MDParser::parseTail(const QString &text, ResumePoint from, ResumePoint *last,
+                                   bool math)
 {
-    BlockParser parser;
+    BlockParser parser(math);
     ResumePoint resume = from;
     const QStringView all(text);
     qsizetype start = from.offset;

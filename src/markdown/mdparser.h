@@ -16,7 +16,7 @@ struct MDBlock
 {
     Q_GADGET
 public:
-    enum Kind { Paragraph, Heading, Code, Bullets, Ordered, Quote, Table, Rule };
+    enum Kind { Paragraph, Heading, Code, Bullets, Ordered, Quote, Table, Rule, Math };
     Q_ENUM(Kind)
 
     /// One line of a bullet or ordered list.
@@ -30,7 +30,8 @@ public:
     };
 
     Kind kind = Paragraph;
-    QString text;            ///< Paragraph, Heading, Quote: inline Markdown, lines joined by '\n'
+    QString text;            ///< Paragraph, Heading, Quote: inline Markdown, lines joined by '\n';
+                             ///< Math: the TeX of a display formula
     int level = 0;           ///< Heading: 1 to 6
     QString lang;            ///< Code: the fence's language tag, may be empty
     QString code;            ///< Code: the lines verbatim, joined by '\n'
@@ -45,6 +46,12 @@ Q_DECLARE_TYPEINFO(MDBlock, Q_RELOCATABLE_TYPE);
 /// The line-oriented block parser. Every line is classified on its own (fence, blank, heading,
 /// rule, table, quote, list item, paragraph line, first match wins) and consecutive lines of a
 /// kind are gathered into one block. Inline markup stays in the block texts.
+///
+/// With math, a display formula ("$$…$$" or "\[…\]", see MathScanner) in a paragraph is a
+/// Math block of its own, splitting the paragraph around it, and while a paragraph holds a
+/// display formula that has not closed, every line but a blank one or a fence goes on with it.
+/// A formula
+/// still open at a blank line or at the end of the text stays paragraph text.
 class MDParser
 {
 public:
@@ -52,7 +59,7 @@ public:
 
     /// Never empty: a text without any block (empty, or blank lines only) becomes one paragraph
     /// holding the whole text unchanged. A fence still open at the end gives a code block.
-    static QList<MDBlock> parse(const QString &text);
+    static QList<MDBlock> parse(const QString &text, bool math = true);
 
     /// Rows of a table's lines (trimmed, each beginning with '|'); delimiter rows are dropped.
     static QList<QStringList> tableRows(const QStringList &lines);
@@ -74,5 +81,6 @@ public:
     /// blocks after the first `from.blocks` of that parse, so that those blocks followed by the
     /// result are exactly parse(text). `last` (optional) receives the last resume point of
     /// this text, which lies at or before the start of its last line.
-    static QList<MDBlock> parseTail(const QString &text, ResumePoint from, ResumePoint *last);
+    static QList<MDBlock> parseTail(const QString &text, ResumePoint from, ResumePoint *last,
+                                    bool math = true);
 };

@@ -105,6 +105,41 @@ TestCase {
         verify(cells(after[2])[0] === first)
     }
 
+    // Inline formulas keep their paragraph's lines apart, display formulas stand on their own,
+    // centred, and none of the blocks overlap once every image has arrived. A copy of the
+    // paragraph gives the TeX; a formula with an error shows its source and tells why.
+    function test_mathLayout() {
+        const v = view("质能方程 $E=mc^2$ 与 \\(\\frac{a}{b}\\) 在同一行。\n"
+                       + "$$\\begin{pmatrix}1&2\\\\3&4\\end{pmatrix}$$\n"
+                       + "反应 \\[\\ce{2H2 + O2 -> 2H2O}\\]\n\n$$\\frac{1}{$$\n\n错 $\\frac{1}{$")
+        const b = blocks(v)
+        compare(b.map(x => x.objectName).join(" "), "paragraph math paragraph math math paragraph")
+        const images = b.filter(x => x.objectName === "math").map(x => findChild(x, "formula"))
+        for (const image of images)
+            tryCompare(image, "drawn", true, 20000)
+        const paragraph = b[0]
+        const line = paragraph.font.pixelSize
+        verify(images[0].implicitHeight > 2 * line, "two rows of a matrix are taller than a line")
+        fuzzyCompare(images[0].x, (b[1].width - images[0].implicitWidth) / 2, 1)
+        // The inline images arrive after the text: the paragraph stays one line, a little taller.
+        tryVerify(() => paragraph.implicitHeight > line * 1.2, 5000)
+        verify(paragraph.lineCount === 1 && paragraph.implicitHeight < line * 3)
+        waitForRendering(v)
+        for (let i = 1; i < b.length; ++i) {
+            const above = b[i - 1].parent
+            verify(b[i].parent.y >= above.y + above.height, "block " + i + " overlaps the one above")
+        }
+        TestSupport.setClipboardText("")
+        paragraph.forceActiveFocus()
+        paragraph.selectAll()
+        keySequence(StandardKey.Copy)
+        compare(TestSupport.clipboardText(), "质能方程 $E=mc^2$ 与 $\\frac{a}{b}$ 在同一行。")
+        verify(b[4].error.indexOf("Missing close brace") >= 0, b[4].error)
+        // The pointer on the inline formula (the third character) finds its error.
+        tryVerify(() => MathFormulas.errorAt(b[5].textDocument, 2).indexOf("Missing close") >= 0)
+        compare(MathFormulas.errorAt(b[5].textDocument, 0), "")
+    }
+
     function test_tableWidth() {
         const row = Array(8).fill("一个相当长的单元格").join(" | ")
         const wide = blocks(view("| " + row + " |\n| " + row + " |"))[0]

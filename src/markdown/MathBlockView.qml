@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Controls
+import Corvane
+
+// A display formula: centred in the column; one wider than the column scrolls sideways, with a
+// scroll bar under it and a fade at the edge until its end is in view. A right click copies its
+// TeX; a formula that could not be typeset shows its source, and why when the pointer rests on
+// it.
+Item {
+    id: root
+
+    /// The formula's image id (the block model's html role).
+    required property string html
+    /// Its TeX, which a copy gives.
+    required property string tex
+    property bool onAccent: false
+    property bool measure: false
+    readonly property real naturalWidth: measure ? formula.implicitWidth : 0
+    readonly property string error: formula.drawn ? MathFormulas.errorFor(html) : ""
+
+    objectName: "math"
+    implicitHeight: formula.implicitHeight + (scroller.interactive ? 9 : 0)
+
+    Flickable {
+        id: scroller
+        objectName: "mathScroller"
+
+        width: root.width
+        height: formula.implicitHeight
+        contentWidth: Math.max(width, formula.implicitWidth)
+        contentHeight: height
+        flickableDirection: Flickable.HorizontalFlick
+        boundsBehavior: Flickable.StopAtBounds
+        interactive: formula.implicitWidth > width + 0.5
+        clip: interactive
+        ScrollBar.horizontal: ScrollBar {
+            objectName: "mathScrollBar"
+            parent: root
+            y: scroller.height + 4
+            width: scroller.width
+            policy: scroller.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+            visible: scroller.interactive
+            padding: 0
+            contentItem: Rectangle {
+                implicitHeight: 5
+                radius: 2.5
+                color: root.onAccent ? Theme.bubbleSecondary : Theme.tertiaryLabel
+            }
+            background: null
+        }
+
+        Image {
+            id: formula
+            objectName: "formula"
+
+            // Not ready yet: an empty image under a "pending/" address.
+            readonly property bool drawn: status === Image.Ready
+                                          && source.toString().indexOf("/pending/") < 0
+
+            x: Math.max(0, Math.round((root.width - implicitWidth) / 2))
+            source: {
+                void MathFormulas.revision // asked for again once drawn
+                return MathFormulas.source(root.html, root.onAccent ? Theme.bubbleText : Theme.label,
+                                           TextZoom.bodySize, Screen.devicePixelRatio)
+            }
+            ToolTip.visible: root.error.length > 0 && hover.hovered
+            ToolTip.text: root.error
+            ToolTip.delay: 400
+
+            HoverHandler {
+                id: hover
+            }
+            TapHandler {
+                acceptedButtons: Qt.RightButton
+                onTapped: copyMenu.popup()
+            }
+        }
+    }
+
+    Rectangle {
+        anchors.right: scroller.right
+        width: 28
+        height: scroller.height
+        visible: scroller.interactive && !scroller.atXEnd
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            GradientStop {
+                position: 0
+                color: "transparent"
+            }
+            GradientStop {
+                position: 1
+                color: root.onAccent ? Theme.bubbleBottom : Theme.textBackground
+            }
+        }
+    }
+
+    Menu {
+        id: copyMenu
+        MenuItem {
+            text: qsTr("复制公式")
+            onTriggered: Clipboard.setText("$$" + root.tex + "$$")
+        }
+    }
+}
