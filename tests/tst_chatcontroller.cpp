@@ -60,6 +60,7 @@ private:
             m_store->appendMessage(m_conv, m);
         if (!title.isNull())
             m_store->setTitle(m_conv, title);
+        m_store->flush();
     }
 
     const Conversation &conversation() const { return *m_store->conversation(m_conv); }
@@ -73,6 +74,7 @@ private:
 
     AppData fileContents() const
     {
+        m_store->flush();
         QFile f(m_store->fileURL());
         if (!f.open(QIODevice::ReadOnly))
             return {};
@@ -142,6 +144,7 @@ private slots:
 
         QVERIFY(waitIdle(c));
         QCOMPARE(conversation().messages.last().content, QStringLiteral("你好，世界！"));
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QVERIFY(!c.showError());
 
@@ -245,6 +248,7 @@ private slots:
         c.stop();
         QVERIFY(waitIdle(c));
         QVERIFY(!c.showError());
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QCOMPARE(rolesOf(conversation().messages),
                  content.isNull() ? QStringLiteral("u") : QStringLiteral("ua"));
@@ -341,6 +345,7 @@ private slots:
         QCOMPARE(conversation().messages.last().content, QStringLiteral("⚠️ ") + expected);
         QCOMPARE(c.errorMessage(), expected);
         QVERIFY(c.showError());
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QCOMPARE(m_gateway->requests().size(), requests);
     }
@@ -488,6 +493,7 @@ private slots:
         QCOMPARE(conversation().messages.at(row).content, editedContent);
         QCOMPARE(conversation().messages.at(row).id, id);
         QCOMPARE(m_gateway->requests().size(), requests);
+        m_store->flush();
         QCOMPARE(savesSpy.count(), saves);
         if (requests) {
             const QJsonArray sent = sentMessages();
@@ -505,6 +511,7 @@ private slots:
         QSignalSpy changed(&c, &ChatController::effectiveModelChanged);
         c.setModel(QStringLiteral("gpt-4o-mini"));
         QCOMPARE(conversation().model, std::optional<QString>(QStringLiteral("gpt-4o-mini")));
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QCOMPARE(fileContents().conversations.first().model, conversation().model);
 
@@ -569,7 +576,8 @@ private slots:
         QVERIFY(waitIdle(c));
         QVERIFY(!m_store->isReplying(m_conv));
         QVERIFY(!c.showError());
-        QCOMPARE(saves.count(), 2);
+        m_store->flush();
+        QVERIFY(!saves.isEmpty()); // the delete's save and the reply's may be written as one
         QVERIFY(m_store->conversations().isEmpty());
         QVERIFY(fileContents().conversations.isEmpty());
     }
@@ -624,6 +632,7 @@ private slots:
             fresh.stop();
 
         QVERIFY(waitIdle(fresh));
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QCOMPARE(m_gateway->requests().size(), 1);
         QCOMPARE(rolesOf(conversation().messages), QStringLiteral("ua"));

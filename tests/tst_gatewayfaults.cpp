@@ -154,6 +154,7 @@ private:
 
     bool fileMatches() const
     {
+        m_store->flush();
         QFile f(m_store->fileURL());
         if (!f.open(QIODevice::ReadOnly))
             return false;

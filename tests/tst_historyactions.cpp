@@ -136,6 +136,7 @@ void TstHistoryActions::exportFailureChangesNothing()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     Store store(dir.path());
     store.addConversationsAtTop(sample());
+    store.flush();
     const QByteArray saved = readAll(dataFile(dir));
     HistoryActions actions;
     actions.setStore(&store);
@@ -176,12 +177,14 @@ void TstHistoryActions::undoRemove()
     actions.setStore(&store);
 
     actions.removeWithUndo(canonicalUuidString(removed.id));
+    store.flush();
     QCOMPARE(titles(store.conversations()).size(), 2);
     QVERIFY(!Store(dir.path()).indexOf(removed.id)); // the delete itself was saved
     QVERIFY(actions.canUndoRemove());
     QCOMPARE(actions.removedTitle(), removed.title);
 
     actions.undoRemove();
+    store.flush();
     QVERIFY(!actions.canUndoRemove());
     QCOMPARE(store.conversations(), sample());
     QCOMPARE(store.selectedID(), selected ? removed.id : other);
@@ -228,6 +231,7 @@ void TstHistoryActions::backupLeavesOutKey()
     QCOMPARE(restorer.restore(QUrl::fromLocalFile(path), &ok), QStringLiteral("已恢复 3 个对话"));
     QVERIFY(ok);
     QCOMPARE(fresh.conversations(), sample());
+    fresh.flush();
     QCOMPARE(Store(other.path()).conversations(), sample());
     QCOMPARE(fresh.settings().apiKey, QStringLiteral("sk-mine"));
 }
@@ -275,6 +279,7 @@ void TstHistoryActions::restoreMerges()
              QStringLiteral("已恢复 %1 个对话").arg(count));
     QVERIFY(ok);
     QCOMPARE(titles(store.conversations()), expected);
+    store.flush();
     QCOMPARE(titles(Store(dir.path()).conversations()), expected);
     QSet<QUuid> ids;
     for (const Conversation &c : store.conversations())
@@ -299,6 +304,7 @@ void TstHistoryActions::restoreBadFile()
     QTemporaryDir dir;
     Store store(dir.path());
     store.addConversationsAtTop(sample());
+    store.flush();
     const QByteArray saved = readAll(dataFile(dir));
     const QString path = dir.filePath(QStringLiteral("in.json"));
     if (!bytes.isNull())

@@ -155,6 +155,7 @@ private slots:
 
         QSignalSpy saved(&store, &Store::saved);
         catalog.addChecked();
+        store.flush();
         QCOMPARE(store.settings().models, (QStringList{"gpt-4o", " gpt-4o ", "GPT-4.1", "o3"}));
         QCOMPARE(saved.size(), 1);
         QVERIFY(!catalog.isOpen());

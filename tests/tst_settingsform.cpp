@@ -121,6 +121,7 @@ void TstSettingsForm::savesOnceTypingPauses()
 
     form->setApiKey(QStringLiteral("sk-last"));
     form.reset();
+    store.flush();
     QCOMPARE(saves.size(), 2);
     QCOMPARE(Store(dir.path()).settings().apiKey, QStringLiteral("sk-last"));
 }
