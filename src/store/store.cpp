@@ -491,15 +491,17 @@ void Store::appendToMessage(const QUuid &conversation, const QUuid &message, QSt
     m.content.append(delta);
     bool thinkingChanged = false;
     if (m.role == Message::Role::Assistant) {
-        const auto t = m_thinking.find(m.id);
+        auto t = m_thinking.find(m.id);
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         if (t == m_thinking.end()) {
             // A "<think>" block can only open at the start of a reply.
             if (before < 64 && TextUtil::splitThink(m.content).found) {
-                m_thinking.insert(m.id, Thinking{now, -1, true});
+                t = m_thinking.insert(m.id, Thinking{now, -1, true});
                 thinkingChanged = true;
             }
-        } else if (t->endedMs < 0) {
+        }
+        // The same text may close the block it opened.
+        if (t != m_thinking.end() && t->endedMs < 0) {
             // The tag may arrive cut in two: look a little before the new text.
             const qsizetype from = std::max<qsizetype>(0, before - 8);
             if (!t->tagged || m.content.indexOf(u"</think>", from) >= 0) {
