@@ -118,9 +118,15 @@ public:
         return out;
     }
 
-    Q_INVOKABLE bool dataFileExists() const { return QFileInfo(m_dataFile).isFile(); }
+    /// Both wait for the saves asked for so far.
+    Q_INVOKABLE bool dataFileExists() const
+    {
+        m_store->flush();
+        return QFileInfo(m_dataFile).isFile();
+    }
     Q_INVOKABLE void removeDataFile()
     {
+        m_store->flush();
         QFile::remove(m_dataFile);
         QDir(m_dataFile).removeRecursively();
     }

@@ -30,6 +30,7 @@
 #endif
 
 using StoreTest::readAll;
+using StoreTest::saveNow;
 using StoreTest::writeAll;
 
 namespace {
@@ -77,7 +78,7 @@ int steps(const QString &dir)
         AppSettings s = store.settings();
         s.apiKey = StoreFault::apiKeyFor(step);
         store.setSettings(s);
-        check(store.save(), "a save failed");
+        check(saveNow(store), "a save failed");
         report("saved", step);
     }
 }
@@ -87,6 +88,7 @@ int firstSave(const QString &dir)
     Store store(dir);
     report("ready");
     store.newConversation();
+    store.flush();
     report("saved");
     return 0;
 }
@@ -98,6 +100,7 @@ int sizeLimit(const QString &dir)
     std::signal(SIGXFSZ, SIG_DFL);
     Store store(dir);
     store.newConversation();
+    store.flush();
     const QByteArray before = readAll(store.fileURL());
     check(!before.isEmpty(), "the first save failed");
     const QUuid conv = *store.selectedID();
@@ -106,11 +109,11 @@ int sizeLimit(const QString &dir)
 
     rlimit limit{16 * 1024, 16 * 1024};
     check(setrlimit(RLIMIT_FSIZE, &limit) == 0, "cannot limit the file size");
-    check(!store.save(), "a save over the size limit succeeded");
+    check(!saveNow(store), "a save over the size limit succeeded");
     check(store.saveError() == Store::tr("文件超出了允许的大小"), "the reason is not the limit");
     check(readAll(store.fileURL()) == before, "the previous file changed");
     store.setMessageContent(conv, big.id, QStringLiteral("短"));
-    check(store.save() && savedStateIs(store), "no save after the failed one");
+    check(saveNow(store) && savedStateIs(store), "no save after the failed one");
     return 0;
 }
 
@@ -152,15 +155,16 @@ int fullDisk(const QString &dir)
     {
         Store store(dir);
         store.newConversation();
+        store.flush();
         const QByteArray before = readAll(path);
         const Message big = Message::make(Message::Role::User, QString(600 * 1024, u'满'));
         store.appendMessage(*store.selectedID(), big);
-        check(!store.save(), "a save on a full disk succeeded");
+        check(!saveNow(store), "a save on a full disk succeeded");
         check(store.saveError() == Store::tr("磁盘已满"), "the reason is not a full disk");
         check(readAll(path) == before, "the previous file changed");
         check(onlyData(), "a failed save left a file behind");
         store.removeMessage(*store.selectedID(), big.id);
-        check(store.save() && savedStateIs(store), "no save after the failed one");
+        check(saveNow(store) && savedStateIs(store), "no save after the failed one");
         check(!store.lastSaveFailed(), "a save that worked left the failure shown");
     }
 
@@ -171,9 +175,10 @@ int fullDisk(const QString &dir)
               "cannot fill the disk");
         Store store(dir);
         store.newConversation();
+        store.flush();
         check(readAll(path) == unreadable, "the unreadable file changed");
         check(QFile::remove(filler) && onlyData(), "a failed save left a file behind");
-        check(store.save() && savedStateIs(store), "no save after space was freed");
+        check(saveNow(store) && savedStateIs(store), "no save after space was freed");
         const QStringList aside = QDir(dir).entryList({QStringLiteral("data.json.unreadable-*")});
         check(aside.size() == 1 && readAll(dir + u'/' + aside.first()) == unreadable,
               "the unreadable file was not kept");
@@ -187,18 +192,19 @@ int readOnly(const QString &dir)
     const QByteArray path = QFile::encodeName(dir);
     Store store(dir);
     store.newConversation();
+    store.flush();
     const QByteArray before = readAll(store.fileURL());
     if (!privateMountNamespace() ||
         mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) != 0 ||
         mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
         return skipStatus;
     store.newConversation();
-    check(!store.save(), "a save in a read-only folder succeeded");
+    check(!saveNow(store), "a save in a read-only folder succeeded");
     check(store.saveError().contains(Store::tr("只读")), "the reason is not a read-only disk");
     check(readAll(store.fileURL()) == before, "the previous file changed");
     check(store.conversations().size() == 2, "the state in memory changed");
     check(umount(path.constData()) == 0, "cannot undo the read-only mount");
-    check(store.save() && savedStateIs(store) && !store.lastSaveFailed(),
+    check(saveNow(store) && savedStateIs(store) && !store.lastSaveFailed(),
           "no save once the folder is writable again");
     return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/storagecodec.h"
+#include "store/store.h"
 
 #include <QFile>
 
@@ -16,6 +17,13 @@ inline Conversation conv(QChar letter)
     c.title = QString(letter);
     c.createdAt = 773020800;
     return c;
+}
+
+// Saves and waits for the write; whether it worked.
+inline bool saveNow(Store &store)
+{
+    store.save();
+    return store.flush();
 }
 
 inline QString titles(const QList<Conversation> &list)

@@ -60,6 +60,7 @@ private:
             m_store->appendMessage(m_conv, m);
         if (!title.isNull())
             m_store->setTitle(m_conv, title);
+        m_store->flush();
     }
 
     const Conversation &conversation() const { return *m_store->conversation(m_conv); }
@@ -72,6 +73,7 @@ private:
 
     AppData fileContents() const
     {
+        m_store->flush();
         return decodeAppData(StoreTest::readAll(m_store->fileURL())).value_or(AppData{});
     }
 
@@ -138,6 +140,7 @@ private slots:
 
         QVERIFY(waitIdle(c));
         QCOMPARE(conversation().messages.last().content, QStringLiteral("你好，世界！"));
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QVERIFY(!c.showError());
 
@@ -235,6 +238,7 @@ private slots:
         c.stop();
         QVERIFY(waitIdle(c));
         QVERIFY(!c.showError());
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QCOMPARE(rolesOf(conversation().messages),
                  content.isNull() ? QStringLiteral("u") : QStringLiteral("ua"));
@@ -351,6 +355,7 @@ private slots:
         QCOMPARE(reply.reasoning, reasoning);
         QCOMPARE(c.errorMessage(), error);
         QCOMPARE(c.showError(), !error.isNull());
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QCOMPARE(fileContents().conversations.first().messages, conversation().messages);
         const auto thinking = m_store->thinking(reply.id);
@@ -450,6 +455,7 @@ private slots:
         QCOMPARE(conversation().messages.at(row).content, editedContent);
         QCOMPARE(conversation().messages.at(row).id, id);
         QCOMPARE(m_gateway->requests().size(), requests);
+        m_store->flush();
         QCOMPARE(savesSpy.count(), saves);
         if (requests) {
             const QJsonArray sent = sentMessages();
@@ -467,6 +473,7 @@ private slots:
         QSignalSpy changed(&c, &ChatController::effectiveModelChanged);
         c.setModel(QStringLiteral("gpt-4o-mini"));
         QCOMPARE(conversation().model, std::optional<QString>(QStringLiteral("gpt-4o-mini")));
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QCOMPARE(fileContents().conversations.first().model, conversation().model);
 
@@ -509,7 +516,8 @@ private slots:
         QVERIFY(waitIdle(c));
         QVERIFY(!m_store->isReplying(m_conv));
         QVERIFY(!c.showError());
-        QCOMPARE(saves.count(), 2);
+        m_store->flush();
+        QVERIFY(!saves.isEmpty()); // the delete's save and the reply's may be written as one
         QVERIFY(m_store->conversations().isEmpty());
         QVERIFY(fileContents().conversations.isEmpty());
     }
@@ -564,6 +572,7 @@ private slots:
             fresh.stop();
 
         QVERIFY(waitIdle(fresh));
+        m_store->flush();
         QCOMPARE(saves.count(), 1);
         QCOMPARE(m_gateway->requests().size(), 1);
         QCOMPARE(rolesOf(conversation().messages), QStringLiteral("ua"));

@@ -95,6 +95,7 @@ private:
 
     bool fileMatches() const
     {
+        m_store->flush();
         const std::optional<AppData> saved = decodeAppData(StoreTest::readAll(m_store->fileURL()));
         return saved && saved->conversations == QList{conversation()};
     }

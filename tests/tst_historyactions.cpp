@@ -58,6 +58,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_store = std::make_unique<Store>(m_dir->path());
         m_store->addConversationsAtTop(sample());
+        m_store->flush();
         m_actions = std::make_unique<HistoryActions>();
         m_actions->setStore(m_store.get());
     }
@@ -153,12 +154,14 @@ private slots:
         store.setSelectedID(selected ? removed.id : other);
 
         m_actions->removeWithUndo(canonicalUuidString(removed.id));
+        store.flush();
         QCOMPARE(titles(store.conversations()).size(), 2);
         QVERIFY(!Store(m_dir->path()).indexOf(removed.id)); // the delete itself was saved
         QVERIFY(m_actions->canUndoRemove());
         QCOMPARE(m_actions->removedTitle(), removed.title);
 
         m_actions->undoRemove();
+        store.flush();
         QVERIFY(!m_actions->canUndoRemove());
         QCOMPARE(store.conversations(), sample());
         QCOMPARE(store.selectedID(), selected ? removed.id : other);
@@ -200,6 +203,7 @@ private slots:
         QCOMPARE(restorer.restore(backup, &ok), QStringLiteral("已恢复 3 个对话"));
         QVERIFY(ok);
         QCOMPARE(fresh.conversations(), sample());
+        fresh.flush();
         QCOMPARE(Store(other.path()).conversations(), sample());
         QCOMPARE(fresh.settings().apiKey, QStringLiteral("sk-mine"));
     }
@@ -241,6 +245,7 @@ private slots:
                  QStringLiteral("已恢复 %1 个对话").arg(count));
         QVERIFY(ok);
         QCOMPARE(titles(m_store->conversations()), expected);
+        m_store->flush();
         QCOMPARE(titles(Store(m_dir->path()).conversations()), expected);
         QSet<QUuid> ids;
         for (const Conversation &c : m_store->conversations())

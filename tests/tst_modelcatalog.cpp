@@ -152,6 +152,7 @@ private slots:
         QCOMPARE(saved.size(), 0);
 
         catalog.addChecked();
+        store.flush();
         QCOMPARE(store.settings().models, (QStringList{"gpt-4o", " gpt-4o ", "GPT-4.1", "o3"}));
         QCOMPARE(saved.size(), 1);
         QVERIFY(!catalog.isOpen());

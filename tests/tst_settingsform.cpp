@@ -113,6 +113,7 @@ private slots:
 
         form->setApiKey(QStringLiteral("sk-last"));
         form.reset();
+        store.flush();
         QCOMPARE(saves.size(), 2);
         QCOMPARE(Store(dir.path()).settings().apiKey, QStringLiteral("sk-last"));
     }

@@ -200,6 +200,7 @@ private slots:
         QTest::newRow("duplicate, last bad")  << msg(R"(,"role":"user","content":"x","content":1)") << false;
         QTest::newRow("duplicate settings")   << R"({"settings":{"model":"a"},"conversations":[],"settings":{"model":"b"}})"_ba << true;
         QTest::newRow("escaped key")          << "{\"\\u0073ettings\":{},\"conversations\":[]}"_ba << true;
+        QTest::newRow("raw UTF-8, 1 to 4 bytes") << msg(R"(,"role":"user","content":"aé你😀\u00e9 ß")") << true;
         QTest::newRow("surrogate pair")       << conv(R"(,"title":"\ud83d\ude00 \u4f60")") << true;
         QTest::newRow("lone surrogate")       << conv(R"(,"title":"a\ud800b")") << true;
         QTest::newRow("NUL and controls")     << conv(R"(,"title":"\u0000\t\b\f\/")") << true;

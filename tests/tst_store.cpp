@@ -9,8 +9,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #ifdef Q_OS_UNIX
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -64,6 +66,7 @@ private slots:
 
         store.newConversation();
         store.newConversation();
+        QVERIFY(store.flush());
         QCOMPARE(store.conversations().size(), 2);
         QCOMPARE(store.selectedID(), store.conversations().at(0).id);
         QVERIFY(store.conversations().at(0).createdAt >= store.conversations().at(1).createdAt);
@@ -107,6 +110,7 @@ private slots:
                              ""));
         const QStringList taken = asideFiles(tmp.path());
         store.newConversation();
+        QVERIFY(store.flush());
         QStringList aside = asideFiles(tmp.path());
         for (const QString &name : taken)
             aside.removeOne(name);
@@ -123,7 +127,7 @@ private slots:
         QCOMPARE(decodeAppData(readAll(path))->conversations, store.conversations());
 
         // Only the first save keeps a copy: later saves replace the app's own file.
-        QVERIFY(store.save());
+        QVERIFY(saveNow(store));
         QCOMPARE(asideFiles(tmp.path()).size(), taken.size() + 1);
     }
 
@@ -146,7 +150,7 @@ private slots:
         limit.rlim_cur = 16 * 1024;
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
             QSKIP("cannot limit the file size");
-        const bool saved = store.save();
+        const bool saved = saveNow(store);
         setrlimit(RLIMIT_FSIZE, &old);
 
         QVERIFY(!saved);
@@ -154,7 +158,7 @@ private slots:
         QCOMPARE(readAll(path), before);
         QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{u"data.json"_s});
-        QVERIFY(store.save());
+        QVERIFY(saveNow(store));
         QCOMPARE(asideFiles(tmp.path()).size(), 1);
 #else
         QSKIP("needs RLIMIT_FSIZE");
@@ -182,7 +186,7 @@ private slots:
         const QString dir = tmp.path() + u"/Corvane"_s;
         Store store(dir);
         QSignalSpy status(&store, &Store::saveStatusChanged);
-        QVERIFY(store.save());
+        QVERIFY(saveNow(store));
         QCOMPARE(status.size(), 0);
 
         const QString path = blocked.isEmpty() ? dir : dir + u'/' + blocked;
@@ -193,13 +197,13 @@ private slots:
         QVERIFY(blocker == u"folder"_s ? QDir().mkpath(path + u"/x"_s) : writeAll(path, "x"));
         store.newConversation();
         store.newConversation();
-        QVERIFY(store.lastSaveFailed());
+        QVERIFY(!store.flush());
         QVERIFY2(store.saveError().contains(reason), qPrintable(store.saveError()));
         QCOMPARE(status.size(), 1);
         QCOMPARE(store.conversations().size(), 2);
 
         QVERIFY(removePath());
-        QVERIFY(store.save());
+        QVERIFY(saveNow(store));
         QVERIFY(!store.lastSaveFailed() && store.saveError().isEmpty());
         QCOMPARE(status.size(), 2);
         QCOMPARE(decodeAppData(readAll(dir + u"/data.json"_s))->conversations,
@@ -214,7 +218,7 @@ private slots:
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner |
                                                 QFile::ReadGroup | QFile::ReadOther));
         Store store(tmp.path());
-        QVERIFY(store.save());
+        QVERIFY(saveNow(store));
 #ifdef Q_OS_UNIX
         QCOMPARE(mode(path), 0600);
 #endif
@@ -222,6 +226,7 @@ private slots:
         // A folder removed while the app runs is made again rather than losing every later save.
         QVERIFY(QDir(tmp.path()).removeRecursively());
         store.newConversation();
+        QVERIFY(store.flush());
         QCOMPARE(decodeAppData(readAll(path))->conversations.size(), 2);
     }
 
@@ -278,6 +283,7 @@ private slots:
             store.remove(id);
         else
             store.rename(id, name);
+        store.flush();
         QCOMPARE(titles(store.conversations()), after == u"-" ? list : after);
         QCOMPARE(store.selectedID(), idOf(selectedAfter));
         QCOMPARE(QFile::exists(store.fileURL()), after != u"-");
@@ -290,6 +296,7 @@ private slots:
         QTemporaryDir tmp;
         Store store(tmp.path());
         store.newConversation();
+        store.flush();
         QVERIFY(QFile::remove(store.fileURL()));
 
         // Observers still see the old state in an about-to signal.
@@ -404,6 +411,39 @@ private slots:
             QCOMPARE(store.conversation(a), &store.conversations().at(edited));
             QCOMPARE(store.message(a, m.id)->content, u"问!"_s);
         }
+    }
+
+    // Saves are written off this thread: in order, the newest state winning over the ones that
+    // wait, each write reported here once, and the last one finished before the Store is gone.
+    void savesInOrderNewestWins()
+    {
+        QTemporaryDir tmp;
+        QList<int> onDisk; // the number in the file's title at each report
+        int reports = 0;
+        {
+            Store store(tmp.path());
+            store.newConversation();
+            const QUuid id = store.conversations().at(0).id;
+            connect(&store, &Store::saved, this, [&](bool ok) {
+                QVERIFY(ok);
+                QCOMPARE(QThread::currentThread(), thread());
+                ++reports;
+                const auto data = decodeAppData(readAll(store.fileURL()));
+                onDisk << (data ? data->conversations.at(0).title.toInt() : -1);
+            });
+            for (int i = 1; i <= 200; ++i) {
+                store.setTitle(id, QString::number(i));
+                store.save();
+                if (i == 100)
+                    QTRY_VERIFY(reports > 0); // reports come while saves still run
+            }
+            store.setTitle(id, u"201"_s);
+            store.save();
+        }
+        QVERIFY(reports < 201);
+        QVERIFY(std::is_sorted(onDisk.cbegin(), onDisk.cend()));
+        const auto last = decodeAppData(readAll(tmp.path() + u"/data.json"_s));
+        QCOMPARE(last->conversations.at(0).title, u"201"_s);
     }
 };
 

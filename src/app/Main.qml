@@ -356,7 +356,8 @@ AppWindow {
                 text: qsTr("重试")
                 highlighted: true
                 onClicked: {
-                    if (Store.save()) {
+                    Store.save()
+                    if (Store.flush()) {
                         quitDialog.close()
                         window.close()
                     }

@@ -100,8 +100,10 @@ void QuitSequence::flushSettings()
 void QuitSequence::quitFromSignal()
 {
     flushSettings();
-    if (m_store && m_store->lastSaveFailed())
+    if (m_store && !m_store->flush()) {
         m_store->save();
+        m_store->flush();
+    }
     if (m_window)
         m_window->removeEventFilter(this);
     QCoreApplication::exit(0);
@@ -112,7 +114,7 @@ bool QuitSequence::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_window || event->type() != QEvent::Close)
         return false;
     flushSettings();
-    if (!m_store || !m_store->lastSaveFailed())
+    if (!m_store || m_store->flush())
         return false;
     event->ignore();
     QMetaObject::invokeMethod(m_window, "askBeforeQuit", Qt::QueuedConnection);

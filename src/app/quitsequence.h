@@ -12,7 +12,7 @@ class Store;
  * The one way the program ends, whether the user closes the main window or the session sends
  * SIGTERM, SIGINT or SIGHUP:
  *  1. every Settings form writes the change that waits for its delayed save;
- *  2. saves run on the main thread, so none is left running at this point;
+ *  2. the save running on the Store's worker, and any waiting, are written;
  *  3. if the last save failed, the window asks: retry, or quit anyway. A quit by signal has no
  *     one to ask: it retries once and ends either way;
  *  4. main() releases the data folder's lock after the Store is gone.

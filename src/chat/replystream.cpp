@@ -5,7 +5,8 @@
 #include "store/store.h"
 
 ReplyStream::ReplyStream(Store *store, const QUuid &conversationID, const QUuid &assistantID)
-    : RunningReply(conversationID), m_store(store), m_assistantID(assistantID)
+    : RunningReply(conversationID), m_store(store), m_assistantID(assistantID),
+      m_deltas(store, conversationID, assistantID)
 {}
 
 ReplyStream::~ReplyStream() = default;
@@ -16,10 +17,7 @@ void ReplyStream::start(const AppSettings &settings, const QString &model,
     ChatStream *stream = ChatAPI(settings, model).streamChat(history, this);
     m_request = stream;
     connect(stream, &ChatStream::delta, this, &ReplyStream::appendDelta);
-    connect(stream, &ChatStream::reasoningDelta, this, [this](const QString &delta) {
-        if (m_store)
-            m_store->appendReasoning(conversationID(), m_assistantID, delta);
-    });
+    connect(stream, &ChatStream::reasoningDelta, &m_deltas, &DeltaCoalescer::appendReasoning);
     connect(stream, &ChatStream::finished, this, [this](const std::optional<ChatAPIError> &error) {
         if (!error)
             end(false, std::nullopt);
@@ -34,6 +32,8 @@ void ReplyStream::cancel()
 {
     if (m_ended)
         return;
+    // What arrived before the stop is kept, and lands before the conversation may be removed.
+    m_deltas.flush();
     m_cancelRequested = true;
     if (m_request)
         m_request->cancel();
@@ -41,8 +41,8 @@ void ReplyStream::cancel()
 
 void ReplyStream::appendDelta(const QString &delta)
 {
-    if (m_store && !m_cancelRequested)
-        m_store->appendToMessage(conversationID(), m_assistantID, delta);
+    if (!m_cancelRequested)
+        m_deltas.appendText(delta);
 }
 
 void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
@@ -50,6 +50,8 @@ void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
     if (m_ended)
         return;
     m_ended = true;
+    // The outcome, the empty-reply check and the save see the whole reply.
+    m_deltas.flush();
     QString shown;
     if (m_store) {
         // With the conversation or its placeholder gone, the outcome has nowhere to go: it is

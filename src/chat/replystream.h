@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "chat/deltacoalescer.h"
 #include "model/records.h"
 #include "store/runningreply.h"
 
@@ -12,7 +13,8 @@ class Store;
 
 /**
  * One reply streaming into one conversation: the gateway's deltas are appended to the
- * placeholder, found by id at every delta, and the outcome is written and saved at the end.
+ * placeholder, found by id, at most once per frame, and the outcome is written and saved at
+ * the end, after the last of the text.
  *
  * It belongs to the Store's registry of running replies, not to the pane that started it, so it
  * goes on after that pane is gone; panes learn of its end from the Store's replyFinished().
@@ -35,6 +37,7 @@ private:
 
     QPointer<Store> m_store;
     QUuid m_assistantID;
+    DeltaCoalescer m_deltas;
     QPointer<ChatStream> m_request;
     bool m_cancelRequested = false;
     bool m_ended = false;

@@ -375,9 +375,42 @@ bool absent(const Slot &slot)
     return !slot || slot->is_null();
 }
 
+/// The text of a string simdjson has read, which it has checked to be valid UTF-8. The string
+/// is allocated once at its exact length: QString::fromUtf8() allocates one unit per byte,
+/// three times what Chinese text needs, and keeps that for as long as the history is open.
 QString text(std::string_view s)
 {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+    const auto *in = reinterpret_cast<const unsigned char *>(s.data());
+    const std::size_t size = s.size();
+    // A unit per byte that starts a character, two for a character beyond the BMP.
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        units += std::size_t((in[i] & 0xC0) != 0x80) + std::size_t(in[i] >= 0xF0);
+    if (units == size) // only ASCII
+        return QString::fromLatin1(s.data(), qsizetype(size));
+
+    QString out(qsizetype(units), Qt::Uninitialized);
+    auto *o = reinterpret_cast<char16_t *>(out.data());
+    for (std::size_t i = 0; i < size;) {
+        const char32_t c = in[i];
+        if (c < 0x80) {
+            *o++ = char16_t(c);
+            i += 1;
+        } else if (c < 0xE0) {
+            *o++ = char16_t(((c & 0x1F) << 6) | (in[i + 1] & 0x3Fu));
+            i += 2;
+        } else if (c < 0xF0) {
+            *o++ = char16_t(((c & 0x0F) << 12) | ((in[i + 1] & 0x3Fu) << 6) | (in[i + 2] & 0x3Fu));
+            i += 3;
+        } else {
+            const char32_t u = ((c & 0x07) << 18) | ((in[i + 1] & 0x3Fu) << 12) |
+                               ((in[i + 2] & 0x3Fu) << 6) | (in[i + 3] & 0x3Fu);
+            *o++ = QChar::highSurrogate(u);
+            *o++ = QChar::lowSurrogate(u);
+            i += 4;
+        }
+    }
+    return out;
 }
 
 bool readOptionalString(const Slot &slot, QString &out)

@@ -13,9 +13,16 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#endif
+#ifdef __GLIBC__
+#include <malloc.h>
 #endif
 
 namespace {
@@ -75,7 +82,124 @@ void ignoreFileSizeSignal()
 #endif
 }
 
+bool ensureFolder(const QString &dirPath)
+{
+    if (dirPath.isEmpty())
+        return false;
+    if (QFileInfo(dirPath).isDir())
+        return true;
+    QDir().mkpath(QFileInfo(dirPath).absolutePath());
+    return QDir().mkdir(dirPath, folderMode);
+}
+
 } // namespace
+
+/**
+ * Writes data.json off the main thread, one state at a time and in the order asked for. A state
+ * asked for while another is written waits; a newer one replaces it, so no older state is ever
+ * written after a newer one.
+ *
+ * A thread runs only while there is something to write; the next save starts a new one. So the
+ * thread that writes always shares what the main thread's process state is at the save (a
+ * thread keeps the mount namespace it was made in), and no idle thread is left behind.
+ */
+class SaveWorker
+{
+public:
+    SaveWorker(QString dirPath, QString filePath, bool preserveBeforeSave,
+               std::function<void()> written)
+        : m_dirPath(std::move(dirPath)), m_filePath(std::move(filePath)),
+          m_preserveBeforeSave(preserveBeforeSave), m_written(std::move(written))
+    {}
+    ~SaveWorker() { wait(); }
+    SaveWorker(const SaveWorker &) = delete;
+    SaveWorker &operator=(const SaveWorker &) = delete;
+
+    /// Main thread: hands over a state to write. The copies share the Store's data.
+    void request(const AppSettings &settings, const QList<Conversation> &conversations)
+    {
+        std::unique_lock lock(m_mutex);
+        m_pending = AppData{settings, conversations};
+        if (m_running)
+            return;
+        m_running = true;
+        lock.unlock();
+        if (m_thread.joinable()) // one that has just finished its last write
+            m_thread.join();
+        m_thread = std::thread([this] { run(); });
+    }
+
+    /// Main thread: returns once every state handed over is written.
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return !m_running; });
+        lock.unlock();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    /// The outcome of the oldest write not taken yet: why it failed, or an empty string.
+    std::optional<QString> takeResult()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_results.isEmpty())
+            return std::nullopt;
+        return m_results.takeFirst();
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        while (m_pending) {
+            std::optional<AppData> state = std::move(m_pending);
+            m_pending.reset();
+            lock.unlock();
+            QString error = write(state->settings, state->conversations);
+            state.reset(); // the Store's next change need not copy what is no longer shared
+            lock.lock();
+            m_results.append(std::move(error));
+            m_written();
+        }
+        m_running = false;
+        m_idle.notify_all();
+    }
+
+    // Returns why the state could not be written, or an empty string when it was.
+    QString write(const AppSettings &settings, const QList<Conversation> &conversations)
+    {
+        if (m_filePath.isEmpty())
+            return Store::tr("找不到存放数据的文件夹");
+        const QByteArray bytes = encodeAppData(settings, conversations);
+        if (bytes.isEmpty())
+            return Store::tr("对话无法转成文件内容");
+        // The folder may have been removed while the app runs; without it every later save
+        // fails.
+        if (!ensureFolder(m_dirPath))
+            return Store::tr("无法创建文件夹“%1”").arg(QDir::toNativeSeparators(m_dirPath));
+        if (QString why = keepUnreadableFile(); !why.isEmpty())
+            return why;
+        return writeAtomically(m_filePath, bytes);
+    }
+
+    QString keepUnreadableFile();
+
+    const QString m_dirPath;
+    const QString m_filePath;
+    /// Set when an existing data.json could not be read or decoded; its bytes are kept aside
+    /// before the first save replaces it. Only the writing thread touches it.
+    bool m_preserveBeforeSave;
+    /// Called on the writing thread after each write, with the lock held.
+    const std::function<void()> m_written;
+
+    std::mutex m_mutex;
+    std::condition_variable m_idle;
+    std::optional<AppData> m_pending;
+    bool m_running = false; ///< a thread is writing or about to
+    QList<QString> m_results;
+    std::thread m_thread; ///< touched by the main thread only
+};
 
 QString Store::standardDataDir()
 {
@@ -93,16 +217,20 @@ Store::Store(const QString &dataDir, QObject *parent) : QObject(parent)
     load(dataDir);
 }
 
-Store::~Store() = default;
+Store::~Store()
+{
+    // The program waits for a running save before it ends.
+    if (m_saver)
+        m_saver->wait();
+}
 
 void Store::load(const QString &dataDir)
 {
     ignoreFileSizeSignal();
     m_selectedID.reset();
-    m_dirPath = dataDir;
-    if (!m_dirPath.isEmpty()) {
-        ensureFolder();
-        m_filePath = m_dirPath + QStringLiteral("/data.json");
+    if (!dataDir.isEmpty()) {
+        ensureFolder(dataDir);
+        m_filePath = dataDir + QStringLiteral("/data.json");
     }
 
     std::optional<AppData> data;
@@ -112,32 +240,31 @@ void Store::load(const QString &dataDir)
         if (file.error() == QFileDevice::NoError)
             data = decodeAppData(bytes);
     }
+    // Start with the defaults when the file cannot be read, but keep the user's bytes: the file
+    // may hold their whole history in a form this build cannot read.
+    const bool preserve = !data && !m_filePath.isEmpty() && QFileInfo(m_filePath).exists();
     if (data) {
         m_settings = std::move(data->settings);
         m_conversations = std::move(data->conversations);
-    } else if (!m_filePath.isEmpty() && QFileInfo(m_filePath).exists()) {
-        // Start with the defaults as usual, but keep the user's bytes: the file may hold their
-        // whole history in a form this build cannot read.
-        m_preserveBeforeSave = true;
     }
+    m_saver = std::make_unique<SaveWorker>(dataDir, m_filePath, preserve, [this] {
+        QMetaObject::invokeMethod(this, &Store::takeSaveResults, Qt::QueuedConnection);
+    });
     reindex();
     if (!m_conversations.isEmpty())
         m_selectedID = m_conversations.constFirst().id;
-}
-
-bool Store::ensureFolder() const
-{
-    if (m_dirPath.isEmpty())
-        return false;
-    if (QFileInfo(m_dirPath).isDir())
-        return true;
-    QDir().mkpath(QFileInfo(m_dirPath).absolutePath());
-    return QDir().mkdir(m_dirPath, folderMode);
+#ifdef __GLIBC__
+    // Qt's reader, when it has to decide the file, leaves its document freed in small pieces
+    // among the history's strings: give those pages back rather than keep them for the
+    // session. The fast reader's memory goes back by itself, and a trim then only costs time.
+    if (mallinfo2().fordblks > 16 * 1024 * 1024)
+        malloc_trim(0);
+#endif
 }
 
 // Copies an unreadable data.json aside before it is replaced. Returns why data.json may not be
 // overwritten yet, or an empty string when it may.
-QString Store::keepUnreadableFile()
+QString SaveWorker::keepUnreadableFile()
 {
     if (!m_preserveBeforeSave)
         return {};
@@ -157,7 +284,8 @@ QString Store::keepUnreadableFile()
     if (source.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = source.readAll();
         if (source.error() != QFileDevice::NoError)
-            return tr("读不出原来的“%1”，所以没有覆盖它").arg(QDir::toNativeSeparators(m_filePath));
+            return Store::tr("读不出原来的“%1”，所以没有覆盖它")
+                .arg(QDir::toNativeSeparators(m_filePath));
         if (!bytes.isEmpty()) {
             if (QString why = writeAtomically(aside, bytes); !why.isEmpty())
                 return why;
@@ -170,30 +298,28 @@ QString Store::keepUnreadableFile()
     return {};
 }
 
-bool Store::save()
+void Store::save()
 {
-    const QString error = writeState();
-    if (error != m_saveError) {
-        m_saveError = error;
-        emit saveStatusChanged();
-    }
-    emit saved(error.isEmpty());
-    return error.isEmpty();
+    m_saver->request(m_settings, m_conversations);
 }
 
-QString Store::writeState()
+bool Store::flush()
 {
-    if (m_filePath.isEmpty())
-        return tr("找不到存放数据的文件夹");
-    const QByteArray bytes = encodeAppData(m_settings, m_conversations);
-    if (bytes.isEmpty())
-        return tr("对话无法转成文件内容");
-    // The folder may have been removed while the app runs; without it every later save fails.
-    if (!ensureFolder())
-        return tr("无法创建文件夹“%1”").arg(QDir::toNativeSeparators(m_dirPath));
-    if (QString why = keepUnreadableFile(); !why.isEmpty())
-        return why;
-    return writeAtomically(m_filePath, bytes);
+    m_saver->wait();
+    takeSaveResults();
+    return !lastSaveFailed();
+}
+
+void Store::takeSaveResults()
+{
+    // One at a time: a handler of saved() may flush, and the outcomes must stay in order.
+    while (const std::optional<QString> error = m_saver->takeResult()) {
+        if (*error != m_saveError) {
+            m_saveError = *error;
+            emit saveStatusChanged();
+        }
+        emit saved(error->isEmpty());
+    }
 }
 
 void Store::setSettings(const AppSettings &settings)
@@ -368,21 +494,24 @@ void Store::appendToMessage(const QUuid &conversation, const QUuid &message, QSt
     const qsizetype row = c ? messageRow(*c, message) : -1;
     if (row < 0)
         return;
-    // The list is never shared, so this touches one string and copies only the delta.
+    // Unless a save still holds the state, the list is not shared, so this touches one string
+    // and copies only the delta; while one does, the list and this text are copied once.
     Message &m = c->messages[row];
     const qsizetype before = m.content.size();
     m.content.append(delta);
     bool thinkingChanged = false;
     if (m.role == Message::Role::Assistant) {
-        const auto t = m_thinking.find(m.id);
+        auto t = m_thinking.find(m.id);
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         if (t == m_thinking.end()) {
             // A "<think>" block can only open at the start of a reply.
             if (before < 64 && TextUtil::splitThink(m.content).found) {
-                m_thinking.insert(m.id, Thinking{now, -1, true});
+                t = m_thinking.insert(m.id, Thinking{now, -1, true});
                 thinkingChanged = true;
             }
-        } else if (t->endedMs < 0) {
+        }
+        // The same text may close the block it opened.
+        if (t != m_thinking.end() && t->endedMs < 0) {
             // The tag may arrive cut in two: look a little before the new text.
             const qsizetype from = std::max<qsizetype>(0, before - 8);
             if (!t->tagged || m.content.indexOf(u"</think>", from) >= 0) {

@@ -9,16 +9,20 @@
 #include <QString>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
+
+class SaveWorker;
 
 /**
  * The one long-lived model object: settings, conversations in sidebar order, the selection, and
  * the replies still streaming.
  *
- * Everything runs on the main thread. The Store saves only at the end of its own operations
- * (newConversation, remove, rename) and when save() is called; the in-place editors below never
- * save. Every change is announced: settingsChanged and selectedIDChanged for bindings, and
- * fine-grained about-to/done pairs so list models can forward exact row changes.
+ * Everything runs on the main thread but the writing of the file. The Store saves only at the
+ * end of its own operations (newConversation, remove, rename) and when save() is called; the
+ * in-place editors below never save. Every change is announced: settingsChanged and
+ * selectedIDChanged for bindings, and fine-grained about-to/done pairs so list models can forward
+ * exact row changes.
  *
  * Conversations are named by id everywhere. When a file holds several conversations with the
  * same id, look-up, rename and the editors act on the first of them; remove() removes them all.
@@ -52,10 +56,15 @@ public:
     void setSelectedID(std::optional<QUuid> id);
     QString fileURL() const { return m_filePath; }
 
-    /// Writes the whole state atomically; returns whether the file was written. A failure
-    /// leaves the previous file intact and is kept in lastSaveFailed and saveError until a
-    /// later save works.
-    Q_INVOKABLE bool save();
+    /// Writes the whole state atomically, soon: the state is taken now (a cheap shared copy),
+    /// then encoded and written on a worker thread. Saves are written in order, and one asked
+    /// for while another is written replaces any still waiting, so the newest state wins. Each
+    /// write ends in saved() on this thread. A failure leaves the previous file intact and is
+    /// kept in lastSaveFailed and saveError until a later save works.
+    Q_INVOKABLE void save();
+    /// Waits until every save asked for is written and reported; returns whether the last
+    /// write worked (true when nothing was ever written). The destructor flushes too.
+    Q_INVOKABLE bool flush();
     bool lastSaveFailed() const { return !m_saveError.isEmpty(); }
     QString saveError() const { return m_saveError; }
 
@@ -146,17 +155,16 @@ signals:
     /// empty after a normal end or a stop.
     void replyFinished(const QUuid &conversation, const QString &error);
 
-    /// After every call of save(), with whether the file was written.
+    /// After every write of the file, with whether it worked. Saves asked for while another
+    /// was written are written once, with the newest state.
     void saved(bool ok);
     /// lastSaveFailed or saveError changed.
     void saveStatusChanged();
 
 private:
     void load(const QString &dataDir);
-    /// Returns why the state could not be written, or an empty string when it was.
-    QString writeState();
-    bool ensureFolder() const;
-    QString keepUnreadableFile();
+    /// Takes in the outcomes of the writes done since the last call.
+    void takeSaveResults();
     void reindex();
     Conversation *find(const QUuid &id);
     /// The row of a message, searched from the end; -1 when absent.
@@ -168,11 +176,8 @@ private:
     QHash<QUuid, qsizetype> m_positions;
     QHash<QUuid, RunningReply *> m_replies;
     std::optional<QUuid> m_selectedID;
-    QString m_dirPath;
     QString m_filePath;
-    /// Set when an existing data.json could not be read or decoded; its bytes are kept aside
-    /// before the first save replaces it.
-    bool m_preserveBeforeSave = false;
     QHash<QUuid, Thinking> m_thinking;
     QString m_saveError;
+    std::unique_ptr<SaveWorker> m_saver;
 };
