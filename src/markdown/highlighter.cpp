@@ -228,39 +228,9 @@ void HighlightEngine::interrupt()
     m_engine->setInterrupted(true);
 }
 
-/// Lives in the worker thread; its engine is made there on the first job.
-class HighlightService::Worker : public QObject
-{
-public:
-    std::atomic<HighlightEngine *> engine = nullptr;
-    std::unique_ptr<HighlightEngine> owned;
-
-    SyntaxSpans run(const QString &grammar, const QString &code)
-    {
-        if (!owned) {
-            owned = std::make_unique<HighlightEngine>();
-            engine = owned.get();
-        }
-        return owned->highlight(grammar, code);
-    }
-};
-
 HighlightService::HighlightService(QObject *parent) : QObject(parent) {}
 
-HighlightService::~HighlightService()
-{
-    if (m_thread) {
-        if (HighlightEngine *engine = m_worker->engine)
-            engine->interrupt();
-        // The engine goes in the thread that made it, once the interrupted job has returned.
-        Worker *worker = m_worker;
-        QMetaObject::invokeMethod(
-            worker, [worker] { worker->owned.reset(); }, Qt::BlockingQueuedConnection);
-        m_thread->quit();
-        m_thread->wait();
-        delete m_worker;
-    }
-}
+HighlightService::~HighlightService() = default;
 
 HighlightService *HighlightService::shared()
 {
@@ -316,47 +286,17 @@ void HighlightService::startNext()
         return;
     }
 
-    if (!m_thread) {
-        m_thread = new QThread(this);
-        m_thread->setObjectName(QStringLiteral("highlighter"));
-        m_worker = new Worker;
-        m_worker->moveToThread(m_thread);
-        m_thread->start(QThread::LowPriority);
-    }
     const quint64 serial = ++m_serial;
-    QPointer<HighlightService> self(this);
-    Worker *worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker,
-        [self, worker, serial, grammar = m_running->grammar, code = m_running->code] {
-            const SyntaxSpans spans = worker->run(grammar, code);
-            // An interrupted run gives no spans: the block stays plain.
-            if (self)
-                QMetaObject::invokeMethod(
-                    self.data(),
-                    [self, serial, spans] {
-                        if (self)
-                            self->finish(serial, spans);
-                    },
-                    Qt::QueuedConnection);
+    // An interrupted run gives no spans: the block stays plain.
+    m_engine.run(
+        this,
+        [grammar = m_running->grammar, code = m_running->code](HighlightEngine &engine) {
+            return engine.highlight(grammar, code);
         },
-        Qt::QueuedConnection);
-
-    armWatchdog(serial, m_timeLimitMs);
-}
-
-/// The time box: a grammar with a runaway expression must not hold the worker. The engine's
-/// own start-up (the first job) does not count.
-void HighlightService::armWatchdog(quint64 serial, int ms)
-{
-    QTimer::singleShot(ms, this, [this, serial] {
-        if (!m_running || m_serial != serial)
-            return;
-        if (HighlightEngine *engine = m_worker->engine)
-            engine->interrupt();
-        else
-            armWatchdog(serial, m_timeLimitMs);
-    });
+        [this, serial](const SyntaxSpans &spans) { finish(serial, spans); });
+    // The time box: a grammar with a runaway expression must not hold the worker.
+    m_engine.watch(this, m_engine.now(), m_timeLimitMs,
+                   [this, serial] { return m_running && m_serial == serial; });
 }
 
 void HighlightService::finish(quint64 serial, const SyntaxSpans &spans)

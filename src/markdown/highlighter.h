@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "enginethread.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -135,13 +137,10 @@ private:
 
     static Key keyFor(const QString &grammar, const QString &code);
     void startNext();
-    void armWatchdog(quint64 serial, int ms);
     void finish(quint64 serial, const SyntaxSpans &spans);
     void remember(const Key &key, const SyntaxSpans &spans);
 
-    QThread *m_thread = nullptr;
-    class Worker;
-    Worker *m_worker = nullptr;
+    EngineThread<HighlightEngine> m_engine{"highlighter"};
     QList<Job> m_waiting;
     std::optional<Job> m_running;
     quint64 m_serial = 0;

@@ -175,43 +175,9 @@ QImage draw(const QByteArray &svg, const Metrics &metrics, qreal pixelSize, qrea
 
 } // namespace MathRaster
 
-/// Lives in the worker thread; its engine is made there on the first formula.
-class MathService::Worker : public QObject
-{
-public:
-    std::atomic<MathEngine *> engine = nullptr;
-    /// When the engine had loaded, on QElapsedTimer's clock.
-    std::atomic<qint64> readyAt = 0;
-    std::unique_ptr<MathEngine> owned;
-
-    MathSvg typeset(const QString &tex, bool display)
-    {
-        if (!owned) {
-            owned = std::make_unique<MathEngine>();
-            QElapsedTimer now;
-            now.start();
-            readyAt = now.msecsSinceReference();
-            engine = owned.get();
-        }
-        return owned->typeset(tex, display);
-    }
-};
-
 MathService::MathService(QObject *parent) : QObject(parent) {}
 
-MathService::~MathService()
-{
-    if (m_thread) {
-        if (MathEngine *engine = m_worker->engine)
-            engine->interrupt();
-        Worker *worker = m_worker;
-        QMetaObject::invokeMethod(
-            worker, [worker] { worker->owned.reset(); }, Qt::BlockingQueuedConnection);
-        m_thread->quit();
-        m_thread->wait();
-        delete m_worker;
-    }
-}
+MathService::~MathService() = default;
 
 MathService *MathService::shared()
 {
@@ -261,20 +227,11 @@ void MathService::startNext()
     font.setPixelSize(std::max(1, qRound(request.pixelSize)));
     const qreal xHeight = QFontMetricsF(font).xHeight();
 
-    if (!m_thread) {
-        m_thread = new QThread(this);
-        m_thread->setObjectName(QStringLiteral("math"));
-        m_worker = new Worker;
-        m_worker->moveToThread(m_thread);
-        m_thread->start(QThread::LowPriority);
-    }
     const quint64 serial = ++m_serial;
-    QPointer<MathService> self(this);
-    Worker *worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker,
-        [self, worker, serial, request, svg, xHeight] {
-            MathSvg typeset = svg ? *svg : worker->typeset(request.tex, request.display);
+    m_engine.run(
+        this,
+        [request, svg, xHeight](MathEngine &engine) {
+            MathSvg typeset = svg ? *svg : engine.typeset(request.tex, request.display);
             QImage image;
             if (typeset.error.isEmpty()) {
                 QByteArray corrected = typeset.svg;
@@ -284,42 +241,15 @@ void MathService::startNext()
                 if (image.isNull())
                     typeset.error = QCoreApplication::translate("MathService", "公式无法绘制");
             }
-            if (self)
-                QMetaObject::invokeMethod(
-                    self.data(),
-                    [self, serial, typeset, image] {
-                        if (self)
-                            self->finish(serial, typeset, image);
-                    },
-                    Qt::QueuedConnection);
+            return std::pair(typeset, image);
         },
-        Qt::QueuedConnection);
-    if (!svg) {
-        m_started.start();
-        armWatchdog(serial, m_timeLimitMs);
-    }
-}
-
-/// The time box: a formula that keeps the engine busy must not hold every other formula back.
-/// The engine's own start-up (the first formula) does not count.
-void MathService::armWatchdog(quint64 serial, int ms)
-{
-    QTimer::singleShot(ms, this, [this, serial] {
-        if (!m_running || m_serial != serial)
-            return;
-        MathEngine *engine = m_worker->engine;
-        if (!engine)
-            return armWatchdog(serial, m_timeLimitMs);
-        // The time counts from the job's start, or from the engine's if it loaded meanwhile.
-        QElapsedTimer now;
-        now.start();
-        const qint64 from = std::max(m_started.msecsSinceReference(), m_worker->readyAt.load());
-        const qint64 left = from + m_timeLimitMs - now.msecsSinceReference();
-        if (left > 0)
-            armWatchdog(serial, int(left));
-        else
-            engine->interrupt();
-    });
+        [this, serial](const std::pair<MathSvg, QImage> &done) {
+            finish(serial, done.first, done.second);
+        });
+    // The time box: a formula that keeps the engine busy must not hold every other one back.
+    if (!svg)
+        m_engine.watch(this, m_engine.now(), m_timeLimitMs,
+                       [this, serial] { return m_running && m_serial == serial; });
 }
 
 void MathService::finish(quint64 serial, const MathSvg &svg, const QImage &image)

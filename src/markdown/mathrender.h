@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "enginethread.h"
+
 #include <QByteArray>
 #include <QColor>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QHashFunctions>
 #include <QImage>
@@ -160,18 +161,14 @@ private:
     using SvgKey = std::pair<QString, bool>;
 
     void startNext();
-    void armWatchdog(quint64 serial, int ms);
     void finish(quint64 serial, const MathSvg &svg, const QImage &image);
     void remember(const MathRequest &request, const QImage &image);
 
-    QThread *m_thread = nullptr;
-    class Worker;
-    Worker *m_worker = nullptr;
+    EngineThread<MathEngine> m_engine{"math"};
     QList<Job> m_waiting;
     std::optional<Job> m_running;
     quint64 m_serial = 0;
     int m_timeLimitMs = defaultTimeLimitMs;
-    QElapsedTimer m_started; // the running job's start
     QHash<SvgKey, MathSvg> m_svgs;
     QList<SvgKey> m_svgOrder; // oldest first
     QHash<MathRequest, QImage> m_images;
