@@ -2,6 +2,7 @@
 #include "model/storagecodec.h"
 #include "storetestutil.h"
 
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <cmath>
@@ -233,6 +234,19 @@ private slots:
         QCOMPARE(bool(qt), valid);
         if (valid)
             QCOMPARE(encodeAppData(*fast), encodeAppData(*qt));
+
+        // Read in place, from a file, with bytes that look like JSON in the room after it.
+        QTemporaryFile file;
+        QVERIFY(file.open() && file.write(json) == json.size() && file.seek(0));
+        QByteArray padded(json.size() + storageReadPadding, '{');
+        padded = readPadded(file);
+        QCOMPARE(padded, json);
+        QVERIFY(json.isEmpty() || padded.data_ptr().freeSpaceAtEnd() >= storageReadPadding);
+        std::fill(padded.end(), padded.data() + padded.capacity(), '"');
+        const auto inPlace = decodeAppData(padded);
+        QCOMPARE(bool(inPlace), valid);
+        if (valid)
+            QCOMPARE(encodeAppData(*inPlace), encodeAppData(*qt));
     }
 
     // Missing and null keys of a conversation take their defaults; the time is that of reading.

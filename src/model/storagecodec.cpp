@@ -2,6 +2,7 @@
 #include "storagecodec.h"
 
 #include <QChar>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -547,9 +548,13 @@ std::optional<AppData> decode(const QByteArray &bytes)
 {
     dom::parser parser;
     dom::element root;
-    // simdjson reads a little past the end of its input, so it works on a padded copy: a
-    // QByteArray's spare capacity may lie before its data rather than after it.
-    if (parser.parse(bytes.constData(), std::size_t(bytes.size()), true).get(root))
+    // simdjson reads a little past the end of its input. It reads the bytes in place when
+    // enough spare room follows them (see readPadded()), else a padded copy: a QByteArray's
+    // spare capacity may lie before its data rather than after it.
+    // (data_ptr() only hands out the array's header here; nothing is detached or written.)
+    const bool padded =
+        const_cast<QByteArray &>(bytes).data_ptr().freeSpaceAtEnd() >= storageReadPadding;
+    if (parser.parse(bytes.constData(), std::size_t(bytes.size()), !padded).get(root))
         return std::nullopt;
     dom::object object;
     if (root.get_object().get(object))
@@ -605,6 +610,27 @@ QByteArray encodeAppData(const AppSettings &settings, const QList<Conversation> 
     }
     out.append("]}");
     return out;
+}
+
+static_assert(storageReadPadding >= qsizetype(simdjson::SIMDJSON_PADDING));
+
+QByteArray readPadded(QIODevice &file)
+{
+    QByteArray bytes;
+    const qint64 size = file.size();
+    if (size > 0 && size < std::numeric_limits<qsizetype>::max() - storageReadPadding) {
+        bytes.reserve(qsizetype(size) + storageReadPadding);
+        bytes.resize(qsizetype(size));
+        const qint64 got = file.read(bytes.data(), size);
+        if (got < 0)
+            return {};
+        bytes.resize(qsizetype(got)); // shorter than it said: keeps the room after it
+    }
+    // A file that grew meanwhile, or one whose size is not known, is read to its end; only
+    // the padding may be lost then.
+    if (!file.atEnd())
+        bytes += file.readAll();
+    return bytes;
 }
 
 std::optional<AppData> decodeAppData(const QByteArray &bytes)

@@ -10,6 +10,8 @@
 
 #include <optional>
 
+class QIODevice;
+
 /**
  * The JSON form of data.json.
  *
@@ -29,6 +31,10 @@ inline QByteArray encodeAppData(const AppData &data)
 /// settings and conversation keys take their defaults; a conversation without an id or a
 /// creation time gets a fresh id and the current time.
 std::optional<AppData> decodeAppData(const QByteArray &bytes);
+/// Spare room that decodeAppData() wants after the bytes, to read them without a copy.
+inline constexpr qsizetype storageReadPadding = 64;
+/// A device's whole contents with storageReadPadding bytes of spare room after them.
+QByteArray readPadded(QIODevice &file);
 /// The same rules through Qt's JSON reader alone: the verdict decodeAppData() falls back to
 /// when its fast reader cannot read a file, and an independent check for tests.
 std::optional<AppData> decodeAppDataWithQt(const QByteArray &bytes);

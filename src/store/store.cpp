@@ -236,7 +236,7 @@ void Store::load(const QString &dataDir)
     std::optional<AppData> data;
     QFile file(m_filePath);
     if (!m_filePath.isEmpty() && file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = readPadded(file);
         if (file.error() == QFileDevice::NoError)
             data = decodeAppData(bytes);
     }
