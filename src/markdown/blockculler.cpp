@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "blockculler.h"
 
+#include <QSet>
+
 void BlockCuller::setVisibleTop(qreal top)
 {
     if (m_top == top)
@@ -28,18 +30,80 @@ void BlockCuller::setExtent(qreal extent)
     cull();
 }
 
+void BlockCuller::setSpacing(qreal spacing)
+{
+    if (m_spacing == spacing)
+        return;
+    m_spacing = spacing;
+    emit spacingChanged();
+    stack(0);
+}
+
 void BlockCuller::insertSlot(int index, QQuickItem *slot)
 {
     if (!slot || index < 0 || index > m_slots.size())
         return;
     m_slots.insert(index, slot);
     m_shown.append(slot);
+    connect(slot, &QQuickItem::heightChanged, this, [this, slot] { slotHeightChanged(slot); });
+    stack(index);
 }
 
 void BlockCuller::removeSlot(int index)
 {
-    if (index >= 0 && index < m_slots.size())
-        m_slots.remove(index);
+    if (index < 0 || index >= m_slots.size())
+        return;
+    if (QQuickItem *slot = m_slots.at(index))
+        disconnect(slot, nullptr, this, nullptr);
+    m_slots.remove(index);
+    // A view clearing all its rows removes them one by one: the slots after a removed one are
+    // placed once, when the removals are over (or at once, by the next insertion or change).
+    if (m_pending < 0 || index < m_pending) {
+        if (m_pending < 0)
+            QMetaObject::invokeMethod(
+                this, [this] { stack(m_slots.size()); }, Qt::QueuedConnection);
+        m_pending = index;
+    }
+}
+
+void BlockCuller::slotHeightChanged(QQuickItem *slot)
+{
+    // While a reply streams the slot that grows is the last one: look from the end.
+    for (qsizetype i = m_slots.size() - 1; i >= 0; --i) {
+        if (m_slots.at(i) == slot) {
+            stack(i + 1);
+            return;
+        }
+    }
+}
+
+void BlockCuller::stack(qsizetype first)
+{
+    if (m_pending >= 0)
+        first = std::min(first, std::min(m_pending, m_slots.size()));
+    m_pending = -1;
+    qreal y = 0;
+    bool any = false;
+    for (qsizetype i = first - 1; i >= 0; --i) {
+        if (const QQuickItem *slot = m_slots.at(i)) {
+            y = slot->y() + slot->height() + m_spacing;
+            any = true;
+            break;
+        }
+    }
+    for (qsizetype i = first; i < m_slots.size(); ++i) {
+        if (QQuickItem *slot = m_slots.at(i)) {
+            slot->setY(y);
+            y += slot->height() + m_spacing;
+            any = true;
+        }
+    }
+    const qreal height = any ? y - m_spacing : 0;
+    if (height != m_stackHeight) {
+        m_stackHeight = height;
+        emit stackHeightChanged();
+    }
+    cull();
 }
 
 void BlockCuller::show(QQuickItem *slot, bool shown)
@@ -86,13 +150,20 @@ void BlockCuller::cull()
         if (QQuickItem *slot = m_slots.at(i))
             shown.append(slot);
     }
-    for (const QPointer<QQuickItem> &slot : std::as_const(m_shown)) {
-        if (slot && !shown.contains(slot))
-            show(slot, false);
-    }
+    QSet<const QQuickItem *> before;
+    before.reserve(m_shown.size());
+    for (const QPointer<QQuickItem> &slot : std::as_const(m_shown))
+        before.insert(slot);
+    QSet<const QQuickItem *> after;
+    after.reserve(shown.size());
     for (const QPointer<QQuickItem> &slot : std::as_const(shown)) {
-        if (!m_shown.contains(slot))
+        after.insert(slot);
+        if (!before.contains(slot))
             show(slot, true);
+    }
+    for (const QPointer<QQuickItem> &slot : std::as_const(m_shown)) {
+        if (slot && !after.contains(slot))
+            show(slot, false);
     }
     m_shown = std::move(shown);
 }
