@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "blockculler.h"
 
-#include <QSet>
-
 void BlockCuller::setVisibleTop(qreal top)
 {
     if (m_top == top)
@@ -56,24 +54,33 @@ void BlockCuller::removeSlot(int index)
     if (QQuickItem *slot = m_slots.at(index))
         disconnect(slot, nullptr, this, nullptr);
     m_slots.remove(index);
-    // A view clearing all its rows removes them one by one: the slots after a removed one are
-    // placed once, when the removals are over (or at once, by the next insertion or change).
-    if (m_pending < 0 || index < m_pending) {
-        if (m_pending < 0)
-            QMetaObject::invokeMethod(
-                this, [this] { stack(m_slots.size()); }, Qt::QueuedConnection);
-        m_pending = index;
-    }
+    // A view clearing all its rows removes them one by one.
+    stackLater(index);
+}
+
+void BlockCuller::stackLater(qsizetype first)
+{
+    if (m_pending >= 0 && m_pending <= first)
+        return;
+    if (m_pending < 0)
+        QMetaObject::invokeMethod(
+            this, [this] { stack(m_slots.size()); }, Qt::QueuedConnection);
+    m_pending = first;
 }
 
 void BlockCuller::slotHeightChanged(QQuickItem *slot)
 {
     // While a reply streams the slot that grows is the last one: look from the end.
     for (qsizetype i = m_slots.size() - 1; i >= 0; --i) {
-        if (m_slots.at(i) == slot) {
+        if (m_slots.at(i) != slot)
+            continue;
+        // A few slots are placed at once; when many must move, as when the width changes
+        // every block's height, they are placed once after all the changes.
+        if (m_slots.size() - i <= 16)
             stack(i + 1);
-            return;
-        }
+        else
+            stackLater(i + 1);
+        return;
     }
 }
 
@@ -99,11 +106,13 @@ void BlockCuller::stack(qsizetype first)
         }
     }
     const qreal height = any ? y - m_spacing : 0;
-    if (height != m_stackHeight) {
-        m_stackHeight = height;
-        emit stackHeightChanged();
+    if (height == m_stackHeight) {
+        cull();
+        return;
     }
-    cull();
+    // The view's extent follows the new height, and its change runs the pass.
+    m_stackHeight = height;
+    emit stackHeightChanged();
 }
 
 void BlockCuller::show(QQuickItem *slot, bool shown)
@@ -150,20 +159,13 @@ void BlockCuller::cull()
         if (QQuickItem *slot = m_slots.at(i))
             shown.append(slot);
     }
-    QSet<const QQuickItem *> before;
-    before.reserve(m_shown.size());
-    for (const QPointer<QQuickItem> &slot : std::as_const(m_shown))
-        before.insert(slot);
-    QSet<const QQuickItem *> after;
-    after.reserve(shown.size());
-    for (const QPointer<QQuickItem> &slot : std::as_const(shown)) {
-        after.insert(slot);
-        if (!before.contains(slot))
-            show(slot, true);
-    }
     for (const QPointer<QQuickItem> &slot : std::as_const(m_shown)) {
-        if (slot && !after.contains(slot))
+        if (slot && !shown.contains(slot))
             show(slot, false);
+    }
+    for (const QPointer<QQuickItem> &slot : std::as_const(shown)) {
+        if (!m_shown.contains(slot))
+            show(slot, true);
     }
     m_shown = std::move(shown);
 }

@@ -21,6 +21,7 @@
  * The culler also stacks the slots, `spacing` apart, and reports the height of the stack. A slot
  * whose height changes moves only the slots after it, so a block growing at the end of a long
  * message costs the same however many blocks come before it (a Column would place them all).
+ * Changes that move many slots are gathered and placed once.
  */
 class BlockCuller : public QObject
 {
@@ -68,6 +69,8 @@ private:
     static void show(QQuickItem *slot, bool shown);
     /// Places the slots from `first` on below the one before it.
     void stack(qsizetype first);
+    /// Places the slots from `first` on once the events of the moment are handled.
+    void stackLater(qsizetype first);
     void slotHeightChanged(QQuickItem *slot);
 
     qreal m_top = -qInf();
@@ -75,7 +78,7 @@ private:
     qreal m_extent = 0;
     qreal m_spacing = 0;
     qreal m_stackHeight = 0;
-    /// The first slot to place again after removals, or -1.
+    /// The first slot stackLater() is to place, or -1.
     qsizetype m_pending = -1;
     QList<QPointer<QQuickItem>> m_slots;
     /// The slots whose blocks are in the scene now; every other slot's block is not.

@@ -204,7 +204,9 @@ TestCase {
     function test_blocksStayStacked_data() {
         const para = i => "段落" + i
         const base = [0, 1, 2, 3, 4].map(para)
+        const many = Array.from({ length: 40 }, (_, i) => para(i))
         return [
+            { tag: "early block of many grows", from: many, to: ["段落0", "段落1\n二\n三"].concat(many.slice(2)) },
             { tag: "last grows", from: base, to: base.slice(0, 4).concat(["段落4\n更多\n再多"]) },
             { tag: "middle grows", from: base, to: ["段落0", "段落1\n二\n三\n四"].concat(base.slice(2)) },
             { tag: "middle removed", from: base, to: ["段落0", "段落1", "段落3", "段落4"] },
