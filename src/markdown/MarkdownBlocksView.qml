@@ -4,10 +4,10 @@ import Qt.labs.qmlmodels
 import Corvane
 
 // The rendered Markdown of one message: one view per block, each in a file of its own, stacked
-// 10 apart. The block model
+// 10 apart by the culler. The block model
 // parses the text again on every change but announces only the blocks that changed, so while a
 // reply streams only its last block is laid out again.
-Column {
+Item {
     id: root
 
     /// The Markdown source. An alias of the block model's own property: a binding here would
@@ -51,9 +51,10 @@ Column {
         visibleTop: root.visibleTop
         visibleBottom: root.visibleBottom
         extent: root.height
+        spacing: Theme.spacingL
     }
 
-    spacing: Theme.spacingL
+    implicitHeight: culler.stackHeight
 
     MDBlockModel {
         id: blocks

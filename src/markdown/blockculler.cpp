@@ -28,18 +28,91 @@ void BlockCuller::setExtent(qreal extent)
     cull();
 }
 
+void BlockCuller::setSpacing(qreal spacing)
+{
+    if (m_spacing == spacing)
+        return;
+    m_spacing = spacing;
+    emit spacingChanged();
+    stack(0);
+}
+
 void BlockCuller::insertSlot(int index, QQuickItem *slot)
 {
     if (!slot || index < 0 || index > m_slots.size())
         return;
     m_slots.insert(index, slot);
     m_shown.append(slot);
+    connect(slot, &QQuickItem::heightChanged, this, [this, slot] { slotHeightChanged(slot); });
+    stack(index);
 }
 
 void BlockCuller::removeSlot(int index)
 {
-    if (index >= 0 && index < m_slots.size())
-        m_slots.remove(index);
+    if (index < 0 || index >= m_slots.size())
+        return;
+    if (QQuickItem *slot = m_slots.at(index))
+        disconnect(slot, nullptr, this, nullptr);
+    m_slots.remove(index);
+    // A view clearing all its rows removes them one by one.
+    stackLater(index);
+}
+
+void BlockCuller::stackLater(qsizetype first)
+{
+    if (m_pending >= 0 && m_pending <= first)
+        return;
+    if (m_pending < 0)
+        QMetaObject::invokeMethod(
+            this, [this] { stack(m_slots.size()); }, Qt::QueuedConnection);
+    m_pending = first;
+}
+
+void BlockCuller::slotHeightChanged(QQuickItem *slot)
+{
+    // While a reply streams the slot that grows is the last one: look from the end.
+    for (qsizetype i = m_slots.size() - 1; i >= 0; --i) {
+        if (m_slots.at(i) != slot)
+            continue;
+        // A few slots are placed at once; when many must move, as when the width changes
+        // every block's height, they are placed once after all the changes.
+        if (m_slots.size() - i <= 16)
+            stack(i + 1);
+        else
+            stackLater(i + 1);
+        return;
+    }
+}
+
+void BlockCuller::stack(qsizetype first)
+{
+    if (m_pending >= 0)
+        first = std::min(first, std::min(m_pending, m_slots.size()));
+    m_pending = -1;
+    qreal y = 0;
+    bool any = false;
+    for (qsizetype i = first - 1; i >= 0; --i) {
+        if (const QQuickItem *slot = m_slots.at(i)) {
+            y = slot->y() + slot->height() + m_spacing;
+            any = true;
+            break;
+        }
+    }
+    for (qsizetype i = first; i < m_slots.size(); ++i) {
+        if (QQuickItem *slot = m_slots.at(i)) {
+            slot->setY(y);
+            y += slot->height() + m_spacing;
+            any = true;
+        }
+    }
+    const qreal height = any ? y - m_spacing : 0;
+    if (height == m_stackHeight) {
+        cull();
+        return;
+    }
+    // The view's extent follows the new height, and its change runs the pass.
+    m_stackHeight = height;
+    emit stackHeightChanged();
 }
 
 void BlockCuller::show(QQuickItem *slot, bool shown)

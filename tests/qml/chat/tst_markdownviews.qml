@@ -199,6 +199,38 @@ TestCase {
         compare(insets, data.insets)
     }
 
+    // The slots stay stacked 10 apart in the text's order, and the view as tall as the stack,
+    // whichever block of the text changes.
+    function test_blocksStayStacked_data() {
+        const para = i => "段落" + i
+        const base = [0, 1, 2, 3, 4].map(para)
+        const many = Array.from({ length: 40 }, (_, i) => para(i))
+        return [
+            { tag: "early block of many grows", from: many, to: ["段落0", "段落1\n二\n三"].concat(many.slice(2)) },
+            { tag: "last grows", from: base, to: base.slice(0, 4).concat(["段落4\n更多\n再多"]) },
+            { tag: "middle grows", from: base, to: ["段落0", "段落1\n二\n三\n四"].concat(base.slice(2)) },
+            { tag: "middle removed", from: base, to: ["段落0", "段落1", "段落3", "段落4"] },
+            { tag: "middle inserted", from: base, to: ["段落0", "# 标题", "```\na\nb\n```"].concat(base.slice(1)) },
+            { tag: "kind changes", from: base, to: ["段落0", "- 项\n- 项", "段落2", "> 引文\n> 二", "段落4"] },
+            { tag: "all but one removed", from: base, to: ["段落0"] },
+        ]
+    }
+
+    function test_blocksStayStacked(data) {
+        const v = view(data.from.join("\n\n"))
+        v.text = data.to.join("\n\n")
+        waitForRendering(v)
+        const slots = blocks(v).map(b => b.parent)
+        compare(slots.length, data.to.length)
+        let y = 0
+        for (const slot of slots) {
+            compare(slot.y, y)
+            verify(slot.height > 0)
+            y += slot.height + 10
+        }
+        compare(v.height, y - 10)
+    }
+
     function test_onlyBlocksNearTheViewAreInTheScene() {
         const v = view(Array(300).fill("段落").join("\n\n"))
         v.visibleTop = 3000
