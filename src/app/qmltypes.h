@@ -17,7 +17,7 @@
 #include "chat/chatcontroller.h"
 #include "chat/messagelistmodel.h"
 #include "chat/messagetext.h"
-#include "markdown/blockculler.h"
+#include "markdown/blockstack.h"
 #include "markdown/codehighlighter.h"
 #include "markdown/matchhighlighter.h"
 #include "markdown/mathformulas.h"
@@ -144,12 +144,20 @@ public:
     }
 };
 
-/// Keeps only the blocks of a message near the visible part in the scene.
-struct BlockCullerForeign
+/// The blocks of one message, with views only for those near the visible part.
+struct BlockStackForeign
 {
     Q_GADGET
-    QML_FOREIGN(BlockCuller)
-    QML_NAMED_ELEMENT(BlockCuller)
+    QML_FOREIGN(BlockStack)
+    QML_NAMED_ELEMENT(BlockStack)
+};
+
+/// The view a BlockStack makes for the blocks of one kind.
+struct BlockChoiceForeign
+{
+    Q_GADGET
+    QML_FOREIGN(BlockChoice)
+    QML_NAMED_ELEMENT(BlockChoice)
 };
 
 /// A list model that follows a list of flat maps with the fewest changes (list items, cells).

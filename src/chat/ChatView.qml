@@ -156,8 +156,13 @@ Rectangle {
                     }
                     if (!row)
                         return
-                    const top = row.y + row.blockTop(matchTarget.block) - 48
-                    contentY = Math.max(originY, Math.min(top, originY + contentHeight - height))
+                    // Placed first by the block's estimated top; once its view is made there,
+                    // by the match itself.
+                    for (let pass = 0; pass < 2; ++pass) {
+                        const top = row.y + row.blockTop(matchTarget.block) - 48
+                        contentY = Math.max(originY, Math.min(top, originY + contentHeight - height))
+                        row.layoutBlocks()
+                    }
                 }
 
                 anchors.fill: parent
@@ -192,6 +197,12 @@ Rectangle {
                     onCancelEdit: ctl.cancelEdit()
                     onSubmitEdit: ctl.submitEdit(messageID)
                     onRegenerate: ctl.regenerate()
+                    // Blocks above the part read were laid out and moved it: the view follows,
+                    // unless it keeps to the end or to a match, which place it again anyway.
+                    onContentShifted: dy => {
+                        if (!list.followEnd && !list.matchTarget)
+                            list.contentY += dy
+                    }
                 }
 
                 // The list's padding is in its header and footer rather than in margins, which

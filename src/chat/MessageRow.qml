@@ -34,6 +34,8 @@ Item {
     signal submitEdit
     signal regenerate
     signal editTextEdited(string text)
+    /// Text above the visible part changed its height by dy, moving what is seen.
+    signal contentShifted(real dy)
 
     readonly property bool isUser: role === "user"
 
@@ -50,6 +52,11 @@ Item {
                                              || editAction.activeFocus || regenerateAction.activeFocus)
 
     implicitHeight: body.implicitHeight
+
+    /// Makes the views of the blocks on screen now rather than before the next frame.
+    function layoutBlocks() {
+        markdown.layout()
+    }
 
     /// The top of a block of the message's text (of its first search match, when it shows one),
     /// in the row's coordinates; the row's own top for -1.
@@ -124,6 +131,7 @@ Item {
             matchQuery: root.matchQuery
             viewTop: root.viewTop - y
             viewBottom: root.viewBottom - y
+            onContentShifted: dy => root.contentShifted(dy)
             // Room under the block, kept in the block so a row without reasoning has none.
             height: implicitHeight + (visible ? 6 : 0)
         }
@@ -208,6 +216,7 @@ Item {
                 measure: root.isUser
                 visibleTop: root.viewTop - y
                 visibleBottom: root.viewBottom - y
+                onContentShifted: dy => root.contentShifted(dy)
             }
 
             TypingDots {

@@ -22,6 +22,9 @@ Item {
     /// The search query whose matches are marked.
     property string matchQuery
 
+    /// Blocks above the visible part changed their height by dy (see MarkdownBlocksView).
+    signal contentShifted(real dy)
+
     readonly property bool hasReasoning: source.text !== ""
     readonly property bool thinking: streaming && !answered
     /// The user's own choice, once made, wins over the automatic folding.
@@ -141,8 +144,10 @@ Item {
                 opacity: 0.72
                 text: source.text
                 matchQuery: root.matchQuery
-                visibleTop: root.viewTop - parent.y
-                visibleBottom: root.viewBottom - parent.y
+                // Folded, no block needs a view.
+                visibleTop: root.expanded ? root.viewTop - parent.y : -Infinity
+                visibleBottom: root.expanded ? root.viewBottom - parent.y : -Infinity
+                onContentShifted: dy => root.contentShifted(dy)
             }
         }
     }

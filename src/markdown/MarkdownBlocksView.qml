@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
-import Qt.labs.qmlmodels
 import Corvane
 
 // The rendered Markdown of one message: one view per block, each in a file of its own, stacked
-// 10 apart by the culler. The block model
-// parses the text again on every change but announces only the blocks that changed, so while a
-// reply streams only its last block is laid out again.
+// 10 apart. The block model parses the text again on every change but announces only the
+// blocks that changed, so while a reply streams only its last block is laid out again; the
+// stack makes views only for the blocks near the visible part, so a long reply costs no more
+// than a short one.
 Item {
     id: root
 
@@ -18,237 +18,161 @@ Item {
     /// The search query whose matches are marked in every block.
     property string matchQuery
     /// Measure the unwrapped width of the content (naturalWidth), for a parent that sizes itself
-    /// to it. Costs a second text layout per block, so only bubbles ask for it.
+    /// to it. Costs a second text layout per block, and every block then has its view, so only
+    /// bubbles ask for it.
     property bool measure: false
     readonly property real naturalWidth: {
         if (!measure)
             return 0
         let w = 0
-        for (let i = 0; i < children.length; ++i)
-            w = Math.max(w, children[i].naturalWidth || 0)
+        for (let i = 0; i < stack.children.length; ++i)
+            w = Math.max(w, stack.children[i].naturalWidth || 0)
         return Math.ceil(w)
     }
 
-    /// The part of the view on screen, in the view's own coordinates. Blocks well outside it
-    /// keep their room but leave the scene, so that a frame of a long reply costs no more than
-    /// one of a short reply. By default every block is shown.
+    /// The part of the view on screen, in the view's own coordinates. Only blocks near it have
+    /// views; the others keep their room. By default every block is shown.
     property real visibleTop: -Infinity
     property real visibleBottom: Infinity
 
-    /// The top of the block at this row, in the view's coordinates (0 for a row not made), or
-    /// of its first marked match when the block shows one: a long block is then seen where it
-    /// matches.
+    /// Blocks above the visible part changed their height by dy (see BlockStack).
+    signal contentShifted(real dy)
+
+    /// The top of the block at this row, in the view's coordinates (an estimate while the block
+    /// has no view), or of its first marked match when the block shows one: a long block is
+    /// then seen where it matches.
     function blockTop(row) {
-        const slot = blockRepeater.itemAt(row)
-        if (!slot)
-            return 0
-        const match = slot.block && slot.block.matchY ? slot.block.matchY() : -1
-        return slot.y + Math.max(0, match)
+        const block = stack.itemAt(row)
+        const match = block && block.matchY ? block.matchY() : -1
+        return stack.blockY(row) + Math.max(0, match)
     }
 
-    BlockCuller {
-        id: culler
-        visibleTop: root.visibleTop
-        visibleBottom: root.visibleBottom
-        extent: root.height
-        spacing: Theme.spacingL
+    /// Makes the views the visible part needs now rather than before the next frame.
+    function layout() {
+        stack.layout()
     }
 
-    implicitHeight: culler.stackHeight
+    /// The view of the block at this row, or null while it has none.
+    function blockAt(row) {
+        return stack.itemAt(row)
+    }
+
+    implicitHeight: stack.implicitHeight
 
     MDBlockModel {
         id: blocks
         math: Appearance.renderMath
     }
 
-    // The room of one block in the column. Far from the visible part the culler takes the
-    // block off its slot, which keeps its height.
-    component BlockSlot: Item {
-        property Item block
-        readonly property real naturalWidth: root.measure && block ? block.naturalWidth : 0
+    BlockStack {
+        id: stack
+        objectName: "blockStack"
 
         width: root.width
-        implicitHeight: block ? block.implicitHeight : 0
-    }
-
-    Repeater {
-        id: blockRepeater
-
         model: blocks
-        onItemAdded: (index, slot) => culler.insertSlot(index, slot)
-        onItemRemoved: (index, slot) => culler.removeSlot(index)
+        spacing: Theme.spacingL
+        fontSize: TextZoom.bodySize
+        codeFontSize: TextZoom.codeSize
+        visibleTop: root.measure ? -Infinity : root.visibleTop
+        visibleBottom: root.measure ? Infinity : root.visibleBottom
+        onContentShifted: dy => root.contentShifted(dy)
 
-        // One slot per block, holding the block's own view.
-        delegate: DelegateChooser {
-            role: "kind"
+        BlockChoice {
+            kind: MDBlock.Paragraph
 
-            DelegateChoice {
-                roleValue: MDBlock.Paragraph
-
-                BlockSlot {
-                    id: slot
-                    required property string html
-                    block: paragraphBlock
-
-                    ParagraphBlockView {
-                        id: paragraphBlock
-                        width: root.width
-                        html: slot.html
-                        onAccent: root.onAccent
-                        matchQuery: root.matchQuery
-                        measure: root.measure
-                    }
-                }
+            ParagraphBlockView {
+                width: root.width
+                onAccent: root.onAccent
+                matchQuery: root.matchQuery
+                measure: root.measure
             }
-            DelegateChoice {
-                roleValue: MDBlock.Heading
+        }
 
-                BlockSlot {
-                    id: slot
-                    required property string html
-                    required property int level
-                    block: headingBlock
+        BlockChoice {
+            kind: MDBlock.Heading
 
-                    HeadingBlockView {
-                        id: headingBlock
-                        width: root.width
-                        html: slot.html
-                        level: slot.level
-                        onAccent: root.onAccent
-                        matchQuery: root.matchQuery
-                        measure: root.measure
-                    }
-                }
+            HeadingBlockView {
+                width: root.width
+                onAccent: root.onAccent
+                matchQuery: root.matchQuery
+                measure: root.measure
             }
-            DelegateChoice {
-                roleValue: MDBlock.Code
+        }
 
-                BlockSlot {
-                    id: slot
-                    required property string lang
-                    required property string code
-                    block: codeBlock
+        BlockChoice {
+            kind: MDBlock.Code
 
-                    CodeBlockView {
-                        id: codeBlock
-                        width: root.width
-                        lang: slot.lang
-                        code: slot.code
-                        onAccent: root.onAccent
-                        matchQuery: root.matchQuery
-                        measure: root.measure
-                    }
-                }
+            CodeBlockView {
+                width: root.width
+                onAccent: root.onAccent
+                matchQuery: root.matchQuery
+                measure: root.measure
             }
-            DelegateChoice {
-                roleValue: MDBlock.Bullets
+        }
 
-                BlockSlot {
-                    id: slot
-                    required property var items
-                    block: bulletsBlock
+        BlockChoice {
+            kind: MDBlock.Bullets
 
-                    ListBlockView {
-                        id: bulletsBlock
-                        objectName: "bullets"
-                        width: root.width
-                        items: slot.items
-                        onAccent: root.onAccent
-                        matchQuery: root.matchQuery
-                        measure: root.measure
-                    }
-                }
+            ListBlockView {
+                objectName: "bullets"
+                width: root.width
+                onAccent: root.onAccent
+                matchQuery: root.matchQuery
+                measure: root.measure
             }
-            DelegateChoice {
-                roleValue: MDBlock.Ordered
+        }
 
-                BlockSlot {
-                    id: slot
-                    required property var items
-                    block: orderedBlock
+        BlockChoice {
+            kind: MDBlock.Ordered
 
-                    ListBlockView {
-                        id: orderedBlock
-                        objectName: "ordered"
-                        width: root.width
-                        items: slot.items
-                        onAccent: root.onAccent
-                        matchQuery: root.matchQuery
-                        measure: root.measure
-                    }
-                }
+            ListBlockView {
+                objectName: "ordered"
+                width: root.width
+                onAccent: root.onAccent
+                matchQuery: root.matchQuery
+                measure: root.measure
             }
-            DelegateChoice {
-                roleValue: MDBlock.Quote
+        }
 
-                BlockSlot {
-                    id: slot
-                    required property string html
-                    block: quoteBlock
+        BlockChoice {
+            kind: MDBlock.Quote
 
-                    QuoteBlockView {
-                        id: quoteBlock
-                        width: root.width
-                        html: slot.html
-                        onAccent: root.onAccent
-                        matchQuery: root.matchQuery
-                        measure: root.measure
-                    }
-                }
+            QuoteBlockView {
+                width: root.width
+                onAccent: root.onAccent
+                matchQuery: root.matchQuery
+                measure: root.measure
             }
-            DelegateChoice {
-                roleValue: MDBlock.Table
+        }
 
-                BlockSlot {
-                    id: slot
-                    required property var cells
-                    required property int columnCount
-                    block: tableBlock
+        BlockChoice {
+            kind: MDBlock.Table
 
-                    TableBlockView {
-                        id: tableBlock
-                        // Natural width, never wider than the message.
-                        width: Math.min(implicitWidth, root.width)
-                        maximumWidth: root.width
-                        cells: slot.cells
-                        columnCount: slot.columnCount
-                        onAccent: root.onAccent
-                        matchQuery: root.matchQuery
-                    }
-                }
+            TableBlockView {
+                // Natural width, never wider than the message.
+                width: Math.min(implicitWidth, root.width)
+                maximumWidth: root.width
+                onAccent: root.onAccent
+                matchQuery: root.matchQuery
             }
-            DelegateChoice {
-                roleValue: MDBlock.Math
+        }
 
-                BlockSlot {
-                    id: slot
-                    required property string html
-                    required property string tex
-                    block: mathBlock
+        BlockChoice {
+            kind: MDBlock.Math
 
-                    MathBlockView {
-                        id: mathBlock
-                        width: root.width
-                        html: slot.html
-                        tex: slot.tex
-                        onAccent: root.onAccent
-                        measure: root.measure
-                    }
-                }
+            MathBlockView {
+                width: root.width
+                onAccent: root.onAccent
+                measure: root.measure
             }
-            DelegateChoice {
-                roleValue: MDBlock.Rule
+        }
 
-                BlockSlot {
-                    id: slot
-                    block: ruleBlock
+        BlockChoice {
+            kind: MDBlock.Rule
 
-                    RuleBlockView {
-                        id: ruleBlock
-                        width: root.width
-                        onAccent: root.onAccent
-                    }
-                }
+            RuleBlockView {
+                width: root.width
+                onAccent: root.onAccent
             }
         }
     }
