@@ -10,6 +10,9 @@
 //   bench_app session DIR      one session on DIR/data.json (which it changes): memory idle and
 //                              with the long conversation open, switching conversations,
 //                              scrolling both lists, a Settings keystroke, a save, a 1 MB reply
+//   bench_app longreply DIR    a start on DIR/data.json, written first: one conversation whose
+//                              reply is the shared reply 40 times over (4 MB), opened at start:
+//                              the time until the window is drawn and idle, and the memory
 //   bench_app                  a session on freshly generated data (as bench/run.sh runs it)
 //
 // Each figure is printed as one line "name<TAB>value<TAB>unit". Times are wall-clock ("ms")
@@ -335,6 +338,7 @@ int session(const QString &dir)
     figure("save_written_median", percentile(written, 0.5), "ms");
     figure("data_json_size", double(QFile(app.store.fileURL()).size()) / 1e6, "MB");
 
+    figure("rss_before_1mb_reply", residentMB(), "MB");
     // A 1 MB reply into a new conversation: the shared reply ten times over, in its ~31,000
     // deltas, 32 of them per frame as a fast gateway delivers them; then single deltas at 1 MB.
     app.timeFrame([&app] { app.store.newConversation(); });
@@ -407,6 +411,62 @@ int session(const QString &dir)
     return 0;
 }
 
+int longReply(const QString &dir)
+{
+    AppData data;
+    Conversation conversation = Conversation::make();
+    conversation.title = QStringLiteral("很长的回答");
+    conversation.messages.append(Message::make(Message::Role::User, QStringLiteral("写长一点。")));
+    const QString once = BenchInputs::reply();
+    QString text;
+    for (int i = 0; i < 40; ++i)
+        text += once + u"\n\n";
+    conversation.messages.append(Message::make(Message::Role::Assistant, text));
+    data.conversations.append(conversation);
+    if (LargeData::write(dir, data) < 0)
+        qFatal("cannot write the data");
+    figure("long_reply_bytes", double(text.toUtf8().size()) / 1e6, "MB");
+
+    const double start = wallMs();
+    const double cpuStart = cpuMs();
+    App app(dir);
+    app.waitForFrame();
+    figure("long_reply_first_frame", wallMs() - start, "ms");
+    // Idle: no frame asked for within half a second of the last one.
+    double lastFrame = wallMs();
+    double lastCpu = cpuMs();
+    while (wallMs() - lastFrame < 500) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        if (app.swapped) {
+            app.swapped = false;
+            lastFrame = wallMs();
+            lastCpu = cpuMs();
+        }
+    }
+    figure("long_reply_drawn_and_idle", lastFrame - start, "ms");
+    figure("long_reply_drawn_and_idle_cpu", lastCpu - cpuStart, "cpu_ms");
+    app.settle(1000);
+    figure("rss_long_reply_open", residentMB(), "MB");
+
+    // Reading it: from its end to its start, 600 px a frame.
+    QQuickItem *messages = app.item(QStringLiteral("messageList"));
+    if (!messages)
+        qFatal("no message list");
+    messages->setProperty("followEnd", false);
+    std::vector<double> cpu;
+    for (int i = 0; i < 300; ++i) {
+        const auto [w, c] = app.timeFrame([messages] {
+            messages->setProperty("contentY", messages->property("contentY").toReal() - 600);
+        });
+        Q_UNUSED(w);
+        cpu.push_back(c);
+    }
+    series("long_reply_scroll_cpu", cpu, "cpu_ms");
+    app.settle(1000);
+    figure("rss_long_reply_scrolled", residentMB(), "MB");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -430,12 +490,14 @@ int main(int argc, char **argv)
         return startup(args.at(2), args.at(3).toDouble() / 1e6, enteredMain);
     if (args.size() == 3 && args.at(1) == u"session")
         return session(args.at(2));
+    if (args.size() == 3 && args.at(1) == u"longreply")
+        return longReply(args.at(2));
     if (args.size() == 1) {
         QTemporaryDir dir;
         if (LargeData::write(dir.path(), LargeData::generate(2000)) < 0)
             qFatal("cannot write the data");
         return session(dir.path());
     }
-    std::fprintf(stderr, "usage: bench_app [startup DIR T0_NS | session DIR]\n");
+    std::fprintf(stderr, "usage: bench_app [startup DIR T0_NS | session DIR | longreply DIR]\n");
     return 2;
 }
