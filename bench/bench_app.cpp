@@ -420,7 +420,7 @@ int longReply(const QString &dir)
     const QString once = BenchInputs::reply();
     QString text;
     for (int i = 0; i < 40; ++i)
-        text += once + u"\n\n";
+        text += once + QStringLiteral("\n\n");
     conversation.messages.append(Message::make(Message::Role::Assistant, text));
     data.conversations.append(conversation);
     if (LargeData::write(dir, data) < 0)
