@@ -32,6 +32,7 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
+#include <QStyleHints>
 #include <QQuickWindow>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -484,6 +485,8 @@ int main(int argc, char **argv)
     QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
+    // A blinking text cursor would draw a frame every half second, and the window never idle.
+    QGuiApplication::styleHints()->setCursorFlashTime(0);
 
     const QStringList args = app.arguments();
     if (args.size() == 4 && args.at(1) == u"startup")
