@@ -123,7 +123,7 @@ app = "`bench_app session`"
 rows = [
     ("Cold start to first frame, 53 MB data.json (median of 7)",
      f"{med(start, 'start_to_first_frame'):.0f} ms "
-     f"(loading the Store {med(start, 'start_store_load'):.0f} ms)",
+     f"(waiting for the Store {med(start, 'start_store_load'):.0f} ms)",
      "`bench_app startup DIR $(date +%s%N)`"),
     ("Real program: start to mapped window under Xvfb, 53 MB data.json (median of 5)",
      f"{mapped:.0f} ms" if mapped is not None else "not measured",

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real program, started more than once on one data folder: the later starts end at once
 // and leave the folder to the first; a killed first is taken over; a first still loading a
-// large file does not hold a later start up; SIGTERM ends it with status 0.
+// large file does not hold a later start up; SIGTERM ends it with status 0, and one that comes
+// while the file is being read leaves the history as it was.
 #include "storetestutil.h"
 
 #include <QDir>
@@ -113,6 +114,9 @@ private slots:
         QVERIFY(first);
         QCOMPARE(runAnother(), 0);
         QCOMPARE(terminate(*first), 0);
+        const std::optional<AppData> kept = decodeAppData(readAll(dataFile()));
+        QVERIFY(kept);
+        QCOMPARE(kept->conversations.size(), 4000);
     }
 };
 

@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/qmltypes.h"
-#include "app/translations.h"
 #include "app/quitsequence.h"
 #include "app/singleinstance.h"
+#include "app/translations.h"
 #include "store/store.h"
 
 #include <QGuiApplication>
 #include <QIcon>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQuickStyle>
 #include <QQuickWindow>
 
 #include <cstdio>
+#include <future>
+#include <optional>
 
 namespace {
 
@@ -58,21 +61,35 @@ int main(int argc, char *argv[])
     QuitSequence quit;
     quit.catchSignals();
 
-    Store store(Store::standardDataDir());
-    StoreForeign::setInstance(&store);
+    // The history is read and decoded on a second core while this thread prepares the window.
+    // Nothing can reach the Store before the file is decided, because there is none yet, and
+    // the event loop does not run until the window is made: no save or user action can come
+    // first and write an empty history over the user's.
+    const QUrl mainQml(QStringLiteral("qrc:/Corvane/app/Main.qml"));
+    std::future<Store::DataFile> reading =
+        std::async(std::launch::async, &Store::readDataFile, Store::standardDataDir());
+    // Made once the file is decided, and declared before the engine, so that it outlives the
+    // window's objects.
+    std::optional<Store> store;
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
         [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
-    engine.load(QUrl(QStringLiteral("qrc:/Corvane/app/Main.qml")));
+    // Loads and compiles Main.qml and every type it uses, without creating anything; the load
+    // below takes the compiled types from the engine.
+    const QQmlComponent types(&engine, mainQml);
+
+    store.emplace(reading.get());
+    StoreForeign::setInstance(&*store);
+    engine.load(mainQml);
 
     auto *window = engine.rootObjects().isEmpty()
                        ? nullptr
                        : qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
     if (window) {
-        quit.watch(window, &store);
+        quit.watch(window, &*store);
         QObject::connect(&instance, &SingleInstance::raiseRequested, window,
                          [window] { bringToFront(window); });
     }

@@ -209,12 +209,17 @@ QString Store::standardDataDir()
 
 Store::Store(QObject *parent) : QObject(parent)
 {
-    load(standardDataDir());
+    load(readDataFile(standardDataDir()));
 }
 
 Store::Store(const QString &dataDir, QObject *parent) : QObject(parent)
 {
-    load(dataDir);
+    load(readDataFile(dataDir));
+}
+
+Store::Store(DataFile file, QObject *parent) : QObject(parent)
+{
+    load(std::move(file));
 }
 
 Store::~Store()
@@ -224,35 +229,25 @@ Store::~Store()
         m_saver->wait();
 }
 
-void Store::load(const QString &dataDir)
+Store::DataFile Store::readDataFile(const QString &dataDir)
 {
-    ignoreFileSizeSignal();
-    m_selectedID.reset();
+    DataFile file{dataDir, {}, {}, false};
     if (!dataDir.isEmpty()) {
         ensureFolder(dataDir);
-        m_filePath = dataDir + QStringLiteral("/data.json");
+        file.filePath = dataDir + QStringLiteral("/data.json");
     }
+    if (file.filePath.isEmpty())
+        return file;
 
-    std::optional<AppData> data;
-    QFile file(m_filePath);
-    if (!m_filePath.isEmpty() && file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = readPadded(file);
-        if (file.error() == QFileDevice::NoError)
-            data = decodeAppData(bytes);
+    QFile in(file.filePath);
+    if (in.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = readPadded(in);
+        if (in.error() == QFileDevice::NoError)
+            file.data = decodeAppData(bytes);
     }
     // Start with the defaults when the file cannot be read, but keep the user's bytes: the file
     // may hold their whole history in a form this build cannot read.
-    const bool preserve = !data && !m_filePath.isEmpty() && QFileInfo(m_filePath).exists();
-    if (data) {
-        m_settings = std::move(data->settings);
-        m_conversations = std::move(data->conversations);
-    }
-    m_saver = std::make_unique<SaveWorker>(dataDir, m_filePath, preserve, [this] {
-        QMetaObject::invokeMethod(this, &Store::takeSaveResults, Qt::QueuedConnection);
-    });
-    reindex();
-    if (!m_conversations.isEmpty())
-        m_selectedID = m_conversations.constFirst().id;
+    file.unreadable = !file.data && QFileInfo(file.filePath).exists();
 #ifdef __GLIBC__
     // Qt's reader, when it has to decide the file, leaves its document freed in small pieces
     // among the history's strings: give those pages back rather than keep them for the
@@ -260,6 +255,24 @@ void Store::load(const QString &dataDir)
     if (mallinfo2().fordblks > 16 * 1024 * 1024)
         malloc_trim(0);
 #endif
+    return file;
+}
+
+void Store::load(DataFile file)
+{
+    ignoreFileSizeSignal();
+    m_selectedID.reset();
+    m_filePath = file.filePath;
+    if (file.data) {
+        m_settings = std::move(file.data->settings);
+        m_conversations = std::move(file.data->conversations);
+    }
+    m_saver = std::make_unique<SaveWorker>(file.dataDir, m_filePath, file.unreadable, [this] {
+        QMetaObject::invokeMethod(this, &Store::takeSaveResults, Qt::QueuedConnection);
+    });
+    reindex();
+    if (!m_conversations.isEmpty())
+        m_selectedID = m_conversations.constFirst().id;
 }
 
 // Copies an unreadable data.json aside before it is replaced. Returns why data.json may not be

@@ -43,6 +43,21 @@ public:
     explicit Store(QObject *parent = nullptr);
     /// Loads from dataDir/data.json (dataDir is created if needed). For tests and tools.
     explicit Store(const QString &dataDir, QObject *parent = nullptr);
+
+    /// What a data folder holds: everything a Store starts from, read and decoded, with no
+    /// Store yet that anything could change or save.
+    struct DataFile
+    {
+        QString dataDir;
+        QString filePath;            ///< empty when there is no folder for the data
+        std::optional<AppData> data; ///< empty when there is no file or it cannot be read
+        bool unreadable = false;     ///< a file is there that could not be read: keep it aside
+    };
+    /// Reads and decodes dataDir/data.json (dataDir is created if needed). Safe on any
+    /// thread, so that the file can be read while the window is being prepared.
+    static DataFile readDataFile(const QString &dataDir);
+    /// Starts from a file read by readDataFile().
+    explicit Store(DataFile file, QObject *parent = nullptr);
     ~Store() override;
 
     /// GenericDataLocation/Corvane, or empty when the system names no such place.
@@ -162,7 +177,7 @@ signals:
     void saveStatusChanged();
 
 private:
-    void load(const QString &dataDir);
+    void load(DataFile file);
     /// Takes in the outcomes of the writes done since the last call.
     void takeSaveResults();
     void reindex();
