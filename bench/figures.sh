@@ -73,6 +73,9 @@ step "one session (a few minutes)"
 cp -r "$work/data" "$work/session"
 "$bin/bench_app" session "$work/session/Corvane" >"$work/session.tsv" 2>/dev/null
 
+step "a stored 4 MB reply opened at start"
+"$bin/bench_app" longreply "$work/longreply/Corvane" >"$work/longreply.tsv" 2>/dev/null
+
 step "bench_chatview, bench_storage, bench_markdown"
 "$bin/bench_chatview" --benchmark_format=json >"$work/chatview.json" 2>/dev/null
 "$bin/bench_storage" --benchmark_filter='BM_(Save|Load)' --benchmark_format=json \
@@ -109,6 +112,10 @@ def bench(name):
     return Benchmarks((b["name"], b) for b in json.load(open(f"{work}/{name}"))["benchmarks"])
 
 start, empty, s = tsv("startup.tsv"), tsv("startup-empty.tsv"), tsv("session.tsv")
+try:
+    s.update(tsv("longreply.tsv"))
+except (OSError, ValueError):
+    pass
 try:
     mapped = statistics.median(tsv("mapped.tsv")["mapped"]) / 1000
 except (OSError, KeyError, statistics.StatisticsError):
@@ -148,6 +155,14 @@ rows = [
      f"{one('reply_1mb_frame_cpu_median'):.0f} / {one('reply_1mb_frame_cpu_p95'):.0f} / "
      f"{one('reply_1mb_frame_cpu_max'):.0f} ms CPU; at most "
      f"{one('reply_1mb_changes_per_frame_max'):.0f}", app),
+    ("Resident memory a 1 MB reply adds", f"{one('rss_after_1mb_reply') - one('rss_before_1mb_reply'):.0f} MB",
+     app),
+    ("A stored 4 MB reply opened at start: drawn and idle; resident memory",
+     f"{one('long_reply_drawn_and_idle'):.0f} ms; {one('rss_long_reply_open'):.0f} MB",
+     "`bench_app longreply DIR`"),
+    ("Scroll that reply, 600 px a frame (median / p95 / max)",
+     f"{one('long_reply_scroll_cpu_median'):.1f} / {one('long_reply_scroll_cpu_p95'):.1f} / "
+     f"{one('long_reply_scroll_cpu_max'):.0f} ms CPU", "`bench_app longreply DIR`"),
     ("Switch conversation (median / max)",
      f"{one('switch_conversation_median'):.0f} / {one('switch_conversation_max'):.0f} ms", app),
     ("Switch to the 2,000-message conversation (median / max)",
