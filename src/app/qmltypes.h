@@ -18,6 +18,7 @@
 #include "chat/messagelistmodel.h"
 #include "chat/messagetext.h"
 #include "markdown/blockstack.h"
+#include "markdown/inlinesource.h"
 #include "markdown/codehighlighter.h"
 #include "markdown/matchhighlighter.h"
 #include "markdown/mathformulas.h"
@@ -150,6 +151,14 @@ struct BlockStackForeign
     Q_GADGET
     QML_FOREIGN(BlockStack)
     QML_NAMED_ELEMENT(BlockStack)
+};
+
+/// The rich text an InlineText shows for its inline HTML.
+struct InlineSourceForeign
+{
+    Q_GADGET
+    QML_FOREIGN(InlineSource)
+    QML_NAMED_ELEMENT(InlineSource)
 };
 
 /// The view a BlockStack makes for the blocks of one kind.

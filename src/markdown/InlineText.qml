@@ -29,20 +29,11 @@ TextEdit {
     /// The search query whose matches are marked; empty marks nothing.
     property string matchQuery
 
-    readonly property bool hasFormulas: inlineHtml.indexOf("image://math/") >= 0
+    readonly property bool hasFormulas: source.hasFormulas
     readonly property string formulaError: hasFormulas && formulaHover.hovered
         ? MathFormulas.errorAt(textDocument, positionAt(formulaHover.point.position.x,
                                                         formulaHover.point.position.y))
         : ""
-
-    /// The HTML with its formula images for this text's colour, size and screen. A formula
-    /// still being drawn is asked for again when the revision says it is ready.
-    readonly property string shownHtml: {
-        if (!hasFormulas)
-            return inlineHtml
-        void MathFormulas.revision
-        return MathFormulas.decorate(inlineHtml, color, font.pixelSize, Screen.devicePixelRatio)
-    }
 
     /// Copies the selection, formulas as their TeX.
     function copySource() {
@@ -52,24 +43,21 @@ TextEdit {
             copy()
     }
 
-    // "#rrggbb", or "#aarrggbb" when not opaque, from the colour's components: turning a
-    // colour into a string inside a binding calls its toString, which Qt 6.4 can run on a
-    // wrapper its garbage collector has already freed.
-    function cssColor(c) {
-        const two = v => {
-            const s = Math.round(v * 255).toString(16)
-            return s.length < 2 ? "0" + s : s
-        }
-        return "#" + (c.a < 1 ? two(c.a) : "") + two(c.r) + two(c.g) + two(c.b)
+    // The rich text of the paragraph, made in C++: a script binding would make every version of
+    // a growing paragraph as a string of the script engine.
+    InlineSource {
+        id: source
+        html: root.inlineHtml
+        color: root.color
+        linkColor: root.linkColor
+        codeBackground: root.codeBackground
+        lineSpacing: root.lineSpacing
+        pixelSize: root.font.pixelSize
+        devicePixelRatio: Screen.devicePixelRatio
+        formulas: MathFormulas
     }
 
-    // One paragraph whose lines are spaced apart; the link colour is set here because the rich
-    // text importer would otherwise use the palette's blue, unreadable on the bubble.
-    text: "<style>a{color:" + cssColor(linkColor) + ";}code{background-color:"
-          + cssColor(codeBackground)
-          + ";}</style><p style=\"margin:0;"
-          + (lineSpacing > 0 ? "line-height:" + lineSpacing + "px;-qt-line-height-type:line-distance;" : "")
-          + "\">" + shownHtml + "</p>"
+    text: source.text
     textFormat: TextEdit.RichText
     readOnly: true
     selectByMouse: true

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "inlinesource.h"
+
+#include "markdown/mathformulas.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+template<typename T> bool change(T &field, const T &value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
+void InlineSource::setHtml(const QString &html)
+{
+    if (change(m_html, html))
+        update();
+}
+
+void InlineSource::setColor(const QColor &color)
+{
+    if (change(m_color, color) && m_hasFormulas)
+        update();
+}
+
+void InlineSource::setLinkColor(const QColor &color)
+{
+    if (change(m_linkColor, color))
+        update();
+}
+
+void InlineSource::setCodeBackground(const QColor &color)
+{
+    if (change(m_codeBackground, color))
+        update();
+}
+
+void InlineSource::setLineSpacing(qreal spacing)
+{
+    if (change(m_lineSpacing, spacing))
+        update();
+}
+
+void InlineSource::setPixelSize(qreal size)
+{
+    if (change(m_pixelSize, size) && m_hasFormulas)
+        update();
+}
+
+void InlineSource::setDevicePixelRatio(qreal dpr)
+{
+    if (change(m_dpr, dpr) && m_hasFormulas)
+        update();
+}
+
+void InlineSource::setFormulas(MathFormulas *formulas)
+{
+    if (m_formulas == formulas)
+        return;
+    if (m_formulas)
+        disconnect(m_formulas, nullptr, this, nullptr);
+    m_formulas = formulas;
+    // Formulas still being drawn were given addresses marked as pending: ask again when ready.
+    if (formulas)
+        connect(formulas, &MathFormulas::revisionChanged, this, [this] {
+            if (m_hasFormulas)
+                update();
+        });
+    update();
+}
+
+QString InlineSource::cssColor(const QColor &color)
+{
+    return color.name(color.alpha() < 255 ? QColor::HexArgb : QColor::HexRgb);
+}
+
+void InlineSource::update()
+{
+    m_hasFormulas = m_html.contains(u"image://math/");
+    const QString body = m_hasFormulas && m_formulas
+                             ? m_formulas->decorate(m_html, m_color, m_pixelSize, m_dpr)
+                             : m_html;
+    // One paragraph whose lines are spaced apart; the link colour is set here because the rich
+    // text importer would otherwise use the palette's blue, unreadable on the bubble.
+    QString text;
+    text.reserve(body.size() + 200);
+    text += u"<style>a{color:"_s;
+    text += cssColor(m_linkColor);
+    text += u";}code{background-color:"_s;
+    text += cssColor(m_codeBackground);
+    text += u";}</style><p style=\"margin:0;"_s;
+    if (m_lineSpacing > 0) {
+        text += u"line-height:"_s;
+        text += QString::number(m_lineSpacing);
+        text += u"px;-qt-line-height-type:line-distance;"_s;
+    }
+    text += u"\">"_s;
+    text += body;
+    text += u"</p>"_s;
+    if (text == m_text)
+        return;
+    m_text = std::move(text);
+    emit textChanged();
+}
