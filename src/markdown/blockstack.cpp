@@ -353,16 +353,14 @@ void BlockStack::layout()
         if (changedFrom < 0)
             break;
     }
-    // Items far from the visible part go; the one with the keyboard focus stays.
+    // Items far from the visible part go; the one with the keyboard focus stays. Only the few
+    // items there are are looked at, not every block of a long message.
     const auto [keepFirst, keepEnd] = rowsWithin(m_top - 2 * margin, m_bottom + 2 * margin);
-    for (qsizetype i = 0; i < m_blocks.size(); ++i) {
-        if (i == keepFirst && keepEnd > keepFirst) {
-            i = keepEnd - 1;
-            continue;
-        }
-        Block &block = m_blocks[i];
-        if (block.item && !block.item->hasActiveFocus())
-            release(block);
+    const QList<QQuickItem *> items = childItems();
+    for (QQuickItem *item : items) {
+        const qsizetype row = rowOf(item);
+        if (row >= 0 && (row < keepFirst || row >= keepEnd) && !item->hasActiveFocus())
+            release(m_blocks[row]);
     }
     m_laying = false;
     if (m_shift != 0) {
@@ -435,14 +433,29 @@ void BlockStack::release(Block &block)
 
 void BlockStack::itemHeightChanged(QQuickItem *item)
 {
-    // While a reply streams the block that grows is the last one: look from the end.
-    for (qsizetype i = m_blocks.size() - 1; i >= 0; --i) {
-        if (m_blocks.at(i).item == item) {
-            setHeight(i, item->height());
-            schedule();
-            return;
-        }
+    const qsizetype row = rowOf(item);
+    if (row < 0)
+        return;
+    setHeight(row, item->height());
+    schedule();
+}
+
+qsizetype BlockStack::rowOf(const QQuickItem *item) const
+{
+    // An item stands where its block does, and the blocks are stacked in order; blocks of no
+    // height may share a place.
+    const auto first = std::lower_bound(m_blocks.cbegin(), m_blocks.cend(), item->y(),
+                                        [](const Block &b, qreal y) { return b.y < y; });
+    for (auto it = first; it != m_blocks.cend() && it->y == item->y(); ++it) {
+        if (it->item == item)
+            return it - m_blocks.cbegin();
     }
+    // Not where it should be: look everywhere, from the end, where a reply grows.
+    for (qsizetype i = m_blocks.size() - 1; i >= 0; --i) {
+        if (m_blocks.at(i).item == item)
+            return i;
+    }
+    return -1;
 }
 
 void BlockStack::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)

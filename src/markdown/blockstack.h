@@ -140,6 +140,8 @@ private:
     QQuickItem *make(int row);
     void release(Block &block);
     void itemHeightChanged(QQuickItem *item);
+    /// The row whose block this item shows, or -1.
+    qsizetype rowOf(const QQuickItem *item) const;
     void setHeight(qsizetype row, qreal height);
 
     QPointer<MDBlockModel> m_model;
