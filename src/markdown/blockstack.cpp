@@ -3,7 +3,6 @@
 
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQmlProperty>
 
 #include <cmath>
 
@@ -188,7 +187,6 @@ qreal BlockStack::estimateRow(int row) const
 
 void BlockStack::estimateAll()
 {
-    m_estimatedWidth = width();
     for (qsizetype i = 0; i < m_blocks.size(); ++i) {
         Block &block = m_blocks[i];
         if (block.item)
@@ -208,7 +206,6 @@ void BlockStack::reset()
     m_blocks.clear();
     const int rows = m_model ? m_model->rowCount() : 0;
     m_blocks.resize(rows);
-    m_estimatedWidth = width();
     for (int i = 0; i < rows; ++i)
         m_blocks[i].height = estimateRow(i);
     restack(0);
@@ -241,7 +238,6 @@ void BlockStack::changeRows(int first, int last, const QList<int> &roles)
 {
     if (!m_model)
         return;
-    const QHash<int, QByteArray> names = m_model->roleNames();
     for (int row = std::max(first, 0); row <= last && row < m_blocks.size(); ++row) {
         Block &block = m_blocks[row];
         if (!block.item) {
@@ -250,15 +246,9 @@ void BlockStack::changeRows(int first, int last, const QList<int> &roles)
             setHeight(row, estimateRow(row));
             continue;
         }
-        const QModelIndex index = m_model->index(row);
-        for (auto it = names.cbegin(); it != names.cend(); ++it) {
-            if (it.key() == MDBlockModel::KindRole ||
-                (!roles.isEmpty() && !roles.contains(it.key())))
-                continue;
-            QQmlProperty property(block.item, QString::fromLatin1(it.value()));
-            if (property.isValid())
-                property.write(m_model->data(index, it.key()));
-        }
+        const QVariantMap values = roleValues(block.item, row, roles);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            block.item->setProperty(it.key().toLatin1().constData(), it.value());
     }
     schedule();
 }
@@ -334,8 +324,6 @@ void BlockStack::layout()
     if (m_laying)
         return;
     m_laying = true;
-    if (width() != m_estimatedWidth)
-        estimateAll();
     // Items made change the heights, which may bring more blocks into reach; a few rounds
     // settle it.
     for (int round = 0; round < 8; ++round) {
@@ -398,15 +386,7 @@ QQuickItem *BlockStack::make(int row)
     }
     // The roles the item has properties for, required ones among them, are set before the
     // item completes.
-    QVariantMap properties;
-    const QModelIndex index = m_model->index(row);
-    const QHash<int, QByteArray> names = m_model->roleNames();
-    for (auto it = names.cbegin(); it != names.cend(); ++it) {
-        if (it.key() != MDBlockModel::KindRole &&
-            item->metaObject()->indexOfProperty(it.value().constData()) >= 0)
-            properties.insert(QString::fromLatin1(it.value()), m_model->data(index, it.key()));
-    }
-    component->setInitialProperties(item, properties);
+    component->setInitialProperties(item, roleValues(item, row, {}));
     QQmlEngine::setObjectOwnership(item, QQmlEngine::CppOwnership);
     item->setParentItem(this);
     component->completeCreate();
@@ -418,6 +398,20 @@ QQuickItem *BlockStack::make(int row)
     block.measured = true;
     setHeight(row, item->height());
     return item;
+}
+
+QVariantMap BlockStack::roleValues(const QQuickItem *item, int row, const QList<int> &roles) const
+{
+    QVariantMap values;
+    const QModelIndex index = m_model->index(row);
+    const QHash<int, QByteArray> names = m_model->roleNames();
+    for (auto it = names.cbegin(); it != names.cend(); ++it) {
+        if (it.key() == MDBlockModel::KindRole || (!roles.isEmpty() && !roles.contains(it.key())))
+            continue;
+        if (item->metaObject()->indexOfProperty(it.value().constData()) >= 0)
+            values.insert(QString::fromLatin1(it.value()), m_model->data(index, it.key()));
+    }
+    return values;
 }
 
 void BlockStack::release(Block &block)

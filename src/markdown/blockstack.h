@@ -138,6 +138,9 @@ private:
     /// The rows whose blocks reach into [top, bottom]: [first, end).
     std::pair<qsizetype, qsizetype> rowsWithin(qreal top, qreal bottom) const;
     QQuickItem *make(int row);
+    /// The values of these roles of a row (every role for none) that the item has properties
+    /// for, by property name.
+    QVariantMap roleValues(const QQuickItem *item, int row, const QList<int> &roles) const;
     void release(Block &block);
     void itemHeightChanged(QQuickItem *item);
     /// The row whose block this item shows, or -1.
@@ -152,8 +155,6 @@ private:
     qreal m_spacing = 0;
     qreal m_fontSize = 15;
     qreal m_codeFontSize = 13;
-    /// The width the estimates were made for.
-    qreal m_estimatedWidth = -1;
     /// The move of what is seen not yet reported.
     qreal m_shift = 0;
     bool m_laying = false;
