@@ -12,6 +12,7 @@
 #include "benchinputs.h"
 #include "store/store.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -20,6 +21,7 @@
 #include <QQuickStyle>
 #include <QQuickView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -72,22 +74,25 @@ void BM_StreamReplyIntoChatView(benchmark::State &state)
         view.setSource(QUrl(QStringLiteral("qrc:/Corvane/chat/ChatView.qml")));
         if (view.status() != QQuickView::Ready)
             qFatal("ChatView did not load");
-        bool swapped = false;
-        QObject::connect(&view, &QQuickWindow::frameSwapped, &view, [&swapped] { swapped = true; });
-        auto waitForFrame = [&swapped] {
-            while (!swapped)
-                QCoreApplication::processEvents(QEventLoop::AllEvents);
-            swapped = false;
+        // Each delta is handled inside an event loop, as in the program, so that what the
+        // view lets go of with deleteLater() is deleted as it would be there.
+        auto frameAfter = [&view](const std::function<void()> &change) {
+            QEventLoop loop;
+            QObject::connect(&view, &QQuickWindow::frameSwapped, &loop, &QEventLoop::quit);
+            if (change)
+                QTimer::singleShot(0, &loop, change);
+            loop.exec();
         };
         view.show();
-        waitForFrame();
+        frameAfter({});
 
         for (const QString &delta : parts) {
             const double start = threadMs();
-            store.appendToMessage(conv, reply.id, delta);
-            // A delta that changes nothing visible still ends in a frame.
-            view.update();
-            waitForFrame();
+            frameAfter([&] {
+                store.appendToMessage(conv, reply.id, delta);
+                // A delta that changes nothing visible still ends in a frame.
+                view.update();
+            });
             ms.push_back(threadMs() - start);
         }
         StoreForeign::setInstance(nullptr);
