@@ -195,16 +195,24 @@ private slots:
         const auto msg = [&](const QByteArray &fields) {
             return conv(R"(,"messages":[{)" + mid + fields + "}]");
         };
-        // Over 8 MB, where the reader prepares the heap and asks for huge pages.
+        // Over 8 MB, where the reader prepares the heap, asks for huge pages and reads the
+        // conversations on two threads: each keeps its place, and a bad one anywhere counts.
         const QByteArray answer = "\"role\":\"user\",\"content\":\"" +
-                                  QByteArray("长的回答，a long answer. ").repeated(30000) + '"';
-        QByteArray large;
-        for (int i = 0; i < 12; ++i)
-            large += (i ? "," : "") +
-                     ("{" + id + ",\"createdAt\":1,\"messages\":[{" + mid + "," + answer + "}]}");
+                                  QByteArray("长的回答，a long answer. ").repeated(1500) + '"';
+        const auto large = [&](int bad) {
+            QByteArray list;
+            for (int i = 0; i < 240; ++i) {
+                list += (i ? "," : "") +
+                        ("{" + id + ",\"title\":" +
+                         (i == bad ? QByteArray("1") : '"' + QByteArray::number(i) + '"') +
+                         ",\"createdAt\":1,\"messages\":[{" + mid + "," + answer + "}]}");
+            }
+            return withConversations(list);
+        };
         // clang-format off
-        QTest::newRow("over 8 MB")            << withConversations(large) << true;
-        QTest::newRow("over 8 MB, last bad")  << withConversations(large + R"(,{"title":1})") << false;
+        QTest::newRow("over 8 MB")            << large(-1) << true;
+        QTest::newRow("over 8 MB, first bad") << large(0) << false;
+        QTest::newRow("over 8 MB, last bad")  << large(239) << false;
         QTest::newRow("plain")                << msg(R"(,"role":"user","content":"你好")") << true;
         QTest::newRow("duplicate, last wins") << msg(R"(,"role":"user","content":1,"content":"x")") << true;
         QTest::newRow("duplicate, last bad")  << msg(R"(,"role":"user","content":"x","content":1)") << false;

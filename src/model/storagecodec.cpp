@@ -16,11 +16,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -608,6 +611,54 @@ bool readConversation(dom::element v, Conversation &c)
     return true;
 }
 
+/// Reads every conversation into out[], which has room for them all; fileSize is the size of
+/// the whole file. A large history is read by two threads: making its strings is most of the
+/// work, and most of that is the system's handing out fresh memory, which goes as fast on
+/// either core. (While the file is read at start, the other core has nothing else to do.)
+bool readConversations(dom::array conversations, Conversation *out, std::size_t fileSize)
+{
+    std::vector<dom::element> all;
+    all.reserve(conversations.size());
+    for (const dom::element c : conversations)
+        all.push_back(c);
+
+    // Both threads take the next batch until none is left, so one very long conversation
+    // does not leave a thread idle; a failure anywhere stops both.
+    constexpr std::size_t batch = 64;
+    std::atomic<std::size_t> next = 0;
+    std::atomic<bool> failed = false;
+    const auto work = [&](std::size_t heapSize) {
+        // The history's strings take about as much room as the file (twice that for ASCII
+        // text, but more room prepared than is used measured slower).
+        prepareHeap(heapSize);
+        for (;;) {
+            const std::size_t from = next.fetch_add(batch, std::memory_order_relaxed);
+            if (from >= all.size() || failed.load(std::memory_order_relaxed))
+                return;
+            const std::size_t to = std::min(from + batch, all.size());
+            for (std::size_t i = from; i < to; ++i) {
+                if (!readConversation(all[i], out[i])) {
+                    failed = true;
+                    return;
+                }
+            }
+        }
+    };
+
+    std::thread helper;
+    if (fileSize >= (std::size_t(8) << 20) && all.size() > batch) {
+        try {
+            helper = std::thread(work, fileSize / 2);
+        } catch (const std::system_error &) {
+            // No second thread: this one reads everything.
+        }
+    }
+    work(helper.joinable() ? fileSize / 2 : fileSize);
+    if (helper.joinable())
+        helper.join();
+    return !failed;
+}
+
 std::optional<AppData> decode(const QByteArray &bytes)
 {
     dom::parser parser;
@@ -642,15 +693,9 @@ std::optional<AppData> decode(const QByteArray &bytes)
     AppData data;
     if (!readSettings(settings, data.settings))
         return std::nullopt;
-    // The history's strings take about as much room as the file (twice that for ASCII text,
-    // but more room prepared than is used measured slower).
-    prepareHeap(size);
     data.conversations.resize(qsizetype(conversations.size()));
-    qsizetype i = 0;
-    for (const dom::element c : conversations) {
-        if (!readConversation(c, data.conversations[i++]))
-            return std::nullopt;
-    }
+    if (!readConversations(conversations, data.conversations.data(), size))
+        return std::nullopt;
     return data;
 }
 
