@@ -19,6 +19,7 @@
 // and, where the machine's load could distort them, the main thread's CPU time ("cpu_ms").
 #include "app/qmltypes.h"
 #include "app/settingsform.h"
+#include "app/theme.h"
 #include "benchinputs.h"
 #include "chat/deltacoalescer.h"
 #include "largedata.h"
@@ -33,13 +34,14 @@
 #include <QQmlComponent>
 #include <QQuickItem>
 #include <QQuickStyle>
-#include <QStyleHints>
 #include <QQuickWindow>
 #include <QStandardPaths>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -146,6 +148,8 @@ public:
         const QUrl mainQml(QStringLiteral("qrc:/Corvane/app/Main.qml"));
         const QQmlComponent types(&engine, mainQml);
         compiled = wallMs();
+        if (reading.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            Theme::prepareFonts();
         store.emplace(reading.get());
         StoreForeign::setInstance(&*store);
         storeLoaded = wallMs();

@@ -2,6 +2,7 @@
 #include "app/qmltypes.h"
 #include "app/quitsequence.h"
 #include "app/singleinstance.h"
+#include "app/theme.h"
 #include "app/translations.h"
 #include "store/store.h"
 
@@ -12,6 +13,7 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 
+#include <chrono>
 #include <cstdio>
 #include <future>
 #include <optional>
@@ -80,6 +82,9 @@ int main(int argc, char *argv[])
     // Loads and compiles Main.qml and every type it uses, without creating anything; the load
     // below takes the compiled types from the engine.
     const QQmlComponent types(&engine, mainQml);
+    // A large history is still being read: load the fonts meanwhile.
+    if (reading.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        Theme::prepareFonts();
 
     store.emplace(reading.get());
     StoreForeign::setInstance(&*store);

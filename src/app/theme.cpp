@@ -4,7 +4,10 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QPalette>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <iterator>
@@ -218,6 +221,31 @@ QString Theme::iconFont()
         return families.isEmpty() ? QStringLiteral("Material Icons") : families.first();
     }();
     return family;
+}
+
+void Theme::prepareFonts()
+{
+    // Chinese and Latin text, digits and the punctuation of both: the fallback fonts a
+    // conversation needs are found and loaded here.
+    const QString sample =
+        QStringLiteral("你好，这是一个测试：“中文”与 English text — 123, (ok)! 的了我");
+    QFont body = QGuiApplication::font();
+    body.setPixelSize(mdBody());
+    QFont bold = body;
+    bold.setBold(true);
+    QFont code(monoFont());
+    code.setPixelSize(mdCode());
+    QFont icons(iconFont());
+    icons.setPixelSize(body.pixelSize());
+    QImage canvas(256, 32, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&canvas);
+    for (const QFont &font : {body, bold, code, icons}) {
+        QTextLayout layout(sample, font);
+        layout.beginLayout();
+        layout.createLine().setLineWidth(canvas.width());
+        layout.endLayout();
+        layout.draw(&painter, {});
+    }
 }
 
 QString Theme::iconCompose()
