@@ -148,7 +148,15 @@ public:
         const QUrl mainQml(QStringLiteral("qrc:/Corvane/app/Main.qml"));
         const QQmlComponent types(&engine, mainQml);
         compiled = wallMs();
-        if (reading.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        // As main() does while a large history is read: a window made and dropped readies the
+        // render loop, then the fonts are loaded.
+        const auto stillReading = [this] {
+            return reading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+        };
+        if (stillReading()) {
+            const QQuickWindow unused;
+        }
+        if (stillReading())
             Theme::prepareFonts();
         store.emplace(reading.get());
         StoreForeign::setInstance(&*store);
