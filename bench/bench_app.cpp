@@ -145,6 +145,9 @@ public:
         };
         qApp->installEventFilter(&watcher);
         engine.addImportPath(QStringLiteral("qrc:/"));
+        // As main(): no file selector.
+        for (QQmlAbstractUrlInterceptor *interceptor : engine.urlInterceptors())
+            engine.removeUrlInterceptor(interceptor);
         const QUrl mainQml(QStringLiteral("qrc:/Corvane/app/Main.qml"));
         const QQmlComponent types(&engine, mainQml);
         compiled = wallMs();

@@ -84,6 +84,10 @@ int main(int argc, char *argv[])
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
+    // Nothing here comes in variants chosen by file selectors. Without the engine's own selector,
+    // resolving a URL (every text item does when it is made) no longer looks for them.
+    for (QQmlAbstractUrlInterceptor *interceptor : engine.urlInterceptors())
+        engine.removeUrlInterceptor(interceptor);
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
         [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
