@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
@@ -80,6 +81,25 @@ private slots:
 
         // Given up, the folder goes to the next start.
         first.release();
+        QCOMPARE(startElsewhere(tmp.path()), int(SingleInstance::Role::First));
+    }
+
+    // A program that is ending still holds the folder while it takes itself apart: a start
+    // then must not hand it the request (both would end, and no window would be left), but
+    // wait and take the folder once it is free.
+    void startWhileTheFirstEnds()
+    {
+        QTemporaryDir tmp;
+        std::optional<SingleInstance> first(std::in_place, tmp.path());
+        QSignalSpy raised(&*first, &SingleInstance::raiseRequested);
+        QCOMPARE(first->start(), SingleInstance::Role::First);
+        first->stopListening();
+
+        QCOMPARE(startElsewhere(tmp.path()), int(SingleInstance::Role::NoAnswer));
+        QTest::qWait(50);
+        QCOMPARE(raised.size(), 0);
+
+        first.reset();
         QCOMPARE(startElsewhere(tmp.path()), int(SingleInstance::Role::First));
     }
 

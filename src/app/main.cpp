@@ -116,5 +116,9 @@ int main(int argc, char *argv[])
         QObject::connect(&instance, &SingleInstance::raiseRequested, window,
                          [window] { bringToFront(window); });
     }
-    return app.exec();
+    const int status = app.exec();
+    // Taking the window and the history apart takes a moment with a large one; a start in that
+    // moment waits for the folder rather than asking this program to show its window.
+    instance.stopListening();
+    return status;
 }

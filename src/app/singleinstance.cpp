@@ -134,10 +134,16 @@ void SingleInstance::accept()
     }
 }
 
+void SingleInstance::stopListening()
+{
+    // Closing removes the socket file: a start now finds nobody to ask and waits for the lock.
+    m_server.close();
+}
+
 void SingleInstance::release()
 {
     // Closing removes our socket file before the next program may take the folder.
-    m_server.close();
+    stopListening();
     if (m_lock.isLocked())
         m_lock.unlock();
 }

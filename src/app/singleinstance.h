@@ -34,6 +34,10 @@ public:
     /// not listening yet (it is starting, or its lock is just going), tries again for patience.
     Role start(std::chrono::milliseconds patience = std::chrono::seconds(5));
     QString errorString() const { return m_error; }
+    /// Stops answering while the folder stays held: called as soon as the program begins to
+    /// end, so that a start meanwhile waits for the folder instead of handing its request to a
+    /// program that is going away, and ending itself too.
+    void stopListening();
     /// Stops listening and gives the folder up. Called last on quitting.
     void release();
 
