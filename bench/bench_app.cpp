@@ -19,7 +19,7 @@
 // and, where the machine's load could distort them, the main thread's CPU time ("cpu_ms").
 #include "app/qmltypes.h"
 #include "app/settingsform.h"
-#include "app/theme.h"
+#include "app/startup.h"
 #include "benchinputs.h"
 #include "chat/deltacoalescer.h"
 #include "largedata.h"
@@ -144,23 +144,13 @@ public:
                 Qt::DirectConnection);
         };
         qApp->installEventFilter(&watcher);
-        engine.addImportPath(QStringLiteral("qrc:/"));
-        // As main(): no file selector.
-        for (QQmlAbstractUrlInterceptor *interceptor : engine.urlInterceptors())
-            engine.removeUrlInterceptor(interceptor);
+        StartUp::prepareEngine(engine);
         const QUrl mainQml(QStringLiteral("qrc:/Corvane/app/Main.qml"));
         const QQmlComponent types(&engine, mainQml);
         compiled = wallMs();
-        // As main() does while a large history is read: a window made and dropped readies the
-        // render loop, then the fonts are loaded.
-        const auto stillReading = [this] {
+        StartUp::prepareFirstFrame([this] {
             return reading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-        };
-        if (stillReading()) {
-            const QQuickWindow unused;
-        }
-        if (stillReading())
-            Theme::prepareFonts();
+        });
         store.emplace(reading.get());
         StoreForeign::setInstance(&*store);
         storeLoaded = wallMs();

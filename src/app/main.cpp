@@ -2,7 +2,7 @@
 #include "app/qmltypes.h"
 #include "app/quitsequence.h"
 #include "app/singleinstance.h"
-#include "app/theme.h"
+#include "app/startup.h"
 #include "app/translations.h"
 #include "store/store.h"
 
@@ -28,14 +28,6 @@ void bringToFront(QWindow *window)
     window->show();
     window->raise();
     window->requestActivate();
-}
-
-// The first window loads the graphics driver, a large library (Mesa's software one brings in
-// LLVM), and tries a context to choose how frames are drawn: about a tenth of a second. A
-// window made and dropped here, never shown, does both earlier.
-void prepareGraphics()
-{
-    const QQuickWindow window;
 }
 
 } // namespace
@@ -83,26 +75,16 @@ int main(int argc, char *argv[])
     std::optional<Store> store;
 
     QQmlApplicationEngine engine;
-    engine.addImportPath(QStringLiteral("qrc:/"));
-    // Nothing here comes in variants chosen by file selectors. Without the engine's own selector,
-    // resolving a URL (every text item does when it is made) no longer looks for them.
-    for (QQmlAbstractUrlInterceptor *interceptor : engine.urlInterceptors())
-        engine.removeUrlInterceptor(interceptor);
+    StartUp::prepareEngine(engine);
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
         [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     // Loads and compiles Main.qml and every type it uses, without creating anything; the load
     // below takes the compiled types from the engine.
     const QQmlComponent types(&engine, mainQml);
-    // While a large history is still being read, the first frame's driver and fonts are
-    // loaded; a small one is read by now, and its start does not pay for them.
-    const auto stillReading = [&reading] {
+    StartUp::prepareFirstFrame([&reading] {
         return reading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-    };
-    if (stillReading())
-        prepareGraphics();
-    if (stillReading())
-        Theme::prepareFonts();
+    });
 
     store.emplace(reading.get());
     StoreForeign::setInstance(&*store);
