@@ -42,6 +42,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(CORVANE_APP_ID));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/Corvane/icons/corvane.svg")));
 
+    StartUp::chooseRenderer();
+
     // One look on every desktop; AppWindow gives Fusion the desktop's palette, so light and
     // dark themes both work.
     QQuickStyle::setStyle(QStringLiteral("Fusion"));

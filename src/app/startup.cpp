@@ -3,11 +3,97 @@
 
 #include "app/theme.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QQmlAbstractUrlInterceptor>
 #include <QQmlEngine>
 #include <QQuickWindow>
+#include <QSGRendererInterface>
+
+#include <array>
+#include <cstring>
+#include <memory>
+
+#if defined(CORVANE_HAVE_XCB) && QT_CONFIG(xcb)
+#define CORVANE_ASK_X_SERVER
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#endif
 
 namespace StartUp {
+
+namespace {
+
+bool envOn(const char *name)
+{
+    // Mesa's reading of a boolean variable: set and not a "no".
+    const QByteArray value = qgetenv(name).trimmed().toLower();
+    return !value.isEmpty() && value != "0" && value != "false" && value != "no";
+}
+
+bool xServerRendersDirectly()
+{
+#ifdef CORVANE_ASK_X_SERVER
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return true;
+    // Asked together: one round trip to the server.
+    static constexpr std::array names{"DRI3", "DRI2", "NV-GLX"};
+    std::array<xcb_query_extension_cookie_t, names.size()> cookies{};
+    for (size_t i = 0; i < names.size(); ++i)
+        cookies[i] = xcb_query_extension(connection, std::strlen(names[i]), names[i]);
+    bool direct = false;
+    for (const xcb_query_extension_cookie_t cookie : cookies) {
+        const std::unique_ptr<xcb_query_extension_reply_t, decltype(&std::free)> reply(
+            xcb_query_extension_reply(connection, cookie, nullptr), &std::free);
+        direct = direct || (reply && reply->present);
+    }
+    return direct;
+#else
+    return true;
+#endif
+}
+
+bool hasGpuDevice()
+{
+    return !QDir(QStringLiteral("/dev/dri"))
+                .entryList({QStringLiteral("renderD*")}, QDir::System | QDir::Files)
+                .isEmpty()
+           || QFileInfo::exists(QStringLiteral("/dev/nvidia0"));
+}
+
+} // namespace
+
+bool drawInSoftware(const GraphicsFacts &facts)
+{
+    if (facts.userChose)
+        return false;
+    const bool x11 = facts.platform == u"xcb";
+    const bool wayland = facts.platform.startsWith(u"wayland");
+    if (!x11 && !wayland)
+        return false; // offscreen already draws in software; others are not desktops
+    if (facts.softwareGlForced)
+        return true;
+    return x11 ? !facts.xDirectRendering : !facts.gpuDevice;
+}
+
+void chooseRenderer()
+{
+    GraphicsFacts facts;
+    facts.platform = QGuiApplication::platformName();
+    facts.userChose = !qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")
+                      || !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND");
+    facts.softwareGlForced = envOn("LIBGL_ALWAYS_SOFTWARE");
+    // Only what the platform needs is asked: a round trip to the X server, a folder listing.
+    if (!facts.userChose && facts.platform == u"xcb")
+        facts.xDirectRendering = xServerRendersDirectly();
+    if (!facts.userChose && facts.platform.startsWith(u"wayland"))
+        facts.gpuDevice = hasGpuDevice();
+    if (drawInSoftware(facts))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
 
 void prepareEngine(QQmlEngine &engine)
 {

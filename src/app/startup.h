@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QString>
+
 #include <functional>
 
 class QQmlEngine;
@@ -8,6 +10,32 @@ class QQmlEngine;
 /// The steps of the start that main() and the start-up benchmark share, so that what is
 /// measured is what runs.
 namespace StartUp {
+
+/// What decides how the window's frames are drawn.
+struct GraphicsFacts {
+    /// QGuiApplication::platformName(): "xcb", "wayland", "offscreen", …
+    QString platform;
+    /// QT_QUICK_BACKEND or QSG_RHI_BACKEND is set: the user chose, and Qt follows it.
+    bool userChose = false;
+    /// LIBGL_ALWAYS_SOFTWARE is on: Mesa draws OpenGL on the processor whatever the hardware.
+    bool softwareGlForced = false;
+    /// The X server offers direct rendering (DRI3, DRI2 or NVIDIA's GLX); without it OpenGL
+    /// clients draw on the processor (Xvfb, Xvnc, some remote desktops).
+    bool xDirectRendering = true;
+    /// The machine has a graphics device node (/dev/dri/renderD*, /dev/nvidia*).
+    bool gpuDevice = true;
+};
+
+/// Whether Qt Quick's own software renderer should draw the window. Where OpenGL itself would
+/// run on the processor (Mesa's llvmpipe), the software renderer is the better of the two: it
+/// redraws only what changed where llvmpipe rasterises the whole window on every frame, it
+/// needs no OpenGL context (tens of megabytes, and a tenth of a second to load the driver and
+/// compile its pipelines at start), and it draws the same.
+bool drawInSoftware(const GraphicsFacts &facts);
+
+/// Gathers the facts for this program (after QGuiApplication is made) and, where
+/// drawInSoftware() says so, chooses the software renderer. Call before any window is made.
+void chooseRenderer();
 
 /// Imports from the resources, and no file selector: nothing here comes in variants chosen by
 /// one, and without it resolving a URL (every text item does when it is made) does not look

@@ -52,7 +52,8 @@ conf="$home/.config/Corvane/Corvane.conf"
 # The part that runs inside the virtual display.
 cat > "$work/drive.sh" <<'DRIVE'
 set -euo pipefail
-"$APP" >"$WORK/app.log" 2>&1 &
+# QSG_INFO: the log says how frames are drawn.
+QSG_INFO=1 "$APP" >"$WORK/app.log" 2>&1 &
 app=$!
 trap 'kill $app 2>/dev/null || true' EXIT
 # The visible windows whose name matches, waiting up to 20 s for one. A search fails with
@@ -152,6 +153,9 @@ check(requests[1]["body"]["messages"] == [
 zoom = [l.split("=", 1)[1].strip() for l in open(conf_path) if l.startswith("textZoom=")]
 check(zoom == ["1.2"], f"textZoom {zoom}")
 
+# Xvfb offers no direct rendering, so OpenGL would run on the processor: Qt Quick's software
+# renderer draws instead.
+check("Loading backend software" in read("app.log"), "frames are not drawn by the software renderer")
 
 # The grab shows a drawn window, not an empty screen.
 spread = subprocess.run(["convert", f"{work}/shot.png", "-format", "%[fx:standard_deviation]", "info:"],
