@@ -11,7 +11,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -103,6 +105,24 @@ private slots:
         QCOMPARE(startElsewhere(tmp.path()), int(SingleInstance::Role::First));
     }
 
+    // The program takes its folder before its application object exists, to read its file
+    // meanwhile, and listens once it does: a later start is answered as usual. The holder is
+    // another process (this program with --hold), started the way the program starts.
+    void folderTakenBeforeTheApplication()
+    {
+        QTemporaryDir tmp;
+        QProcess holder;
+        holder.start(QCoreApplication::applicationFilePath(), {u"--hold"_s, tmp.path()});
+        QVERIFY(holder.waitForReadyRead(30000));
+        QCOMPARE(holder.readLine(), "listening\n");
+
+        QCOMPARE(startElsewhere(tmp.path()), int(SingleInstance::Role::Other));
+        // The holder ends on the request it got; its exit status counts them.
+        QVERIFY(holder.waitForFinished(30000));
+        QCOMPARE(holder.exitCode(), 1);
+        QCOMPARE(startElsewhere(tmp.path()), int(SingleInstance::Role::First));
+    }
+
     // A lock whose holder is alive but not listening: retry for the patience, then give up.
     void heldLockWithoutAnswer()
     {
@@ -128,6 +148,24 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         SingleInstance instance(QString::fromLocal8Bit(argv[2]));
         return int(instance.start(1s));
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--hold") == 0) {
+        SingleInstance instance(QString::fromLocal8Bit(argv[2]));
+        if (!instance.takeFolder())
+            return 10;
+        QCoreApplication app(argc, argv);
+        if (instance.start(1s) != SingleInstance::Role::First)
+            return 11;
+        int raised = 0;
+        QObject::connect(&instance, &SingleInstance::raiseRequested, &app, [&raised] {
+            ++raised;
+            QCoreApplication::quit();
+        });
+        QTimer::singleShot(20s, &app, &QCoreApplication::quit);
+        std::fputs("listening\n", stdout);
+        std::fflush(stdout);
+        app.exec();
+        return raised;
     }
     QCoreApplication app(argc, argv);
     TestSingleInstance test;

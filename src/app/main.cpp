@@ -34,9 +34,24 @@ void bringToFront(QWindow *window)
 
 int main(int argc, char *argv[])
 {
-    QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
+    // Declared before the Store, so the lock is released after the Store's final save.
+    SingleInstance instance(Store::standardDataDir());
+    // The history is read and decoded on a second core from the moment the folder is ours,
+    // while this thread connects to the display and prepares the window. Nothing can reach the
+    // Store before the file is decided, because there is none yet, and the event loop does not
+    // run until the window is made: no save or user action can come first and write an empty
+    // history over the user's. The reading uses no locale or display, which the application
+    // object sets up meanwhile.
+    const auto read = [] {
+        return std::async(std::launch::async, &Store::readDataFile, Store::standardDataDir());
+    };
+    std::future<Store::DataFile> reading;
+    if (instance.takeFolder())
+        reading = read();
+
+    QGuiApplication app(argc, argv);
     installTranslations(app);
     // Lets the desktop match the window to its entry and icon (Wayland's app id).
     QGuiApplication::setDesktopFileName(QStringLiteral(CORVANE_APP_ID));
@@ -48,8 +63,7 @@ int main(int argc, char *argv[])
     // dark themes both work.
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
 
-    // Declared before the Store, so the lock is released after the Store's final save.
-    SingleInstance instance(Store::standardDataDir());
+    // Held already unless another program has the folder: then it is asked to show its window.
     switch (instance.start()) {
     case SingleInstance::Role::First:
         break;
@@ -65,13 +79,10 @@ int main(int argc, char *argv[])
     QuitSequence quit;
     quit.catchSignals();
 
-    // The history is read and decoded on a second core while this thread prepares the window.
-    // Nothing can reach the Store before the file is decided, because there is none yet, and
-    // the event loop does not run until the window is made: no save or user action can come
-    // first and write an empty history over the user's.
+    // A folder that was taken only now (its previous program was ending) is read from here.
+    if (!reading.valid())
+        reading = read();
     const QUrl mainQml(QStringLiteral("qrc:/Corvane/app/Main.qml"));
-    std::future<Store::DataFile> reading =
-        std::async(std::launch::async, &Store::readDataFile, Store::standardDataDir());
     // Made once the file is decided, and declared before the engine, so that it outlives the
     // window's objects.
     std::optional<Store> store;

@@ -74,6 +74,14 @@ QString SingleInstance::serverName(const QString &dataDir)
     return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime + u'/' + name : name;
 }
 
+bool SingleInstance::takeFolder()
+{
+    if (m_dataDir.isEmpty())
+        return false;
+    QDir().mkpath(m_dataDir);
+    return m_lock.isLocked() || m_lock.tryLock(0);
+}
+
 SingleInstance::Role SingleInstance::start(std::chrono::milliseconds patience)
 {
     const QDeadlineTimer deadline(patience);
@@ -82,7 +90,7 @@ SingleInstance::Role SingleInstance::start(std::chrono::milliseconds patience)
     QDir().mkpath(m_dataDir);
     const QString name = serverName(m_dataDir);
     for (;;) {
-        if (m_lock.tryLock(0)) {
+        if (m_lock.isLocked() || m_lock.tryLock(0)) {
             listen(true);
             return Role::First;
         }

@@ -30,6 +30,10 @@ public:
     explicit SingleInstance(const QString &dataDir, QObject *parent = nullptr);
     ~SingleInstance() override;
 
+    /// Takes the folder if nobody holds it, without listening yet: usable before the
+    /// application object exists, so that the program can start reading its file while the
+    /// rest of it starts. start() then listens (and returns First).
+    bool takeFolder();
     /// Takes the folder or passes the raise request on. When the lock is held and its holder is
     /// not listening yet (it is starting, or its lock is just going), tries again for patience.
     Role start(std::chrono::milliseconds patience = std::chrono::seconds(5));
