@@ -30,8 +30,8 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QQmlApplicationEngine>
 #include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
@@ -46,6 +46,7 @@
 #include <ctime>
 #include <functional>
 #include <future>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -146,7 +147,7 @@ public:
         qApp->installEventFilter(&watcher);
         StartUp::prepareEngine(engine);
         const QUrl mainQml(QStringLiteral("qrc:/Corvane/app/Main.qml"));
-        const QQmlComponent types(&engine, mainQml);
+        QQmlComponent mainComponent(&engine, mainQml);
         compiled = wallMs();
         StartUp::prepareFirstFrame([this] {
             return reading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
@@ -154,8 +155,8 @@ public:
         store.emplace(reading.get());
         StoreForeign::setInstance(&*store);
         storeLoaded = wallMs();
-        engine.load(mainQml);
-        if (engine.rootObjects().isEmpty())
+        root = StartUp::createWindow(mainComponent);
+        if (!root)
             qFatal("Main.qml did not load");
         loaded = wallMs();
     }
@@ -220,7 +221,8 @@ public:
     double readMs = -1; ///< reading and decoding the file, on the other thread
     std::future<Store::DataFile> reading;
     std::optional<Store> store; ///< outlives the engine's objects
-    QQmlApplicationEngine engine;
+    QQmlEngine engine;
+    std::unique_ptr<QQuickWindow> root; ///< the window, as made; `window` is the one shown
     double compiled = -1;
     double storeLoaded = -1;
     QQuickWindow *window = nullptr;

@@ -8,8 +8,8 @@
 
 #include <QGuiApplication>
 #include <QIcon>
-#include <QQmlApplicationEngine>
 #include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
 
@@ -87,30 +87,22 @@ int main(int argc, char *argv[])
     // window's objects.
     std::optional<Store> store;
 
-    QQmlApplicationEngine engine;
+    QQmlEngine engine;
     StartUp::prepareEngine(engine);
-    QObject::connect(
-        &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
-        [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
-    // Loads and compiles Main.qml and every type it uses, without creating anything; the load
-    // below takes the compiled types from the engine.
-    const QQmlComponent types(&engine, mainQml);
+    // Loads and compiles Main.qml and every type it uses, without creating anything yet.
+    QQmlComponent mainComponent(&engine, mainQml);
     StartUp::prepareFirstFrame([&reading] {
         return reading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
     });
 
     store.emplace(reading.get());
     StoreForeign::setInstance(&*store);
-    engine.load(mainQml);
-
-    auto *window = engine.rootObjects().isEmpty()
-                       ? nullptr
-                       : qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
-    if (window) {
-        quit.watch(window, &*store);
-        QObject::connect(&instance, &SingleInstance::raiseRequested, window,
-                         [window] { bringToFront(window); });
-    }
+    const std::unique_ptr<QQuickWindow> window = StartUp::createWindow(mainComponent);
+    if (!window)
+        return 1;
+    quit.watch(window.get(), &*store);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, window.get(),
+                     [window = window.get()] { bringToFront(window); });
     const int status = app.exec();
     // Taking the window and the history apart takes a moment with a large one; a start in that
     // moment waits for the folder rather than asking this program to show its window.

@@ -6,12 +6,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QQmlAbstractUrlInterceptor>
+#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -98,8 +99,21 @@ void chooseRenderer()
 void prepareEngine(QQmlEngine &engine)
 {
     engine.addImportPath(QStringLiteral("qrc:/"));
-    for (QQmlAbstractUrlInterceptor *interceptor : engine.urlInterceptors())
-        engine.removeUrlInterceptor(interceptor);
+    QObject::connect(&engine, &QQmlEngine::quit, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&engine, &QQmlEngine::exit, QCoreApplication::instance(),
+                     &QCoreApplication::exit, Qt::QueuedConnection);
+}
+
+std::unique_ptr<QQuickWindow> createWindow(QQmlComponent &component)
+{
+    std::unique_ptr<QObject> root(component.create());
+    if (!root || !qobject_cast<QQuickWindow *>(root.get())) {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(component.url().toString()),
+                     root ? "not a window" : qUtf8Printable(component.errorString()));
+        return nullptr;
+    }
+    return std::unique_ptr<QQuickWindow>(static_cast<QQuickWindow *>(root.release()));
 }
 
 void prepareFirstFrame(const std::function<bool()> &stillWaiting)

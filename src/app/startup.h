@@ -4,8 +4,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class QQmlComponent;
 class QQmlEngine;
+class QQuickWindow;
 
 /// The steps of the start that main() and the start-up benchmark share, so that what is
 /// measured is what runs.
@@ -37,10 +40,15 @@ bool drawInSoftware(const GraphicsFacts &facts);
 /// drawInSoftware() says so, chooses the software renderer. Call before any window is made.
 void chooseRenderer();
 
-/// Imports from the resources, and no file selector: nothing here comes in variants chosen by
-/// one, and without it resolving a URL (every text item does when it is made) does not look
-/// for them.
+/// Imports from the resources; Qt.quit() and Qt.exit() in QML end the event loop. The window
+/// is made in a plain QQmlEngine: QQmlApplicationEngine adds a file selector when it loads,
+/// and then every text item, as it is made, resolves its base URL through it, looking for
+/// variants that nothing here comes in.
 void prepareEngine(QQmlEngine &engine);
+
+/// Makes the main window from its component (Main.qml, compiled); nullptr, with the reasons
+/// printed, when it cannot be made.
+std::unique_ptr<QQuickWindow> createWindow(QQmlComponent &component);
 
 /// While stillWaiting() (a large history is still being read), loads what the first frame
 /// needs: the graphics driver and render loop, then the fonts. A small history is read by the
