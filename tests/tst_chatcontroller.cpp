@@ -11,12 +11,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
+using namespace Qt::Literals::StringLiterals;
 using Role = Message::Role;
 
 namespace {
@@ -601,6 +603,50 @@ private slots:
         m_store->remove(a.id);
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(removed.count(), 1);
+    }
+
+    // A view takes the new model when told (storeChanged) and compares it with the one it has.
+    // The old one must still exist then: deleted first, its memory could hold the new one,
+    // which would look like the same model, and the pane would show nothing.
+    void newModelBeforeTheOldGoes_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("another conversation") << u"conversation"_s;
+        QTest::newRow("another store") << u"store"_s;
+        QTest::newRow("no store") << u"none"_s;
+    }
+
+    void newModelBeforeTheOldGoes()
+    {
+        QFETCH(QString, change);
+        setUpConversation({msg(Role::User, QStringLiteral("问"))});
+        const QUuid first = m_conv;
+        setUpConversation({msg(Role::User, QStringLiteral("别的"))});
+        QTemporaryDir otherDir;
+        Store other(otherDir.path());
+        ChatController c(m_store.get(), first);
+        const QPointer<MessageListModel> before = c.messageModel();
+        const MessageListModel *const oldModel = before.data();
+        QVERIFY(oldModel);
+        int notices = 0;
+        bool oldAlive = false;
+        MessageListModel *told = nullptr;
+        connect(&c, &ChatController::storeChanged, this, [&] {
+            ++notices;
+            oldAlive = !before.isNull();
+            told = c.messageModel();
+        });
+        if (change == u"conversation")
+            c.setConversationIDString(canonicalUuidString(m_conv));
+        else
+            c.setStore(change == u"store" ? &other : nullptr);
+        QCOMPARE(notices, 1);
+        QVERIFY(oldAlive);
+        QVERIFY(told != oldModel);
+        QCOMPARE(told != nullptr, change != u"none");
+        QVERIFY(before.isNull()); // and then it goes
+        if (told)
+            QCOMPARE(told->rowCount(), change == u"conversation" ? 1 : 0);
     }
 
     void messageModelSignals()

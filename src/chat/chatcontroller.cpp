@@ -7,6 +7,9 @@
 #include "replystream.h"
 #include "store/store.h"
 
+#include <memory>
+#include <utility>
+
 ChatController::ChatController(QObject *parent) : QObject(parent) {}
 
 ChatController::ChatController(Store *store, const QUuid &conversationID, QObject *parent)
@@ -44,8 +47,10 @@ void ChatController::rebind()
     for (const auto &c : std::as_const(m_storeConnections))
         disconnect(c);
     m_storeConnections.clear();
-    delete m_model;
-    m_model = nullptr;
+    // The old model goes only after the views have the new one. Deleted first, its memory
+    // could hold the new model, and a view that compares the model it is given with the one
+    // it has would see no change and keep the deleted one: a pane with no messages.
+    const std::unique_ptr<MessageListModel> old(std::exchange(m_model, nullptr));
     // A pane opened on a conversation whose reply still streams shows it as sending.
     const bool replying = m_store && m_store->isReplying(m_id);
     if (m_sending != replying) {
