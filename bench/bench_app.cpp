@@ -94,9 +94,18 @@ double percentile(std::vector<double> v, double p)
     return v[std::min(v.size() - 1, size_t(double(v.size()) * p))];
 }
 
-/// Prints the median, 95th percentile and maximum of a series of timings.
+/// Prints the median, 95th percentile and maximum of a series of timings. With BENCH_SERIES_DIR
+/// set, every value also goes to NAME.txt there, in order, for a look at where the slow ones
+/// fall.
 void series(const std::string &name, const std::vector<double> &v, const char *unit)
 {
+    if (const QString dir = qEnvironmentVariable("BENCH_SERIES_DIR"); !dir.isEmpty()) {
+        QFile out(dir + u'/' + QString::fromStdString(name) + QStringLiteral(".txt"));
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            for (const double x : v)
+                out.write(QByteArray::number(x, 'f', 3) + '\n');
+        }
+    }
     figure((name + "_median").c_str(), percentile(v, 0.5), unit);
     figure((name + "_p95").c_str(), percentile(v, 0.95), unit);
     figure((name + "_max").c_str(), percentile(v, 1.0), unit);
