@@ -108,13 +108,23 @@ void prepareEngine(QQmlEngine &engine)
 
 std::unique_ptr<QQuickWindow> createWindow(QQmlComponent &component)
 {
-    std::unique_ptr<QObject> root(component.create());
-    if (!root || !qobject_cast<QQuickWindow *>(root.get())) {
+    QQmlEngine *engine = component.engine();
+    std::unique_ptr<QObject> root(component.beginCreate(engine->rootContext()));
+    auto *window = qobject_cast<QQuickWindow *>(root.get());
+    // Views make the items of their cache buffers between frames, through the window's
+    // incubation controller; without one they would make them all at once. Installed before
+    // anything in the window completes, as QQmlApplicationEngine would.
+    if (window && !engine->incubationController())
+        engine->setIncubationController(window->incubationController());
+    if (root)
+        component.completeCreate();
+    if (!window) {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(component.url().toString()),
                      root ? "not a window" : qUtf8Printable(component.errorString()));
         return nullptr;
     }
-    return std::unique_ptr<QQuickWindow>(static_cast<QQuickWindow *>(root.release()));
+    root.release();
+    return std::unique_ptr<QQuickWindow>(window);
 }
 
 void prepareFirstFrame(const std::function<bool()> &stillWaiting)
