@@ -109,7 +109,8 @@ void prepareEngine(QQmlEngine &engine)
 std::unique_ptr<QQuickWindow> createWindow(QQmlComponent &component)
 {
     QQmlEngine *engine = component.engine();
-    std::unique_ptr<QObject> root(component.beginCreate(engine->rootContext()));
+    std::unique_ptr<QObject> root(
+        component.isReady() ? component.beginCreate(engine->rootContext()) : nullptr);
     auto *window = qobject_cast<QQuickWindow *>(root.get());
     // Views make the items of their cache buffers between frames, through the window's
     // incubation controller; without one they would make them all at once. Installed before

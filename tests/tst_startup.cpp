@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Which renderer draws the window: Qt Quick's software renderer wherever OpenGL would run on
-// the processor, and never against the user's own choice.
+// The start's shared steps: which renderer draws the window (Qt Quick's software renderer
+// wherever OpenGL would run on the processor, never against the user's own choice), and how
+// the window is made from its component.
 #include "app/startup.h"
 
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 
-class TestRendererChoice : public QObject
+class TestStartUp : public QObject
 {
     Q_OBJECT
 
@@ -58,7 +62,33 @@ private slots:
         facts.gpuDevice = gpuDevice;
         QCOMPARE(StartUp::drawInSoftware(facts), software);
     }
+
+    // The window, and only a window, comes back; its views make their buffered items between
+    // frames (the engine has the window's incubation controller from before it completes).
+    void createWindow_data()
+    {
+        QTest::addColumn<QByteArray>("qml");
+        QTest::addColumn<bool>("made");
+        QTest::newRow("a window") << QByteArray("import QtQuick\nWindow {}") << true;
+        QTest::newRow("not a window") << QByteArray("import QtQuick\nItem {}") << false;
+        QTest::newRow("does not compile") << QByteArray("import QtQuick\nWindow { width: }") << false;
+        QTest::newRow("unknown type") << QByteArray("import QtQuick\nNoSuchWindow {}") << false;
+    }
+
+    void createWindow()
+    {
+        QFETCH(QByteArray, qml);
+        QFETCH(bool, made);
+        QQmlEngine engine;
+        StartUp::prepareEngine(engine);
+        QQmlComponent component(&engine);
+        component.setData(qml, QUrl::fromLocalFile(u"/startup-test/Main.qml"_s));
+        const std::unique_ptr<QQuickWindow> window = StartUp::createWindow(component);
+        QCOMPARE(bool(window), made);
+        if (window)
+            QCOMPARE(engine.incubationController(), window->incubationController());
+    }
 };
 
-QTEST_APPLESS_MAIN(TestRendererChoice)
-#include "tst_rendererchoice.moc"
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"
