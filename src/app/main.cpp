@@ -36,16 +36,17 @@ int main(int argc, char *argv[])
 {
     QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
+    const QString dataDir = Store::standardDataDir();
     // Declared before the Store, so the lock is released after the Store's final save.
-    SingleInstance instance(Store::standardDataDir());
+    SingleInstance instance(dataDir);
     // The history is read and decoded on a second core from the moment the folder is ours,
     // while this thread connects to the display and prepares the window. Nothing can reach the
     // Store before the file is decided, because there is none yet, and the event loop does not
     // run until the window is made: no save or user action can come first and write an empty
     // history over the user's. The reading uses no locale or display, which the application
     // object sets up meanwhile.
-    const auto read = [] {
-        return std::async(std::launch::async, &Store::readDataFile, Store::standardDataDir());
+    const auto read = [&dataDir] {
+        return std::async(std::launch::async, &Store::readDataFile, dataDir);
     };
     std::future<Store::DataFile> reading;
     if (instance.takeFolder())
