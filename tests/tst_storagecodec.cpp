@@ -5,8 +5,11 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -264,6 +267,68 @@ private slots:
         QCOMPARE(bool(inPlace), valid);
         if (valid)
             QCOMPARE(encodeAppData(*inPlace), encodeAppData(*qt));
+
+        // The same file mapped into memory, as the program reads its history.
+        QFile again(file.fileName());
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        const FileContents contents(again);
+        QVERIFY(contents.isValid());
+        QCOMPARE(contents.isMapped(), !json.isEmpty());
+        QCOMPARE(contents.bytes(), json);
+        const auto mapped = decodeAppData(contents);
+        QCOMPARE(bool(mapped), valid);
+        if (valid)
+            QCOMPARE(encodeAppData(*mapped), encodeAppData(*qt));
+    }
+
+    // A mapped file that ends at or just before the end of a page: the reader looks past the
+    // last byte, which must find zeros there rather than a page that is not there.
+    void mappedFileAtPageEnd_data()
+    {
+        QTest::addColumn<int>("size");
+        const int page = int(sysconf(_SC_PAGESIZE));
+        for (const int size : {page - int(storageReadPadding) - 1, page - int(storageReadPadding),
+                               page - 1, page, 2 * page - 7, 2 * page, 64 * page})
+            QTest::addRow("%d bytes", size) << size;
+    }
+
+    void mappedFileAtPageEnd()
+    {
+        QFETCH(int, size);
+        // Leading spaces bring the document to the size; its last byte is the closing brace,
+        // right before the end of the file, with a string just before it.
+        const QByteArray doc = R"({"settings":{"model":"m"},"conversations":[]})"_ba;
+        const QByteArray json = QByteArray(size - doc.size(), ' ') + doc;
+        QTemporaryFile file;
+        QVERIFY(file.open() && file.write(json) == size && file.flush());
+        QFile in(file.fileName());
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const FileContents contents(in);
+        QVERIFY(contents.isMapped());
+        QCOMPARE(contents.bytes().size(), size);
+        const auto data = decodeAppData(contents);
+        QVERIFY(data);
+        QCOMPARE(data->settings.model, u"m"_s);
+        // Zeros follow the contents, however the file ends.
+        const char *end = contents.bytes().data() + size;
+        QVERIFY(std::all_of(end, end + storageReadPadding, [](char c) { return c == 0; }));
+    }
+
+    // What cannot be mapped is read: an empty file and a device that is not a regular file.
+    void unmappableFilesAreRead()
+    {
+        QTemporaryFile empty;
+        QVERIFY(empty.open());
+        const FileContents none(empty);
+        QVERIFY(none.isValid() && !none.isMapped() && none.bytes().isEmpty());
+        QVERIFY(!decodeAppData(none));
+
+        QFile device(u"/dev/null"_s);
+        if (!device.open(QIODevice::ReadOnly))
+            QSKIP("no /dev/null");
+        const FileContents nothing(device);
+        QVERIFY(nothing.isValid() && !nothing.isMapped());
+        QVERIFY(!decodeAppData(nothing));
     }
 
     // Missing and null keys of a conversation take their defaults; the time is that of reading.

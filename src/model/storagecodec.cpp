@@ -2,6 +2,7 @@
 #include "storagecodec.h"
 
 #include <QChar>
+#include <QFile>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,8 +11,10 @@
 
 #include <simdjson.h>
 
-#ifdef Q_OS_LINUX
+#ifdef Q_OS_UNIX
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -659,7 +662,9 @@ bool readConversations(dom::array conversations, Conversation *out, std::size_t 
     return !failed;
 }
 
-std::optional<AppData> decode(const QByteArray &bytes)
+/// Reads bytes in place when `padded` (storageReadPadding bytes after them may be read), else
+/// a padded copy.
+std::optional<AppData> decode(QByteArrayView bytes, bool padded)
 {
     dom::parser parser;
     const auto size = std::size_t(bytes.size());
@@ -671,13 +676,22 @@ std::optional<AppData> decode(const QByteArray &bytes)
     adviseHugePages(parser.doc.string_buf.get(), size);
     adviseHugePages(parser.implementation->structural_indexes.get(), size * sizeof(std::uint32_t));
     dom::element root;
-    // simdjson reads a little past the end of its input. It reads the bytes in place when
-    // enough spare room follows them (see readPadded()), else a padded copy: a QByteArray's
-    // spare capacity may lie before its data rather than after it.
-    // (data_ptr() only hands out the array's header here; nothing is detached or written.)
-    const bool padded =
-        const_cast<QByteArray &>(bytes).data_ptr().freeSpaceAtEnd() >= storageReadPadding;
-    if (parser.parse(bytes.constData(), size, !padded).get(root))
+    std::atomic<bool> parsed = false;
+    std::thread prefault;
+    if (getenv("CORVANE_PREFAULT")) {
+        prefault = std::thread([&] {
+            auto *p = parser.doc.string_buf.get();
+            constexpr std::size_t chunk = std::size_t(2) << 20;
+            for (std::size_t at = 0; at < size && !parsed.load(std::memory_order_relaxed); at += chunk)
+                madvise(p + at, std::min(chunk, size - at), MADV_POPULATE_WRITE);
+        });
+    }
+    // simdjson reads a little past the end of its input.
+    const bool bad = parser.parse(bytes.data(), size, !padded).get(root);
+    parsed = true;
+    if (prefault.joinable())
+        prefault.join();
+    if (bad)
         return std::nullopt;
     dom::object object;
     if (root.get_object().get(object))
@@ -756,9 +770,78 @@ QByteArray readPadded(QIODevice &file)
 
 std::optional<AppData> decodeAppData(const QByteArray &bytes)
 {
-    if (auto data = fast::decode(bytes))
+    // The bytes are read in place when enough spare room follows them (see readPadded()):
+    // a QByteArray's spare capacity may lie before its data rather than after it.
+    // (data_ptr() only hands out the array's header here; nothing is detached or written.)
+    const bool padded =
+        const_cast<QByteArray &>(bytes).data_ptr().freeSpaceAtEnd() >= storageReadPadding;
+    if (auto data = fast::decode(bytes, padded))
         return data;
     return decodeAppDataWithQt(bytes);
+}
+
+std::optional<AppData> decodeAppData(const FileContents &contents)
+{
+    const QByteArrayView bytes = contents.bytes();
+    if (auto data = fast::decode(bytes, true))
+        return data;
+    // Qt's reader keeps nothing of its input once it returns.
+    return decodeAppDataWithQt(QByteArray::fromRawData(bytes.data(), bytes.size()));
+}
+
+FileContents::FileContents(QFile &file)
+{
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    const int fd = file.handle();
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    // An empty file has nothing to map; a size beyond the address space cannot be.
+    if (fd >= 0 && pageSize > 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_size > 0 &&
+        std::uintmax_t(status.st_size) <
+            std::uintmax_t(std::numeric_limits<qsizetype>::max() - 2 * pageSize)) {
+        const auto size = std::size_t(status.st_size);
+        const auto page = std::size_t(pageSize);
+        // The file's pages, then at least storageReadPadding bytes of zeros: the rest of its
+        // last page reads as zeros, and a page of anonymous memory follows, since reading a
+        // page wholly beyond the end of a mapped file faults.
+        const std::size_t filePages = (size + page - 1) / page * page;
+        const std::size_t length =
+            (size + std::size_t(storageReadPadding) + page - 1) / page * page;
+        void *area = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (area != MAP_FAILED) {
+            int flags = MAP_PRIVATE | MAP_FIXED;
+#ifdef MAP_POPULATE
+            flags |= MAP_POPULATE; // the cached pages mapped at once, not one fault each
+#endif
+            if (mmap(area, filePages, PROT_READ, flags, fd, 0) != MAP_FAILED) {
+                m_map = area;
+                m_mapLength = length;
+                m_size = qsizetype(size);
+                m_valid = true;
+                return;
+            }
+            munmap(area, length);
+        }
+    }
+#endif
+    m_read = readPadded(file);
+    m_valid = file.error() == QFileDevice::NoError;
+}
+
+FileContents::~FileContents()
+{
+#ifdef Q_OS_UNIX
+    if (m_map)
+        munmap(m_map, m_mapLength);
+#endif
+}
+
+QByteArrayView FileContents::bytes() const
+{
+    if (m_map)
+        return {static_cast<const char *>(m_map), m_size};
+    return m_read;
 }
 
 std::optional<AppData> decodeAppDataWithQt(const QByteArray &bytes)

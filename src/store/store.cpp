@@ -241,9 +241,9 @@ Store::DataFile Store::readDataFile(const QString &dataDir)
 
     QFile in(file.filePath);
     if (in.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = readPadded(in);
-        if (in.error() == QFileDevice::NoError)
-            file.data = decodeAppData(bytes);
+        const FileContents contents(in);
+        if (contents.isValid())
+            file.data = decodeAppData(contents);
     }
     // Start with the defaults when the file cannot be read, but keep the user's bytes: the file
     // may hold their whole history in a form this build cannot read.
