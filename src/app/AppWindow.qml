@@ -7,9 +7,17 @@ import Corvane
 // the window hands its controls the desktop's palette instead (the same one Theme derives its
 // colours from), so light and dark system themes both work and changes are followed.
 ApplicationWindow {
-    /// The right-click menu of every text in this window (see TextMenuHandler).
-    readonly property TextContextMenu textMenu: TextContextMenu {
-        parent: Overlay.overlay
+    id: appWindow
+
+    /// The right-click menu of every text in this window (see TextMenuHandler); made when it
+    /// is first opened, so that it costs the window's start nothing.
+    property TextContextMenu textMenu: null
+
+    /// Opens the text menu for a text item of this window.
+    function openTextMenu(item) {
+        if (!textMenu)
+            textMenu = textMenuComponent.createObject(appWindow, { "parent": Overlay.overlay })
+        textMenu.openFor(item)
     }
 
     font.pixelSize: Theme.body
@@ -39,6 +47,12 @@ ApplicationWindow {
     palette.disabled.button: disabled.button
     palette.disabled.base: disabled.base
     palette.disabled.highlight: disabled.highlight
+
+    Component {
+        id: textMenuComponent
+
+        TextContextMenu {}
+    }
 
     SystemPalette {
         id: active

@@ -10,10 +10,23 @@ AppWindow {
     id: window
 
     property SettingsWindow settingsWindow: null
+    /// Made on first use, like the file dialogs: neither is needed for the window to appear.
+    property Dialog quitDialog: null
 
     // Called instead of closing while the last save failed (see QuitSequence).
     function askBeforeQuit() {
+        if (!quitDialog)
+            quitDialog = quitDialogComponent.createObject(window)
         quitDialog.open()
+    }
+
+    // The file dialogs of export, backup and restore. Their module is loaded with them, on
+    // first use.
+    function historyDialogs() {
+        if (!historyDialogsLoader.item)
+            historyDialogsLoader.setSource(Qt.resolvedUrl("HistoryDialogs.qml"),
+                                           { "history": history })
+        return historyDialogsLoader.item
     }
 
     // The Settings window is made on first use; opening it again raises the same window.
@@ -47,7 +60,7 @@ AppWindow {
                 objectName: "exportAction"
                 text: qsTr("导出为 Markdown…")
                 enabled: conversations.selectedID !== ""
-                onTriggered: historyDialogs.exportConversation(conversations.selectedID)
+                onTriggered: historyDialogs().exportConversation(conversations.selectedID)
             }
             Action {
                 objectName: "copyConversationAction"
@@ -59,12 +72,12 @@ AppWindow {
             Action {
                 objectName: "backupAction"
                 text: qsTr("备份全部对话…")
-                onTriggered: historyDialogs.backupAll()
+                onTriggered: historyDialogs().backupAll()
             }
             Action {
                 objectName: "restoreAction"
                 text: qsTr("从备份恢复…")
-                onTriggered: historyDialogs.restoreFromBackup()
+                onTriggered: historyDialogs().restoreFromBackup()
             }
             MenuSeparator {}
             Action {
@@ -196,11 +209,16 @@ AppWindow {
         }
     }
 
-    HistoryDialogs {
-        id: historyDialogs
+    Loader {
+        id: historyDialogsLoader
 
-        history: history
-        onNotice: text => noticeBar.show(text)
+        Connections {
+            target: historyDialogsLoader.item
+
+            function onNotice(text) {
+                noticeBar.show(text)
+            }
+        }
     }
 
     SplitView {
@@ -227,7 +245,7 @@ AppWindow {
             SplitView.preferredWidth: 240
             conversations: conversations
             history: history
-            onExportRequested: id => historyDialogs.exportConversation(id)
+            onExportRequested: id => historyDialogs().exportConversation(id)
         }
 
         Loader {
@@ -312,54 +330,58 @@ AppWindow {
         SettingsWindow {}
     }
 
-    Dialog {
-        id: quitDialog
+    Component {
+        id: quitDialogComponent
 
-        objectName: "quitDialog"
-        title: qsTr("对话还没有保存")
-        modal: true
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        width: 380
+        Dialog {
+            id: quitDialog
 
-        Label {
-            width: parent.width
-            wrapMode: Text.Wrap
-            textFormat: Text.PlainText
-            text: qsTr("无法保存对话：") + Store.saveError + "\n" +
-                  qsTr("现在退出，上次保存之后的更改都会丢失。")
-        }
+            objectName: "quitDialog"
+            title: qsTr("对话还没有保存")
+            modal: true
+            parent: Overlay.overlay
+            anchors.centerIn: parent
+            width: 380
 
-        // Cancel, then the two ways on, whatever the desktop's button order.
-        footer: RowLayout {
-            spacing: 8
-
-            Item {
-                Layout.fillWidth: true
+            Label {
+                width: parent.width
+                wrapMode: Text.Wrap
+                textFormat: Text.PlainText
+                text: qsTr("无法保存对话：") + Store.saveError + "\n" +
+                      qsTr("现在退出，上次保存之后的更改都会丢失。")
             }
-            Button {
-                objectName: "quitCancel"
-                Layout.bottomMargin: 12
-                text: qsTr("取消")
-                onClicked: quitDialog.reject()
-            }
-            Button {
-                objectName: "quitAnyway"
-                Layout.bottomMargin: 12
-                text: qsTr("仍然退出")
-                onClicked: Qt.exit(0)
-            }
-            Button {
-                objectName: "quitRetry"
-                Layout.bottomMargin: 12
-                Layout.rightMargin: 12
-                text: qsTr("重试")
-                highlighted: true
-                onClicked: {
-                    Store.save()
-                    if (Store.flush()) {
-                        quitDialog.close()
-                        window.close()
+
+            // Cancel, then the two ways on, whatever the desktop's button order.
+            footer: RowLayout {
+                spacing: 8
+
+                Item {
+                    Layout.fillWidth: true
+                }
+                Button {
+                    objectName: "quitCancel"
+                    Layout.bottomMargin: 12
+                    text: qsTr("取消")
+                    onClicked: quitDialog.reject()
+                }
+                Button {
+                    objectName: "quitAnyway"
+                    Layout.bottomMargin: 12
+                    text: qsTr("仍然退出")
+                    onClicked: Qt.exit(0)
+                }
+                Button {
+                    objectName: "quitRetry"
+                    Layout.bottomMargin: 12
+                    Layout.rightMargin: 12
+                    text: qsTr("重试")
+                    highlighted: true
+                    onClicked: {
+                        Store.save()
+                        if (Store.flush()) {
+                            quitDialog.close()
+                            window.close()
+                        }
                     }
                 }
             }

@@ -51,6 +51,18 @@ Rectangle {
 
     // The conversation whose rename dialog is open; empty while it is closed.
     property string renamingID: ""
+    /// The row menu and the rename dialog, made on first use.
+    property Menu rowMenu: null
+    property Dialog renameDialog: null
+
+    function openRowMenu(id, title) {
+        if (!rowMenu)
+            rowMenu = rowMenuComponent.createObject(sidebar)
+        rowMenu.targetID = id
+        rowMenu.targetTitle = title
+        rowMenu.popup()
+    }
+
     // The dialog's field. Kept between dialogs and overwritten when one opens.
     property string renameText: ""
 
@@ -72,9 +84,11 @@ Rectangle {
     }
     onRenamingIDChanged: {
         if (renamingID !== "") {
+            if (!renameDialog)
+                renameDialog = renameDialogComponent.createObject(sidebar)
             renameDialog.targetID = renamingID
             renameDialog.open()
-        } else {
+        } else if (renameDialog) {
             renameDialog.close()
         }
     }
@@ -281,7 +295,8 @@ Rectangle {
                     color: row.highlighted ? Theme.accent
                                            : row.hovered ? Theme.hoverFill : "transparent"
                     // Marks the row whose context menu is open.
-                    border.width: rowMenu.opened && rowMenu.targetID === row.id ? 2 : 0
+                    border.width: sidebar.rowMenu && sidebar.rowMenu.opened
+                                  && sidebar.rowMenu.targetID === row.id ? 2 : 0
                     border.color: Theme.accent
                 }
                 onClicked: {
@@ -294,102 +309,106 @@ Rectangle {
                 MouseArea {
                     anchors.fill: parent
                     acceptedButtons: Qt.RightButton
-                    onClicked: {
-                        rowMenu.targetID = row.id
-                        rowMenu.targetTitle = row.title
-                        rowMenu.popup()
-                    }
+                    onClicked: sidebar.openRowMenu(row.id, row.title)
                 }
             }
         }
     }
 
-    Menu {
-        id: rowMenu
+    Component {
+        id: rowMenuComponent
 
-        objectName: "rowMenu"
-        property string targetID
-        property string targetTitle
+        Menu {
+            id: menu
 
-        MenuItem {
-            text: qsTr("重命名")
-            onTriggered: sidebar.startRename(rowMenu.targetID, rowMenu.targetTitle)
-        }
-        MenuItem {
-            text: qsTr("导出为 Markdown…")
-            onTriggered: sidebar.exportRequested(rowMenu.targetID)
-        }
-        MenuItem {
-            text: qsTr("复制整个对话")
-            enabled: sidebar.history !== null
-            onTriggered: sidebar.history.copyConversation(rowMenu.targetID)
-        }
-        MenuSeparator {}
-        MenuItem {
-            text: qsTr("删除")
-            onTriggered: {
-                if (sidebar.history)
-                    sidebar.history.removeWithUndo(rowMenu.targetID)
-                else
-                    Store.remove(rowMenu.targetID)
+            objectName: "rowMenu"
+            property string targetID
+            property string targetTitle
+
+            MenuItem {
+                text: qsTr("重命名")
+                onTriggered: sidebar.startRename(menu.targetID, menu.targetTitle)
+            }
+            MenuItem {
+                text: qsTr("导出为 Markdown…")
+                onTriggered: sidebar.exportRequested(menu.targetID)
+            }
+            MenuItem {
+                text: qsTr("复制整个对话")
+                enabled: sidebar.history !== null
+                onTriggered: sidebar.history.copyConversation(menu.targetID)
+            }
+            MenuSeparator {}
+            MenuItem {
+                text: qsTr("删除")
+                onTriggered: {
+                    if (sidebar.history)
+                        sidebar.history.removeWithUndo(menu.targetID)
+                    else
+                        Store.remove(menu.targetID)
+                }
             }
         }
     }
 
-    Dialog {
-        id: renameDialog
+    Component {
+        id: renameDialogComponent
 
-        // The conversation this dialog renames, fixed when it opens, so that the order in
-        // which the dialog reports "accepted" and "closed" does not matter.
-        property string targetID
+        Dialog {
+            id: dialog
 
-        objectName: "renameDialog"
-        title: qsTr("重命名对话")
-        modal: true
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        width: 300
+            // The conversation this dialog renames, fixed when it opens, so that the order in
+            // which the dialog reports "accepted" and "closed" does not matter.
+            property string targetID
 
-        onAboutToShow: {
-            nameField.text = sidebar.renameText
-            nameField.selectAll()
-            nameField.forceActiveFocus()
-        }
-        onAccepted: Store.rename(targetID, sidebar.renameText)
-        onClosed: sidebar.renamingID = ""
+            objectName: "renameDialog"
+            title: qsTr("重命名对话")
+            modal: true
+            parent: Overlay.overlay
+            anchors.centerIn: parent
+            width: 300
 
-        TextField {
-            TextMenuHandler {}
-
-            id: nameField
-
-            objectName: "renameField"
-            width: parent.width
-            placeholderText: qsTr("名称")
-            onTextEdited: sidebar.renameText = text
-            onAccepted: renameDialog.accept()
-        }
-
-        // Cancel, then the default button, whatever the desktop's button order.
-        footer: RowLayout {
-            spacing: Theme.spacingM
-
-            Item {
-                Layout.fillWidth: true
+            onAboutToShow: {
+                nameField.text = sidebar.renameText
+                nameField.selectAll()
+                nameField.forceActiveFocus()
             }
-            Button {
-                objectName: "renameCancel"
-                Layout.bottomMargin: 12
-                text: qsTr("取消")
-                onClicked: renameDialog.reject()
+            onAccepted: Store.rename(targetID, sidebar.renameText)
+            onClosed: sidebar.renamingID = ""
+
+            TextField {
+                TextMenuHandler {}
+
+                id: nameField
+
+                objectName: "renameField"
+                width: parent.width
+                placeholderText: qsTr("名称")
+                onTextEdited: sidebar.renameText = text
+                onAccepted: dialog.accept()
             }
-            Button {
-                objectName: "renameConfirm"
-                Layout.bottomMargin: 12
-                Layout.rightMargin: 12
-                text: qsTr("确定")
-                highlighted: true
-                onClicked: renameDialog.accept()
+
+            // Cancel, then the default button, whatever the desktop's button order.
+            footer: RowLayout {
+                spacing: Theme.spacingM
+
+                Item {
+                    Layout.fillWidth: true
+                }
+                Button {
+                    objectName: "renameCancel"
+                    Layout.bottomMargin: 12
+                    text: qsTr("取消")
+                    onClicked: dialog.reject()
+                }
+                Button {
+                    objectName: "renameConfirm"
+                    Layout.bottomMargin: 12
+                    Layout.rightMargin: 12
+                    text: qsTr("确定")
+                    highlighted: true
+                    onClicked: dialog.accept()
+                }
             }
         }
     }

@@ -7,7 +7,7 @@ TapHandler {
     acceptedButtons: Qt.RightButton
     onTapped: {
         const window = parent.Window.window
-        if (window && window.textMenu)
-            window.textMenu.openFor(parent)
+        if (window && window.openTextMenu)
+            window.openTextMenu(parent)
     }
 }

@@ -26,6 +26,9 @@ Rectangle {
     /// The reading column: at most 760 wide, centred in the pane.
     readonly property real columnWidth: Math.min(760, width)
 
+    /// The error alert; made when there is first an error to show, and shown while there is.
+    property Dialog alert: null
+
     objectName: "chatView"
     color: Theme.textBackground
 
@@ -402,10 +405,20 @@ Rectangle {
                         rightPadding: 9
                         topPadding: 4
                         bottomPadding: 4
-                        ToolTip.visible: hovered && !modelMenu.visible
+                        /// The list of models, made when it is first opened.
+                        property Menu menu: null
+
+                        ToolTip.visible: hovered && !(menu && menu.visible)
                         ToolTip.delay: 600
                         ToolTip.text: qsTr("切换此对话使用的模型（在设置里维护模型列表）")
-                        onClicked: modelMenu.visible ? modelMenu.close() : modelMenu.open()
+                        onClicked: {
+                            if (!menu)
+                                menu = modelMenuComponent.createObject(modelPicker)
+                            if (menu.visible)
+                                menu.close()
+                            else
+                                menu.open()
+                        }
 
                         contentItem: RowLayout {
                             spacing: Theme.spacingXS
@@ -438,49 +451,53 @@ Rectangle {
                             border.color: Theme.accent
                         }
 
-                        Menu {
-                            id: modelMenu
-                            objectName: "modelMenu"
-                            y: -height - 4
-                            // As wide as the longest name, within the column.
-                            onAboutToShow: {
-                                let w = 0
-                                for (let i = 0; i < count; ++i)
-                                    w = Math.max(w, itemAt(i).implicitWidth)
-                                width = Math.min(Math.max(w + leftPadding + rightPadding, 160),
-                                                 composer.width)
-                            }
+                        Component {
+                            id: modelMenuComponent
 
-                            Instantiator {
-                                model: ctl.modelOptions
-                                delegate: MenuItem {
-                                    id: entry
-                                    required property string modelData
-                                    readonly property bool current: modelData === ctl.effectiveModel
+                            Menu {
+                                id: modelMenu
+                                objectName: "modelMenu"
+                                y: -height - 4
+                                // As wide as the longest name, within the column.
+                                onAboutToShow: {
+                                    let w = 0
+                                    for (let i = 0; i < count; ++i)
+                                        w = Math.max(w, itemAt(i).implicitWidth)
+                                    width = Math.min(Math.max(w + leftPadding + rightPadding, 160),
+                                                     composer.width)
+                                }
 
-                                    text: modelData
-                                    onTriggered: ctl.setModel(modelData)
-                                    contentItem: Row {
-                                        spacing: Theme.spacingS
-                                        Icon {
-                                            objectName: "checkMark"
-                                            anchors.verticalCenter: parent.verticalCenter
-                                            glyph: Theme.iconCheck
-                                            size: 14
-                                            color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
-                                            opacity: entry.current ? 1 : 0
-                                        }
-                                        Text {
-                                            anchors.verticalCenter: parent.verticalCenter
-                                            text: entry.text
-                                            textFormat: Text.PlainText
-                                            font: entry.font
-                                            color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
+                                Instantiator {
+                                    model: ctl.modelOptions
+                                    delegate: MenuItem {
+                                        id: entry
+                                        required property string modelData
+                                        readonly property bool current: modelData === ctl.effectiveModel
+
+                                        text: modelData
+                                        onTriggered: ctl.setModel(modelData)
+                                        contentItem: Row {
+                                            spacing: Theme.spacingS
+                                            Icon {
+                                                objectName: "checkMark"
+                                                anchors.verticalCenter: parent.verticalCenter
+                                                glyph: Theme.iconCheck
+                                                size: 14
+                                                color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
+                                                opacity: entry.current ? 1 : 0
+                                            }
+                                            Text {
+                                                anchors.verticalCenter: parent.verticalCenter
+                                                text: entry.text
+                                                textFormat: Text.PlainText
+                                                font: entry.font
+                                                color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
+                                            }
                                         }
                                     }
+                                    onObjectAdded: (index, object) => modelMenu.insertItem(index, object)
+                                    onObjectRemoved: (index, object) => modelMenu.removeItem(object)
                                 }
-                                onObjectAdded: (index, object) => modelMenu.insertItem(index, object)
-                                onObjectRemoved: (index, object) => modelMenu.removeItem(object)
                             }
                         }
                     }
@@ -602,37 +619,46 @@ Rectangle {
         }
     }
 
-    Dialog {
-        id: alert
-        objectName: "errorAlert"
+    // Made when there is first an error to show.
+    Component {
+        id: alertComponent
 
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        width: Math.min(380, root.width - 40)
-        modal: true
-        title: qsTr("出错了")
-        visible: ctl.showError
-        closePolicy: Popup.CloseOnEscape
+        Dialog {
+            id: alert
+            objectName: "errorAlert"
 
-        Label {
-            width: parent.width
-            text: ctl.errorMessage
-            textFormat: Text.PlainText
-            wrapMode: Text.Wrap
-        }
+            parent: Overlay.overlay
+            anchors.centerIn: parent
+            width: Math.min(380, root.width - 40)
+            modal: true
+            title: qsTr("出错了")
+            visible: ctl.showError
+            closePolicy: Popup.CloseOnEscape
 
-        footer: DialogButtonBox {
-            Button {
-                objectName: "errorOk"
-                text: qsTr("好")
-                DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
+            Label {
+                width: parent.width
+                text: ctl.errorMessage
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
             }
+
+            footer: DialogButtonBox {
+                Button {
+                    objectName: "errorOk"
+                    text: qsTr("好")
+                    DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
+                }
+            }
+            onClosed: ctl.showError = false
         }
-        onClosed: ctl.showError = false
     }
 
     Connections {
         target: ctl
+        function onShowErrorChanged() {
+            if (ctl.showError && !root.alert)
+                root.alert = alertComponent.createObject(root)
+        }
         function onInputFocusedChanged() {
             if (ctl.inputFocused && !input.activeFocus && input.enabled)
                 input.forceActiveFocus()

@@ -18,6 +18,8 @@ Item {
     property bool measure: false
     readonly property real naturalWidth: measure ? formula.implicitWidth : 0
     readonly property string error: formula.drawn ? MathFormulas.errorFor(html) : ""
+    /// The right-click menu, made on first use.
+    property Menu copyMenu: null
 
     objectName: "math"
     implicitHeight: formula.implicitHeight + (scroller.interactive ? 9 : 0)
@@ -73,7 +75,11 @@ Item {
             }
             TapHandler {
                 acceptedButtons: Qt.RightButton
-                onTapped: copyMenu.popup()
+                onTapped: {
+                    if (!root.copyMenu)
+                        root.copyMenu = copyMenuComponent.createObject(root)
+                    root.copyMenu.popup()
+                }
             }
         }
     }
@@ -96,11 +102,15 @@ Item {
         }
     }
 
-    Menu {
-        id: copyMenu
-        MenuItem {
-            text: qsTr("复制公式")
-            onTriggered: Clipboard.setText("$$" + root.tex + "$$")
+    // The menu is made on first use: a reply may hold many formulas.
+    Component {
+        id: copyMenuComponent
+
+        Menu {
+            MenuItem {
+                text: qsTr("复制公式")
+                onTriggered: Clipboard.setText("$$" + root.tex + "$$")
+            }
         }
     }
 }

@@ -83,6 +83,38 @@ Item {
             verify(!TestSupport.dataFileExists())
         }
 
+        // The text menu is made on the first right click on a text, and serves every later one.
+        function test_textMenu() {
+            verify(window.textMenu === null)
+            Store.newConversation()
+            const targets = [findChild(detail.item, "input"), findChild(window.contentItem, "searchField")]
+            let menu = null
+            for (const target of targets) {
+                mouseClick(target, 10, target.height / 2, Qt.RightButton)
+                verify(window.textMenu !== null)
+                menu = menu || window.textMenu
+                verify(window.textMenu === menu)
+                tryCompare(menu, "opened", true)
+                verify(menu.target === target)
+                menu.close()
+                tryCompare(menu, "visible", false)
+                // The next right click is not a double click.
+                wait(Qt.styleHints.mouseDoubleClickInterval + 50)
+            }
+        }
+
+        // The file dialogs are made on first use; what they announce reaches the notice bar.
+        function test_historyDialogs() {
+            verify(findChild(window, "exportDialog") === null)
+            const dialogs = window.historyDialogs()
+            verify(findChild(dialogs, "exportDialog") !== null)
+            verify(window.historyDialogs() === dialogs)
+            dialogs.notice("已恢复 2 个对话")
+            const bar = findChild(window, "noticeBar")
+            tryVerify(() => bar.visible)
+            compare(bar.text, "已恢复 2 个对话")
+        }
+
         // The window icon is an SVG: without Qt's SVG plugin it would be silently empty.
         function test_appIconDraws() {
             const icon = createTemporaryQmlObject(

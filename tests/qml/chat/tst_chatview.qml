@@ -178,8 +178,8 @@ TestCase {
         TestSupport.setSettings({ "models": data.models })
         const view = pane([], 900, data.own)
         const picker = findChild(view, "modelPicker")
-        const menu = findChild(view, "modelMenu")
         mouseClick(picker)
+        const menu = findChild(view, "modelMenu")
         tryCompare(menu, "opened", true)
         // Entries trimmed, blanks and repeats dropped; the check mark on the model in use.
         const entries = []
@@ -190,6 +190,22 @@ TestCase {
         tryCompare(menu, "visible", false)
         compare(picker.text, "deepseek-chat")
         compare(findChild(view, "headerModel").text, "deepseek-chat")
+    }
+
+    // A failed reply shows the alert, which is made only then; 好 closes it.
+    function test_errorAlert() {
+        TestSupport.setSettings({ "baseURL": "http://127.0.0.1:1/v1" })
+        const view = pane([])
+        verify(!findChild(view, "errorAlert"))
+        view.controller.input = "你好"
+        view.controller.send()
+        tryVerify(() => findChild(view, "errorAlert") !== null, 5000)
+        const alert = findChild(view, "errorAlert")
+        tryCompare(alert, "opened", true)
+        verify(view.controller.errorMessage.length > 0)
+        mouseClick(findChild(alert, "errorOk"))
+        tryCompare(alert, "visible", false)
+        verify(!view.controller.showError)
     }
 
     // The end marker, with the padding under it, is in view.

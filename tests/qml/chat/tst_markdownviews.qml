@@ -131,6 +131,14 @@ TestCase {
         paragraph.selectAll()
         keySequence(StandardKey.Copy)
         compare(TestSupport.clipboardText(), "质能方程 $E=mc^2$ 与 $\\frac{a}{b}$ 在同一行。")
+        // A right click on a display formula offers its TeX; the menu is made then.
+        verify(b[1].copyMenu === null)
+        mouseClick(images[0], images[0].width / 2, images[0].height / 2, Qt.RightButton)
+        verify(b[1].copyMenu !== null)
+        tryCompare(b[1].copyMenu, "opened", true)
+        b[1].copyMenu.itemAt(0).triggered()
+        compare(TestSupport.clipboardText(), "$$\\begin{pmatrix}1&2\\\\3&4\\end{pmatrix}$$")
+        b[1].copyMenu.close()
         verify(b[4].error.indexOf("Missing close brace") >= 0, b[4].error)
         // The pointer on the inline formula (the third character) finds its error.
         tryVerify(() => MathFormulas.errorAt(b[5].textDocument, 2).indexOf("Missing close") >= 0)
