@@ -454,14 +454,27 @@ int session(const QString &dir)
            std::vector<double>(cpu.begin(), cpu.begin() + qsizetype(tenth)), "cpu_ms");
     series("reply_1mb_frame_cpu_last_tenth",
            std::vector<double>(cpu.end() - qsizetype(tenth), cpu.end()), "cpu_ms");
-    cpu.clear();
-    for (int i = 0; i < 50; ++i) {
-        const auto [w, c] =
-            app.timeFrame([&] { app.store->appendToMessage(conv, reply.id, once.at(i)); });
-        Q_UNUSED(w);
-        cpu.push_back(c);
-    }
+    // Single deltas at the end of it, one frame each: the first 600 of the shared reply once
+    // more (a heading, three tables, paragraphs, a list). The first 50, the heading and the
+    // tables, were the whole sample in earlier runs; they are given on their own too.
+    constexpr int singleDeltas = 600;
+    const auto singles = [&app, &once](const QUuid &c, const QUuid &m) {
+        std::vector<double> times;
+        for (int i = 0; i < singleDeltas; ++i) {
+            const auto [w, t] =
+                app.timeFrame([&] { app.store->appendToMessage(c, m, once.at(i)); });
+            Q_UNUSED(w);
+            times.push_back(t);
+        }
+        return times;
+    };
+    // They start a new block, as they do at the start of a reply below: the shared reply does
+    // not end with a blank line.
+    app.timeFrame([&] { app.store->appendToMessage(conv, reply.id, u"\n\n"); });
+    cpu = singles(conv, reply.id);
     series("delta_at_1mb_cpu", cpu, "cpu_ms");
+    series("delta_at_1mb_first50_cpu", std::vector<double>(cpu.begin(), cpu.begin() + 50),
+           "cpu_ms");
     // The same with a save in flight: the delta copies the list of conversations and the
     // reply once, as long as the worker holds the state.
     cpu.clear();
@@ -475,6 +488,20 @@ int session(const QString &dir)
     }
     series("delta_at_1mb_save_in_flight_cpu", cpu, "cpu_ms");
     figure("rss_after_1mb_reply", residentMB(), "MB");
+
+    // The same deltas at the start of a new reply: what a megabyte before them adds.
+    app.timeFrame([&app] { app.store->newConversation(); });
+    const QUuid fresh = *app.store->selectedID();
+    const Message freshReply = Message::make(Message::Role::Assistant, QString());
+    app.timeFrame([&app, fresh, freshReply] {
+        app.store->appendMessage(fresh,
+                                 Message::make(Message::Role::User, QStringLiteral("写长一点。")));
+        app.store->appendMessage(fresh, freshReply);
+    });
+    cpu = singles(fresh, freshReply.id);
+    series("delta_at_start_cpu", cpu, "cpu_ms");
+    series("delta_at_start_first50_cpu", std::vector<double>(cpu.begin(), cpu.begin() + 50),
+           "cpu_ms");
     return 0;
 }
 
