@@ -392,14 +392,19 @@ int session(const QString &dir)
     figure("rss_before_1mb_reply", residentMB(), "MB");
     // A 1 MB reply into a new conversation: the shared reply ten times over, in its ~31,000
     // deltas, 32 of them per frame as a fast gateway delivers them; then single deltas at 1 MB.
-    app.timeFrame([&app] { app.store->newConversation(); });
-    const QUuid conv = *app.store->selectedID();
-    const Message reply = Message::make(Message::Role::Assistant, QString());
-    app.timeFrame([&app, conv, reply] {
-        app.store->appendMessage(conv,
-                                 Message::make(Message::Role::User, QStringLiteral("写长一点。")));
-        app.store->appendMessage(conv, reply);
-    });
+    // A new conversation asking for a long answer, and the empty reply that will hold it.
+    const auto newReply = [&app] {
+        app.timeFrame([&app] { app.store->newConversation(); });
+        const QUuid conversation = *app.store->selectedID();
+        const Message reply = Message::make(Message::Role::Assistant, QString());
+        app.timeFrame([&app, conversation, reply] {
+            app.store->appendMessage(
+                conversation, Message::make(Message::Role::User, QStringLiteral("写长一点。")));
+            app.store->appendMessage(conversation, reply);
+        });
+        return std::pair{conversation, reply};
+    };
+    const auto [conv, reply] = newReply();
     const QStringList once = BenchInputs::deltas();
     QStringList parts;
     for (int i = 0; i < 10; ++i)
@@ -490,14 +495,7 @@ int session(const QString &dir)
     figure("rss_after_1mb_reply", residentMB(), "MB");
 
     // The same deltas at the start of a new reply: what a megabyte before them adds.
-    app.timeFrame([&app] { app.store->newConversation(); });
-    const QUuid fresh = *app.store->selectedID();
-    const Message freshReply = Message::make(Message::Role::Assistant, QString());
-    app.timeFrame([&app, fresh, freshReply] {
-        app.store->appendMessage(fresh,
-                                 Message::make(Message::Role::User, QStringLiteral("写长一点。")));
-        app.store->appendMessage(fresh, freshReply);
-    });
+    const auto [fresh, freshReply] = newReply();
     cpu = singles(fresh, freshReply.id);
     series("delta_at_start_cpu", cpu, "cpu_ms");
     series("delta_at_start_first50_cpu", std::vector<double>(cpu.begin(), cpu.begin() + 50),
