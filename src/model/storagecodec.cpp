@@ -676,22 +676,8 @@ std::optional<AppData> decode(QByteArrayView bytes, bool padded)
     adviseHugePages(parser.doc.string_buf.get(), size);
     adviseHugePages(parser.implementation->structural_indexes.get(), size * sizeof(std::uint32_t));
     dom::element root;
-    std::atomic<bool> parsed = false;
-    std::thread prefault;
-    if (getenv("CORVANE_PREFAULT")) {
-        prefault = std::thread([&] {
-            auto *p = parser.doc.string_buf.get();
-            constexpr std::size_t chunk = std::size_t(2) << 20;
-            for (std::size_t at = 0; at < size && !parsed.load(std::memory_order_relaxed); at += chunk)
-                madvise(p + at, std::min(chunk, size - at), MADV_POPULATE_WRITE);
-        });
-    }
     // simdjson reads a little past the end of its input.
-    const bool bad = parser.parse(bytes.data(), size, !padded).get(root);
-    parsed = true;
-    if (prefault.joinable())
-        prefault.join();
-    if (bad)
+    if (parser.parse(bytes.data(), size, !padded).get(root))
         return std::nullopt;
     dom::object object;
     if (root.get_object().get(object))
