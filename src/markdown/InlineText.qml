@@ -28,6 +28,8 @@ TextEdit {
                                             : Theme.codeSpanBackground
     /// The search query whose matches are marked; empty marks nothing.
     property string matchQuery
+    /// The highlighter of those matches, made when there is first a query.
+    property MatchHighlighter marks: null
 
     readonly property bool hasFormulas: source.hasFormulas
     readonly property string formulaError: hasFormulas && formulaHover.hovered
@@ -70,8 +72,11 @@ TextEdit {
     onMeasureChanged: naturalWidth = measure ? implicitWidth : 0
     onImplicitWidthChanged: if (measure)
                                 naturalWidth = implicitWidth
-    Component.onCompleted: if (measure)
-                               naturalWidth = implicitWidth
+    Component.onCompleted: {
+        if (measure)
+            naturalWidth = implicitWidth
+        makeMarks()
+    }
 
     Keys.onPressed: event => {
         if (hasFormulas && event.matches(StandardKey.Copy)) {
@@ -79,9 +84,13 @@ TextEdit {
             event.accepted = true
         }
     }
-    ToolTip.visible: formulaError.length > 0
-    ToolTip.text: formulaError
-    ToolTip.delay: 400
+    // Set from here rather than bound: a binding would give every text, formulas or not, the
+    // tooltip's attached object.
+    onFormulaErrorChanged: {
+        ToolTip.delay = 400
+        ToolTip.text = formulaError
+        ToolTip.visible = formulaError.length > 0
+    }
 
     HoverHandler {
         id: formulaHover
@@ -90,14 +99,23 @@ TextEdit {
     TextMenuHandler {}
     /// The top of the first marked match, in the text's coordinates; -1 when none.
     function matchY() {
-        const at = marks.firstMatch()
+        const at = marks ? marks.firstMatch() : -1
         return at < 0 ? -1 : positionToRectangle(at).y
     }
 
-    // Only a text with something to mark carries a highlighter.
-    MatchHighlighter {
-        id: marks
-        textDocument: root.matchQuery !== "" ? root.textDocument : null
-        query: root.matchQuery
+    // Only a text with something to mark gets a highlighter, when it first has.
+    function makeMarks() {
+        if (matchQuery !== "" && !marks)
+            marks = marksComponent.createObject(root)
+    }
+    onMatchQueryChanged: makeMarks()
+
+    Component {
+        id: marksComponent
+
+        MatchHighlighter {
+            textDocument: root.matchQuery !== "" ? root.textDocument : null
+            query: root.matchQuery
+        }
     }
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import QtQuick.Controls
 import QtTest
 import Corvane
 import CorvaneTest
@@ -140,9 +141,18 @@ TestCase {
         compare(TestSupport.clipboardText(), "$$\\begin{pmatrix}1&2\\\\3&4\\end{pmatrix}$$")
         b[1].copyMenu.close()
         verify(b[4].error.indexOf("Missing close brace") >= 0, b[4].error)
-        // The pointer on the inline formula (the third character) finds its error.
+        // The pointer on the inline formula (the third character) finds its error, and the
+        // tooltip shows it.
         tryVerify(() => MathFormulas.errorAt(b[5].textDocument, 2).indexOf("Missing close") >= 0)
         compare(MathFormulas.errorAt(b[5].textDocument, 0), "")
+        const at = b[5].positionToRectangle(2)
+        mouseMove(b[5], at.x + 3, at.y + at.height / 2)
+        tryVerify(() => b[5].formulaError.indexOf("Missing close") >= 0)
+        // Every text's tooltip is the one shared instance.
+        const tip = ToolTip.toolTip
+        tryVerify(() => tip.visible && tip.text === b[5].formulaError, 2000)
+        mouseMove(b[0], 5, 5)
+        tryVerify(() => !tip.visible)
     }
 
     function test_tableWidth() {
