@@ -366,6 +366,106 @@ private slots:
         QCOMPARE(decodeAppData(written)->conversations, decoded->conversations);
     }
 
+    // The strings of a conversation are read into shared room; changing one, in any way a
+    // string can change, leaves the others as they were, also once it is the last one left.
+    void textsStayApart_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("target"); // into texts(), below: title, model, then each
+                                         // message's content and reasoning
+        QTest::addColumn<bool>("alone");
+        const QStringList changes = {u"append"_s, u"prepend"_s, u"insert"_s, u"remove"_s,
+                                     u"chop"_s, u"replace"_s, u"write"_s, u"grow"_s,
+                                     u"squeeze"_s, u"clear"_s};
+        for (const QString &change : changes) {
+            // A Chinese and an ASCII text that share room, and one too long to share.
+            for (const int target : {2, 4, 12}) {
+                for (const bool alone : {false, true}) {
+                    QTest::addRow("%s %d%s", qPrintable(change), target, alone ? " alone" : "")
+                        << change << target << alone;
+                }
+            }
+        }
+    }
+
+    void textsStayApart()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, target);
+        QFETCH(bool, alone);
+
+        Conversation c = Conversation::make();
+        c.title = u"标题"_s;
+        for (const QString &text :
+             {u"你好，世界"_s, u"plain ascii text"_s, u"emoji 😀 here"_s, u""_s,
+              u"第二条 message"_s, QString(40000, u'长')}) {
+            c.messages.append(Message::make(Message::Role::User, text));
+        }
+        c.messages[2].reasoning = u"先想一下"_s;
+        c.model = u"gpt-4o"_s;
+        auto decoded = decodeAppData(encodeAppData({}, {c}));
+        QVERIFY(decoded);
+        const auto texts = [](Conversation &in) {
+            QList<QString *> all{&in.title, &*in.model};
+            for (Message &m : in.messages)
+                all << &m.content << &m.reasoning;
+            return all;
+        };
+        const auto deep = [](const QString &s) { return QString(s.constData(), s.size()); };
+        const auto apply = [&change](QString &s) {
+            if (change == u"append")
+                s.append(u"+尾"_s);
+            else if (change == u"prepend")
+                s.prepend(u"头+"_s);
+            else if (change == u"insert")
+                s.insert(2, u"中"_s);
+            else if (change == u"remove")
+                s.remove(0, 2);
+            else if (change == u"chop")
+                s.chop(1);
+            else if (change == u"replace")
+                s.replace(u'a', u'@');
+            else if (change == u"write")
+                s.data()[1] = u'X';
+            else if (change == u"grow")
+                s.resize(s.size() + 300, u'!');
+            else if (change == u"squeeze")
+                s.squeeze();
+            else if (change == u"clear")
+                s.clear();
+        };
+
+        QList<QString *> mine = texts(decoded->conversations[0]);
+        QList<QString *> written = texts(c);
+        QCOMPARE(mine.size(), written.size());
+        for (qsizetype i = 0; i < mine.size(); ++i) {
+            QCOMPARE(*mine[i], *written[i]);
+            QCOMPARE(mine[i]->utf16()[mine[i]->size()], u'\0');
+        }
+
+        QString expected = deep(*mine[target]);
+        apply(expected);
+        QString kept;
+        QString *changed = mine[target];
+        if (alone) {
+            kept = *changed;
+            decoded.reset();
+            changed = &kept;
+        }
+        apply(*changed);
+        // Something else allocated where freed text was must not show through.
+        const QList<QString> filler(64, QString(64, u'x'));
+        QCOMPARE(*changed, expected);
+        QCOMPARE(changed->utf16()[changed->size()], u'\0');
+        if (!alone) {
+            for (qsizetype i = 0; i < mine.size(); ++i) {
+                if (i != target)
+                    QCOMPARE(*mine[i], *written[i]);
+            }
+        }
+        QCOMPARE(filler.constFirst(), QString(64, u'x'));
+    }
+
     void lenientConversation_data()
     {
         QTest::addColumn<QByteArray>("json");
