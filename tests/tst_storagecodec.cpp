@@ -81,6 +81,12 @@ private slots:
         QVERIFY(decoded);
         QCOMPARE(decoded->settings, data.settings);
         QCOMPARE(decoded->conversations, data.conversations);
+        // A history is read once and kept: its lists have no room to grow.
+        for (const auto &read : {decoded, decodeAppDataWithQt(expected)}) {
+            QCOMPARE(read->conversations.capacity(), read->conversations.size());
+            for (const Conversation &c : read->conversations)
+                QCOMPARE(c.messages.capacity(), c.messages.size());
+        }
     }
 
     void roundTrip_data()

@@ -359,7 +359,9 @@ bool readConversation(const QJsonValue &v, Conversation &c)
         if (!messages.isArray())
             return false;
         const QJsonArray array = messages.toArray();
-        c.messages.resize(array.size());
+        // Made at their exact size: resize() leaves room to grow, up to the next power of two
+        // in bytes, which a history read once would keep for nothing.
+        c.messages = QList<Message>(array.size());
         qsizetype i = 0;
         for (const QJsonValue &m : array) {
             if (!readMessage(m, c.messages[i++]))
@@ -672,7 +674,8 @@ bool readConversation(dom::element v, Conversation &c, TextBatch &texts)
         dom::array messages;
         if (f[2]->get_array().get(messages))
             return false;
-        c.messages.resize(qsizetype(messages.size()));
+        // At their exact size, as in the reader above.
+        c.messages = QList<Message>(qsizetype(messages.size()));
         qsizetype i = 0;
         for (const dom::element m : messages) {
             if (!readMessage(m, c.messages[i++], texts))
@@ -783,7 +786,7 @@ std::optional<AppData> decode(QByteArrayView bytes, bool padded)
     AppData data;
     if (!readSettings(settings, data.settings))
         return std::nullopt;
-    data.conversations.resize(qsizetype(conversations.size()));
+    data.conversations = QList<Conversation>(qsizetype(conversations.size()));
     if (!readConversations(conversations, data.conversations.data(), size))
         return std::nullopt;
     return data;
@@ -938,7 +941,7 @@ std::optional<AppData> decodeAppDataWithQt(const QByteArray &bytes)
     if (!readSettings(settings.toObject(), data.settings))
         return std::nullopt;
     const QJsonArray array = conversations.toArray();
-    data.conversations.resize(array.size());
+    data.conversations = QList<Conversation>(array.size());
     qsizetype i = 0;
     for (const QJsonValue &c : array) {
         if (!readConversation(c, data.conversations[i++]))
