@@ -37,7 +37,7 @@ TextEdit {
                                                         formulaHover.point.position.y))
         : ""
 
-    /// Copies the selection, formulas as their TeX.
+    /// Copies the selection, formulas as their TeX (also on the copy key: see InlineSource).
     function copySource() {
         if (hasFormulas)
             Clipboard.setText(MathFormulas.sourceText(textDocument, selectionStart, selectionEnd))
@@ -80,12 +80,6 @@ TextEdit {
         makeMarks()
     }
 
-    Keys.onPressed: event => {
-        if (hasFormulas && event.matches(StandardKey.Copy)) {
-            copySource()
-            event.accepted = true
-        }
-    }
     // Set from here rather than bound: a binding would give every text, formulas or not, the
     // tooltip's attached object.
     onFormulaErrorChanged: {

@@ -3,6 +3,8 @@
 
 #include "markdown/mathformulas.h"
 
+#include <QKeyEvent>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -80,9 +82,27 @@ QString InlineSource::cssColor(const QColor &color)
     return color.name(color.alpha() < 255 ? QColor::HexArgb : QColor::HexRgb);
 }
 
+bool InlineSource::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && m_hasFormulas &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+        QMetaObject::invokeMethod(watched, "copySource");
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void InlineSource::update()
 {
+    const bool hadFormulas = m_hasFormulas;
     m_hasFormulas = m_html.contains(u"image://math/");
+    // The copy key of a text with formulas gives their TeX; the text does that in copySource().
+    if (m_hasFormulas != hadFormulas && parent()) {
+        if (m_hasFormulas)
+            parent()->installEventFilter(this);
+        else
+            parent()->removeEventFilter(this);
+    }
     const QString body = m_hasFormulas && m_formulas
                              ? m_formulas->decorate(m_html, m_color, m_pixelSize, m_dpr)
                              : m_html;

@@ -16,6 +16,10 @@ class MathFormulas;
  * Made here rather than in a binding: while a reply streams, the paragraph that grows changes
  * with every delta, and a script binding would make each version as a string of the script
  * engine, whose collector then pauses a frame every few dozen.
+ *
+ * While there are formulas, the copy key pressed in the text (its QML parent) calls the text's
+ * copySource() instead, which gives their TeX: a key handler in every text would cost a seventh
+ * of making one.
  */
 class InlineSource : public QObject
 {
@@ -59,6 +63,9 @@ public:
 
     /// "#rrggbb", or "#aarrggbb" when the colour is not opaque.
     static QString cssColor(const QColor &color);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     void inputChanged();
