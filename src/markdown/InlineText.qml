@@ -92,7 +92,6 @@ TextEdit {
         id: formulaHover
         cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
     }
-    TextMenuHandler {}
     /// The top of the first marked match, in the text's coordinates; -1 when none.
     function matchY() {
         const at = marks ? marks.firstMatch() : -1

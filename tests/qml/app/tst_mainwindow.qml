@@ -103,6 +103,36 @@ Item {
             }
         }
 
+        // A right click on any text of a message opens the text menu for that text: a
+        // heading, a paragraph, a list item, a table cell. A code block opens it for its code.
+        function test_messageTextMenu() {
+            const id = TestSupport.addConversation([{ "role": "assistant", "content":
+                "# 标题\n\n一段文字\n\n- 列表项\n\n| 甲 | 乙 |\n|---|---|\n| 丙 | 丁 |\n\n```\ncode\n```" }])
+            Store.selectedID = id
+            waitForRendering(window.contentItem)
+            const stack = findChild(findChild(detail.item, "markdown"), "blockStack")
+            tryVerify(() => stack.itemAt(4) !== null)
+            const cells = []
+            const grid = findChild(stack.itemAt(3), "tableGrid")
+            for (let i = 0; i < grid.children.length; ++i) {
+                if (grid.children[i].inlineHtml !== undefined)
+                    cells.push(grid.children[i])
+            }
+            const targets = [stack.itemAt(0), stack.itemAt(1), findChild(stack.itemAt(2), "listText"),
+                             cells[3], findChild(stack.itemAt(4), "codeText")]
+            for (const target of targets) {
+                verify(target !== null)
+                mouseClick(target, 4, target.height / 2, Qt.RightButton)
+                const menu = window.textMenu
+                verify(menu !== null)
+                tryCompare(menu, "opened", true)
+                compare(menu.target, target)
+                menu.close()
+                tryCompare(menu, "visible", false)
+                wait(Qt.styleHints.mouseDoubleClickInterval + 50)
+            }
+        }
+
         // The file dialogs are made on first use; what they announce reaches the notice bar.
         function test_historyDialogs() {
             verify(findChild(window, "exportDialog") === null)
