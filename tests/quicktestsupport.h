@@ -11,6 +11,8 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QObject>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -33,6 +35,12 @@ public:
             while (QTcpSocket *socket = m_silentGateway->nextPendingConnection())
                 socket->setParent(this); // kept open, never answered
         });
+    }
+
+    /// The cursor shape (Qt::CursorShape) the window of this item shows now.
+    Q_INVOKABLE int cursorShape(QQuickItem *item) const
+    {
+        return item && item->window() ? int(item->window()->cursor().shape()) : -1;
     }
 
     /// No conversations and no data.json; the given key, the default model and the silent

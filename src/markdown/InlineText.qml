@@ -32,9 +32,12 @@ TextEdit {
     property MatchHighlighter marks: null
 
     readonly property bool hasFormulas: source.hasFormulas
-    readonly property string formulaError: hasFormulas && formulaHover.hovered
-        ? MathFormulas.errorAt(textDocument, positionAt(formulaHover.point.position.x,
-                                                        formulaHover.point.position.y))
+    /// Follows the pointer for a text whose links or formulas answer it; made when the text
+    /// first has one. Over plain text the text's own cursor, the I-beam, is enough.
+    property HoverHandler pointer: null
+    readonly property string formulaError: hasFormulas && pointer && pointer.hovered
+        ? MathFormulas.errorAt(textDocument, positionAt(pointer.point.position.x,
+                                                        pointer.point.position.y))
         : ""
 
     /// Copies the selection, formulas as their TeX (also on the copy key: see InlineSource).
@@ -59,6 +62,7 @@ TextEdit {
         // sixth of the cost of making a text item.
         devicePixelRatio: root.hasFormulas ? Screen.devicePixelRatio : 1
         formulas: MathFormulas
+        onTextChanged: root.makePointer()
     }
 
     text: source.text
@@ -78,6 +82,7 @@ TextEdit {
         if (measure)
             naturalWidth = implicitWidth
         makeMarks()
+        makePointer()
     }
 
     // Set from here rather than bound: a binding would give every text, formulas or not, the
@@ -88,9 +93,20 @@ TextEdit {
         ToolTip.visible = formulaError.length > 0
     }
 
-    HoverHandler {
-        id: formulaHover
-        cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
+    function makePointer() {
+        if (!pointer && (source.hasLinks || source.hasFormulas)) {
+            pointer = pointerComponent.createObject(root)
+            // A handler made later is given its events only once it is among the text's data.
+            root.data.push(pointer)
+        }
+    }
+
+    Component {
+        id: pointerComponent
+
+        HoverHandler {
+            cursorShape: root.hoveredLink.length > 0 ? Qt.PointingHandCursor : Qt.IBeamCursor
+        }
     }
     /// The top of the first marked match, in the text's coordinates; -1 when none.
     function matchY() {

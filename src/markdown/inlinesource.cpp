@@ -96,6 +96,7 @@ void InlineSource::update()
 {
     const bool hadFormulas = m_hasFormulas;
     m_hasFormulas = m_html.contains(u"image://math/");
+    m_hasLinks = m_html.contains(u"<a href=");
     // The copy key of a text with formulas gives their TeX; the text does that in copySource().
     if (m_hasFormulas != hadFormulas && parent()) {
         if (m_hasFormulas)

@@ -36,6 +36,7 @@ class InlineSource : public QObject
     /// Draws the formula images; without, formulas keep their bare addresses.
     Q_PROPERTY(MathFormulas *formulas READ formulas WRITE setFormulas NOTIFY inputChanged)
     Q_PROPERTY(bool hasFormulas READ hasFormulas NOTIFY textChanged)
+    Q_PROPERTY(bool hasLinks READ hasLinks NOTIFY textChanged)
     Q_PROPERTY(QString text READ text NOTIFY textChanged)
 
 public:
@@ -59,6 +60,7 @@ public:
     void setFormulas(MathFormulas *formulas);
 
     bool hasFormulas() const { return m_hasFormulas; }
+    bool hasLinks() const { return m_hasLinks; }
     QString text() const { return m_text; }
 
     /// "#rrggbb", or "#aarrggbb" when the colour is not opaque.
@@ -83,5 +85,6 @@ private:
     qreal m_dpr = 1;
     QPointer<MathFormulas> m_formulas;
     bool m_hasFormulas = false;
+    bool m_hasLinks = false;
     QString m_text;
 };

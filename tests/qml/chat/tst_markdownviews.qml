@@ -155,6 +155,23 @@ TestCase {
         tryVerify(() => !tip.visible)
     }
 
+    // The pointer shows the I-beam over text and the pointing hand over a link, also over a
+    // link that a streamed paragraph gains later.
+    function test_pointerCursor() {
+        const v = view("一段文字")
+        const p = blocks(v)[0]
+        mouseMove(p, 4, p.height / 2)
+        tryVerify(() => TestSupport.cursorShape(p) === Qt.IBeamCursor)
+        v.text += " [链接](https://example.com) 后面"
+        waitForRendering(v)
+        const link = p.positionToRectangle(6)
+        mouseMove(p, link.x + 4, link.y + link.height / 2)
+        tryVerify(() => TestSupport.cursorShape(p) === Qt.PointingHandCursor)
+        compare(p.hoveredLink, "https://example.com")
+        mouseMove(p, 4, p.height / 2)
+        tryVerify(() => TestSupport.cursorShape(p) === Qt.IBeamCursor)
+    }
+
     function test_tableWidth() {
         const row = Array(8).fill("一个相当长的单元格").join(" | ")
         const wide = blocks(view("| " + row + " |\n| " + row + " |"))[0]
