@@ -62,7 +62,7 @@ TextEdit {
         // sixth of the cost of making a text item.
         devicePixelRatio: root.hasFormulas ? Screen.devicePixelRatio : 1
         formulas: MathFormulas
-        onTextChanged: root.makePointer()
+        onFeaturesChanged: root.makePointer()
     }
 
     text: source.text

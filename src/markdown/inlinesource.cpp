@@ -95,6 +95,7 @@ bool InlineSource::eventFilter(QObject *watched, QEvent *event)
 void InlineSource::update()
 {
     const bool hadFormulas = m_hasFormulas;
+    const bool hadLinks = m_hasLinks;
     m_hasFormulas = m_html.contains(u"image://math/");
     m_hasLinks = m_html.contains(u"<a href=");
     // The copy key of a text with formulas gives their TeX; the text does that in copySource().
@@ -124,8 +125,11 @@ void InlineSource::update()
     text += u"\">"_s;
     text += body;
     text += u"</p>"_s;
-    if (text == m_text)
-        return;
-    m_text = std::move(text);
-    emit textChanged();
+    if (text != m_text) {
+        m_text = std::move(text);
+        emit textChanged();
+    }
+    // Told apart from the text, which changes with every delta of a streamed paragraph.
+    if (m_hasFormulas != hadFormulas || m_hasLinks != hadLinks)
+        emit featuresChanged();
 }

@@ -35,8 +35,8 @@ class InlineSource : public QObject
         qreal devicePixelRatio READ devicePixelRatio WRITE setDevicePixelRatio NOTIFY inputChanged)
     /// Draws the formula images; without, formulas keep their bare addresses.
     Q_PROPERTY(MathFormulas *formulas READ formulas WRITE setFormulas NOTIFY inputChanged)
-    Q_PROPERTY(bool hasFormulas READ hasFormulas NOTIFY textChanged)
-    Q_PROPERTY(bool hasLinks READ hasLinks NOTIFY textChanged)
+    Q_PROPERTY(bool hasFormulas READ hasFormulas NOTIFY featuresChanged)
+    Q_PROPERTY(bool hasLinks READ hasLinks NOTIFY featuresChanged)
     Q_PROPERTY(QString text READ text NOTIFY textChanged)
 
 public:
@@ -72,6 +72,7 @@ protected:
 signals:
     void inputChanged();
     void textChanged();
+    void featuresChanged();
 
 private:
     void update();
