@@ -12,6 +12,9 @@
 #include <QInputMethodEvent>
 #include <QObject>
 #include <QQuickItem>
+#include <QQuickTextDocument>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QQuickWindow>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -41,6 +44,22 @@ public:
     Q_INVOKABLE int cursorShape(QQuickItem *item) const
     {
         return item && item->window() ? int(item->window()->cursor().shape()) : -1;
+    }
+
+    /// The text and background colours of the character after position in a text item's
+    /// document ("#aarrggbb"; empty where none is set).
+    Q_INVOKABLE QVariantMap colorsAt(QQuickTextDocument *document, int position) const
+    {
+        QTextCursor cursor(document->textDocument());
+        cursor.setPosition(position + 1);
+        const QTextCharFormat format = cursor.charFormat();
+        const auto name = [&format](QTextFormat::Property property) {
+            return format.hasProperty(property)
+                       ? format.brushProperty(property).color().name(QColor::HexArgb)
+                       : QString();
+        };
+        return {{QStringLiteral("color"), name(QTextFormat::ForegroundBrush)},
+                {QStringLiteral("background"), name(QTextFormat::BackgroundBrush)}};
     }
 
     /// No conversations and no data.json; the given key, the default model and the silent

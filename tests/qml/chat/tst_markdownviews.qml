@@ -172,6 +172,35 @@ TestCase {
         tryVerify(() => TestSupport.cursorShape(p) === Qt.IBeamCursor)
     }
 
+    // Links take the link colour and code spans their faint box, on the page and on the bubble,
+    // also when a streamed paragraph gains them later; the rest of the text has neither.
+    function test_inlineColors_data() {
+        return [
+            { tag: "page", text: "前 [链接](https://example.com) 和 `code` 末", more: "" },
+            { tag: "bubble", text: "前 [链接](https://example.com) 和 `code` 末", more: "", onAccent: true },
+            { tag: "gained later", text: "前 ", more: "[链接](https://example.com) 和 `code` 末" },
+            { tag: "code, no link", text: "前 xx 和 `code` 末", more: "" },
+        ]
+    }
+
+    function test_inlineColors(data) {
+        const argb = c => "#" + [c.a, c.r, c.g, c.b].map(v => Math.round(v * 255).toString(16).padStart(2, "0")).join("")
+        const v = view(data.text, data.onAccent)
+        v.text += data.more
+        waitForRendering(v)
+        const p = blocks(v)[0]
+        const doc = p.textDocument
+        const link = TestSupport.colorsAt(doc, 2)
+        if (data.tag !== "code, no link")
+            compare(link.color, argb(data.onAccent ? Theme.bubbleText : Theme.link))
+        compare(link.background, "")
+        compare(TestSupport.colorsAt(doc, 7).background,
+                argb(data.onAccent ? Theme.bubbleCodeSpanBackground : Theme.codeSpanBackground))
+        const plain = TestSupport.colorsAt(doc, 5)
+        compare(plain.color, "")
+        compare(plain.background, "")
+    }
+
     function test_tableWidth() {
         const row = Array(8).fill("一个相当长的单元格").join(" | ")
         const wide = blocks(view("| " + row + " |\n| " + row + " |"))[0]
