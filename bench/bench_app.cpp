@@ -13,6 +13,9 @@
 //   bench_app longreply DIR    a start on DIR/data.json, written first: one conversation whose
 //                              reply is the shared reply 40 times over (4 MB), opened at start:
 //                              the time until the window is drawn and idle, and the memory
+//   bench_app codeblock DIR [KB]  the same with a reply that is one code block of KB
+//                              kilobytes (1,000 unless given), then that block streamed into a
+//                              new reply, 32 deltas a frame
 //   bench_app                  a session on freshly generated data (as bench/run.sh runs it)
 //
 // Each figure is printed as one line "name<TAB>value<TAB>unit". Times are wall-clock ("ms")
@@ -241,6 +244,107 @@ public:
     double firstFrame = -1;
 };
 
+/// What streaming a reply cost, frame by frame.
+struct Streamed
+{
+    std::vector<double> wall; ///< each batch of deltas until the frame that shows it
+    std::vector<double> cpu;  ///< the same, the main thread's CPU time
+    /// The main thread's CPU time from one frame's end to the next. A change is timed until
+    /// the frame that shows it, and work a frame leaves for the next ones (a view made later)
+    /// runs in the same wait; this series shows each frame.
+    std::vector<double> eachFrame;
+    int mostChanges = 0; ///< model changes in one frame, at most
+    double total = 0;    ///< ms, all of it
+};
+
+/// Streams `parts` into the reply, 32 deltas a frame, as a fast gateway delivers them. The
+/// deltas take the program's path to the Store; the bench's frames stand for the coalescer's,
+/// which hands over what a frame gathered.
+Streamed stream(App &app, const QUuid &conversation, const QUuid &reply, const QStringList &parts)
+{
+    constexpr int perFrame = 32;
+    Streamed out;
+    DeltaCoalescer coalescer(&*app.store, conversation, reply);
+    int changes = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(&*app.store, &Store::messageContentChanged, [&changes] { ++changes; });
+    double lastSwap = cpuMs();
+    const QMetaObject::Connection swaps = QObject::connect(
+        app.window, &QQuickWindow::frameSwapped, app.window,
+        [&out, &lastSwap] {
+            const double now = cpuMs();
+            out.eachFrame.push_back(now - lastSwap);
+            lastSwap = now;
+        },
+        Qt::DirectConnection);
+    const double start = wallMs();
+    for (qsizetype at = 0; at < parts.size(); at += perFrame) {
+        changes = 0;
+        const auto [w, c] = app.timeFrame([&] {
+            for (qsizetype k = at; k < qMin(at + perFrame, parts.size()); ++k)
+                coalescer.appendText(parts.at(k));
+            coalescer.flush();
+        });
+        out.mostChanges = std::max(out.mostChanges, changes);
+        out.wall.push_back(w);
+        out.cpu.push_back(c);
+    }
+    out.total = wallMs() - start;
+    QObject::disconnect(counting);
+    QObject::disconnect(swaps);
+    return out;
+}
+
+/// A new conversation asking for a long answer, and the empty reply that will hold it.
+std::pair<QUuid, QUuid> newReply(App &app)
+{
+    app.timeFrame([&app] { app.store->newConversation(); });
+    const QUuid conversation = *app.store->selectedID();
+    const Message reply = Message::make(Message::Role::Assistant, QString());
+    app.timeFrame([&app, conversation, reply] {
+        app.store->appendMessage(conversation,
+                                 Message::make(Message::Role::User, QStringLiteral("写长一点。")));
+        app.store->appendMessage(conversation, reply);
+    });
+    return {conversation, reply.id};
+}
+
+/// Waits until the window is drawn and idle: no frame within half a second of the last one.
+/// Returns the wall and CPU time from `start` and `cpuStart` to that last frame.
+std::pair<double, double> untilIdle(App &app, double start, double cpuStart)
+{
+    double lastFrame = wallMs();
+    double lastCpu = cpuMs();
+    while (wallMs() - lastFrame < 500) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        if (app.swapped) {
+            app.swapped = false;
+            lastFrame = wallMs();
+            lastCpu = cpuMs();
+        }
+    }
+    return {lastFrame - start, lastCpu - cpuStart};
+}
+
+/// Reads the open conversation from where it is towards its start, 600 px a frame, 300 frames:
+/// the main thread's CPU time of each.
+std::vector<double> scrollUp(App &app)
+{
+    QQuickItem *messages = app.item(QStringLiteral("messageList"));
+    if (!messages)
+        qFatal("no message list");
+    messages->setProperty("followEnd", false);
+    std::vector<double> cpu;
+    for (int i = 0; i < 300; ++i) {
+        const auto [w, c] = app.timeFrame([messages] {
+            messages->setProperty("contentY", messages->property("contentY").toReal() - 600);
+        });
+        Q_UNUSED(w);
+        cpu.push_back(c);
+    }
+    return cpu;
+}
+
 int startup(const QString &dir, double t0, double enteredMain)
 {
     const double appMade = wallMs();
@@ -392,65 +496,19 @@ int session(const QString &dir)
     figure("rss_before_1mb_reply", residentMB(), "MB");
     // A 1 MB reply into a new conversation: the shared reply ten times over, in its ~31,000
     // deltas, 32 of them per frame as a fast gateway delivers them; then single deltas at 1 MB.
-    // A new conversation asking for a long answer, and the empty reply that will hold it.
-    const auto newReply = [&app] {
-        app.timeFrame([&app] { app.store->newConversation(); });
-        const QUuid conversation = *app.store->selectedID();
-        const Message reply = Message::make(Message::Role::Assistant, QString());
-        app.timeFrame([&app, conversation, reply] {
-            app.store->appendMessage(
-                conversation, Message::make(Message::Role::User, QStringLiteral("写长一点。")));
-            app.store->appendMessage(conversation, reply);
-        });
-        return std::pair{conversation, reply};
-    };
-    const auto [conv, reply] = newReply();
+    const auto [conv, replyID] = newReply(app);
     const QStringList once = BenchInputs::deltas();
     QStringList parts;
     for (int i = 0; i < 10; ++i)
         parts += once;
-    // The deltas take the program's path to the Store; the bench's frames stand for the
-    // coalescer's, which hands over what a frame gathered.
-    constexpr int perFrame = 32;
-    DeltaCoalescer coalescer(&*app.store, conv, reply.id);
-    int changes = 0;
-    int mostChanges = 0;
-    const QMetaObject::Connection counting =
-        QObject::connect(&*app.store, &Store::messageContentChanged, [&changes] { ++changes; });
-    wall.clear();
-    cpu.clear();
-    // Each frame on its own as well: the main thread's CPU time from one frame's end to the
-    // next. A change is timed until the frame that shows it, and work a frame leaves for the
-    // next ones (a view made later) runs in the same wait; this series shows each frame.
-    std::vector<double> eachFrame;
-    double lastSwap = cpuMs();
-    const QMetaObject::Connection swaps = QObject::connect(
-        app.window, &QQuickWindow::frameSwapped, app.window,
-        [&eachFrame, &lastSwap] {
-            const double now = cpuMs();
-            eachFrame.push_back(now - lastSwap);
-            lastSwap = now;
-        },
-        Qt::DirectConnection);
-    const double streamStart = wallMs();
-    for (qsizetype at = 0; at < parts.size(); at += perFrame) {
-        changes = 0;
-        const auto [w, c] = app.timeFrame([&] {
-            for (qsizetype k = at; k < qMin(at + perFrame, parts.size()); ++k)
-                coalescer.appendText(parts.at(k));
-            coalescer.flush();
-        });
-        mostChanges = std::max(mostChanges, changes);
-        wall.push_back(w);
-        cpu.push_back(c);
-    }
-    QObject::disconnect(counting);
-    QObject::disconnect(swaps);
-    figure("reply_1mb_total", wallMs() - streamStart, "ms");
-    figure("reply_1mb_frames_drawn", double(eachFrame.size()), "frames");
-    series("reply_1mb_each_frame_cpu", eachFrame, "cpu_ms");
-    figure("reply_1mb_changes_per_frame_max", mostChanges, "changes");
-    figure("reply_1mb_bytes", app.store->message(conv, reply.id)->content.toUtf8().size() / 1e6,
+    const Streamed streamed = stream(app, conv, replyID, parts);
+    wall = streamed.wall;
+    cpu = streamed.cpu;
+    figure("reply_1mb_total", streamed.total, "ms");
+    figure("reply_1mb_frames_drawn", double(streamed.eachFrame.size()), "frames");
+    series("reply_1mb_each_frame_cpu", streamed.eachFrame, "cpu_ms");
+    figure("reply_1mb_changes_per_frame_max", streamed.mostChanges, "changes");
+    figure("reply_1mb_bytes", app.store->message(conv, replyID)->content.toUtf8().size() / 1e6,
            "MB");
     series("reply_1mb_frame", wall, "ms");
     series("reply_1mb_frame_cpu", cpu, "cpu_ms");
@@ -475,8 +533,8 @@ int session(const QString &dir)
     };
     // They start a new block, as they do at the start of a reply below: the shared reply does
     // not end with a blank line.
-    app.timeFrame([&] { app.store->appendToMessage(conv, reply.id, u"\n\n"); });
-    cpu = singles(conv, reply.id);
+    app.timeFrame([&] { app.store->appendToMessage(conv, replyID, u"\n\n"); });
+    cpu = singles(conv, replyID);
     series("delta_at_1mb_cpu", cpu, "cpu_ms");
     series("delta_at_1mb_first50_cpu", std::vector<double>(cpu.begin(), cpu.begin() + 50),
            "cpu_ms");
@@ -486,7 +544,7 @@ int session(const QString &dir)
     for (int i = 0; i < 20; ++i) {
         app.store->save();
         const auto [w, c] =
-            app.timeFrame([&] { app.store->appendToMessage(conv, reply.id, once.at(i)); });
+            app.timeFrame([&] { app.store->appendToMessage(conv, replyID, once.at(i)); });
         Q_UNUSED(w);
         cpu.push_back(c);
         app.store->flush();
@@ -495,8 +553,8 @@ int session(const QString &dir)
     figure("rss_after_1mb_reply", residentMB(), "MB");
 
     // The same deltas at the start of a new reply: what a megabyte before them adds.
-    const auto [fresh, freshReply] = newReply();
-    cpu = singles(fresh, freshReply.id);
+    const auto [fresh, freshReply] = newReply(app);
+    cpu = singles(fresh, freshReply);
     series("delta_at_start_cpu", cpu, "cpu_ms");
     series("delta_at_start_first50_cpu", std::vector<double>(cpu.begin(), cpu.begin() + 50),
            "cpu_ms");
@@ -524,38 +582,91 @@ int longReply(const QString &dir)
     App app(dir);
     app.waitForFrame();
     figure("long_reply_first_frame", wallMs() - start, "ms");
-    // Idle: no frame asked for within half a second of the last one.
-    double lastFrame = wallMs();
-    double lastCpu = cpuMs();
-    while (wallMs() - lastFrame < 500) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-        if (app.swapped) {
-            app.swapped = false;
-            lastFrame = wallMs();
-            lastCpu = cpuMs();
-        }
-    }
-    figure("long_reply_drawn_and_idle", lastFrame - start, "ms");
-    figure("long_reply_drawn_and_idle_cpu", lastCpu - cpuStart, "cpu_ms");
+    const auto [idle, idleCpu] = untilIdle(app, start, cpuStart);
+    figure("long_reply_drawn_and_idle", idle, "ms");
+    figure("long_reply_drawn_and_idle_cpu", idleCpu, "cpu_ms");
     app.settle(1000);
     figure("rss_long_reply_open", residentMB(), "MB");
 
-    // Reading it: from its end to its start, 600 px a frame.
-    QQuickItem *messages = app.item(QStringLiteral("messageList"));
-    if (!messages)
-        qFatal("no message list");
-    messages->setProperty("followEnd", false);
-    std::vector<double> cpu;
-    for (int i = 0; i < 300; ++i) {
-        const auto [w, c] = app.timeFrame([messages] {
-            messages->setProperty("contentY", messages->property("contentY").toReal() - 600);
-        });
-        Q_UNUSED(w);
-        cpu.push_back(c);
-    }
-    series("long_reply_scroll_cpu", cpu, "cpu_ms");
+    // Reading it: from its end towards its start.
+    series("long_reply_scroll_cpu", scrollUp(app), "cpu_ms");
     app.settle(1000);
     figure("rss_long_reply_scrolled", residentMB(), "MB");
+    return 0;
+}
+
+/// The code lines of the shared reply's C++ blocks, over and over, as one fenced block of
+/// about `bytes` of UTF-8.
+QString longCodeBlock(qsizetype bytes)
+{
+    QStringList lines;
+    bool inCpp = false;
+    for (const QString &line : BenchInputs::reply().split(u'\n')) {
+        if (line.startsWith(u"```"))
+            inCpp = !inCpp && line == u"```cpp";
+        else if (inCpp)
+            lines << line;
+    }
+    const QString code = lines.join(u'\n') + u'\n';
+    QString text = QStringLiteral("```cpp\n");
+    while (text.size() < bytes)
+        text += code;
+    return text + QStringLiteral("```");
+}
+
+/// The same text cut as the shared reply's deltas are, their lengths over and over.
+QStringList cutLikeDeltas(const QString &text)
+{
+    const QStringList shared = BenchInputs::deltas();
+    QStringList parts;
+    qsizetype at = 0;
+    for (qsizetype i = 0; at < text.size(); ++i) {
+        const qsizetype n = std::max<qsizetype>(1, shared.at(i % shared.size()).size());
+        parts << text.mid(at, n);
+        at += n;
+    }
+    return parts;
+}
+
+int codeBlock(const QString &dir, qsizetype bytes)
+{
+    // One block that culling cannot split: code in one fence, stored and opened at start, then
+    // streamed into a new reply.
+    const QString code = longCodeBlock(bytes);
+    AppData data;
+    Conversation conversation = Conversation::make();
+    conversation.title = QStringLiteral("很长的代码");
+    conversation.messages.append(Message::make(Message::Role::User, QStringLiteral("写长一点。")));
+    conversation.messages.append(Message::make(Message::Role::Assistant, code));
+    data.conversations.append(conversation);
+    if (LargeData::write(dir, data) < 0)
+        qFatal("cannot write the data");
+    figure("code_block_bytes", double(code.toUtf8().size()) / 1e6, "MB");
+
+    const double start = wallMs();
+    const double cpuStart = cpuMs();
+    App app(dir);
+    app.waitForFrame();
+    figure("code_block_first_frame", wallMs() - start, "ms");
+    const auto [idle, idleCpu] = untilIdle(app, start, cpuStart);
+    figure("code_block_drawn_and_idle", idle, "ms");
+    figure("code_block_drawn_and_idle_cpu", idleCpu, "cpu_ms");
+    app.settle(1000);
+    figure("rss_code_block_open", residentMB(), "MB");
+    series("code_block_scroll_cpu", scrollUp(app), "cpu_ms");
+
+    app.settle(1000);
+    const double rssBefore = residentMB();
+    const auto [fresh, replyID] = newReply(app);
+    const Streamed streamed = stream(app, fresh, replyID, cutLikeDeltas(code));
+    figure("code_block_streamed_total", streamed.total, "ms");
+    series("code_block_streamed_frame_cpu", streamed.eachFrame, "cpu_ms");
+    const std::vector<double> &frames = streamed.cpu;
+    series("code_block_streamed_last_tenth_cpu",
+           std::vector<double>(frames.end() - qsizetype(frames.size() / 10), frames.end()),
+           "cpu_ms");
+    app.settle(1000);
+    figure("rss_code_block_streamed_adds", residentMB() - rssBefore, "MB");
     return 0;
 }
 
@@ -586,12 +697,15 @@ int main(int argc, char **argv)
         return session(args.at(2));
     if (args.size() == 3 && args.at(1) == u"longreply")
         return longReply(args.at(2));
+    if ((args.size() == 3 || args.size() == 4) && args.at(1) == u"codeblock")
+        return codeBlock(args.at(2), args.size() == 4 ? args.at(3).toLongLong() * 1000 : 1'000'000);
     if (args.size() == 1) {
         QTemporaryDir dir;
         if (LargeData::write(dir.path(), LargeData::generate(2000)) < 0)
             qFatal("cannot write the data");
         return session(dir.path());
     }
-    std::fprintf(stderr, "usage: bench_app [startup DIR T0_NS | session DIR | longreply DIR]\n");
+    std::fprintf(stderr, "usage: bench_app [startup DIR T0_NS | session DIR | longreply DIR | "
+                         "codeblock DIR [KB]]\n");
     return 2;
 }
