@@ -7,6 +7,7 @@
 #include "markdown/matchhighlighter.h"
 #include "markdown/mdinline.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -286,6 +287,31 @@ private slots:
             QCOMPARE(b.blockFormat().lineHeight(), 2.5);
             QCOMPARE(b.blockFormat().lineHeightType(), int(QTextBlockFormat::LineDistanceHeight));
         }
+    }
+
+    // The colours of many new lines reach the layout as one change: one per line made each line
+    // walk the whole document's layout again, which stalled a long streamed block for seconds.
+    void manyLinesColouredAtOnce()
+    {
+        QString code;
+        for (int i = 0; i < 200; ++i)
+            code += QStringLiteral("x = %1\n").arg(i);
+        Block block(QStringLiteral("python"), &code);
+        QTextDocument &doc = block.doc;
+        doc.setTextWidth(400); // laid out, as a TextEdit's document is
+        QTRY_VERIFY(block.h.highlighted());
+        const QColor number = colourAt(doc, 4);
+        QVERIFY(number.isValid());
+        int layoutChanges = 0;
+        connect(doc.documentLayout(), &QAbstractTextDocumentLayout::update, this,
+                [&layoutChanges] { ++layoutChanges; });
+        for (int i = 200; i < 400; ++i)
+            code += QStringLiteral("x = %1\n").arg(i);
+        block.h.setCode(code);
+        QCOMPARE(layoutChanges, 1); // the text appended
+        QTRY_VERIFY(block.h.highlighted());
+        QCOMPARE(layoutChanges, 2);
+        QCOMPARE(colourAt(doc, doc.findBlockByNumber(399).position() + 4), number);
     }
 
     // Search matches are marked on the text the block shows (its rich text, or its code under

@@ -106,7 +106,7 @@ void CodeHighlighter::setPalette(Palette palette)
     emit paletteChanged();
     if (!m_spans.isEmpty()) {
         const QScopedValueRollback guard(m_applying, true);
-        rehighlight();
+        recolour(0);
     }
 }
 
@@ -224,17 +224,59 @@ void CodeHighlighter::request()
                        });
 }
 
+namespace {
+
+/// The first position whose colours may differ between tokens of one text and of another:
+/// where the texts part (the end of the shorter, when one begins the other), or where the spans
+/// do, whichever comes first.
+qsizetype firstChange(QStringView oldText, const SyntaxSpans &oldSpans, QStringView newText,
+                      const SyntaxSpans &newSpans)
+{
+    const auto [oldAt, newAt] =
+        std::mismatch(oldText.begin(), oldText.end(), newText.begin(), newText.end());
+    qsizetype from = oldAt - oldText.begin();
+    const auto [oldSpan, newSpan] =
+        std::mismatch(oldSpans.begin(), oldSpans.end(), newSpans.begin(), newSpans.end());
+    if (oldSpan != oldSpans.end())
+        from = std::min<qsizetype>(from, oldSpan->start);
+    if (newSpan != newSpans.end())
+        from = std::min<qsizetype>(from, newSpan->start);
+    return from;
+}
+
+} // namespace
+
 void CodeHighlighter::accept(const QString &code, const SyntaxSpans &spans)
 {
     if (!m_active || !document())
         return;
+    const qsizetype from = firstChange(m_spansText, m_spans, code, spans);
     m_spansText = code;
     m_spans = spans;
     {
         const QScopedValueRollback guard(m_applying, true);
-        rehighlight();
+        recolour(from);
     }
     setHighlighted(!spans.isEmpty() && document()->toPlainText() == code);
+}
+
+/// Formats the lines from the one holding `from` to the end again, with one change to the
+/// layout. The base class's rehighlight() tells the layout of each changed line on its own,
+/// and each time the layout walks the whole document: the lines a growing block gained since
+/// its last colours, times its length. Here a change of the lines' block format that changes
+/// nothing makes the document report them as one change, and the base class formats them
+/// inside that report, where the document gathers its lines' changes into one.
+void CodeHighlighter::recolour(qsizetype from)
+{
+    QTextDocument *doc = document();
+    if (from >= doc->characterCount() - 1 && from > 0)
+        return;
+    // A document reports changes only once it has a layout (a TextEdit's always has).
+    doc->documentLayout();
+    QTextCursor cursor(doc);
+    cursor.setPosition(doc->findBlock(int(from)).position());
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.mergeBlockFormat(QTextBlockFormat());
 }
 
 void CodeHighlighter::clear()
@@ -246,7 +288,7 @@ void CodeHighlighter::clear()
     setHighlighted(false);
     if (had && document()) {
         const QScopedValueRollback guard(m_applying, true);
-        rehighlight();
+        recolour(0);
     }
 }
 

@@ -88,6 +88,7 @@ private:
     void refresh(bool now);
     void request();
     void accept(const QString &code, const SyntaxSpans &spans);
+    void recolour(qsizetype from);
     void clear();
     void updateFormats();
     void setHighlighted(bool highlighted);
