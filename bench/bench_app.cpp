@@ -561,36 +561,45 @@ int session(const QString &dir)
     return 0;
 }
 
-int longReply(const QString &dir)
+/// Writes DIR/data.json with one conversation whose reply is `reply`, starts on it (the
+/// conversation opens at start) and prints, under `name`: the reply's size, the first frame, the
+/// time until the window is drawn and idle, the memory, and reading it from its end upwards.
+std::unique_ptr<App> openStored(const QString &dir, const QString &title, const QString &reply,
+                                const std::string &name)
 {
     AppData data;
     Conversation conversation = Conversation::make();
-    conversation.title = QStringLiteral("很长的回答");
+    conversation.title = title;
     conversation.messages.append(Message::make(Message::Role::User, QStringLiteral("写长一点。")));
+    conversation.messages.append(Message::make(Message::Role::Assistant, reply));
+    data.conversations.append(conversation);
+    if (LargeData::write(dir, data) < 0)
+        qFatal("cannot write the data");
+    figure((name + "_bytes").c_str(), double(reply.toUtf8().size()) / 1e6, "MB");
+
+    const double start = wallMs();
+    const double cpuStart = cpuMs();
+    auto app = std::make_unique<App>(dir);
+    app->waitForFrame();
+    figure((name + "_first_frame").c_str(), wallMs() - start, "ms");
+    const auto [idle, idleCpu] = untilIdle(*app, start, cpuStart);
+    figure((name + "_drawn_and_idle").c_str(), idle, "ms");
+    figure((name + "_drawn_and_idle_cpu").c_str(), idleCpu, "cpu_ms");
+    app->settle(1000);
+    figure(("rss_" + name + "_open").c_str(), residentMB(), "MB");
+    series(name + "_scroll_cpu", scrollUp(*app), "cpu_ms");
+    return app;
+}
+
+int longReply(const QString &dir)
+{
     const QString once = BenchInputs::reply();
     QString text;
     for (int i = 0; i < 40; ++i)
         text += once + QStringLiteral("\n\n");
-    conversation.messages.append(Message::make(Message::Role::Assistant, text));
-    data.conversations.append(conversation);
-    if (LargeData::write(dir, data) < 0)
-        qFatal("cannot write the data");
-    figure("long_reply_bytes", double(text.toUtf8().size()) / 1e6, "MB");
-
-    const double start = wallMs();
-    const double cpuStart = cpuMs();
-    App app(dir);
-    app.waitForFrame();
-    figure("long_reply_first_frame", wallMs() - start, "ms");
-    const auto [idle, idleCpu] = untilIdle(app, start, cpuStart);
-    figure("long_reply_drawn_and_idle", idle, "ms");
-    figure("long_reply_drawn_and_idle_cpu", idleCpu, "cpu_ms");
-    app.settle(1000);
-    figure("rss_long_reply_open", residentMB(), "MB");
-
-    // Reading it: from its end towards its start.
-    series("long_reply_scroll_cpu", scrollUp(app), "cpu_ms");
-    app.settle(1000);
+    const std::unique_ptr<App> app =
+        openStored(dir, QStringLiteral("很长的回答"), text, "long_reply");
+    app->settle(1000);
     figure("rss_long_reply_scrolled", residentMB(), "MB");
     return 0;
 }
@@ -633,27 +642,9 @@ int codeBlock(const QString &dir, qsizetype bytes)
     // One block that culling cannot split: code in one fence, stored and opened at start, then
     // streamed into a new reply.
     const QString code = longCodeBlock(bytes);
-    AppData data;
-    Conversation conversation = Conversation::make();
-    conversation.title = QStringLiteral("很长的代码");
-    conversation.messages.append(Message::make(Message::Role::User, QStringLiteral("写长一点。")));
-    conversation.messages.append(Message::make(Message::Role::Assistant, code));
-    data.conversations.append(conversation);
-    if (LargeData::write(dir, data) < 0)
-        qFatal("cannot write the data");
-    figure("code_block_bytes", double(code.toUtf8().size()) / 1e6, "MB");
-
-    const double start = wallMs();
-    const double cpuStart = cpuMs();
-    App app(dir);
-    app.waitForFrame();
-    figure("code_block_first_frame", wallMs() - start, "ms");
-    const auto [idle, idleCpu] = untilIdle(app, start, cpuStart);
-    figure("code_block_drawn_and_idle", idle, "ms");
-    figure("code_block_drawn_and_idle_cpu", idleCpu, "cpu_ms");
-    app.settle(1000);
-    figure("rss_code_block_open", residentMB(), "MB");
-    series("code_block_scroll_cpu", scrollUp(app), "cpu_ms");
+    const std::unique_ptr<App> stored =
+        openStored(dir, QStringLiteral("很长的代码"), code, "code_block");
+    App &app = *stored;
 
     app.settle(1000);
     const double rssBefore = residentMB();
