@@ -269,8 +269,8 @@ void CodeHighlighter::accept(const QString &code, const SyntaxSpans &spans)
 void CodeHighlighter::recolour(qsizetype from)
 {
     QTextDocument *doc = document();
-    if (from >= doc->characterCount() - 1 && from > 0)
-        return;
+    if (from >= doc->characterCount() - 1)
+        return; // no line from there on
     // A document reports changes only once it has a layout (a TextEdit's always has).
     doc->documentLayout();
     QTextCursor cursor(doc);
