@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "singleinstance.h"
 
+#include "store/datafolder.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -78,8 +80,8 @@ bool SingleInstance::takeFolder()
 {
     if (m_dataDir.isEmpty())
         return false;
-    QDir().mkpath(m_dataDir);
-    return m_lock.isLocked() || m_lock.tryLock(0);
+    DataFolder::ensure(m_dataDir);
+    return lock();
 }
 
 SingleInstance::Role SingleInstance::start(std::chrono::milliseconds patience)
@@ -87,10 +89,10 @@ SingleInstance::Role SingleInstance::start(std::chrono::milliseconds patience)
     const QDeadlineTimer deadline(patience);
     if (m_dataDir.isEmpty())
         return Role::First; // no folder, no file to share: nothing can be saved anyway
-    QDir().mkpath(m_dataDir);
+    DataFolder::ensure(m_dataDir);
     const QString name = serverName(m_dataDir);
     for (;;) {
-        if (m_lock.isLocked() || m_lock.tryLock(0)) {
+        if (lock()) {
             listen(true);
             return Role::First;
         }
@@ -109,6 +111,17 @@ SingleInstance::Role SingleInstance::start(std::chrono::milliseconds patience)
         }
         QThread::msleep(retryMs);
     }
+}
+
+bool SingleInstance::lock()
+{
+    if (m_lock.isLocked())
+        return true;
+    if (!m_lock.tryLock(0))
+        return false;
+    // QLockFile makes its file with the umask's mode; nothing in the folder is for others.
+    QFile::setPermissions(m_dataDir + QStringLiteral("/data.json.lock"), DataFolder::fileMode);
+    return true;
 }
 
 bool SingleInstance::listen(bool mayClearOld)

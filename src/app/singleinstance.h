@@ -54,6 +54,7 @@ signals:
     void raiseRequested();
 
 private:
+    bool lock();
     bool listen(bool mayClearOld);
     void accept();
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store.h"
 
+#include "datafolder.h"
 #include "model/storagecodec.h"
 #include "model/textutil.h"
 
@@ -26,10 +27,6 @@
 #endif
 
 namespace {
-
-// data.json holds the API key: only its owner may read it.
-constexpr QFile::Permissions fileMode = QFile::ReadOwner | QFile::WriteOwner;
-constexpr QFile::Permissions folderMode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
 // Why writing path failed, in words for the user. err is errno just after the failing call;
 // Qt's own error text (English) is the last resort.
@@ -64,7 +61,7 @@ QString writeAtomically(const QString &path, const QByteArray &bytes)
     if (ok) {
         // QSaveFile keeps the old file's mode, or the umask's for a new one; the key must not
         // leak.
-        file.setPermissions(fileMode);
+        file.setPermissions(DataFolder::fileMode);
         ok = file.write(bytes) == bytes.size() && file.commit();
     }
     return ok ? QString() : failureReason(path, errno, file.errorString());
@@ -80,16 +77,6 @@ void ignoreFileSizeSignal()
     if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
         std::signal(SIGXFSZ, SIG_IGN);
 #endif
-}
-
-bool ensureFolder(const QString &dirPath)
-{
-    if (dirPath.isEmpty())
-        return false;
-    if (QFileInfo(dirPath).isDir())
-        return true;
-    QDir().mkpath(QFileInfo(dirPath).absolutePath());
-    return QDir().mkdir(dirPath, folderMode);
 }
 
 } // namespace
@@ -176,7 +163,7 @@ private:
             return Store::tr("对话无法转成文件内容");
         // The folder may have been removed while the app runs; without it every later save
         // fails.
-        if (!ensureFolder(m_dirPath))
+        if (!DataFolder::ensure(m_dirPath))
             return Store::tr("无法创建文件夹“%1”").arg(QDir::toNativeSeparators(m_dirPath));
         if (QString why = keepUnreadableFile(); !why.isEmpty())
             return why;
@@ -233,7 +220,7 @@ Store::DataFile Store::readDataFile(const QString &dataDir)
 {
     DataFile file{dataDir, {}, {}, false};
     if (!dataDir.isEmpty()) {
-        ensureFolder(dataDir);
+        DataFolder::ensure(dataDir);
         file.filePath = dataDir + QStringLiteral("/data.json");
     }
     if (file.filePath.isEmpty())
@@ -303,7 +290,9 @@ QString SaveWorker::keepUnreadableFile()
             if (QString why = writeAtomically(aside, bytes); !why.isEmpty())
                 return why;
         }
-    } else if (!QDir().rename(m_filePath, aside)) {
+    } else if (QDir().rename(m_filePath, aside)) {
+        QFile::setPermissions(aside, DataFolder::fileMode); // it may hold a key
+    } else {
         // What cannot be read can still be moved out of the way, which loses nothing.
         return failureReason(aside, errno, source.errorString());
     }
