@@ -125,6 +125,7 @@ private slots:
         const QString closed =
             ChatAPIError::networkDescription(QNetworkReply::RemoteHostClosedError);
         const QString empty = QStringLiteral("模型没有返回内容，请重试或换一个模型。");
+        const QString cutOff = QStringLiteral("回复没有收完：最后一段数据在中途断开了。");
         const QString failed = QStringLiteral("请求失败（服务器报错）：\n");
         // clang-format off
         // Shapes a delta may not take; each is skipped and the stream goes on.
@@ -172,6 +173,7 @@ private slots:
         QTest::newRow("error body over the limit") << head(500, big.size()) + big << L{} << "请求失败（HTTP 500）：\n" + bigShown;
         QTest::newRow("dropped mid-stream") << head(200, 500) + G::deltaEvent("partial") << L{"partial"} << closed;
         QTest::newRow("dropped mid-event, chunked") << chunked + G::chunk(G::deltaEvent("partial")) + "4000\r\ndata: {\"cho" << L{"partial"} << closed;
+        QTest::newRow("ends on a broken event") << ok + a + "data: {\"cho" << L{"a"} << cutOff;
         QTest::newRow("invalid UTF-8 in the body") << head(502, 17) + "bad \xff\xfe gateway \xe4\xbd" << L{} << "请求失败（HTTP 502）：\nbad \uFFFD\uFFFD gateway \uFFFD\uFFFD";
         QTest::newRow("error body cut off") << head(502, 500) + "bad gateway" << L{} << closed;
         QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n") << L{} << closed;

@@ -172,6 +172,32 @@ private slots:
         QCOMPARE(store.conversations(), sample());
     }
 
+    // A file may repeat an id: one delete takes every copy, and its undo brings each back in
+    // its place. A delete of an id nobody has still saves, and leaves nothing to undo.
+    void undoRemoveEveryCopy()
+    {
+        Store &store = *m_store;
+        QList<Conversation> list = sample();
+        list[2].id = list[0].id;
+        for (const Conversation &c : sample())
+            store.remove(c.id);
+        store.addConversationsAtTop(list);
+
+        m_actions->removeWithUndo(canonicalUuidString(list[0].id));
+        QCOMPARE(titles(store.conversations()), u"b"_qs);
+        m_actions->undoRemove();
+        store.flush();
+        QCOMPARE(store.conversations(), list);
+        QCOMPARE(Store(m_dir->path()).conversations(), list);
+
+        QSignalSpy saved(&store, &Store::saved);
+        m_actions->removeWithUndo(canonicalUuidString(QUuid::createUuid()));
+        store.flush();
+        QCOMPARE(saved.size(), 1);
+        QVERIFY(!m_actions->canUndoRemove());
+        QCOMPARE(store.conversations(), list);
+    }
+
     void backupLeavesOutKey()
     {
         AppSettings settings;

@@ -399,17 +399,19 @@ private slots:
         const QUuid a = conv(u'A').id;
         const Message m = Message::make(Message::Role::User, u"问"_s);
         store.appendMessage(a, m);
+        store.appendMessage(a, m); // a repeated message id: the first one is edited
         store.appendToMessage(a, m.id, u"!");
         store.setTitle(a, u"题"_s);
         QCOMPARE(store.indexOf(a), edited < 0 ? std::nullopt : std::optional<qsizetype>(edited));
         for (qsizetype i = 0; i < store.conversations().size(); ++i) {
             const Conversation &c = store.conversations().at(i);
-            QCOMPARE(c.messages.size(), i == edited ? 1 : 0);
+            QCOMPARE(c.messages.size(), i == edited ? 2 : 0);
             QCOMPARE(c.title == u"题", i == edited);
         }
         if (edited >= 0) {
             QCOMPARE(store.conversation(a), &store.conversations().at(edited));
             QCOMPARE(store.message(a, m.id)->content, u"问!"_s);
+            QCOMPARE(store.conversation(a)->messages.constLast().content, u"问"_s);
         }
     }
 

@@ -114,6 +114,8 @@ QString ChatAPIError::description() const
     }
     case Kind::EmptyReply:
         return tr("模型没有返回内容，请重试或换一个模型。");
+    case Kind::Incomplete:
+        return tr("回复没有收完：最后一段数据在中途断开了。");
     }
     return {};
 }

@@ -11,8 +11,8 @@
  *
  * Http, BadURL and NoKey are the client's own failures. BadKey refuses a key that could not be
  * written into a header safely. Network, TimedOut and Cancelled come from the HTTP layer; only
- * Cancelled is the user's stop, everything else is a real failure to be shown. Gateway and
- * EmptyReply end a reply that arrived with a success status.
+ * Cancelled is the user's stop, everything else is a real failure to be shown. Gateway,
+ * EmptyReply and Incomplete end a reply that arrived with a success status.
  */
 class ChatAPIError
 {
@@ -29,6 +29,7 @@ public:
         Cancelled,  ///< stopped by ChatStream::cancel()
         Gateway,    ///< the gateway reported a failure inside the stream; carries its message
         EmptyReply, ///< the stream ended normally without any text or reasoning
+        Incomplete, ///< the stream ended in the middle of an event: its last line is cut off
     };
 
     /// A response that was not HTTP (-1, "无响应").
@@ -44,6 +45,7 @@ public:
     static ChatAPIError cancelled() { return ChatAPIError(Kind::Cancelled); }
     static ChatAPIError gateway(const QString &message);
     static ChatAPIError emptyReply() { return ChatAPIError(Kind::EmptyReply); }
+    static ChatAPIError incomplete() { return ChatAPIError(Kind::Incomplete); }
 
     Kind kind() const { return m_kind; }
     /// The HTTP status of an Http error (-1 when the response was not HTTP), else 0.

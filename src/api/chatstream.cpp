@@ -143,11 +143,12 @@ void ChatStream::onReplyFinished()
         return;
     }
     if (const auto rest = m_lines->takeRest()) {
-        // Qt 6.4 also finishes a chunked body cut mid-chunk as if complete; an event cut off
-        // in the middle is the trace such a cut leaves.
+        // Qt 6.4 also finishes a chunked body cut mid-chunk as if complete, without an error,
+        // so a broken last event cannot be told from a server that ended on one. Either way
+        // part of the reply may be missing: say that, rather than end as if it were whole.
         if (rest->truncated ||
             parseEventLine(rest->bytes, m_errorEvent).kind == StreamEvent::Broken) {
-            finish(connectionClosed());
+            finish(ChatAPIError::incomplete());
             return;
         }
         if (!handleLine(*rest))

@@ -109,11 +109,19 @@ void HistoryActions::copyConversation(const QString &id) const
 void HistoryActions::removeWithUndo(const QString &id)
 {
     const auto uuid = parseCanonicalUuid(id);
-    const auto index = m_store ? m_store->indexOf(uuid) : std::nullopt;
-    if (!index)
+    if (!m_store || !uuid)
         return;
-    m_removed = Removed{m_store->conversations().at(*index), *index, m_store->selectedID() == uuid};
+    Removed removed{{}, m_store->selectedID() == uuid};
+    const QList<Conversation> &all = m_store->conversations();
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (all.at(i).id == *uuid)
+            removed.conversations.append({i, all.at(i)});
+    }
+    // An unknown id is still a delete: the Store saves the unchanged state.
     m_store->remove(*uuid);
+    if (removed.conversations.isEmpty())
+        return;
+    m_removed = std::move(removed);
     emit removedChanged();
 }
 
@@ -123,9 +131,9 @@ void HistoryActions::undoRemove()
         return;
     const Removed removed = *std::exchange(m_removed, std::nullopt);
     if (m_store) {
-        m_store->insertConversation(removed.index, removed.conversation);
+        m_store->insertConversations(removed.conversations);
         if (removed.wasSelected)
-            m_store->setSelectedID(removed.conversation.id);
+            m_store->setSelectedID(removed.conversations.constFirst().second.id);
     }
     emit removedChanged();
 }

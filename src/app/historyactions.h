@@ -53,7 +53,10 @@ public:
     Q_INVOKABLE void undoRemove();
     Q_INVOKABLE void forgetRemoved();
     bool canUndoRemove() const { return m_removed.has_value(); }
-    QString removedTitle() const { return m_removed ? m_removed->conversation.title : QString(); }
+    QString removedTitle() const
+    {
+        return m_removed ? m_removed->conversations.constFirst().second.title : QString();
+    }
 
     /// The storage file's form of the whole history without the API key, readable only by
     /// its owner.
@@ -71,8 +74,9 @@ signals:
 private:
     struct Removed
     {
-        Conversation conversation;
-        qsizetype index = 0;
+        /// Every conversation the delete took (ids are meant to be unique, but a file may
+        /// repeat one), with its index at the time, in ascending order.
+        QList<std::pair<qsizetype, Conversation>> conversations;
         bool wasSelected = false;
     };
 

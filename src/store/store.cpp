@@ -372,7 +372,8 @@ const Conversation *Store::conversation(const QUuid &id) const
 
 qsizetype Store::messageRow(const Conversation &c, const QUuid &id)
 {
-    for (qsizetype i = c.messages.size() - 1; i >= 0; --i) {
+    // The first message with the id, as everywhere ids are looked up.
+    for (qsizetype i = 0; i < c.messages.size(); ++i) {
         if (c.messages.at(i).id == id)
             return i;
     }
@@ -434,15 +435,17 @@ void Store::remove(const QUuid &id)
     save();
 }
 
-void Store::insertConversation(qsizetype index, const Conversation &conversation)
+void Store::insertConversations(const QList<std::pair<qsizetype, Conversation>> &removed)
 {
-    if (indexOf(conversation.id))
+    if (removed.isEmpty() || indexOf(removed.constFirst().second.id))
         return;
-    const int at = int(std::clamp<qsizetype>(index, 0, m_conversations.size()));
-    emit conversationsAboutToBeInserted(at, at);
-    m_conversations.insert(at, conversation);
-    reindex();
-    emit conversationsInserted(at, at);
+    for (const auto &[index, conversation] : removed) {
+        const int at = int(std::clamp<qsizetype>(index, 0, m_conversations.size()));
+        emit conversationsAboutToBeInserted(at, at);
+        m_conversations.insert(at, conversation);
+        reindex();
+        emit conversationsInserted(at, at);
+    }
     save();
 }
 

@@ -93,9 +93,9 @@ public:
     /// Removes every conversation with that id, stops its running reply, and saves.
     void remove(const QUuid &id);
     void rename(const QUuid &id, const QString &name);
-    /// Puts a conversation back at index (clamped to the list), then saves. Nothing happens when
-    /// its id is already listed.
-    void insertConversation(qsizetype index, const Conversation &conversation);
+    /// Puts back what one remove() took: each conversation at its index of then (ascending,
+    /// clamped to the list), then saves. Nothing happens when their id is listed again.
+    void insertConversations(const QList<std::pair<qsizetype, Conversation>> &removed);
     /// Adds conversations at the top of the list in their order, then saves. The caller makes
     /// sure their ids are new.
     void addConversationsAtTop(const QList<Conversation> &conversations);
