@@ -634,6 +634,10 @@ Rectangle {
             title: qsTr("出错了")
             visible: ctl.showError
             closePolicy: Popup.CloseOnEscape
+            focus: true
+            // The alert holds the keyboard while it is open: Return and Enter are its one
+            // button, and nothing typed reaches the composer beneath it.
+            onOpened: okButton.forceActiveFocus()
 
             Label {
                 width: parent.width
@@ -644,12 +648,19 @@ Rectangle {
 
             footer: DialogButtonBox {
                 Button {
+                    id: okButton
                     objectName: "errorOk"
                     text: qsTr("好")
                     DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
+                    Keys.onReturnPressed: alert.accept()
+                    Keys.onEnterPressed: alert.accept()
                 }
             }
-            onClosed: ctl.showError = false
+            onClosed: {
+                ctl.showError = false
+                ctl.inputFocused = true
+                input.forceActiveFocus()
+            }
         }
     }
 
@@ -664,8 +675,9 @@ Rectangle {
                 input.forceActiveFocus()
         }
         function onSendingChanged() {
-            // The field was disabled while the reply streamed; give its focus back.
-            if (!ctl.sending && ctl.inputFocused)
+            // The field was disabled while the reply streamed; give its focus back, unless the
+            // reply's failure is being shown: the alert keeps it until it closes.
+            if (!ctl.sending && ctl.inputFocused && !ctl.showError)
                 input.forceActiveFocus()
         }
     }

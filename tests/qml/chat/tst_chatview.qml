@@ -192,8 +192,15 @@ TestCase {
         compare(findChild(view, "headerModel").text, "deepseek-chat")
     }
 
-    // A failed reply shows the alert, which is made only then; 好 closes it.
-    function test_errorAlert() {
+    // A failed reply shows the alert, which is made only then. It holds the keyboard: what is
+    // typed does not reach the composer, Return and Escape close it like 好, nothing is sent,
+    // and the composer has the keyboard again afterwards.
+    function test_errorAlert_data() {
+        return [{ "tag": "好" }, { "tag": "Return", "key": Qt.Key_Return },
+                { "tag": "Enter", "key": Qt.Key_Enter }, { "tag": "Escape", "key": Qt.Key_Escape }]
+    }
+
+    function test_errorAlert(data) {
         TestSupport.setSettings({ "baseURL": "http://127.0.0.1:1/v1" })
         const view = pane([])
         verify(!findChild(view, "errorAlert"))
@@ -202,10 +209,22 @@ TestCase {
         tryVerify(() => findChild(view, "errorAlert") !== null, 5000)
         const alert = findChild(view, "errorAlert")
         tryCompare(alert, "opened", true)
+        tryCompare(view.controller, "sending", false)
         verify(view.controller.errorMessage.length > 0)
-        mouseClick(findChild(alert, "errorOk"))
+        const sent = TestSupport.messages(view.conversationID)
+        compare(sent.length, 2)
+
+        keyClick(Qt.Key_X)
+        compare(view.controller.input, "")
+        if (data.key === undefined)
+            mouseClick(findChild(alert, "errorOk"))
+        else
+            keyClick(data.key)
         tryCompare(alert, "visible", false)
         verify(!view.controller.showError)
+        compare(TestSupport.messages(view.conversationID), sent)
+        keyClick(Qt.Key_Y)
+        compare(view.controller.input, "y")
     }
 
     // The end marker, with the padding under it, is in view.
