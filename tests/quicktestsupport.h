@@ -151,6 +151,20 @@ public:
         m_store->flush();
         return QFileInfo(m_dataFile).isFile();
     }
+    /// Saves the state now and waits for it.
+    Q_INVOKABLE void saveNow()
+    {
+        m_store->save();
+        m_store->flush();
+    }
+    /// The bytes of data.json in hex, once the saves asked for so far are written.
+    Q_INVOKABLE QString dataFileHex() const
+    {
+        m_store->flush();
+        QFile file(m_dataFile);
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll().toHex())
+                                              : QString();
+    }
     Q_INVOKABLE void removeDataFile()
     {
         m_store->flush();

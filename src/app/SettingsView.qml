@@ -129,18 +129,36 @@ ScrollView {
         }
     }
 
-    // A titled multi-line field that grows from minLines to maxLines, then scrolls.
+    // A titled multi-line field that grows from minLines to maxLines, then scrolls. It shows
+    // value and reports every change the user makes (typing, the text menu's paste, cut and
+    // undo) through edited(), with the text exactly as typed; showing a value reports nothing.
     component TextBlock: ColumnLayout {
+        id: block
+
         property alias title: caption.text
-        property alias text: input.text
+        property string value
+        /// While the field has the focus, a new value does not replace what is being typed.
+        property bool keepWhileEditing: false
         property alias placeholder: input.placeholderText
         property alias inputName: input.objectName
         readonly property alias editing: input.activeFocus
         property int minLines: 2
         property int maxLines: 6
 
+        signal edited(string text)
+
+        function show() {
+            if (form.typedText(input.textDocument) !== form.shownText(value))
+                input.text = value
+        }
+
         Layout.fillWidth: true
         spacing: Theme.spacingXS
+        onValueChanged: if (!keepWhileEditing || !editing)
+                            show()
+        onEditingChanged: if (!editing)
+                              show()
+        Component.onCompleted: show()
 
         Label {
             id: caption
@@ -177,6 +195,12 @@ ScrollView {
                 wrapMode: TextEdit.Wrap
                 textFormat: TextEdit.PlainText
                 selectByMouse: true
+                // Showing the value (also once the field is complete) is no edit.
+                onTextChanged: {
+                    const typed = form.typedText(textDocument)
+                    if (typed !== form.shownText(block.value))
+                        block.edited(typed)
+                }
 
                 TextMenuHandler {}
             }
@@ -355,33 +379,16 @@ ScrollView {
                 }
             }
 
+            // While the user types, the field keeps the raw text; the normalised list is shown
+            // again once the field loses focus.
             TextBlock {
-                id: models
-
-                // While the user types, the field keeps the raw text; the normalised list is
-                // shown again once the field loses focus.
-                function refresh() {
-                    if (!editing && text !== form.modelsText)
-                        text = form.modelsText
-                }
-
                 title: qsTr("每行一个，可在对话里随时切换")
                 minLines: 2
                 maxLines: 6
                 inputName: "modelsField"
-                onTextChanged: {
-                    if (editing)
-                        form.modelsText = text
-                }
-                onEditingChanged: refresh()
-                Component.onCompleted: refresh()
-
-                Connections {
-                    target: form
-                    function onSettingsChanged() {
-                        models.refresh()
-                    }
-                }
+                value: form.modelsText
+                keepWhileEditing: true
+                onEdited: text => form.modelsText = text
             }
         }
 
@@ -396,8 +403,8 @@ ScrollView {
                 maxLines: 8
                 inputName: "systemPromptField"
                 placeholder: qsTr("例如：你是一个简洁的中文助手。")
-                text: form.systemPrompt
-                onTextChanged: form.systemPrompt = text
+                value: form.systemPrompt
+                onEdited: text => form.systemPrompt = text
             }
         }
 

@@ -6,6 +6,8 @@
 #include "store/store.h"
 
 #include <QCoreApplication>
+#include <QQuickTextDocument>
+#include <QTextDocument>
 
 SettingsForm::SettingsForm(QObject *parent) : QObject(parent)
 {
@@ -127,4 +129,28 @@ void SettingsForm::setModelsText(const QString &text)
 QString SettingsForm::defaultBaseURL()
 {
     return AppSettings::defaultBaseURL();
+}
+
+namespace {
+
+QString rawText(const QTextDocument &document)
+{
+    QString raw = document.toRawText();
+    raw.replace(QChar::ParagraphSeparator, u'\n');
+    return raw;
+}
+
+} // namespace
+
+QString SettingsForm::typedText(QQuickTextDocument *document)
+{
+    const QTextDocument *text = document ? document->textDocument() : nullptr;
+    return text ? rawText(*text) : QString();
+}
+
+QString SettingsForm::shownText(const QString &value)
+{
+    QTextDocument document;
+    document.setPlainText(value);
+    return rawText(document);
 }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 
+class QQuickTextDocument;
 class Store;
 
 /**
@@ -63,6 +64,14 @@ public:
     QString modelsText() const;
     void setModelsText(const QString &text);
     static QString defaultBaseURL();
+
+    /// The text of a multi-line field exactly as typed. A text area's `text` turns no-break
+    /// spaces into spaces and line separators into line feeds; only the paragraph breaks are
+    /// line feeds here.
+    Q_INVOKABLE static QString typedText(QQuickTextDocument *document);
+    /// What typedText() gives once a text area shows value: the text area keeps no carriage
+    /// returns. A field's text that differs from this was edited.
+    Q_INVOKABLE static QString shownText(const QString &value);
 
     /// Writes a change that waits for its save now; does nothing when none waits.
     Q_INVOKABLE void flush();

@@ -19,6 +19,10 @@ Item {
         }
     }
 
+    TextContextMenu {
+        id: textMenu
+    }
+
     TestCase {
         name: "Settings"
         when: windowShown
@@ -80,6 +84,68 @@ Item {
             compare(input.text, "a\nb\n\n c ")
             field("modelField").forceActiveFocus()
             compare(input.text, "a\nb\nc")
+        }
+
+        // Opening the window changes nothing, whatever a field would make of the text: a text
+        // area reads line separators and no-break spaces as line feeds and spaces.
+        function test_openingChangesNothing() {
+            view.destroy() // the window is opened over these settings, not before
+            wait(0)
+            const prompt = "line1\r\nline2\u00A0end\u2028x"
+            TestSupport.setSettings({ "systemPrompt": prompt, "models": ["a\u00A0b", "c"] })
+            TestSupport.saveNow()
+            compare(TestSupport.settings().systemPrompt, prompt)
+            const before = TestSupport.dataFileHex()
+            const settings = TestSupport.settings()
+            const opened = createTemporaryObject(settingsView, root)
+            waitForRendering(opened)
+            compare(JSON.stringify(TestSupport.settings()), JSON.stringify(settings))
+            opened.destroy() // writes what waits to be saved
+            wait(0)
+            compare(TestSupport.dataFileHex(), before)
+        }
+
+        // What the user types goes to the settings exactly, no-break spaces and line separators
+        // included.
+        function test_typedAsIs() {
+            const input = field("systemPromptField")
+            input.forceActiveFocus()
+            input.cursorPosition = input.length
+            TestSupport.inputMethod(input, "", "\u00A0a\u2028b")
+            compare(TestSupport.settings().systemPrompt, "  简洁\n\u00A0a\u2028b")
+        }
+
+        // The text menu changes a field while another item holds the focus: its paste, cut and
+        // undo reach the settings all the same.
+        function test_textMenuEdits_data() {
+            return [
+                { tag: "address", name: "baseURLField", key: "baseURL" },
+                { tag: "key", name: "apiKeyField", key: "apiKey" },
+                { tag: "model", name: "modelField", key: "model" },
+                { tag: "models", name: "modelsField", key: "models" },
+                { tag: "prompt", name: "systemPromptField", key: "systemPrompt" },
+            ]
+        }
+
+        function test_textMenuEdits(data) {
+            const input = field(data.name)
+            const before = TestSupport.settings()[data.key]
+            TestSupport.setClipboardText("pasted")
+            input.cursorPosition = input.length
+            textMenu.openFor(input)
+            findChild(textMenu, "pasteEntry").triggered()
+            textMenu.close()
+            const pasted = TestSupport.settings()[data.key]
+            if (data.key === "models")
+                compare(pasted, ["a", "bpasted"])
+            else
+                compare(pasted, before + "pasted")
+            tryVerify(TestSupport.dataFileExists)
+
+            textMenu.openFor(input)
+            findChild(textMenu, "undoEntry").triggered()
+            textMenu.close()
+            compare(TestSupport.settings()[data.key], before)
         }
 
         function test_fieldsGrowThenScroll_data() {
