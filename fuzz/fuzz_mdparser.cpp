@@ -6,12 +6,15 @@
 //  - no fenced line is lost: the code blocks are exactly the fences a plain reading of the
 //    lines finds, with every line inside a fence in its block's code, in order;
 //  - resuming from the last resume point of a prefix (what the view does while a reply
-//    streams) gives the same blocks as parsing the whole text again.
+//    streams, and once it has ended) gives the same blocks as parsing the whole text again;
+//  - a finished text without a display formula parses with math exactly as without.
 #include "fuzzcheck.h"
 #include "markdown/mdparser.h"
 #include "model/textutil.h"
 
 #include <QTextBoundaryFinder>
+
+#include <algorithm>
 
 namespace {
 
@@ -101,12 +104,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     FUZZ_CHECK(f == fences.size());
 
+    const bool anyFormula = std::any_of(blocks.cbegin(), blocks.cend(),
+                                        [](const MDBlock &b) { return b.kind == MDBlock::Math; });
+    if (!anyFormula)
+        FUZZ_CHECK(MDParser::parse(text, false) == blocks);
+
+    // A prefix parsed as a streaming reply, or as a finished text, then the whole text.
     const qsizetype cut = size > 0 ? text.size() * data[0] / 255 : 0;
-    MDParser::ResumePoint resume;
-    const QList<MDBlock> before = MDParser::parseTail(text.first(cut), {}, &resume);
-    FUZZ_CHECK(resume.offset <= cut && resume.blocks <= before.size());
-    const QList<MDBlock> streamed =
-        before.first(resume.blocks) + MDParser::parseTail(text, resume, nullptr);
-    FUZZ_CHECK(streamed == blocks);
+    for (const bool streaming : {true, false}) {
+        MDParser::ResumePoint resume;
+        const QList<MDBlock> before =
+            MDParser::parseTail(text.first(cut), {}, &resume, true, streaming);
+        FUZZ_CHECK(resume.offset <= cut && resume.blocks <= before.size());
+        for (const bool streamingAfter : {true, false}) {
+            const QList<MDBlock> resumed =
+                before.first(resume.blocks) +
+                MDParser::parseTail(text, resume, nullptr, true, streamingAfter);
+            FUZZ_CHECK(resumed == MDParser::parse(text, true, streamingAfter));
+        }
+    }
     return 0;
 }

@@ -104,10 +104,15 @@ public:
         log.clear();
         lowestTouched = INT_MAX;
         m_model->setText(text);
-        QList<QVariantMap> full;
-        for (const MDBlock &b : MDParser::parse(text))
-            full << expectedRow(b);
-        check(m_copy == full, "rows differ from a full parse");
+        compareWithParse();
+    }
+
+    void setStreaming(bool on)
+    {
+        log.clear();
+        lowestTouched = INT_MAX;
+        m_model->setStreaming(on);
+        compareWithParse();
     }
 
     QStringList log;
@@ -121,6 +126,14 @@ private:
             failure = QString::fromLatin1(what);
     }
     void touch(int row) { lowestTouched = std::min(lowestTouched, row); }
+
+    void compareWithParse()
+    {
+        QList<QVariantMap> full;
+        for (const MDBlock &b : MDParser::parse(m_model->text(), true, m_model->streaming()))
+            full << expectedRow(b);
+        check(m_copy == full, "rows differ from a full parse");
+    }
 
     MDBlockModel *m_model;
     QList<QVariantMap> m_copy;
@@ -213,6 +226,35 @@ private slots:
         model.setMath(true);
         QCOMPARE(model.index(1).data(MDBlockModel::TexRole).toString(), u"y"_s);
         QCOMPARE(reset.count(), 2);
+    }
+
+    // While a reply streams, a display formula open at its end holds the lines after it; once
+    // the reply has ended without closing it, those lines are read as they are, announced as
+    // changes like any other.
+    void streamEndsWithOpenFormula_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("rowsStreaming");
+        QTest::addColumn<int>("rowsEnded");
+        QTest::newRow("never closes") << u"a\n\nTotal: $$ saved\n- apples\n## Next"_s << 2 << 4;
+        QTest::newRow("closes") << u"a\n\n$$ x\n- apples\n$$ y"_s << 3 << 3;
+    }
+
+    void streamEndsWithOpenFormula()
+    {
+        QFETCH(QString, text);
+        MDBlockModel model;
+        QAbstractItemModelTester tester(&model);
+        Follower follower(&model);
+        follower.setStreaming(true);
+        for (qsizetype n = 1; n <= text.size(); ++n) {
+            follower.setText(text.first(n));
+            QVERIFY2(follower.failure.isEmpty(), qPrintable(follower.failure));
+        }
+        QTEST(model.rowCount(), "rowsStreaming");
+        follower.setStreaming(false);
+        QVERIFY2(follower.failure.isEmpty(), qPrintable(follower.failure));
+        QTEST(model.rowCount(), "rowsEnded");
     }
 
     void followsStreamAndEdits()

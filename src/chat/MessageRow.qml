@@ -210,6 +210,7 @@ Item {
                 y: root.isUser ? 10 : 0
                 width: root.isUser ? bubble.width - 28 : content.width
                 text: root.content
+                streaming: root.isStreaming
                 onAccent: root.isUser
                 matchQuery: root.matchQuery
                 // Only the bubble sizes itself to its text.

@@ -143,6 +143,7 @@ Item {
                 width: parent.width - 12
                 opacity: 0.72
                 text: source.text
+                streaming: root.streaming
                 matchQuery: root.matchQuery
                 // Folded, no block needs a view.
                 visibleTop: root.expanded ? root.viewTop - parent.y : -Infinity

@@ -13,6 +13,8 @@ Item {
     /// The Markdown source. An alias of the block model's own property: a binding here would
     /// pass every version of a streamed reply through the script engine.
     property alias text: blocks.text
+    /// The text is a reply still arriving (see MDBlockModel).
+    property alias streaming: blocks.streaming
     /// Drawn on the user's bubble: secondary elements turn white.
     property bool onAccent: false
     /// The search query whose matches are marked in every block.

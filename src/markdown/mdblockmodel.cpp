@@ -82,10 +82,25 @@ void MDBlockModel::setText(const QString &text)
     if (same > 0 && text.size() >= same &&
         QStringView(text).first(same) == QStringView(m_text).first(same))
         from = m_resume;
-    QList<MDBlock> tail = MDParser::parseTail(text, from, &m_resume, m_math);
+    parseFrom(text, from);
+    emit textChanged();
+}
+
+void MDBlockModel::setStreaming(bool on)
+{
+    if (on == m_streaming)
+        return;
+    m_streaming = on;
+    // Resume points never lie after a line the end of the text decided.
+    parseFrom(m_text, m_resume);
+    emit streamingChanged();
+}
+
+void MDBlockModel::parseFrom(const QString &text, MDParser::ResumePoint from)
+{
+    QList<MDBlock> tail = MDParser::parseTail(text, from, &m_resume, m_math, m_streaming);
     m_text = text;
     apply(from.blocks, std::move(tail));
-    emit textChanged();
 }
 
 void MDBlockModel::setMath(bool on)
@@ -94,7 +109,7 @@ void MDBlockModel::setMath(bool on)
         return;
     m_math = on;
     beginResetModel();
-    m_blocks = MDParser::parseTail(m_text, {}, &m_resume, m_math);
+    m_blocks = MDParser::parseTail(m_text, {}, &m_resume, m_math, m_streaming);
     m_rows.clear();
     for (const MDBlock &block : std::as_const(m_blocks))
         m_rows.append(makeRow(block, nullptr, nullptr));

@@ -36,6 +36,9 @@ class MDBlockModel : public QAbstractListModel
     /// Whether formulas are typeset; without, their TeX shows as written. Switching it renews
     /// every row (a model reset).
     Q_PROPERTY(bool math READ math WRITE setMath NOTIFY mathChanged)
+    /// The text is a reply still arriving: a display formula open at its end may still close
+    /// and holds the lines after it. Once it ends, those lines are read again.
+    Q_PROPERTY(bool streaming READ streaming WRITE setStreaming NOTIFY streamingChanged)
 
 public:
     enum Role {
@@ -57,8 +60,10 @@ public:
     void setText(const QString &text);
     bool math() const { return m_math; }
     void setMath(bool on);
+    bool streaming() const { return m_streaming; }
+    void setStreaming(bool on);
 
-    /// The blocks shown, always equal to MDParser::parse(text(), math()).
+    /// The blocks shown, always equal to MDParser::parse(text(), math(), streaming()).
     const QList<MDBlock> &blocks() const { return m_blocks; }
 
     /// The row of the first block of this Markdown text whose shown text contains the query
@@ -73,6 +78,7 @@ public:
 signals:
     void textChanged();
     void mathChanged();
+    void streamingChanged();
 
 private:
     // What the roles hand out, kept so that unchanged texts are not converted again.
@@ -89,10 +95,12 @@ private:
     Row makeRow(const MDBlock &block, const MDBlock *oldBlock, const Row *oldRow) const;
     static QList<int> changedRoles(const MDBlock &from, const MDBlock &to);
     void apply(qsizetype first, QList<MDBlock> blocks);
+    void parseFrom(const QString &text, MDParser::ResumePoint from);
 
     QString m_text;
     QList<MDBlock> m_blocks;
     QList<Row> m_rows;
     MDParser::ResumePoint m_resume;
     bool m_math = true;
+    bool m_streaming = false;
 };

@@ -206,19 +206,29 @@ std::vector<std::pair<QString, bool>> splitDisplayMath(QStringView text)
     return runs;
 }
 
-bool hasOpenDisplayMath(QStringView text)
+qsizetype openDisplayMath(QStringView text)
 {
-    bool open = false;
+    qsizetype open = -1;
     walk(text, [&](qsizetype i, const std::optional<MathSpan> &formula) {
         if (formula)
             return true;
         const bool opener = text[i] == u'\\' ? text[i + 1] == u'['
                                              : i + 1 < text.size() && text[i + 1] == u'$' &&
                                                    (i + 2 >= text.size() || text[i + 2] != u'$');
-        open = opener;
-        return !open;
+        open = opener ? i : -1;
+        return !opener;
     });
     return open;
+}
+
+bool closesDisplayMath(QStringView text, qsizetype opener)
+{
+    bool closes = false;
+    walk(text, [&](qsizetype i, const std::optional<MathSpan> &formula) {
+        closes = i == opener && formula && formula->display;
+        return i < opener;
+    });
+    return closes;
 }
 
 QString mathImageId(QStringView tex, bool display)

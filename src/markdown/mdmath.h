@@ -53,9 +53,11 @@ private:
 /// without display formulas gives one run holding it whole.
 std::vector<std::pair<QString, bool>> splitDisplayMath(QStringView text);
 
-/// Whether the text holds an opening "$$" or "\[" whose closing delimiter is not in it; such a
-/// paragraph goes on over the next lines until the formula closes.
-bool hasOpenDisplayMath(QStringView text);
+/// Where the text holds an opening "$$" or "\[" whose closing delimiter is not in it, or -1.
+qsizetype openDisplayMath(QStringView text);
+/// Whether a display formula opens at `opener` and closes within the text, as
+/// splitDisplayMath() reads it.
+bool closesDisplayMath(QStringView text, qsizetype opener);
 
 /// The image a formula is drawn as, "d/" (display) or "i/" (inline) and its TeX as base64url
 /// of its UTF-8; the image provider "math" serves it.

@@ -6,6 +6,9 @@
 
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
+#include <optional>
+
 #include <unicode/uchar.h>
 
 namespace {
@@ -173,18 +176,26 @@ MDBlock textBlock(MDBlock::Kind kind, QString text)
 class BlockParser
 {
 public:
-    explicit BlockParser(bool math) : m_math(math) {}
+    /// all: the whole text; streaming: it may still grow.
+    BlockParser(QStringView all, bool math, bool streaming)
+        : m_all(all), m_math(math), m_streaming(streaming)
+    {}
 
     QList<MDBlock> out;
 
+    /// No block is open, and no line so far was read as it was because the text ends where
+    /// it does: the blocks made so far stay the same whatever follows.
     bool clean() const
     {
         return !m_inFence && !m_paragraphOpen && m_bullets.isEmpty() && m_ordered.isEmpty() &&
-               !m_quoteOpen && m_table.isEmpty();
+               !m_quoteOpen && m_table.isEmpty() && !m_endDecided;
     }
 
-    void line(QStringView l)
+    /// One line, without its line end, starting at `start` in the whole text; next is where
+    /// the following line starts, or -1 for the last line.
+    void line(QStringView l, qsizetype start, qsizetype next)
     {
+        m_lineStart = start;
         const QStringView t = TextUtil::trimmedHorizontal(l);
         Graphemes g(t);
         if (m_inFence) {
@@ -204,8 +215,9 @@ public:
             flush();
             return;
         }
-        // An open display formula takes the lines that would start other blocks.
-        if (m_math && m_paragraphOpen && hasOpenDisplayMath(m_paragraph)) {
+        // An open display formula takes the lines that would start other blocks, as long as
+        // it can still close.
+        if (m_math && m_paragraphOpen && start >= m_noHoldBefore && heldByFormula(t, next)) {
             appendLine(m_paragraph, m_paragraphOpen, t);
             return;
         }
@@ -248,12 +260,41 @@ public:
             m_ordered.append({indent, item->first.toString(), item->second.toString()});
         } else {
             flush(Paragraph);
+            if (!m_paragraphOpen)
+                m_paragraphStart = {start, out.size()};
             appendLine(m_paragraph, m_paragraphOpen, t);
         }
     }
 
+    /// Where to read again from, when a paragraph that held lines for a display formula ended
+    /// without one: the formula never closed after all (a code span it spans hid an
+    /// opener, say), so those lines are read again as they would be without math.
+    std::optional<qsizetype> takeRewind()
+    {
+        if (m_rewindUntil < 0)
+            return std::nullopt;
+        m_noHoldBefore = std::exchange(m_rewindUntil, -1);
+        out.resize(m_paragraphStart.blocks);
+        m_inFence = false;
+        m_lang.clear();
+        m_code.clear();
+        m_codeLines = false;
+        m_paragraph.clear();
+        m_paragraphOpen = false;
+        m_bullets.clear();
+        m_ordered.clear();
+        m_quote.clear();
+        m_quoteOpen = false;
+        m_table.clear();
+        m_formula = {};
+        m_held = Held::No;
+        m_finishing = false;
+        return m_paragraphStart.offset;
+    }
+
     void finish()
     {
+        m_finishing = true;
         if (m_inFence)
             closeFence();
         flush();
@@ -261,6 +302,56 @@ public:
 
 private:
     enum Accumulator { None, Paragraph, Bullets, Ordered, Quote, Table };
+
+    static bool isFence(QStringView trimmed) { return Graphemes(trimmed).startsWith(u"```"); }
+
+    // Whether the line t goes on a display formula open in the paragraph: when the formula
+    // closes on it or on a later line of the paragraph, before a blank line or a fence ends
+    // the paragraph anyway; or when the text ends first and may still grow. A formula that
+    // never closes leaves every line as it would be without math.
+    bool heldByFormula(QStringView t, qsizetype next)
+    {
+        // One look ahead decides the lines up to where it stopped.
+        if (next >= 0 && next <= m_formula.until)
+            return m_formula.held;
+        const qsizetype opener = openDisplayMath(m_paragraph);
+        if (opener < 0)
+            return false;
+        QString joined = m_paragraph + u'\n' + t.toString();
+        for (qsizetype at = next;;) {
+            if (closesDisplayMath(joined, opener))
+                return decide(at, true);
+            if (at < 0) {
+                // The text ends first: a reply still arriving may close the formula yet.
+                return decide(at, m_streaming);
+            }
+            const qsizetype lf = m_all.indexOf(u'\n', at);
+            if (lf < 0) {
+                // The last line may still grow into another line: whatever it decides here
+                // holds only for this text.
+                m_endDecided = true;
+            }
+            const qsizetype end = lf < 0                              ? m_all.size()
+                                  : lf > at && m_all[lf - 1] == u'\r' ? lf - 1
+                                                                      : lf;
+            const QStringView line = TextUtil::trimmedHorizontal(m_all.sliced(at, end - at));
+            if (lf >= 0 && (line.isEmpty() || isFence(line)))
+                return decide(at, false);
+            if (lf < 0 && isFence(line))
+                return decide(-1, false);
+            joined += u'\n';
+            joined += line;
+            at = lf < 0 ? -1 : lf + 1;
+        }
+    }
+
+    bool decide(qsizetype until, bool held)
+    {
+        m_formula = {until < 0 ? m_all.size() : until, held};
+        if (held && m_held == Held::No)
+            m_held = until < 0 && m_streaming ? Held::UntilTheEnd : Held::ToClose;
+        return held;
+    }
 
     static void appendLine(QString &text, bool &open, QStringView line)
     {
@@ -296,10 +387,17 @@ private:
         if (keep != Paragraph && m_paragraphOpen) {
             const QString text = std::exchange(m_paragraph, QString());
             m_paragraphOpen = false;
+            m_formula = {};
+            const Held held = std::exchange(m_held, Held::No);
             if (!m_math || !MathScanner::mayContain(text)) {
                 out.append(textBlock(MDBlock::Paragraph, text));
             } else {
-                for (auto &[run, display] : splitDisplayMath(text))
+                auto runs = splitDisplayMath(text);
+                const bool formula = std::any_of(runs.cbegin(), runs.cend(),
+                                                 [](const auto &run) { return run.second; });
+                if (held == Held::ToClose && !formula)
+                    m_rewindUntil = m_finishing ? m_all.size() : m_lineStart;
+                for (auto &[run, display] : runs)
                     out.append(textBlock(display ? MDBlock::Math : MDBlock::Paragraph, run));
             }
         }
@@ -327,7 +425,29 @@ private:
         }
     }
 
+    QStringView m_all;
     bool m_math;
+    bool m_streaming;
+    /// What a look ahead found for the open paragraph's formula: the lines that begin before
+    /// `until` go on it, or not.
+    struct
+    {
+        qsizetype until = -1;
+        bool held = false;
+    } m_formula;
+    bool m_endDecided = false;
+    /// Whether the open paragraph held lines for its formula: to where it closes, or to the
+    /// end of a text still arriving.
+    enum class Held { No, ToClose, UntilTheEnd } m_held = Held::No;
+    qsizetype m_lineStart = 0;
+    bool m_finishing = false;
+    /// Where the open paragraph began: its first line, and the blocks made before it.
+    MDParser::ResumePoint m_paragraphStart;
+    /// Lines that begin before this offset are never held for a formula.
+    qsizetype m_noHoldBefore = -1;
+    /// Set when the paragraph just ended must be read again: lines that begin before this
+    /// offset are not held then.
+    qsizetype m_rewindUntil = -1;
     bool m_inFence = false;
     QString m_lang;
     QString m_code;
@@ -343,32 +463,36 @@ private:
 
 } // namespace
 
-QList<MDBlock> MDParser::parse(const QString &text, bool math)
+QList<MDBlock> MDParser::parse(const QString &text, bool math, bool streaming)
 {
-    return parseTail(text, {}, nullptr, math);
+    return parseTail(text, {}, nullptr, math, streaming);
 }
 
 QList<MDBlock> MDParser::parseTail(const QString &text, ResumePoint from, ResumePoint *last,
-                                   bool math)
+                                   bool math, bool streaming)
 {
-    BlockParser parser(math);
+    BlockParser parser(text, math, streaming);
     ResumePoint resume = from;
     const QStringView all(text);
-    qsizetype start = from.offset;
-    while (true) {
+    for (qsizetype start = from.offset;;) {
         const qsizetype lf = all.indexOf(u'\n', start);
-        if (lf < 0) {
-            parser.line(all.sliced(start));
-            break;
-        }
         // A carriage return before the line feed belongs to the line end.
-        const qsizetype end = lf > start && all[lf - 1] == u'\r' ? lf - 1 : lf;
-        parser.line(all.sliced(start, end - start));
+        const qsizetype end = lf < 0                               ? all.size()
+                              : lf > start && all[lf - 1] == u'\r' ? lf - 1
+                                                                   : lf;
+        parser.line(all.sliced(start, end - start), start, lf < 0 ? -1 : lf + 1);
+        if (lf < 0)
+            parser.finish();
+        if (const auto again = parser.takeRewind()) {
+            start = *again;
+            continue;
+        }
+        if (lf < 0)
+            break;
         start = lf + 1;
         if (parser.clean())
             resume = {start, from.blocks + parser.out.size()};
     }
-    parser.finish();
     if (last)
         *last = resume;
     if (from.blocks == 0 && parser.out.isEmpty())

@@ -48,10 +48,11 @@ Q_DECLARE_TYPEINFO(MDBlock, Q_RELOCATABLE_TYPE);
 /// kind are gathered into one block. Inline markup stays in the block texts.
 ///
 /// With math, a display formula ("$$…$$" or "\[…\]", see MathScanner) in a paragraph is a
-/// Math block of its own, splitting the paragraph around it, and while a paragraph holds a
-/// display formula that has not closed, every line but a blank one or a fence goes on with it.
-/// A formula
-/// still open at a blank line or at the end of the text stays paragraph text.
+/// Math block of its own, splitting the paragraph around it. While a paragraph holds a display
+/// formula that has not closed, every line but a blank one or a fence goes on with it, as long
+/// as the formula can still close: when it closes before a blank line, a fence or the end of
+/// the text, or when the text ends first and is still streaming. A formula that cannot close
+/// stays paragraph text, and every line reads as it would without math.
 class MDParser
 {
 public:
@@ -59,7 +60,9 @@ public:
 
     /// Never empty: a text without any block (empty, or blank lines only) becomes one paragraph
     /// holding the whole text unchanged. A fence still open at the end gives a code block.
-    static QList<MDBlock> parse(const QString &text, bool math = true);
+    /// streaming: the text is a reply still arriving, which may close a formula open at its
+    /// end.
+    static QList<MDBlock> parse(const QString &text, bool math = true, bool streaming = false);
 
     /// Rows of a table's lines (trimmed, each beginning with '|'); delimiter rows are dropped.
     static QList<QStringList> tableRows(const QStringList &lines);
@@ -82,5 +85,5 @@ public:
     /// result are exactly parse(text). `last` (optional) receives the last resume point of
     /// this text, which lies at or before the start of its last line.
     static QList<MDBlock> parseTail(const QString &text, ResumePoint from, ResumePoint *last,
-                                    bool math = true);
+                                    bool math = true, bool streaming = false);
 };
