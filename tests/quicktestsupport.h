@@ -12,6 +12,8 @@
 #include <QInputMethodEvent>
 #include <QObject>
 #include <QQuickItem>
+#include <QTest>
+#include <QWindow>
 #include <QQuickTextDocument>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -182,6 +184,12 @@ public:
     Q_INVOKABLE void setClipboardText(const QString &text)
     {
         QGuiApplication::clipboard()->setText(text);
+    }
+    /// A key press and release sent to window, as the platform sends them: shortcuts of that
+    /// window see it.
+    Q_INVOKABLE void keyClick(QWindow *window, int key, int modifiers)
+    {
+        QTest::keyClick(window, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     }
     /// Sends an input-method event to item: a composition in progress or its commit.
     Q_INVOKABLE void inputMethod(QObject *item, const QString &preedit, const QString &commit)

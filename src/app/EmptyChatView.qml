@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import QtQuick.Shapes
 import QtQuick.Controls
 import QtQuick.Layouts
 import Corvane
@@ -12,11 +13,19 @@ Rectangle {
         anchors.centerIn: parent
         spacing: Theme.emptyStateSpacing
 
-        Icon {
+        Shape {
             Layout.alignment: Qt.AlignHCenter
-            glyph: Theme.iconBubbles
-            size: 46
-            color: Theme.secondaryLabel
+            implicitWidth: 46
+            implicitHeight: 46
+
+            ShapePath {
+                scale: Qt.size(46 / 24, 46 / 24)
+                strokeColor: "transparent"
+                fillColor: Theme.secondaryLabel
+                PathSvg {
+                    path: Theme.iconBubblesOutlinePath
+                }
+            }
         }
         Label {
             Layout.alignment: Qt.AlignHCenter

@@ -50,6 +50,7 @@ AppWindow {
             title: qsTr("文件")
 
             Action {
+                id: newConversationAction
                 objectName: "newConversationAction"
                 text: qsTr("新建对话")
                 shortcut: "Ctrl+N"
@@ -81,6 +82,7 @@ AppWindow {
             }
             MenuSeparator {}
             Action {
+                id: settingsAction
                 objectName: "settingsAction"
                 text: qsTr("设置…")
                 // StandardKey.Preferences has no binding on most Linux desktops.
@@ -139,18 +141,21 @@ AppWindow {
             }
             MenuSeparator {}
             Action {
+                id: zoomInAction
                 objectName: "zoomInAction"
                 text: qsTr("放大")
                 shortcut: StandardKey.ZoomIn
                 onTriggered: TextZoom.zoomIn()
             }
             Action {
+                id: zoomOutAction
                 objectName: "zoomOutAction"
                 text: qsTr("缩小")
                 shortcut: "Ctrl+-"
                 onTriggered: TextZoom.zoomOut()
             }
             Action {
+                id: actualSizeAction
                 objectName: "actualSizeAction"
                 text: qsTr("实际大小")
                 shortcut: "Ctrl+0"
@@ -327,7 +332,10 @@ AppWindow {
     Component {
         id: settingsComponent
 
-        SettingsWindow {}
+        SettingsWindow {
+            menuActions: [newConversationAction, settingsAction, zoomInAction, zoomOutAction,
+                actualSizeAction]
+        }
     }
 
     Component {

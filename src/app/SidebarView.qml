@@ -340,7 +340,10 @@ Rectangle {
             }
             MenuSeparator {}
             MenuItem {
+                objectName: "deleteItem"
                 text: qsTr("删除")
+                // A destructive item.
+                palette.text: Theme.destructive
                 onTriggered: {
                     if (sidebar.history)
                         sidebar.history.removeWithUndo(menu.targetID)

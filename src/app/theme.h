@@ -113,6 +113,9 @@ class Theme : public QObject
     Q_PROPERTY(QString iconCompose READ iconCompose CONSTANT)
     Q_PROPERTY(QString iconSettings READ iconSettings CONSTANT)
     Q_PROPERTY(QString iconBubbles READ iconBubbles CONSTANT)
+    /// The outline of iconBubbles as an SVG path on a 24 × 24 grid: the font has only the
+    /// filled glyph.
+    Q_PROPERTY(QString iconBubblesOutlinePath READ iconBubblesOutlinePath CONSTANT)
     Q_PROPERTY(QString iconSend READ iconSend CONSTANT)
     Q_PROPERTY(QString iconStop READ iconStop CONSTANT)
     Q_PROPERTY(QString iconModel READ iconModel CONSTANT)
@@ -211,6 +214,7 @@ public:
     static QString iconCompose();
     static QString iconSettings();
     static QString iconBubbles();
+    static QString iconBubblesOutlinePath();
     static QString iconSend();
     static QString iconStop();
     static QString iconModel();

@@ -286,7 +286,7 @@ Item {
                                                    ? editor.contentHeight / editor.lineCount : 0
 
                 anchors.right: parent.right
-                width: Math.max(parent.width, 240)
+                width: Math.max(parent.width, 220)
                 height: Math.min(editor.implicitHeight, 12 * lineHeight + editor.topPadding + editor.bottomPadding)
                 radius: Theme.fieldRadius
                 color: Theme.controlBackground

@@ -83,6 +83,22 @@ Item {
             verify(!TestSupport.dataFileExists())
         }
 
+        // Menu commands are the program's: their shortcuts work in the Settings window too.
+        function test_menuShortcutsInSettings() {
+            window.openSettings()
+            const settings = window.settingsWindow
+            settings.requestActivate()
+            tryVerify(() => settings.active)
+            TestSupport.keyClick(settings, Qt.Key_N, Qt.ControlModifier)
+            compare(TestSupport.ids().length, 1)
+            const zoom = TextZoom.value
+            TestSupport.keyClick(settings, Qt.Key_Plus, Qt.ControlModifier)
+            verify(TextZoom.value > zoom)
+            TestSupport.keyClick(settings, Qt.Key_0, Qt.ControlModifier)
+            compare(TextZoom.value, 1)
+            settings.close()
+        }
+
         // The text menu is made on the first right click on a text, and serves every later one.
         function test_textMenu() {
             verify(window.textMenu === null)
