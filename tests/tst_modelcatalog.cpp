@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The gateway's model list: the request against the loopback gateway, and the checklist that
 // merges it into the settings.
+#include "api/chatapierror.h"
 #include "api/modellist.h"
 #include "app/modelcatalog.h"
 #include "store/store.h"
@@ -45,11 +46,11 @@ private slots:
         const QByteArray ids = list(R"({"id":" b "},{"id":"a"},{"id":"b"},{"id":""},{"x":1},7,{"id":"line\nbreak"},{"id":"模型-1"})");
         QTest::newRow("ids trimmed, once each, in order") << " %1/v1/ " << "sk" << G::response(200, ids) << QStringList{"b", "a", "模型-1"} << QString();
         QTest::newRow("same-origin redirect") << "%1/v1" << "sk" << G::response(307, "", {{"Location", "/v2/models"}}) << QStringList{"m"} << QString();
-        // The key and the address are checked as for a chat request.
+        // The key and the address are checked as for a chat request, with the same words.
         QTest::newRow("no key") << "%1/v1" << " \t" << none << QStringList{} << "还没填 API Key，请到「设置」里填写。";
         QTest::newRow("bad address") << "http://[::1" << "sk" << none << QStringList{} << address;
-        QTest::newRow("ftp") << "ftp://127.0.0.1/v1" << "sk" << none << QStringList{} << address;
-        QTest::newRow("empty address") << " // " << "sk" << none << QStringList{} << address;
+        QTest::newRow("ftp") << "ftp://127.0.0.1/v1" << "sk" << none << QStringList{} << "请求失败（HTTP -1）：\n无响应";
+        QTest::newRow("empty address") << " // " << "sk" << none << QStringList{} << ChatAPIError::networkDescription(QNetworkReply::ProtocolUnknownError);
         QTest::newRow("401") << "%1/v1" << "sk" << G::response(401, "{\"error\":\n\"bad key\"}") << QStringList{} << "请求失败（HTTP 401）：\n{\"error\":\"bad key\"}";
         QTest::newRow("redirect elsewhere") << "%1/v1" << "sk" << G::response(302, "", {{"Location", "http://localhost:1/v1/models"}}) << QStringList{} << "请求失败（HTTP 302）";
         QTest::newRow("data not an array") << "%1/v1" << "sk" << G::response(200, R"({"data":{"id":"a"}})") << QStringList{} << shape;
@@ -71,10 +72,8 @@ private slots:
         gateway.enqueue(reply);
         gateway.enqueue(TestGateway::response(200, list(R"({"id":"m"})")));
 
-        AppSettings settings;
-        settings.baseURL = baseURL.arg(gateway.url());
-        settings.apiKey = apiKey;
-        ModelListRequest *request = ModelListRequest::start(settings, this, 500ms);
+        ModelListRequest *request =
+            ModelListRequest::start(Gateway{baseURL.arg(gateway.url()), apiKey}, this, 500ms);
         QSignalSpy finished(request, &ModelListRequest::finished);
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.first().at(0).toStringList(), ids);

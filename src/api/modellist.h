@@ -1,22 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "model/records.h"
+#include "api/gateway.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
-#include <QTimer>
-#include <QUrl>
 
 #include <chrono>
 #include <optional>
 
-class QNetworkReply;
+class GatewayRequest;
 
 /**
- * One request for the gateway's model list: GET {base address}/models with the key, under the
- * same address, key and redirect rules as a chat request.
+ * One request for the gateway's model list: GET {base address}/models with the key, a
+ * GatewayRequest like every other.
  *
  * finished() is emitted exactly once, always from the event loop, with the ids or with the
  * failure described for the user. Destroying the request aborts it without a signal.
@@ -30,7 +27,8 @@ public:
     /// A larger answer is not a model list.
     static constexpr qsizetype maxBodyLength = 32 * 1024 * 1024;
 
-    static ModelListRequest *start(const AppSettings &settings, QObject *parent = nullptr,
+    /// The time limit is for the whole request.
+    static ModelListRequest *start(const Gateway &gateway, QObject *parent = nullptr,
                                    std::chrono::milliseconds timeout = defaultTimeout);
     ~ModelListRequest() override;
 
@@ -43,13 +41,12 @@ signals:
     void finished(const QStringList &ids, const QString &error);
 
 private:
-    explicit ModelListRequest(QObject *parent);
+    ModelListRequest(const Gateway &gateway, std::chrono::milliseconds timeout, QObject *parent);
     void finish(const QStringList &ids, const QString &error);
+    void onReadyRead();
     void onReplyFinished();
 
-    QPointer<QNetworkReply> m_reply;
-    QUrl m_origin;
-    QTimer m_timer;
+    GatewayRequest *m_request;
     QByteArray m_body;
     bool m_finished = false;
 };

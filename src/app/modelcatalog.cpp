@@ -65,7 +65,7 @@ void ModelCatalog::fetch()
     if (!m_store || m_request)
         return;
     setError({});
-    m_request = ModelListRequest::start(m_store->settings(), this);
+    m_request = ModelListRequest::start(Gateway::fromSettings(m_store->settings()), this);
     emit busyChanged();
     connect(m_request, &ModelListRequest::finished, this,
             [this](const QStringList &ids, const QString &error) {
