@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "api/chatapi.h"
+#include "api/gatewayrequest.h"
 #include "streamrun.h"
 #include "testgateway.h"
 
@@ -34,10 +35,9 @@ class TestChatAPI : public QObject
 
     ChatAPI api(const QString &baseURL = {}, const QString &key = {}) const
     {
-        AppSettings s;
-        s.baseURL = baseURL.isNull() ? m_gateway->url(QStringLiteral("/v1")) : baseURL;
-        s.apiKey = key.isNull() ? QStringLiteral("sk-test") : key;
-        return ChatAPI(s, QStringLiteral("test-model"));
+        const Gateway gateway{baseURL.isNull() ? m_gateway->url(QStringLiteral("/v1")) : baseURL,
+                              key.isNull() ? QStringLiteral("sk-test") : key};
+        return ChatAPI(gateway, QStringLiteral("test-model"));
     }
 
 private slots:
@@ -73,18 +73,15 @@ private slots:
         QFETCH(QByteArray, target);
         QFETCH(QString, system);
 
-        AppSettings settings;
-        settings.baseURL = baseURL.arg(m_gateway->url());
-        settings.apiKey = apiKey;
-        settings.systemPrompt = systemPrompt;
-        settings.model = QStringLiteral("settings-model");
+        ChatAPI client(Gateway{baseURL.arg(m_gateway->url()), apiKey}, QStringLiteral("gpt-x"));
+        client.setSystemPrompt(systemPrompt);
         const QList<Message> history{
             Message::make(Message::Role::User, QStringLiteral("  第一句 🙂\n")),
             Message::make(Message::Role::Assistant, QString()),
             Message::make(Message::Role::System, QStringLiteral("\tsay \"hi\" / bye ")),
         };
         m_gateway->enqueue(TestGateway::eventStream({TestGateway::deltaEvent("a")}));
-        verify(runStream(ChatAPI(settings, QStringLiteral("gpt-x")), -1, history), {"a"}, {});
+        verify(runStream(client, -1, history), {"a"}, {});
 
         QCOMPARE(m_gateway->requests().size(), 1);
         const TestGateway::Request &r = m_gateway->requests().first();
@@ -143,7 +140,7 @@ private slots:
         // 3-byte characters, so the limit falls inside one; the line break is dropped.
         QByteArray big = QStringLiteral("错误").repeated(40000).toUtf8();
         big.insert(999, "\n");
-        const QString bigShown = QStringLiteral("错误").repeated(40000).left(ChatAPI::maxErrorBodyLength / 3);
+        const QString bigShown = QStringLiteral("错误").repeated(40000).left(GatewayRequest::maxErrorBodyLength / 3);
         const QByteArray chunked = TestGateway::head(200, {{"Transfer-Encoding", "chunked"}});
         using G = TestGateway;
         using L = QStringList;

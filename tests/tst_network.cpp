@@ -89,12 +89,11 @@ private slots:
             while (QTcpSocket *s = plain.nextPendingConnection())
                 s->write("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
         });
-        AppSettings settings;
-        settings.baseURL = baseURL.replace("%1", QString::number(gateway.port()))
-                               .replace("%2", QString::number(closedPort()))
-                               .replace("%3", QString::number(plain.serverPort()));
-        settings.apiKey = QStringLiteral("sk-test");
-        const StreamOutcome out = runStream(ChatAPI(settings, QStringLiteral("m")));
+        const Gateway target{baseURL.replace("%1", QString::number(gateway.port()))
+                                 .replace("%2", QString::number(closedPort()))
+                                 .replace("%3", QString::number(plain.serverPort())),
+                             QStringLiteral("sk-test")};
+        const StreamOutcome out = runStream(ChatAPI(target, QStringLiteral("m")));
         QCOMPARE(out.error, error);
         QCOMPARE(out.deltas, error.isNull() ? QStringList{"好"} : QStringList{});
         if (proxy == u"forward") {

@@ -1,39 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "api/chatapierror.h"
 #include "api/chatstream.h"
+#include "api/gateway.h"
 #include "model/records.h"
 
 #include <QList>
 #include <QString>
 
 #include <chrono>
-#include <optional>
-
-class QNetworkAccessManager;
-class QNetworkReply;
-class QUrl;
 
 /**
- * The chat-completions client: one streaming request per call, built from a copy of the
- * settings and a model name. It keeps no state between requests.
+ * The chat-completions client: one streaming request per call, to one gateway with one model.
+ * It keeps no state between requests.
  */
 class ChatAPI
 {
 public:
     /// Longest time without any data from the gateway before a request fails as timed out.
     static constexpr std::chrono::milliseconds defaultTimeout{120'000};
-    /// A successful reply's line is dropped beyond this length (its rest is read and dropped).
-    static constexpr qsizetype maxLineLength = 16 * 1024 * 1024;
-    /// An error response's body is kept up to this many bytes; the rest is read and dropped.
-    static constexpr qsizetype maxErrorBodyLength = 64 * 1024;
 
-    ChatAPI(const AppSettings &settings, const QString &model);
+    ChatAPI(const Gateway &gateway, const QString &model);
 
-    const AppSettings &settings() const { return m_settings; }
+    const Gateway &gateway() const { return m_gateway; }
     const QString &model() const { return m_model; }
     void setModel(const QString &model) { m_model = model; }
+    /// Sent first, trimmed, unless it is blank.
+    const QString &systemPrompt() const { return m_systemPrompt; }
+    void setSystemPrompt(const QString &prompt) { m_systemPrompt = prompt; }
     std::chrono::milliseconds timeout() const { return m_timeout; }
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
 
@@ -47,24 +41,9 @@ public:
      */
     ChatStream *streamChat(const QList<Message> &messages, QObject *parent = nullptr) const;
 
-    /// The address of path under the user's base address (trimmed, its slashes at both ends
-    /// dropped); path starts with a slash.
-    static QString endpoint(const QString &baseURL, QStringView path);
-    /// Why the key cannot be sent, if it cannot: empty, or a control character inside.
-    static std::optional<ChatAPIError> checkKey(const AppSettings &settings);
-    /// Whether a redirect may be followed: the key goes to the configured origin only.
-    static bool sameOrigin(const QUrl &a, const QUrl &b);
-
-    /// The failure of a reply that ended without a response; a proxy's own failure is named as
-    /// such.
-    static ChatAPIError networkError(const QNetworkReply *reply);
-
-    /// The application's one network access manager, created on first use and owned by the
-    /// application object. Main thread only.
-    static QNetworkAccessManager *networkAccessManager();
-
 private:
-    AppSettings m_settings;
+    Gateway m_gateway;
     QString m_model;
+    QString m_systemPrompt;
     std::chrono::milliseconds m_timeout = defaultTimeout;
 };

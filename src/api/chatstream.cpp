@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chatstream.h"
 
-#include "api/chatapi.h"
 #include "api/eventline.h"
+#include "api/gatewayrequest.h"
 
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 
 namespace {
 
@@ -25,34 +23,21 @@ ChatAPIError connectionClosed()
 
 } // namespace
 
-ChatStream::ChatStream(std::chrono::milliseconds timeout, QObject *parent) : QObject(parent)
+ChatStream::ChatStream(GatewayRequest *request, QObject *parent)
+    : QObject(parent), m_request(request)
 {
-    m_idle.setSingleShot(true);
-    m_idle.setInterval(timeout);
-    connect(&m_idle, &QTimer::timeout, this, [this] { finish(ChatAPIError::timedOut()); });
+    request->setParent(this);
+    connect(request, &GatewayRequest::readyRead, this, &ChatStream::onReadyRead);
+    connect(request, &GatewayRequest::finished, this, &ChatStream::onReplyFinished);
+    connect(request, &GatewayRequest::failed, this, &ChatStream::finish);
 }
 
-ChatStream::~ChatStream()
-{
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-    }
-}
+// The request, a child, aborts a running reply quietly when it goes.
+ChatStream::~ChatStream() = default;
 
-void ChatStream::start(QNetworkAccessManager *manager, const QNetworkRequest &request,
-                       const QByteArray &body)
+QNetworkReply *ChatStream::reply() const
 {
-    m_origin = request.url();
-    m_reply = manager->post(request, body);
-    m_reply->setParent(this);
-    // Any sign of life, including upload progress of a long history, restarts the time-out.
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] { m_idle.start(); });
-    connect(m_reply, &QNetworkReply::uploadProgress, this, [this] { m_idle.start(); });
-    connect(m_reply, &QNetworkReply::readyRead, this, &ChatStream::onReadyRead);
-    connect(m_reply, &QNetworkReply::redirected, this, &ChatStream::onRedirected);
-    connect(m_reply, &QNetworkReply::finished, this, &ChatStream::onReplyFinished);
-    m_idle.start();
+    return m_request->reply();
 }
 
 void ChatStream::cancel()
@@ -66,17 +51,7 @@ void ChatStream::finish(std::optional<ChatAPIError> error)
         return;
     m_finished = true;
     m_error = std::move(error);
-    m_idle.stop();
-    if (m_reply) {
-        // Quietly: the reply's own error and finished signals must not reach us any more.
-        m_reply->disconnect(this);
-        // Aborting a reply of an error status makes Qt warn when it reports that status later;
-        // deleting the reply ends its transfer just the same.
-        if (m_mode != Mode::ErrorBody)
-            m_reply->abort();
-        m_reply->deleteLater();
-        m_reply = nullptr;
-    }
+    m_request->stop();
     QMetaObject::invokeMethod(
         this, [this] { emit finished(m_error); }, Qt::QueuedConnection);
 }
@@ -85,19 +60,18 @@ void ChatStream::decideMode()
 {
     if (m_mode != Mode::Undecided)
         return;
-    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QVariant status = reply()->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid())
         return;
     m_status = status.toInt();
     const bool success = m_status >= 200 && m_status <= 299;
     m_mode = success ? Mode::Events : Mode::ErrorBody;
     if (success)
-        m_lines.emplace(ChatAPI::maxLineLength);
+        m_lines.emplace(maxLineLength);
 }
 
 void ChatStream::onReadyRead()
 {
-    m_idle.start();
     decideMode();
     if (m_mode == Mode::Undecided)
         return; // the data waits in the reply until the status is known
@@ -105,32 +79,20 @@ void ChatStream::onReadyRead()
         processLines();
 }
 
-void ChatStream::onRedirected(const QUrl &target)
-{
-    m_idle.start();
-    if (ChatAPI::sameOrigin(m_origin, target)) {
-        emit m_reply->redirectAllowed();
-        return;
-    }
-    // Following would copy the Authorization header to another origin.
-    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    finish(ChatAPIError::http(status.isValid() ? status.toInt() : -1, QString()));
-}
-
 void ChatStream::onReplyFinished()
 {
     decideMode();
-    const QNetworkReply::NetworkError code = m_reply->error();
+    const QNetworkReply::NetworkError code = reply()->error();
     if (m_mode == Mode::Undecided) {
         finish(code == QNetworkReply::NoError ? ChatAPIError::noResponse()
-                                              : ChatAPI::networkError(m_reply));
+                                              : m_request->networkError());
         return;
     }
     // Qt holds back the body of some error statuses (401) until the reply has finished.
     if (!readBody() || !processLines())
         return;
     if (code != QNetworkReply::NoError && (m_mode == Mode::Events || isTransportError(code))) {
-        finish(ChatAPIError::network(code, m_reply->errorString()));
+        finish(ChatAPIError::network(code, reply()->errorString()));
         return;
     }
     if (isCutShort()) {
@@ -165,15 +127,16 @@ void ChatStream::finishNormally()
 bool ChatStream::readBody()
 {
     if (m_mode == Mode::Events) {
-        const QByteArray data = m_reply->readAll();
+        const QByteArray data = reply()->readAll();
         m_received += data.size();
         m_lines->append(data);
         return true;
     }
     // An error body's lines are joined with nothing between them: every CR and LF goes. It is
     // read in pieces, so a large body Qt handed over at once is not copied whole.
-    while (m_errorBody.size() < ChatAPI::maxErrorBodyLength) {
-        const QByteArray data = m_reply->read(ChatAPI::maxErrorBodyLength - m_errorBody.size());
+    constexpr qsizetype limit = GatewayRequest::maxErrorBodyLength;
+    while (m_errorBody.size() < limit) {
+        const QByteArray data = reply()->read(limit - m_errorBody.size());
         if (data.isEmpty())
             return true;
         m_received += data.size();
@@ -192,13 +155,14 @@ bool ChatStream::isCutShort() const
 {
     // Only an uncompressed body of announced length can be checked: Qt hands over the
     // decompressed bytes, and it hides the chunk framing.
-    if (m_reply->hasRawHeader("Transfer-Encoding") || m_status == 204 || m_status == 304)
+    const QNetworkReply *r = reply();
+    if (r->hasRawHeader("Transfer-Encoding") || m_status == 204 || m_status == 304)
         return false;
-    const QByteArray encoding = m_reply->rawHeader("Content-Encoding").trimmed();
+    const QByteArray encoding = r->rawHeader("Content-Encoding").trimmed();
     if (!encoding.isEmpty() && encoding.compare("identity", Qt::CaseInsensitive) != 0)
         return false;
     bool ok = false;
-    const qint64 length = m_reply->rawHeader("Content-Length").trimmed().toLongLong(&ok);
+    const qint64 length = r->rawHeader("Content-Length").trimmed().toLongLong(&ok);
     return ok && m_received < length;
 }
 
@@ -252,7 +216,7 @@ bool ChatStream::handleLine(const LineSplitter::Line &line)
 QString ChatStream::errorBodyText() const
 {
     QByteArrayView body = m_errorBody;
-    if (body.size() >= ChatAPI::maxErrorBodyLength) {
+    if (body.size() >= GatewayRequest::maxErrorBodyLength) {
         // Cut off at the limit: drop a character whose bytes were cut apart.
         qsizetype lead = body.size() - 1;
         while (lead > 0 && body.size() - lead < 4 && (uchar(body[lead]) & 0xC0) == 0x80)

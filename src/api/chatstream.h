@@ -6,18 +6,15 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
-#include <QTimer>
-#include <QUrl>
 
-#include <chrono>
 #include <optional>
 
-class QNetworkAccessManager;
-class QNetworkRequest;
+class GatewayRequest;
+class QNetworkReply;
 
 /**
- * One running chat-completions request, made by ChatAPI::streamChat().
+ * The reply to one chat-completions request, read as an event stream; ChatAPI::streamChat()
+ * makes both.
  *
  * It lives on the main thread. delta() is emitted once per non-empty text fragment and
  * reasoningDelta() once per non-empty fragment of the model's reasoning (before the text of the
@@ -37,6 +34,11 @@ class ChatStream : public QObject
     Q_OBJECT
 
 public:
+    /// A successful reply's line is dropped beyond this length (its rest is read and dropped).
+    static constexpr qsizetype maxLineLength = 16 * 1024 * 1024;
+
+    /// Reads the reply of request, which it takes over; request may be sent before or after.
+    explicit ChatStream(GatewayRequest *request, QObject *parent = nullptr);
     ~ChatStream() override;
 
     /// The request has ended (finished() is emitted or on its way).
@@ -55,16 +57,11 @@ signals:
     void finished(const std::optional<ChatAPIError> &error);
 
 private:
-    friend class ChatAPI;
-
-    ChatStream(std::chrono::milliseconds timeout, QObject *parent);
-    void start(QNetworkAccessManager *manager, const QNetworkRequest &request,
-               const QByteArray &body);
     void finish(std::optional<ChatAPIError> error);
 
+    QNetworkReply *reply() const;
     void onReadyRead();
     void onReplyFinished();
-    void onRedirected(const QUrl &target);
     void decideMode();
     /// Handles every complete line; false when the stream ended meanwhile (or was destroyed:
     /// then no member may be touched).
@@ -80,9 +77,7 @@ private:
 
     enum class Mode { Undecided, Events, ErrorBody };
 
-    QPointer<QNetworkReply> m_reply;
-    QUrl m_origin;
-    QTimer m_idle;
+    GatewayRequest *m_request;
     Mode m_mode = Mode::Undecided;
     int m_status = 0;
     std::optional<LineSplitter> m_lines; // the lines of a successful reply

@@ -14,7 +14,9 @@ ReplyStream::~ReplyStream() = default;
 void ReplyStream::start(const AppSettings &settings, const QString &model,
                         const QList<Message> &history)
 {
-    ChatStream *stream = ChatAPI(settings, model).streamChat(history, this);
+    ChatAPI api(Gateway::fromSettings(settings), model);
+    api.setSystemPrompt(settings.systemPrompt);
+    ChatStream *stream = api.streamChat(history, this);
     m_request = stream;
     connect(stream, &ChatStream::delta, this, &ReplyStream::appendDelta);
     connect(stream, &ChatStream::reasoningDelta, &m_deltas, &DeltaCoalescer::appendReasoning);
