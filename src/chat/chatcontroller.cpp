@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chatcontroller.h"
 
+#include "api/gateway.h"
 #include "messagelistmodel.h"
 #include "model/storagecodec.h"
 #include "model/textutil.h"
@@ -216,7 +217,7 @@ bool ChatController::canSend() const
 
 bool ChatController::keyMissing() const
 {
-    return !m_store || m_store->settings().keyMissing();
+    return !m_store || Gateway::fromSettings(m_store->settings()).keyMissing();
 }
 
 void ChatController::send()

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records.h"
 
-#include "textutil.h"
-
 #include <QCoreApplication>
 #include <QDateTime>
 
@@ -48,9 +46,4 @@ Conversation Conversation::make()
 QString Conversation::untitledTitle()
 {
     return QCoreApplication::translate("Conversation", "未命名");
-}
-
-bool AppSettings::keyMissing() const
-{
-    return TextUtil::trimHorizontal(apiKey).isEmpty();
 }

@@ -17,8 +17,6 @@ struct AppSettings
     QList<QString> models;
 
     static QString defaultBaseURL() { return QStringLiteral("https://api.openai.com/v1"); }
-    /// No key to send: the key is empty once spaces and tabs are trimmed.
-    bool keyMissing() const;
 
     bool operator==(const AppSettings &) const = default;
 };
