@@ -184,7 +184,14 @@ private slots:
         QFETCH(QString, error);
         // Qt sends the request again when the first answer is not HTTP: answer every try.
         m_gateway->setDefaultReply(TestGateway::Reply().then(response));
-        verify(runStream(api()), deltas, error);
+        const StreamOutcome out = runStream(api());
+        // Qt 6.4 takes a connection closed inside a chunk for the end of the body, or not,
+        // depending on which of two socket signals it handles first. Either way the user learns
+        // that the reply is not whole, and what arrived stays.
+        if (QTest::currentDataTag() == QByteArrayView("dropped mid-event, chunked") &&
+            out.error == ChatAPIError::incomplete().description())
+            error = out.error;
+        verify(out, deltas, error);
     }
 
     // Reasoning comes as reasoning_content, or as reasoning when that is a string.
