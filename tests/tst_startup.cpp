@@ -16,51 +16,62 @@ class TestStartUp : public QObject
     Q_OBJECT
 
 private slots:
-    void choice_data()
+    // What is asked of the environment, the X server and the machine, and what that decides.
+    // The X server is asked on X only, the devices on Wayland only, and neither when the user
+    // chose; Mesa's variable is read as Mesa reads it.
+    void facts_data()
     {
         QTest::addColumn<QString>("platform");
-        QTest::addColumn<bool>("userChose");
-        QTest::addColumn<bool>("softwareGlForced");
-        QTest::addColumn<bool>("xDirectRendering");
-        QTest::addColumn<bool>("gpuDevice");
+        QTest::addColumn<QStringList>("env"); // NAME=value
+        QTest::addColumn<bool>("xDirect");   // the X server's answer
+        QTest::addColumn<bool>("device");    // whether a device node is found
+        QTest::addColumn<QString>("asked");  // "x", "device" or ""
         QTest::addColumn<bool>("software");
 
-        // X: what the server offers decides, not the devices of the machine the program runs
-        // on (a remote display, or Xvfb on a machine with a graphics card).
-        QTest::newRow("X with direct rendering") << u"xcb"_s << false << false << true << true << false;
-        QTest::newRow("X without (Xvfb, Xvnc)") << u"xcb"_s << false << false << false << true << true;
-        QTest::newRow("X without, no device") << u"xcb"_s << false << false << false << false << true;
-        QTest::newRow("X direct, no local device") << u"xcb"_s << false << false << true << false << false;
-        QTest::newRow("X, Mesa told to draw in software") << u"xcb"_s << false << true << true << true << true;
-        // Wayland: the compositor's clients render on this machine's devices.
-        QTest::newRow("Wayland with a device") << u"wayland"_s << false << false << false << true << false;
-        QTest::newRow("Wayland without") << u"wayland"_s << false << false << true << false << true;
-        QTest::newRow("Wayland variant name") << u"wayland-egl"_s << false << false << true << false << true;
-        QTest::newRow("Wayland, Mesa told") << u"wayland"_s << false << true << true << true << true;
-        // The user's variable wins whatever the facts.
-        QTest::newRow("user chose, X without") << u"xcb"_s << true << false << false << false << false;
-        QTest::newRow("user chose, Mesa told") << u"wayland"_s << true << true << true << false << false;
-        // Platforms that are not a desktop session are left as Qt sets them up.
-        QTest::newRow("offscreen") << u"offscreen"_s << false << true << false << false << false;
-        QTest::newRow("eglfs") << u"eglfs"_s << false << false << false << false << false;
-        QTest::newRow("no platform yet") << QString() << false << false << false << false << false;
+        const QStringList none;
+        // clang-format off
+        QTest::newRow("X with direct rendering") << u"xcb"_s << none << true << false << u"x"_s << false;
+        QTest::newRow("Xvfb on a machine with a device") << u"xcb"_s << none << false << true << u"x"_s << true;
+        QTest::newRow("Wayland with a device") << u"wayland"_s << none << false << true << u"device"_s << false;
+        QTest::newRow("Wayland variant without") << u"wayland-egl"_s << none << true << false << u"device"_s << true;
+        QTest::newRow("Mesa told, yes") << u"xcb"_s << QStringList{u"LIBGL_ALWAYS_SOFTWARE= Yes "_s} << true << true << u"x"_s << true;
+        QTest::newRow("Mesa told, 1") << u"wayland"_s << QStringList{u"LIBGL_ALWAYS_SOFTWARE=1"_s} << true << true << u"device"_s << true;
+        QTest::newRow("Mesa told no") << u"xcb"_s << QStringList{u"LIBGL_ALWAYS_SOFTWARE=FALSE"_s} << true << true << u"x"_s << false;
+        QTest::newRow("Mesa told 0") << u"xcb"_s << QStringList{u"LIBGL_ALWAYS_SOFTWARE=0"_s} << true << true << u"x"_s << false;
+        QTest::newRow("Mesa variable empty") << u"xcb"_s << QStringList{u"LIBGL_ALWAYS_SOFTWARE="_s} << true << true << u"x"_s << false;
+        QTest::newRow("user chose Qt Quick's backend") << u"xcb"_s << QStringList{u"QT_QUICK_BACKEND=software"_s} << false << false << QString() << false;
+        QTest::newRow("user chose the RHI") << u"wayland"_s << QStringList{u"QSG_RHI_BACKEND=opengl"_s, u"LIBGL_ALWAYS_SOFTWARE=1"_s} << false << false << QString() << false;
+        QTest::newRow("offscreen") << u"offscreen"_s << QStringList{u"LIBGL_ALWAYS_SOFTWARE=1"_s} << false << false << QString() << false;
+        QTest::newRow("no platform yet") << QString() << none << false << false << QString() << false;
+        // clang-format on
     }
 
-    void choice()
+    void facts()
     {
         QFETCH(QString, platform);
-        QFETCH(bool, userChose);
-        QFETCH(bool, softwareGlForced);
-        QFETCH(bool, xDirectRendering);
-        QFETCH(bool, gpuDevice);
-        QFETCH(bool, software);
-        StartUp::GraphicsFacts facts;
-        facts.platform = platform;
-        facts.userChose = userChose;
-        facts.softwareGlForced = softwareGlForced;
-        facts.xDirectRendering = xDirectRendering;
-        facts.gpuDevice = gpuDevice;
-        QCOMPARE(StartUp::drawInSoftware(facts), software);
+        QFETCH(QStringList, env);
+        QFETCH(bool, xDirect);
+        QFETCH(bool, device);
+        QStringList asked;
+        StartUp::FactSources sources{
+            [&](const char *name) {
+                for (const QString &entry : std::as_const(env)) {
+                    if (entry.section(u'=', 0, 0) == QLatin1StringView(name))
+                        return entry.section(u'=', 1).toUtf8();
+                }
+                return QByteArray();
+            },
+            [&] {
+                asked << u"x"_s;
+                return xDirect;
+            },
+            [&] {
+                asked << u"device"_s;
+                return device;
+            }};
+        const StartUp::GraphicsFacts facts = StartUp::gatherFacts(platform, sources);
+        QTEST(asked.join(u','), "asked");
+        QTEST(StartUp::drawInSoftware(facts), "software");
     }
 
     // The window, and only a window, comes back; its views make their buffered items between

@@ -27,10 +27,10 @@ namespace StartUp {
 
 namespace {
 
-bool envOn(const char *name)
+// Mesa's reading of a boolean variable: set and not a "no".
+bool isOn(const QByteArray &raw)
 {
-    // Mesa's reading of a boolean variable: set and not a "no".
-    const QByteArray value = qgetenv(name).trimmed().toLower();
+    const QByteArray value = raw.trimmed().toLower();
     return !value.isEmpty() && value != "0" && value != "false" && value != "no";
 }
 
@@ -81,19 +81,30 @@ bool drawInSoftware(const GraphicsFacts &facts)
     return x11 ? !facts.xDirectRendering : !facts.gpuDevice;
 }
 
-void chooseRenderer()
+FactSources FactSources::system()
+{
+    return {[](const char *name) { return qgetenv(name); }, &StartUp::xServerRendersDirectly,
+            &StartUp::hasGpuDevice};
+}
+
+GraphicsFacts gatherFacts(const QString &platform, const FactSources &sources)
 {
     GraphicsFacts facts;
-    facts.platform = QGuiApplication::platformName();
-    facts.userChose = !qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")
-                      || !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND");
-    facts.softwareGlForced = envOn("LIBGL_ALWAYS_SOFTWARE");
+    facts.platform = platform;
+    facts.userChose = !sources.env("QT_QUICK_BACKEND").isEmpty()
+                      || !sources.env("QSG_RHI_BACKEND").isEmpty();
+    facts.softwareGlForced = isOn(sources.env("LIBGL_ALWAYS_SOFTWARE"));
     // Only what the platform needs is asked: a round trip to the X server, a folder listing.
-    if (!facts.userChose && facts.platform == u"xcb")
-        facts.xDirectRendering = xServerRendersDirectly();
-    if (!facts.userChose && facts.platform.startsWith(u"wayland"))
-        facts.gpuDevice = hasGpuDevice();
-    if (drawInSoftware(facts))
+    if (!facts.userChose && platform == u"xcb")
+        facts.xDirectRendering = sources.xServerRendersDirectly();
+    if (!facts.userChose && platform.startsWith(u"wayland"))
+        facts.gpuDevice = sources.hasGpuDevice();
+    return facts;
+}
+
+void chooseRenderer()
+{
+    if (drawInSoftware(gatherFacts(QGuiApplication::platformName(), FactSources::system())))
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }
 

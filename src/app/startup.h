@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -35,6 +36,22 @@ struct GraphicsFacts {
 /// needs no OpenGL context (tens of megabytes, and a tenth of a second to load the driver and
 /// compile its pipelines at start), and it draws the same.
 bool drawInSoftware(const GraphicsFacts &facts);
+
+/// Where the facts come from. Each question is asked only where its answer counts.
+struct FactSources {
+    /// The value of an environment variable.
+    std::function<QByteArray(const char *)> env;
+    /// Asks the X server (a round trip) whether it offers direct rendering.
+    std::function<bool()> xServerRendersDirectly;
+    /// Looks for a graphics device node.
+    std::function<bool()> hasGpuDevice;
+
+    /// This program's: its environment, its X connection, this machine's /dev.
+    static FactSources system();
+};
+
+/// The facts for a program on platform, from sources.
+GraphicsFacts gatherFacts(const QString &platform, const FactSources &sources);
 
 /// Gathers the facts for this program (after QGuiApplication is made) and, where
 /// drawInSoftware() says so, chooses the software renderer. Call before any window is made.
