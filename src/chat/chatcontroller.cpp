@@ -3,7 +3,6 @@
 
 #include "api/gateway.h"
 #include "messagelistmodel.h"
-#include "model/storagecodec.h"
 #include "model/textutil.h"
 #include "replystream.h"
 #include "store/store.h"
@@ -233,7 +232,7 @@ void ChatController::send()
 
     setInput(QString());
     setInputFocused(true);
-    const bool untitled = conv->title == Conversation::defaultTitle() || conv->title.isEmpty();
+    const bool untitled = conv->needsTitle();
     m_store->appendMessage(m_id, Message::make(Message::Role::User, text));
     if (untitled)
         m_store->setTitle(m_id, TextUtil::firstGraphemes(text, 24));

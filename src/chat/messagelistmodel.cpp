@@ -7,8 +7,6 @@
 
 #include "store/store.h"
 
-#include "model/storagecodec.h"
-
 MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QObject *parent)
     : QAbstractListModel(parent), m_store(store), m_id(conversationID)
 {

@@ -4,6 +4,49 @@
 #include <QCoreApplication>
 #include <QDateTime>
 
+std::optional<QUuid> parseCanonicalUuid(QStringView text)
+{
+    if (text.size() != 36)
+        return std::nullopt;
+    for (qsizetype i = 0; i < 36; ++i) {
+        const char16_t c = text[i].unicode();
+        const bool hyphenPosition = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool isHex =
+            (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (hyphenPosition ? c != u'-' : !isHex)
+            return std::nullopt;
+    }
+    return QUuid::fromString(text);
+}
+
+char *writeCanonicalUuid(char *out, const QUuid &id)
+{
+    static constexpr char upperHex[] = "0123456789ABCDEF";
+    const auto hex = [&out](quint64 v, int digits) {
+        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+            *out++ = upperHex[(v >> shift) & 0xF];
+    };
+    hex(id.data1, 8);
+    *out++ = '-';
+    hex(id.data2, 4);
+    *out++ = '-';
+    hex(id.data3, 4);
+    *out++ = '-';
+    hex(id.data4[0], 2);
+    hex(id.data4[1], 2);
+    *out++ = '-';
+    for (int i = 2; i < 8; ++i)
+        hex(id.data4[i], 2);
+    return out;
+}
+
+QString canonicalUuidString(const QUuid &id)
+{
+    char buf[36];
+    writeCanonicalUuid(buf, id);
+    return QString::fromLatin1(buf, 36);
+}
+
 QString Message::roleName(Role role)
 {
     switch (role) {

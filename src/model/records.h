@@ -3,9 +3,17 @@
 
 #include <QList>
 #include <QString>
+#include <QStringView>
 #include <QUuid>
 
 #include <optional>
+
+/// Parses exactly the 36-character 8-4-4-4-12 form, hex digits in either case.
+std::optional<QUuid> parseCanonicalUuid(QStringView text);
+/// The canonical upper-case 36-character form, as ids are stored and shown to QML.
+QString canonicalUuidString(const QUuid &id);
+/// The same 36 characters written from out on, for writers of bytes; returns their end.
+char *writeCanonicalUuid(char *out, const QUuid &id);
 
 /// The user's connection and model settings.
 struct AppSettings
@@ -68,6 +76,8 @@ struct Conversation
     static QString untitledTitle();
     /// The title as shown: untitledTitle() when it is empty.
     QString displayTitle() const { return title.isEmpty() ? untitledTitle() : title; }
+    /// No title of its own yet (the default one, or none): the first message sent names it.
+    bool needsTitle() const { return title.isEmpty() || title == defaultTitle(); }
 
     /// A new conversation: fresh id, default title, no messages, created now, no model.
     static Conversation make();

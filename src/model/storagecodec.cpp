@@ -92,7 +92,6 @@ void prepareHeap(std::size_t size)
 
 // ---- writing ----
 
-constexpr char upperHex[] = "0123456789ABCDEF";
 constexpr char lowerHex[] = "0123456789abcdef";
 
 char *writeUnicodeEscape(char *p, char16_t c)
@@ -180,31 +179,11 @@ void appendString(QByteArray &out, QStringView s)
     out.resize(p - out.data());
 }
 
-char *writeUuid(char *p, const QUuid &id)
-{
-    const auto hex = [&p](quint64 v, int digits) {
-        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-            *p++ = upperHex[(v >> shift) & 0xF];
-    };
-    hex(id.data1, 8);
-    *p++ = '-';
-    hex(id.data2, 4);
-    *p++ = '-';
-    hex(id.data3, 4);
-    *p++ = '-';
-    hex(id.data4[0], 2);
-    hex(id.data4[1], 2);
-    *p++ = '-';
-    for (int i = 2; i < 8; ++i)
-        hex(id.data4[i], 2);
-    return p;
-}
-
 void appendUuid(QByteArray &out, const QUuid &id)
 {
     char buf[38];
     buf[0] = '"';
-    char *p = writeUuid(buf + 1, id);
+    char *p = writeCanonicalUuid(buf + 1, id);
     *p++ = '"';
     out.append(buf, p - buf);
 }
@@ -948,26 +927,4 @@ std::optional<AppData> decodeAppDataWithQt(const QByteArray &bytes)
             return std::nullopt;
     }
     return data;
-}
-
-std::optional<QUuid> parseCanonicalUuid(QStringView text)
-{
-    if (text.size() != 36)
-        return std::nullopt;
-    for (qsizetype i = 0; i < 36; ++i) {
-        const char16_t c = text[i].unicode();
-        const bool hyphenPosition = i == 8 || i == 13 || i == 18 || i == 23;
-        const bool isHex =
-            (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-        if (hyphenPosition ? c != u'-' : !isHex)
-            return std::nullopt;
-    }
-    return QUuid::fromString(text);
-}
-
-QString canonicalUuidString(const QUuid &id)
-{
-    char buf[36];
-    writeUuid(buf, id);
-    return QString::fromLatin1(buf, 36);
 }

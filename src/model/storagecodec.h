@@ -75,8 +75,3 @@ std::optional<AppData> decodeAppData(const FileContents &contents);
 /// The same rules through Qt's JSON reader alone: the verdict decodeAppData() falls back to
 /// when its fast reader cannot read a file, and an independent check for tests.
 std::optional<AppData> decodeAppDataWithQt(const QByteArray &bytes);
-
-/// Parses exactly the 36-character 8-4-4-4-12 form, hex digits in either case.
-std::optional<QUuid> parseCanonicalUuid(QStringView text);
-/// The canonical upper-case 36-character form.
-QString canonicalUuidString(const QUuid &id);

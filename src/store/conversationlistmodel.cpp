@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conversationlistmodel.h"
 
-#include "model/storagecodec.h"
-
 ConversationListModel::ConversationListModel(QObject *parent) : QAbstractListModel(parent) {}
 
 ConversationListModel::ConversationListModel(Store *store, QObject *parent)
