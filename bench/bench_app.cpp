@@ -134,7 +134,7 @@ public:
     explicit App(const QString &dataDir)
         : reading(std::async(std::launch::async, [dataDir, this] {
               const double start = wallMs();
-              Store::DataFile file = Store::readDataFile(dataDir);
+              DataFile file = DataFile::read(dataDir);
               readMs = wallMs() - start;
               return file;
           }))
@@ -231,7 +231,7 @@ public:
         }
     } watcher;
     double readMs = -1; ///< reading and decoding the file, on the other thread
-    std::future<Store::DataFile> reading;
+    std::future<DataFile> reading;
     std::optional<Store> store; ///< outlives the engine's objects
     QQmlEngine engine;
     std::unique_ptr<QQuickWindow> root; ///< the window, as made; `window` is the one shown

@@ -110,7 +110,8 @@ int sizeLimit(const QString &dir)
     rlimit limit{16 * 1024, 16 * 1024};
     check(setrlimit(RLIMIT_FSIZE, &limit) == 0, "cannot limit the file size");
     check(!saveNow(store), "a save over the size limit succeeded");
-    check(store.saveError() == Store::tr("文件超出了允许的大小"), "the reason is not the limit");
+    check(store.saveError() == DataFileSaver::tr("文件超出了允许的大小"),
+          "the reason is not the limit");
     check(readAll(store.fileURL()) == before, "the previous file changed");
     store.setMessageContent(conv, big.id, QStringLiteral("短"));
     check(saveNow(store) && savedStateIs(store), "no save after the failed one");
@@ -160,7 +161,7 @@ int fullDisk(const QString &dir)
         const Message big = Message::make(Message::Role::User, QString(600 * 1024, u'满'));
         store.appendMessage(*store.selectedID(), big);
         check(!saveNow(store), "a save on a full disk succeeded");
-        check(store.saveError() == Store::tr("磁盘已满"), "the reason is not a full disk");
+        check(store.saveError() == DataFileSaver::tr("磁盘已满"), "the reason is not a full disk");
         check(readAll(path) == before, "the previous file changed");
         check(onlyData(), "a failed save left a file behind");
         store.removeMessage(*store.selectedID(), big.id);
@@ -200,7 +201,8 @@ int readOnly(const QString &dir)
         return skipStatus;
     store.newConversation();
     check(!saveNow(store), "a save in a read-only folder succeeded");
-    check(store.saveError().contains(Store::tr("只读")), "the reason is not a read-only disk");
+    check(store.saveError().contains(DataFileSaver::tr("只读")),
+          "the reason is not a read-only disk");
     check(readAll(store.fileURL()) == before, "the previous file changed");
     check(store.conversations().size() == 2, "the state in memory changed");
     check(umount(path.constData()) == 0, "cannot undo the read-only mount");

@@ -4,6 +4,7 @@
 #include "app/singleinstance.h"
 #include "app/startup.h"
 #include "app/translations.h"
+#include "store/datafolder.h"
 #include "store/store.h"
 
 #include <QGuiApplication>
@@ -36,7 +37,7 @@ int main(int argc, char *argv[])
 {
     QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
-    const QString dataDir = Store::standardDataDir();
+    const QString dataDir = DataFolder::standardPath();
     // Declared before the Store, so the lock is released after the Store's final save.
     SingleInstance instance(dataDir);
     // The history is read and decoded on a second core from the moment the folder is ours,
@@ -46,9 +47,9 @@ int main(int argc, char *argv[])
     // history over the user's. The reading uses no locale or display, which the application
     // object sets up meanwhile.
     const auto read = [&dataDir] {
-        return std::async(std::launch::async, &Store::readDataFile, dataDir);
+        return std::async(std::launch::async, &DataFile::read, dataDir);
     };
-    std::future<Store::DataFile> reading;
+    std::future<DataFile> reading;
     if (instance.takeFolder())
         reading = read();
 

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -30,6 +31,12 @@ void tighten(const QString &path)
 }
 
 } // namespace
+
+QString standardPath()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/Corvane");
+}
 
 bool ensure(const QString &path)
 {

@@ -16,6 +16,9 @@ inline constexpr QFile::Permissions folderMode =
     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 inline constexpr QFile::Permissions fileMode = QFile::ReadOwner | QFile::WriteOwner;
 
+/// GenericDataLocation/Corvane, or empty when the system names no such place.
+QString standardPath();
+
 /// Makes the folder (and missing parents, with the usual modes) when it is not there; the
 /// folder itself gets folderMode. A folder that exists and belongs to this user but is open to
 /// group or others (an earlier version made it so) is closed to folderMode; one owned by

@@ -2,326 +2,44 @@
 #include "store.h"
 
 #include "datafolder.h"
-#include "model/storagecodec.h"
 #include "model/textutil.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QStandardPaths>
 #include <algorithm>
 
-#include <cerrno>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <thread>
+Store::Store(QObject *parent) : Store(DataFile::read(DataFolder::standardPath()), parent) {}
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#endif
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
+Store::Store(const QString &dataDir, QObject *parent) : Store(DataFile::read(dataDir), parent) {}
 
-namespace {
-
-// Why writing path failed, in words for the user. err is errno just after the failing call;
-// Qt's own error text (English) is the last resort.
-QString failureReason(const QString &path, int err, const QString &detail)
+Store::Store(DataFile file, QObject *parent) : QObject(parent), m_saver(file)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    if (QFileInfo(path).isDir())
-        return Store::tr("“%1”是一个文件夹").arg(shown);
-    if (err == ENOSPC)
-        return Store::tr("磁盘已满");
-#ifdef EDQUOT
-    if (err == EDQUOT)
-        return Store::tr("磁盘配额已用完");
-#endif
-    if (err == EFBIG)
-        return Store::tr("文件超出了允许的大小");
-    if (err == EROFS)
-        return Store::tr("“%1”所在的磁盘是只读的").arg(shown);
-    if (err == EACCES || err == EPERM)
-        return Store::tr("没有写入“%1”的权限").arg(shown);
-    return Store::tr("写入“%1”时出错（%2）").arg(shown, detail);
-}
-
-// Replaces the file at path with bytes in one step: a reader sees the old file or the new one,
-// never a part. An uncommitted QSaveFile discards its temporary file. Returns why it failed, or
-// an empty string.
-QString writeAtomically(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    errno = 0;
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) {
-        // QSaveFile keeps the old file's mode, or the umask's for a new one; the key must not
-        // leak.
-        file.setPermissions(DataFolder::fileMode);
-        ok = file.write(bytes) == bytes.size() && file.commit();
-    }
-    return ok ? QString() : failureReason(path, errno, file.errorString());
-}
-
-// Over a file size limit a write fails with EFBIG only while SIGXFSZ is ignored; by default
-// the signal ends the process, and with it the history not saved yet. A handler of the
-// application's own is left alone.
-void ignoreFileSizeSignal()
-{
-#ifdef Q_OS_UNIX
-    struct sigaction current = {};
-    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
-        std::signal(SIGXFSZ, SIG_IGN);
-#endif
-}
-
-} // namespace
-
-/**
- * Writes data.json off the main thread, one state at a time and in the order asked for. A state
- * asked for while another is written waits; a newer one replaces it, so no older state is ever
- * written after a newer one.
- *
- * A thread runs only while there is something to write; the next save starts a new one. So the
- * thread that writes always shares what the main thread's process state is at the save (a
- * thread keeps the mount namespace it was made in), and no idle thread is left behind.
- */
-class SaveWorker
-{
-public:
-    SaveWorker(QString dirPath, QString filePath, bool preserveBeforeSave,
-               std::function<void()> written)
-        : m_dirPath(std::move(dirPath)), m_filePath(std::move(filePath)),
-          m_preserveBeforeSave(preserveBeforeSave), m_written(std::move(written))
-    {}
-    ~SaveWorker() { wait(); }
-    SaveWorker(const SaveWorker &) = delete;
-    SaveWorker &operator=(const SaveWorker &) = delete;
-
-    /// Main thread: hands over a state to write. The copies share the Store's data.
-    void request(const AppSettings &settings, const QList<Conversation> &conversations)
-    {
-        std::unique_lock lock(m_mutex);
-        m_pending = AppData{settings, conversations};
-        if (m_running)
-            return;
-        m_running = true;
-        lock.unlock();
-        if (m_thread.joinable()) // one that has just finished its last write
-            m_thread.join();
-        m_thread = std::thread([this] { run(); });
-    }
-
-    /// Main thread: returns once every state handed over is written.
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [this] { return !m_running; });
-        lock.unlock();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-    /// The outcome of the oldest write not taken yet: why it failed, or an empty string.
-    std::optional<QString> takeResult()
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_results.isEmpty())
-            return std::nullopt;
-        return m_results.takeFirst();
-    }
-
-private:
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        while (m_pending) {
-            std::optional<AppData> state = std::move(m_pending);
-            m_pending.reset();
-            lock.unlock();
-            QString error = write(state->settings, state->conversations);
-            state.reset(); // the Store's next change need not copy what is no longer shared
-            lock.lock();
-            m_results.append(std::move(error));
-            m_written();
-        }
-        m_running = false;
-        m_idle.notify_all();
-    }
-
-    // Returns why the state could not be written, or an empty string when it was.
-    QString write(const AppSettings &settings, const QList<Conversation> &conversations)
-    {
-        if (m_filePath.isEmpty())
-            return Store::tr("找不到存放数据的文件夹");
-        const QByteArray bytes = encodeAppData(settings, conversations);
-        if (bytes.isEmpty())
-            return Store::tr("对话无法转成文件内容");
-        // The folder may have been removed while the app runs; without it every later save
-        // fails.
-        if (!DataFolder::ensure(m_dirPath))
-            return Store::tr("无法创建文件夹“%1”").arg(QDir::toNativeSeparators(m_dirPath));
-        if (QString why = keepUnreadableFile(); !why.isEmpty())
-            return why;
-        return writeAtomically(m_filePath, bytes);
-    }
-
-    QString keepUnreadableFile();
-
-    const QString m_dirPath;
-    const QString m_filePath;
-    /// Set when an existing data.json could not be read or decoded; its bytes are kept aside
-    /// before the first save replaces it. Only the writing thread touches it.
-    bool m_preserveBeforeSave;
-    /// Called on the writing thread after each write, with the lock held.
-    const std::function<void()> m_written;
-
-    std::mutex m_mutex;
-    std::condition_variable m_idle;
-    std::optional<AppData> m_pending;
-    bool m_running = false; ///< a thread is writing or about to
-    QList<QString> m_results;
-    std::thread m_thread; ///< touched by the main thread only
-};
-
-QString Store::standardDataDir()
-{
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return base.isEmpty() ? QString() : base + QStringLiteral("/Corvane");
-}
-
-Store::Store(QObject *parent) : QObject(parent)
-{
-    load(readDataFile(standardDataDir()));
-}
-
-Store::Store(const QString &dataDir, QObject *parent) : QObject(parent)
-{
-    load(readDataFile(dataDir));
-}
-
-Store::Store(DataFile file, QObject *parent) : QObject(parent)
-{
-    load(std::move(file));
-}
-
-Store::~Store()
-{
-    // The program waits for a running save before it ends.
-    if (m_saver)
-        m_saver->wait();
-}
-
-Store::DataFile Store::readDataFile(const QString &dataDir)
-{
-    DataFile file{dataDir, {}, {}, false};
-    if (!dataDir.isEmpty()) {
-        DataFolder::ensure(dataDir);
-        file.filePath = dataDir + QStringLiteral("/data.json");
-    }
-    if (file.filePath.isEmpty())
-        return file;
-
-    QFile in(file.filePath);
-    if (in.open(QIODevice::ReadOnly)) {
-        const FileContents contents(in);
-        if (contents.isValid())
-            file.data = decodeAppData(contents);
-    }
-    // Start with the defaults when the file cannot be read, but keep the user's bytes: the file
-    // may hold their whole history in a form this build cannot read.
-    file.unreadable = !file.data && QFileInfo(file.filePath).exists();
-#ifdef __GLIBC__
-    // Qt's reader, when it has to decide the file, leaves its document freed in small pieces
-    // among the history's strings: give those pages back rather than keep them for the
-    // session. The fast reader's memory goes back by itself, and a trim then only costs time.
-    if (mallinfo2().fordblks > 16 * 1024 * 1024)
-        malloc_trim(0);
-#endif
-    return file;
-}
-
-void Store::load(DataFile file)
-{
-    ignoreFileSizeSignal();
-    m_selectedID.reset();
-    m_filePath = file.filePath;
     if (file.data) {
         m_settings = std::move(file.data->settings);
         m_conversations = std::move(file.data->conversations);
     }
-    m_saver = std::make_unique<SaveWorker>(file.dataDir, m_filePath, file.unreadable, [this] {
-        QMetaObject::invokeMethod(this, &Store::takeSaveResults, Qt::QueuedConnection);
+    connect(&m_saver, &DataFileSaver::saved, this, [this](bool ok, const QString &reason) {
+        if (reason != m_saveError) {
+            m_saveError = reason;
+            emit saveStatusChanged();
+        }
+        emit saved(ok);
     });
     reindex();
     if (!m_conversations.isEmpty())
         m_selectedID = m_conversations.constFirst().id;
 }
 
-// Copies an unreadable data.json aside before it is replaced. Returns why data.json may not be
-// overwritten yet, or an empty string when it may.
-QString SaveWorker::keepUnreadableFile()
-{
-    if (!m_preserveBeforeSave)
-        return {};
-    const QFileInfo info(m_filePath);
-    if (!info.exists() && !info.isSymLink()) {
-        m_preserveBeforeSave = false;
-        return {};
-    }
-
-    const QString base = m_filePath + QStringLiteral(".unreadable-") +
-                         QDateTime::currentDateTimeUtc().toString(u"yyyyMMdd'T'HHmmss'Z'");
-    QString aside = base;
-    for (int n = 2; QFileInfo(aside).exists() || QFileInfo(aside).isSymLink(); ++n)
-        aside = base + u'-' + QString::number(n);
-
-    QFile source(m_filePath);
-    if (source.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = source.readAll();
-        if (source.error() != QFileDevice::NoError)
-            return Store::tr("读不出原来的“%1”，所以没有覆盖它")
-                .arg(QDir::toNativeSeparators(m_filePath));
-        if (!bytes.isEmpty()) {
-            if (QString why = writeAtomically(aside, bytes); !why.isEmpty())
-                return why;
-        }
-    } else if (QDir().rename(m_filePath, aside)) {
-        QFile::setPermissions(aside, DataFolder::fileMode); // it may hold a key
-    } else {
-        // What cannot be read can still be moved out of the way, which loses nothing.
-        return failureReason(aside, errno, source.errorString());
-    }
-    m_preserveBeforeSave = false;
-    return {};
-}
+Store::~Store() = default;
 
 void Store::save()
 {
-    m_saver->request(m_settings, m_conversations);
+    m_saver.save(AppData{m_settings, m_conversations});
 }
 
 bool Store::flush()
 {
-    m_saver->wait();
-    takeSaveResults();
+    m_saver.waitForIdle();
     return !lastSaveFailed();
-}
-
-void Store::takeSaveResults()
-{
-    // One at a time: a handler of saved() may flush, and the outcomes must stay in order.
-    while (const std::optional<QString> error = m_saver->takeResult()) {
-        if (*error != m_saveError) {
-            m_saveError = *error;
-            emit saveStatusChanged();
-        }
-        emit saved(error->isEmpty());
-    }
 }
 
 void Store::setSettings(const AppSettings &settings)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "store/datafile.h"
 #include "store/runningreply.h"
 
 #include <QHash>
@@ -9,20 +10,17 @@
 #include <QString>
 #include <QUuid>
 
-#include <memory>
 #include <optional>
-
-class SaveWorker;
 
 /**
  * The one long-lived model object: settings, conversations in sidebar order, the selection, and
  * the replies still streaming.
  *
- * Everything runs on the main thread but the writing of the file. The Store saves only at the
- * end of its own operations (newConversation, remove, rename) and when save() is called; the
- * in-place editors below never save. Every change is announced: settingsChanged and
- * selectedIDChanged for bindings, and fine-grained about-to/done pairs so list models can forward
- * exact row changes.
+ * Everything runs on the main thread; a DataFileSaver writes the file. The Store saves only at
+ * the end of its own operations (newConversation, remove, rename, insertConversations,
+ * addConversationsAtTop) and when save() is called; the in-place editors below never save. Every
+ * change is announced: settingsChanged and selectedIDChanged for bindings, and fine-grained
+ * about-to/done pairs so list models can forward exact row changes.
  *
  * Conversations are named by id everywhere. When a file holds several conversations with the
  * same id, look-up, rename and the editors act on the first of them; remove() removes them all.
@@ -43,25 +41,9 @@ public:
     explicit Store(QObject *parent = nullptr);
     /// Loads from dataDir/data.json (dataDir is created if needed). For tests and tools.
     explicit Store(const QString &dataDir, QObject *parent = nullptr);
-
-    /// What a data folder holds: everything a Store starts from, read and decoded, with no
-    /// Store yet that anything could change or save.
-    struct DataFile
-    {
-        QString dataDir;
-        QString filePath;            ///< empty when there is no folder for the data
-        std::optional<AppData> data; ///< empty when there is no file or it cannot be read
-        bool unreadable = false;     ///< a file is there that could not be read: keep it aside
-    };
-    /// Reads and decodes dataDir/data.json (dataDir is created if needed). Safe on any
-    /// thread, so that the file can be read while the window is being prepared.
-    static DataFile readDataFile(const QString &dataDir);
-    /// Starts from a file read by readDataFile().
+    /// Starts from a file read by DataFile::read().
     explicit Store(DataFile file, QObject *parent = nullptr);
     ~Store() override;
-
-    /// GenericDataLocation/Corvane, or empty when the system names no such place.
-    static QString standardDataDir();
 
     const AppSettings &settings() const { return m_settings; }
     void setSettings(const AppSettings &settings);
@@ -69,16 +51,15 @@ public:
     const QList<Conversation> &conversations() const { return m_conversations; }
     std::optional<QUuid> selectedID() const { return m_selectedID; }
     void setSelectedID(std::optional<QUuid> id);
-    QString fileURL() const { return m_filePath; }
+    QString fileURL() const { return m_saver.filePath(); }
 
-    /// Writes the whole state atomically, soon: the state is taken now (a cheap shared copy),
-    /// then encoded and written on a worker thread. Saves are written in order, and one asked
-    /// for while another is written replaces any still waiting, so the newest state wins. Each
-    /// write ends in saved() on this thread. A failure leaves the previous file intact and is
-    /// kept in lastSaveFailed and saveError until a later save works.
+    /// Writes the whole state atomically, soon: the state is taken now (a cheap shared copy)
+    /// and handed to the DataFileSaver, which writes the newest state waiting and ends each
+    /// write in saved() on this thread. A failure leaves the previous file intact and is kept
+    /// in lastSaveFailed and saveError until a later save works.
     Q_INVOKABLE void save();
     /// Waits until every save asked for is written and reported; returns whether the last
-    /// write worked (true when nothing was ever written). The destructor flushes too.
+    /// write worked (true when nothing was ever written). The destructor waits too.
     Q_INVOKABLE bool flush();
     bool lastSaveFailed() const { return !m_saveError.isEmpty(); }
     QString saveError() const { return m_saveError; }
@@ -177,9 +158,6 @@ signals:
     void saveStatusChanged();
 
 private:
-    void load(DataFile file);
-    /// Takes in the outcomes of the writes done since the last call.
-    void takeSaveResults();
     void reindex();
     Conversation *find(const QUuid &id);
     /// The row of a message, searched from the end; -1 when absent.
@@ -191,8 +169,8 @@ private:
     QHash<QUuid, qsizetype> m_positions;
     QHash<QUuid, RunningReply *> m_replies;
     std::optional<QUuid> m_selectedID;
-    QString m_filePath;
     QHash<QUuid, Thinking> m_thinking;
     QString m_saveError;
-    std::unique_ptr<SaveWorker> m_saver;
+    /// Last, so that it is gone first: its destructor waits for the writes still running.
+    DataFileSaver m_saver;
 };
