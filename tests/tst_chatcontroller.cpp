@@ -360,7 +360,7 @@ private slots:
         m_store->flush();
         QCOMPARE(saves.count(), 1);
         QCOMPARE(fileContents().conversations.first().messages, conversation().messages);
-        const auto thinking = m_store->thinking(reply.id);
+        const auto thinking = m_store->replies()->thinking(reply.id);
         QCOMPARE(thinking.has_value(), !reasoning.isEmpty() || content.contains(u"<think>"));
         QVERIFY(!thinking || thinking->endedMs >= thinking->startedMs);
         if (!status) {
@@ -516,7 +516,7 @@ private slots:
         m_store->remove(m_conv); // saves once itself
         QCOMPARE(c.messageModel()->rowCount(), 0);
         QVERIFY(waitIdle(c));
-        QVERIFY(!m_store->isReplying(m_conv));
+        QVERIFY(!m_store->replies()->isReplying(m_conv));
         QVERIFY(!c.showError());
         m_store->flush();
         QVERIFY(!saves.isEmpty()); // the delete's save and the reply's may be written as one

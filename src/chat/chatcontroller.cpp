@@ -52,7 +52,7 @@ void ChatController::rebind()
     // it has would see no change and keep the deleted one: a pane with no messages.
     const std::unique_ptr<MessageListModel> old(std::exchange(m_model, nullptr));
     // A pane opened on a conversation whose reply still streams shows it as sending.
-    const bool replying = m_store && m_store->isReplying(m_id);
+    const bool replying = m_store && m_store->replies()->isReplying(m_id);
     if (m_sending != replying) {
         m_sending = replying;
         emit sendingChanged();
@@ -69,12 +69,13 @@ void ChatController::rebind()
             << connect(m_store, &Store::conversationsInserted, this,
                        &ChatController::refreshDerived)
             << connect(m_store, &Store::conversationsRemoved, this, &ChatController::refreshDerived)
-            << connect(m_store, &Store::replyStarted, this,
+            << connect(m_store->replies(), &ReplyRegistry::replyStarted, this,
                        [this](const QUuid &conv) {
                            if (conv == m_id)
                                setSending(true);
                        })
-            << connect(m_store, &Store::replyFinished, this, &ChatController::replyFinished);
+            << connect(m_store->replies(), &ReplyRegistry::replyFinished, this,
+                       &ChatController::replyFinished);
     }
     emit storeChanged();
     refreshDerived();
@@ -246,10 +247,10 @@ void ChatController::send()
 void ChatController::startStream(const QList<Message> &history, const QUuid &assistantID)
 {
     // The reply uses the settings and model of this moment, and belongs to the Store so it
-    // survives this pane; the Store's replyStarted sets this pane sending.
+    // survives this pane; the registry's replyStarted sets this pane sending.
     auto *reply = new ReplyStream(m_store, m_id, assistantID);
     const QString model = effectiveModel();
-    m_store->addReply(reply);
+    m_store->replies()->add(reply);
     reply->start(m_store->settings(), model, history);
 }
 
@@ -264,13 +265,13 @@ void ChatController::replyFinished(const QUuid &conversation, const QString &err
         }
         setShowError(true);
     }
-    setSending(m_store && m_store->isReplying(m_id));
+    setSending(m_store && m_store->replies()->isReplying(m_id));
 }
 
 void ChatController::stop()
 {
     if (m_store)
-        m_store->stopReply(m_id);
+        m_store->replies()->stop(m_id);
 }
 
 void ChatController::regenerate()

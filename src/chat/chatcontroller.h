@@ -18,9 +18,9 @@
  *
  * The controller never keeps a reference or an index to its conversation across a wait: the
  * conversation is looked up by id in the Store at every use. A reply streams through a
- * ReplyStream kept in the Store's registry, so it goes on when the pane (and this controller) is
- * destroyed. The pane is sending while its conversation has a running reply, whoever started
- * it, and shows the failure of any reply that ends while the pane shows its conversation.
+ * ReplyStream kept in the Store's ReplyRegistry, so it goes on when the pane (and this
+ * controller) is destroyed. The pane is sending while its conversation has a running reply, whoever
+ * started it, and shows the failure of any reply that ends while the pane shows its conversation.
  */
 class ChatController : public QObject
 {

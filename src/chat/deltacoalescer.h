@@ -19,6 +19,9 @@ class Store;
  * A fragment waits at most a frame, with the ones that follow it, and they go through together.
  * Text and reasoning keep their order: a fragment of the other kind first hands over what
  * waits. flush() hands over what waits now; call it before acting on the end of the reply.
+ *
+ * As it hands the fragments over it tells the Store's ReplyRegistry when the reply begins and
+ * ends to think: reasoning apart from the answer, or a "<think>" block that opens the text.
  */
 class DeltaCoalescer : public QObject
 {

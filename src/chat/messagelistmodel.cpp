@@ -82,21 +82,40 @@ MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QO
             });
     connect(store, &Store::messageReasoningChanged, this,
             [this](const QUuid &conv, const QUuid &, int row) {
-                if (conv != m_id || !m_attached)
-                    return;
-                const QModelIndex i = index(row);
-                QList<int> roles{ReasoningRole, ThinkingStartedRole, ThinkingSecondsRole};
-                const bool last = row == rowCount() - 1;
-                // Reasoning ends the typing indicator as text does.
-                const bool typing = last && data(i, IsTypingRole).toBool();
-                if (last && typing != m_lastTyping) {
-                    m_lastTyping = typing;
-                    roles.append(IsTypingRole);
-                }
-                emit dataChanged(i, i, roles);
-                if (last)
-                    emit lastContentChanged();
+                if (conv == m_id && m_attached)
+                    reasoningChanged(row);
             });
+    connect(store->replies(), &ReplyRegistry::thinkingChanged, this,
+            [this](const QUuid &conv, const QUuid &message) {
+                if (conv == m_id && m_attached)
+                    reasoningChanged(rowOf(message));
+            });
+}
+
+void MessageListModel::reasoningChanged(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    const QModelIndex i = index(row);
+    QList<int> roles{ReasoningRole, ThinkingStartedRole, ThinkingSecondsRole};
+    const bool last = row == rowCount() - 1;
+    // Reasoning ends the typing indicator as text does.
+    const bool typing = last && data(i, IsTypingRole).toBool();
+    if (last && typing != m_lastTyping) {
+        m_lastTyping = typing;
+        roles.append(IsTypingRole);
+    }
+    emit dataChanged(i, i, roles);
+    if (last)
+        emit lastContentChanged();
+}
+
+int MessageListModel::rowOf(const QUuid &message) const
+{
+    // Where the Store finds the message.
+    const QList<Message> *list = messages();
+    const Message *m = list ? m_store->message(m_id, message) : nullptr;
+    return m ? int(m - list->constData()) : -1;
 }
 
 const QList<Message> *MessageListModel::messages() const
@@ -183,7 +202,7 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
     }
     case ThinkingStartedRole:
     case ThinkingSecondsRole: {
-        const auto thinking = m_store->thinking(m.id);
+        const auto thinking = m_store->replies()->thinking(m.id);
         if (role == ThinkingStartedRole)
             return thinking ? double(thinking->startedMs) : 0.0;
         return thinking && thinking->endedMs >= 0

@@ -71,6 +71,10 @@ private:
     const QList<Message> *messages() const;
     /// Shows the conversation's messages once it exists, announcing them as inserted rows.
     void attach();
+    /// Announces a change of the row's reasoning or of how long it thought.
+    void reasoningChanged(int row);
+    /// The row of the message with that id, or -1.
+    int rowOf(const QUuid &message) const;
     void emitFlags(int row, const QList<int> &roles);
     void afterCountChange(int oldCount);
 

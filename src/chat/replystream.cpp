@@ -58,7 +58,7 @@ void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
     if (m_store) {
         // With the conversation or its placeholder gone, the outcome has nowhere to go: it is
         // dropped, and only the panes' state is cleared.
-        m_store->endThinking(conversationID(), m_assistantID);
+        m_store->replies()->endThinking(conversationID(), m_assistantID);
         if (const Message *placeholder = m_store->message(conversationID(), m_assistantID)) {
             const bool empty = placeholder->content.isEmpty();
             const bool thought = !placeholder->reasoning.isEmpty();

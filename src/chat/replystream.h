@@ -16,8 +16,8 @@ class Store;
  * placeholder, found by id, at most once per frame, and the outcome is written and saved at
  * the end, after the last of the text.
  *
- * It belongs to the Store's registry of running replies, not to the pane that started it, so it
- * goes on after that pane is gone; panes learn of its end from the Store's replyFinished().
+ * It belongs to the Store's ReplyRegistry, not to the pane that started it, so it goes on after
+ * that pane is gone; panes learn of its end from the registry's replyFinished().
  */
 class ReplyStream : public RunningReply
 {

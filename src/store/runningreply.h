@@ -6,8 +6,8 @@
 #include <QUuid>
 
 /**
- * A reply streaming into one conversation, as the Store keeps it in its registry of running
- * replies. The Store owns it from Store::addReply() until it has finished.
+ * A reply streaming into one conversation, as the ReplyRegistry keeps it. The registry owns it
+ * from ReplyRegistry::add() until it has finished.
  *
  * Contract: finished() is emitted exactly once, from the event loop, after the outcome has been
  * written into the Store and saved; the reply then deletes itself later. cancel() may be called

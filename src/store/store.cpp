@@ -4,7 +4,6 @@
 #include "datafolder.h"
 #include "model/textutil.h"
 
-#include <QDateTime>
 #include <algorithm>
 
 Store::Store(QObject *parent) : Store(DataFile::read(DataFolder::standardPath()), parent) {}
@@ -127,7 +126,7 @@ std::optional<qsizetype> Store::indexOf(std::optional<QUuid> id) const
 void Store::remove(const QUuid &id)
 {
     // A reply must not go on writing into a conversation that may come back (an undo).
-    stopReply(id);
+    m_replies.stop(id);
 
     // Every conversation with that id goes, in runs from the end so the indices stay valid.
     for (qsizetype last = m_conversations.size() - 1; last >= 0;) {
@@ -219,33 +218,8 @@ void Store::appendToMessage(const QUuid &conversation, const QUuid &message, QSt
         return;
     // Unless a save still holds the state, the list is not shared, so this touches one string
     // and copies only the delta; while one does, the list and this text are copied once.
-    Message &m = c->messages[row];
-    const qsizetype before = m.content.size();
-    m.content.append(delta);
-    bool thinkingChanged = false;
-    if (m.role == Message::Role::Assistant) {
-        auto t = m_thinking.find(m.id);
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        if (t == m_thinking.end()) {
-            // A "<think>" block can only open at the start of a reply.
-            if (before < 64 && TextUtil::splitThink(m.content).found) {
-                t = m_thinking.insert(m.id, Thinking{now, -1, true});
-                thinkingChanged = true;
-            }
-        }
-        // The same text may close the block it opened.
-        if (t != m_thinking.end() && t->endedMs < 0) {
-            // The tag may arrive cut in two: look a little before the new text.
-            const qsizetype from = std::max<qsizetype>(0, before - 8);
-            if (!t->tagged || m.content.indexOf(u"</think>", from) >= 0) {
-                t->endedMs = now;
-                thinkingChanged = true;
-            }
-        }
-    }
+    c->messages[row].content.append(delta);
     emit messageContentChanged(conversation, message, int(row));
-    if (thinkingChanged)
-        emit messageReasoningChanged(conversation, message, int(row));
 }
 
 void Store::appendReasoning(const QUuid &conversation, const QUuid &message, QStringView delta)
@@ -255,29 +229,7 @@ void Store::appendReasoning(const QUuid &conversation, const QUuid &message, QSt
     if (row < 0)
         return;
     c->messages[row].reasoning.append(delta);
-    if (!m_thinking.contains(message))
-        m_thinking.insert(message, Thinking{QDateTime::currentMSecsSinceEpoch(), -1, false});
     emit messageReasoningChanged(conversation, message, int(row));
-}
-
-std::optional<Store::Thinking> Store::thinking(const QUuid &messageId) const
-{
-    const auto t = m_thinking.constFind(messageId);
-    if (t == m_thinking.constEnd())
-        return std::nullopt;
-    return *t;
-}
-
-void Store::endThinking(const QUuid &conversation, const QUuid &message)
-{
-    const auto t = m_thinking.find(message);
-    if (t == m_thinking.end() || t->endedMs >= 0)
-        return;
-    t->endedMs = QDateTime::currentMSecsSinceEpoch();
-    Conversation *c = find(conversation);
-    const qsizetype row = c ? messageRow(*c, message) : -1;
-    if (row >= 0)
-        emit messageReasoningChanged(conversation, message, int(row));
 }
 
 void Store::setMessageContent(const QUuid &conversation, const QUuid &message,
@@ -330,31 +282,4 @@ void Store::setModel(const QUuid &conversation, const std::optional<QString> &mo
         return;
     c->model = model;
     emit conversationUpdated(conversation);
-}
-
-void Store::addReply(RunningReply *reply)
-{
-    const QUuid id = reply->conversationID();
-    stopReply(id);
-    reply->setParent(this);
-    m_replies.insert(id, reply);
-    connect(reply, &RunningReply::finished, this, [this, reply, id](const QString &error) {
-        // A reply stopped because a newer one took its place leaves the newer one registered.
-        if (m_replies.value(id) != reply)
-            return;
-        m_replies.remove(id);
-        emit replyFinished(id, error);
-    });
-    emit replyStarted(id);
-}
-
-bool Store::isReplying(const QUuid &conversation) const
-{
-    return m_replies.contains(conversation);
-}
-
-void Store::stopReply(const QUuid &conversation)
-{
-    if (RunningReply *reply = m_replies.value(conversation))
-        reply->cancel();
 }

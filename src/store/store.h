@@ -3,7 +3,7 @@
 
 #include "model/records.h"
 #include "store/datafile.h"
-#include "store/runningreply.h"
+#include "store/replyregistry.h"
 
 #include <QHash>
 #include <QObject>
@@ -13,8 +13,7 @@
 #include <optional>
 
 /**
- * The one long-lived model object: settings, conversations in sidebar order, the selection, and
- * the replies still streaming.
+ * The one long-lived model object: settings, conversations in sidebar order, and the selection.
  *
  * Everything runs on the main thread; a DataFileSaver writes the file. The Store saves only at
  * the end of its own operations (newConversation, remove, rename, insertConversations,
@@ -89,10 +88,12 @@ public:
     void setSelectedIDString(const QString &id);
     int conversationCount() const { return int(m_conversations.size()); }
 
-    // In-place editors, by conversation id and message id. A message is searched from the end,
-    // where a reply's placeholder is. An unknown id changes nothing; none of them saves.
+    // In-place editors, by conversation id and message id. A message is the first with its id.
+    // An unknown id changes nothing; none of them saves.
     void appendMessage(const QUuid &conversation, const Message &message);
     void appendToMessage(const QUuid &conversation, const QUuid &message, QStringView delta);
+    /// Appends to the reasoning kept beside the message's content.
+    void appendReasoning(const QUuid &conversation, const QUuid &message, QStringView delta);
     void setMessageContent(const QUuid &conversation, const QUuid &message, const QString &content);
     void removeMessage(const QUuid &conversation, const QUuid &message);
     /// Drops every message after the one with that id.
@@ -100,29 +101,10 @@ public:
     void setTitle(const QUuid &conversation, const QString &title);
     void setModel(const QUuid &conversation, const std::optional<QString> &model);
 
-    // Running replies, at most one per conversation. A reply outlives the pane that started it,
-    // so a pane opened later on the same conversation finds it here.
-    /// Takes ownership of a reply that has just been started; one already running for the same
-    /// conversation is stopped first.
-    void addReply(RunningReply *reply);
-    bool isReplying(const QUuid &conversation) const;
-    /// The user's stop of the conversation's running reply, if any.
-    void stopReply(const QUuid &conversation);
-
-    /// Appends to the reasoning of a message found by ids; does nothing when either is gone.
-    void appendReasoning(const QUuid &conversation, const QUuid &message, QStringView delta);
-
-    /// How long a reply streamed in this session thought: from its first reasoning (or the
-    /// opening of a "<think>" block) to its first answer text, or the reply's end. Not stored.
-    struct Thinking
-    {
-        qint64 startedMs = 0; ///< wall-clock milliseconds since the epoch
-        qint64 endedMs = -1;  ///< -1 while it still thinks
-        bool tagged = false;  ///< the reasoning is a "<think>" block of the content
-    };
-    std::optional<Thinking> thinking(const QUuid &messageId) const;
-    /// Ends a reply's thinking (when its stream ends) if it has not ended yet.
-    void endThinking(const QUuid &conversation, const QUuid &message);
+    /// The replies streaming into these conversations, kept with them so that a pane finds the
+    /// reply of its conversation wherever it finds the conversation.
+    ReplyRegistry *replies() { return &m_replies; }
+    const ReplyRegistry *replies() const { return &m_replies; }
 
 signals:
     void settingsChanged();
@@ -143,13 +125,8 @@ signals:
     void messagesRemoved(const QUuid &conversation, int first, int last);
     /// The content of one message, at that row, changed (a streamed delta or an edit).
     void messageContentChanged(const QUuid &conversation, const QUuid &message, int row);
-    /// The reasoning of one message, or how long it thought, changed.
+    /// The reasoning of one message, at that row, changed.
     void messageReasoningChanged(const QUuid &conversation, const QUuid &message, int row);
-
-    void replyStarted(const QUuid &conversation);
-    /// The conversation's reply has ended and its outcome is saved. error: the failure to show,
-    /// empty after a normal end or a stop.
-    void replyFinished(const QUuid &conversation, const QString &error);
 
     /// After every write of the file, with whether it worked. Saves asked for while another
     /// was written are written once, with the newest state.
@@ -160,17 +137,16 @@ signals:
 private:
     void reindex();
     Conversation *find(const QUuid &id);
-    /// The row of a message, searched from the end; -1 when absent.
+    /// The row of the first message with that id; -1 when absent.
     static qsizetype messageRow(const Conversation &c, const QUuid &id);
 
     AppSettings m_settings;
     QList<Conversation> m_conversations;
     /// Position of the first conversation with each id, rebuilt when conversations come or go.
     QHash<QUuid, qsizetype> m_positions;
-    QHash<QUuid, RunningReply *> m_replies;
     std::optional<QUuid> m_selectedID;
-    QHash<QUuid, Thinking> m_thinking;
     QString m_saveError;
+    ReplyRegistry m_replies;
     /// Last, so that it is gone first: its destructor waits for the writes still running.
     DataFileSaver m_saver;
 };
