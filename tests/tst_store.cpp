@@ -348,7 +348,7 @@ private slots:
         store.setModel(id, u""_s);
         store.setModel(QUuid::createUuid(), u"m"_s);
         QCOMPARE(updated.size(), 1);
-        QCOMPARE(updated.at(0).at(0).value<QUuid>(), id);
+        QCOMPARE(updated.at(0), (QVariantList{QVariant::fromValue(id), 0}));
 
         AppSettings s = store.settings();
         store.setSettings(s);
@@ -397,12 +397,16 @@ private slots:
             store.remove(conv(change[0]).id);
 
         const QUuid a = conv(u'A').id;
+        QSignalSpy updated(&store, &Store::conversationUpdated);
         const Message m = Message::make(Message::Role::User, u"问"_s);
         store.appendMessage(a, m);
         store.appendMessage(a, m); // a repeated message id: the first one is edited
         store.appendToMessage(a, m.id, u"!");
         store.setTitle(a, u"题"_s);
         QCOMPARE(store.indexOf(a), edited < 0 ? std::nullopt : std::optional<qsizetype>(edited));
+        QCOMPARE(updated.size(), edited < 0 ? 0 : 1); // at the row where the title changed
+        if (edited >= 0)
+            QCOMPARE(updated.at(0), (QVariantList{QVariant::fromValue(a), edited}));
         for (qsizetype i = 0; i < store.conversations().size(); ++i) {
             const Conversation &c = store.conversations().at(i);
             QCOMPARE(c.messages.size(), i == edited ? 2 : 0);
@@ -413,6 +417,81 @@ private slots:
             QCOMPARE(store.message(a, m.id)->content, u"问!"_s);
             QCOMPARE(store.conversation(a)->messages.constLast().content, u"问"_s);
         }
+    }
+
+    // The signals by id come with the row signals, in an order that lets a model of one
+    // conversation begin before the rows change and end after. Logged: "ai"/"i" about to
+    // insert/inserted rows, "ar"/"r" the same for removals, "+", "?", "-" the conversation
+    // inserted, about to be removed and removed ("N" a new one), "sel" a new selection.
+    void idSignalsFollowRows_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("change"); // "+": new; "-X": remove X; "<...": put back at
+                                             // index, letter pairs; "^...": add at the top
+        QTest::addColumn<QString>("log");
+
+        // clang-format off
+        QTest::newRow("new") << "A" << "+" << "ai0:0 i0:0 +N sel";
+        QTest::newRow("remove selected duplicates") << "ABAAC" << "-A"
+            << "?A ar2:3 r2:3 ar0:0 r0:0 -A sel";
+        QTest::newRow("remove another") << "ABC" << "-B" << "?B ar1:1 r1:1 -B";
+        QTest::newRow("remove unknown") << "AB" << "-X" << "";
+        QTest::newRow("put back") << "BC" << "<0A2A" << "ai0:0 i0:0 +A ai2:2 i2:2 +A";
+        QTest::newRow("put back, listed again") << "AB" << "<0A" << "";
+        QTest::newRow("add at the top") << "C" << "^AB" << "ai0:1 i0:1 +A +B";
+        // clang-format on
+    }
+
+    void idSignalsFollowRows()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, change);
+        QFETCH(QString, log);
+        QTemporaryDir tmp;
+        QVERIFY(writeConversations(tmp.path(), list));
+        Store store(tmp.path());
+
+        QStringList seen;
+        const auto letter = [](const QUuid &id) {
+            for (QChar l = u'A'; l <= u'Z'; l = QChar(l.unicode() + 1)) {
+                if (conv(l).id == id)
+                    return QString(l);
+            }
+            return u"N"_s;
+        };
+        const auto rows = [&seen](const QString &what) {
+            return [&seen, what](int first, int last) {
+                seen << what + QString::number(first) + u':' + QString::number(last);
+            };
+        };
+        const auto ids = [&seen, letter](const QString &what) {
+            return [&seen, letter, what](const QUuid &id) { seen << what + letter(id); };
+        };
+        connect(&store, &Store::conversationsAboutToBeInserted, this, rows(u"ai"_s));
+        connect(&store, &Store::conversationsInserted, this, rows(u"i"_s));
+        connect(&store, &Store::conversationsAboutToBeRemoved, this, rows(u"ar"_s));
+        connect(&store, &Store::conversationsRemoved, this, rows(u"r"_s));
+        connect(&store, &Store::conversationInserted, this, ids(u"+"_s));
+        connect(&store, &Store::conversationAboutToBeRemoved, this, ids(u"?"_s));
+        connect(&store, &Store::conversationRemoved, this, ids(u"-"_s));
+        connect(&store, &Store::selectedIDChanged, this, [&seen] { seen << u"sel"_s; });
+
+        if (change == u"+") {
+            store.newConversation();
+        } else if (change.startsWith(u'-')) {
+            store.remove(conv(change[1]).id);
+        } else if (change.startsWith(u'<')) {
+            QList<std::pair<qsizetype, Conversation>> removed;
+            for (qsizetype i = 1; i + 1 < change.size(); i += 2)
+                removed.append({change[i].digitValue(), conv(change[i + 1])});
+            store.insertConversations(removed);
+        } else {
+            QList<Conversation> added;
+            for (QChar l : change.mid(1))
+                added << conv(l);
+            store.addConversationsAtTop(added);
+        }
+        QCOMPARE(seen.join(u' '), log);
     }
 
     // Saves are written off this thread: in order, the newest state winning over the ones that

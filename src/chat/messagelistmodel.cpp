@@ -14,9 +14,8 @@ MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QO
         return;
     m_attached = store->conversation(m_id) != nullptr;
 
-    connect(store, &Store::conversationsAboutToBeRemoved, this, [this](int first, int last) {
-        const auto at = m_attached ? m_store->indexOf(m_id) : std::nullopt;
-        if (!at || *at < first || *at > last)
+    connect(store, &Store::conversationAboutToBeRemoved, this, [this](const QUuid &conv) {
+        if (conv != m_id || !m_attached)
             return;
         const int n = rowCount();
         m_countBefore = n;
@@ -25,17 +24,18 @@ MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QO
             beginRemoveRows({}, 0, n - 1);
         m_attached = false;
     });
-    connect(store, &Store::conversationsRemoved, this, [this] {
-        if (m_removing) {
-            m_removing = false;
-            endRemoveRows();
-            emit countChanged();
-        }
-        // A duplicate of the id may remain; it becomes this pane's conversation.
-        attach();
+    connect(store, &Store::conversationRemoved, this, [this](const QUuid &conv) {
+        if (conv != m_id || !m_removing)
+            return;
+        m_removing = false;
+        endRemoveRows();
+        emit countChanged();
     });
     // The conversation may not have existed yet (an undo of a deletion, a reload).
-    connect(store, &Store::conversationsInserted, this, &MessageListModel::attach);
+    connect(store, &Store::conversationInserted, this, [this](const QUuid &conv) {
+        if (conv == m_id)
+            attach();
+    });
 
     connect(store, &Store::messagesAboutToBeInserted, this,
             [this](const QUuid &conv, int first, int last) {

@@ -24,11 +24,9 @@ void ConversationListModel::setStore(Store *store)
         connect(store, &Store::conversationsAboutToBeRemoved, this,
                 [this](int first, int last) { beginRemoveRows({}, first, last); });
         connect(store, &Store::conversationsRemoved, this, [this] { endRemoveRows(); });
-        connect(store, &Store::conversationUpdated, this, [this](const QUuid &id) {
-            if (const auto row = m_store->indexOf(id)) {
-                const QModelIndex i = index(int(*row));
-                emit dataChanged(i, i, {TitleRole, DisplayTitleRole, Qt::DisplayRole, ModelRole});
-            }
+        connect(store, &Store::conversationUpdated, this, [this](const QUuid &, int row) {
+            const QModelIndex i = index(row);
+            emit dataChanged(i, i, {TitleRole, DisplayTitleRole, Qt::DisplayRole, ModelRole});
         });
         connect(store, &QObject::destroyed, this, [this] {
             beginResetModel();

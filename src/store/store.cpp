@@ -111,6 +111,7 @@ void Store::newConversation()
     m_conversations.prepend(conversation);
     reindex();
     emit conversationsInserted(0, 0);
+    emit conversationInserted(conversation.id);
     setSelectedID(conversation.id);
     save();
 }
@@ -128,6 +129,9 @@ void Store::remove(const QUuid &id)
     // A reply must not go on writing into a conversation that may come back (an undo).
     m_replies.stop(id);
 
+    const bool listed = indexOf(id).has_value();
+    if (listed)
+        emit conversationAboutToBeRemoved(id);
     // Every conversation with that id goes, in runs from the end so the indices stay valid.
     for (qsizetype last = m_conversations.size() - 1; last >= 0;) {
         if (m_conversations.at(last).id != id) {
@@ -143,6 +147,8 @@ void Store::remove(const QUuid &id)
         emit conversationsRemoved(int(first), int(last));
         last = first - 1;
     }
+    if (listed)
+        emit conversationRemoved(id);
 
     if (m_selectedID == id) {
         setSelectedID(m_conversations.isEmpty()
@@ -162,6 +168,7 @@ void Store::insertConversations(const QList<std::pair<qsizetype, Conversation>> 
         m_conversations.insert(at, conversation);
         reindex();
         emit conversationsInserted(at, at);
+        emit conversationInserted(conversation.id);
     }
     save();
 }
@@ -175,6 +182,8 @@ void Store::addConversationsAtTop(const QList<Conversation> &conversations)
     m_conversations = conversations + m_conversations;
     reindex();
     emit conversationsInserted(0, last);
+    for (const Conversation &c : conversations)
+        emit conversationInserted(c.id);
     save();
 }
 
@@ -268,18 +277,18 @@ void Store::removeMessagesAfter(const QUuid &conversation, const QUuid &message)
 
 void Store::setTitle(const QUuid &conversation, const QString &title)
 {
-    Conversation *c = find(conversation);
-    if (!c || c->title == title)
+    const auto row = indexOf(conversation);
+    if (!row || m_conversations.at(*row).title == title)
         return;
-    c->title = title;
-    emit conversationUpdated(conversation);
+    m_conversations[*row].title = title;
+    emit conversationUpdated(conversation, int(*row));
 }
 
 void Store::setModel(const QUuid &conversation, const std::optional<QString> &model)
 {
-    Conversation *c = find(conversation);
-    if (!c || c->model == model)
+    const auto row = indexOf(conversation);
+    if (!row || m_conversations.at(*row).model == model)
         return;
-    c->model = model;
-    emit conversationUpdated(conversation);
+    m_conversations[*row].model = model;
+    emit conversationUpdated(conversation, int(*row));
 }

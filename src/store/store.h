@@ -17,9 +17,10 @@
  *
  * Everything runs on the main thread; a DataFileSaver writes the file. The Store saves only at
  * the end of its own operations (newConversation, remove, rename, insertConversations,
- * addConversationsAtTop) and when save() is called; the in-place editors below never save. Every
- * change is announced: settingsChanged and selectedIDChanged for bindings, and fine-grained
- * about-to/done pairs so list models can forward exact row changes.
+ * addConversationsAtTop) and when save() is called; the in-place editors below never save.
+ * Every change is announced: settingsChanged and selectedIDChanged for bindings, fine-grained
+ * about-to/done pairs of rows so list models can forward exact row changes, and the same
+ * changes by id for those who follow conversations rather than rows.
  *
  * Conversations are named by id everywhere. When a file holds several conversations with the
  * same id, look-up, rename and the editors act on the first of them; remove() removes them all.
@@ -115,8 +116,18 @@ signals:
     void conversationsInserted(int first, int last);
     void conversationsAboutToBeRemoved(int first, int last);
     void conversationsRemoved(int first, int last);
-    /// Title, model or another field of one conversation (not its messages) changed.
-    void conversationUpdated(const QUuid &conversation);
+    // The same changes by id.
+    /// A conversation with that id is listed now: after its conversationsInserted, once for
+    /// each conversation inserted.
+    void conversationInserted(const QUuid &id);
+    /// remove() is about to take every conversation with that id: before the first of its
+    /// conversationsAboutToBeRemoved. Not emitted when no conversation has the id.
+    void conversationAboutToBeRemoved(const QUuid &id);
+    /// ...and has: after the last of its conversationsRemoved, before the selection moves.
+    void conversationRemoved(const QUuid &id);
+    /// Title, model or another field of one conversation (not its messages) changed; row is
+    /// where it is listed.
+    void conversationUpdated(const QUuid &conversation, int row);
 
     // Rows of one conversation's message list.
     void messagesAboutToBeInserted(const QUuid &conversation, int first, int last);
