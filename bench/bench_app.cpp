@@ -232,7 +232,7 @@ public:
     } watcher;
     double readMs = -1; ///< reading and decoding the file, on the other thread
     std::future<DataFile> reading;
-    std::optional<Store> store; ///< outlives the engine's objects
+    std::optional<QmlStore> store; ///< outlives the engine's objects
     QQmlEngine engine;
     std::unique_ptr<QQuickWindow> root; ///< the window, as made; `window` is the one shown
     double compiled = -1;

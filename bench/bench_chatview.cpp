@@ -55,7 +55,7 @@ void BM_StreamReplyIntoChatView(benchmark::State &state)
         ms.reserve(size_t(parts.size()));
 
         QTemporaryDir dir;
-        Store store(dir.path());
+        QmlStore store(dir.path());
         StoreForeign::setInstance(&store);
         store.newConversation();
         const QUuid conv = *store.selectedID();
@@ -67,7 +67,7 @@ void BM_StreamReplyIntoChatView(benchmark::State &state)
 
         QQuickView view;
         view.engine()->addImportPath(QStringLiteral("qrc:/"));
-        view.setInitialProperties({{QStringLiteral("conversationID"), store.selectedIDString()}});
+        view.setInitialProperties({{QStringLiteral("conversationID"), canonicalUuidString(conv)}});
         view.setResizeMode(QQuickView::SizeRootObjectToView);
         // The chat pane of a 980 x 680 window beside its 240-point sidebar.
         view.resize(740, 680);

@@ -30,7 +30,7 @@ public slots:
         engine->addImportPath(QStringLiteral("qrc:/"));
         // Every test file gets its own engine; they share one Store, as the app's windows do.
         if (!m_store) {
-            m_store = std::make_unique<Store>(m_dir.path());
+            m_store = std::make_unique<QmlStore>(m_dir.path());
             StoreForeign::setInstance(m_store.get());
             m_support = std::make_unique<QuickTestSupport>(
                 m_store.get(), m_dir.filePath(QStringLiteral("data.json")));
@@ -42,7 +42,7 @@ public slots:
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<Store> m_store;
+    std::unique_ptr<QmlStore> m_store;
     std::unique_ptr<QuickTestSupport> m_support;
 };
 

@@ -15,11 +15,11 @@
 #include <QTest>
 #include <QWindow>
 #include <QQuickTextDocument>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QQuickWindow>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextCursor>
+#include <QTextDocument>
 
 /**
  * What the views' Quick Tests need beyond the Store's QML interface: conversations and settings
@@ -111,7 +111,7 @@ public:
         }
         if (model.isValid() && !model.isNull())
             m_store->setModel(conv, model.toString());
-        return m_store->selectedIDString();
+        return canonicalUuidString(*m_store->selectedID());
     }
     Q_INVOKABLE QStringList ids() const
     {

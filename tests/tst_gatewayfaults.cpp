@@ -88,10 +88,7 @@ private:
         bool savedAsShown = false; // data.json holds exactly the conversation in memory
     };
 
-    const Conversation &conversation() const
-    {
-        return m_store->conversations().at(*m_store->indexOf(m_conv));
-    }
+    const Conversation &conversation() const { return *m_store->conversation(m_conv); }
 
     bool fileMatches() const
     {

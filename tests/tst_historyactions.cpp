@@ -156,7 +156,7 @@ private slots:
         m_actions->removeWithUndo(canonicalUuidString(removed.id));
         store.flush();
         QCOMPARE(titles(store.conversations()).size(), 2);
-        QVERIFY(!Store(m_dir->path()).indexOf(removed.id)); // the delete itself was saved
+        QVERIFY(!Store(m_dir->path()).conversation(removed.id)); // the delete itself was saved
         QVERIFY(m_actions->canUndoRemove());
         QCOMPARE(m_actions->removedTitle(), removed.title);
 

@@ -67,7 +67,7 @@ private slots:
     void opensAtItsEndBuildingFewRows()
     {
         QTemporaryDir dir;
-        Store store(dir.path());
+        QmlStore store(dir.path());
         const QUuid longID = fill(store, -1, -1);
         Window w;
         QVERIFY(w.window);
@@ -102,7 +102,7 @@ private slots:
         QFETCH(int, row);
         QFETCH(int, block);
         QTemporaryDir dir;
-        Store store(dir.path());
+        QmlStore store(dir.path());
         const QUuid longID = fill(store, row, block);
         const bool tall = block == 3;
         block %= 3;
@@ -182,7 +182,7 @@ private:
     // conversations; the first is selected. The message at matchRow holds the word "琥珀" in
     // its block matchBlock (a paragraph, a list and a code block; 3: the end of a paragraph made
     // long). Returns the long one's id.
-    static QUuid fill(Store &store, int matchRow, int matchBlock)
+    static QUuid fill(QmlStore &store, int matchRow, int matchBlock)
     {
         StoreForeign::setInstance(&store);
         store.newConversation();

@@ -46,10 +46,8 @@ void HistoryActions::setStore(Store *store)
 
 const Conversation *HistoryActions::find(const QString &id) const
 {
-    if (!m_store)
-        return nullptr;
-    const auto index = m_store->indexOf(parseCanonicalUuid(id));
-    return index ? &m_store->conversations().at(*index) : nullptr;
+    const auto uuid = parseCanonicalUuid(id);
+    return m_store && uuid ? m_store->conversation(*uuid) : nullptr;
 }
 
 QString HistoryActions::markdown(const QString &id) const

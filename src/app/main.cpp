@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     const QUrl mainQml(QStringLiteral("qrc:/Corvane/app/Main.qml"));
     // Made once the file is decided, and declared before the engine, so that it outlives the
     // window's objects.
-    std::optional<Store> store;
+    std::optional<QmlStore> store;
 
     QQmlEngine engine;
     StartUp::prepareEngine(engine);

@@ -2,10 +2,10 @@
 #include "qmltypes.h"
 
 namespace {
-Store *g_store = nullptr;
+QmlStore *g_store = nullptr;
 }
 
-Store *StoreForeign::create(QQmlEngine *, QJSEngine *)
+QmlStore *StoreForeign::create(QQmlEngine *, QJSEngine *)
 {
     Q_ASSERT(g_store);
     // The Store belongs to main(); the engine must not delete it.
@@ -13,7 +13,30 @@ Store *StoreForeign::create(QQmlEngine *, QJSEngine *)
     return g_store;
 }
 
-void StoreForeign::setInstance(Store *store)
+void StoreForeign::setInstance(QmlStore *store)
 {
     g_store = store;
+}
+
+QString QmlStore::selectedIDText() const
+{
+    const std::optional<QUuid> id = selectedID();
+    return id ? canonicalUuidString(*id) : QString();
+}
+
+void QmlStore::setSelectedIDText(const QString &id)
+{
+    setSelectedID(parseCanonicalUuid(id));
+}
+
+void QmlStore::remove(const QString &id)
+{
+    if (const auto uuid = parseCanonicalUuid(id))
+        remove(*uuid);
+}
+
+void QmlStore::rename(const QString &id, const QString &name)
+{
+    if (const auto uuid = parseCanonicalUuid(id))
+        rename(*uuid, name);
 }

@@ -18,8 +18,8 @@
 #include "chat/messagelistmodel.h"
 #include "chat/messagetext.h"
 #include "markdown/blockstack.h"
-#include "markdown/inlinesource.h"
 #include "markdown/codehighlighter.h"
+#include "markdown/inlinesource.h"
 #include "markdown/matchhighlighter.h"
 #include "markdown/mathformulas.h"
 #include "markdown/mdblockmodel.h"
@@ -28,17 +28,49 @@
 
 #include <QQmlEngine>
 
+/**
+ * The Store as QML sees it: the same Store, with its operations on ids taking the ids as text,
+ * the upper-case canonical form that QML's models give. The one place where QML's ids are read
+ * and written; text that is not a canonical UUID names no conversation. Whoever shows the
+ * Store to QML makes it as a QmlStore.
+ */
+class QmlStore : public Store
+{
+    Q_OBJECT
+    /// The selected conversation's id; empty when nothing is selected.
+    Q_PROPERTY(
+        QString selectedID READ selectedIDText WRITE setSelectedIDText NOTIFY selectedIDChanged)
+
+public:
+    using Store::remove;
+    using Store::rename;
+    using Store::Store;
+
+    QString selectedIDText() const;
+    void setSelectedIDText(const QString &id);
+    Q_INVOKABLE void remove(const QString &id);
+    Q_INVOKABLE void rename(const QString &id, const QString &name);
+};
+
 /// Exposes the one Store, created in main(), to QML as the singleton "Store".
 struct StoreForeign
 {
     Q_GADGET
-    QML_FOREIGN(Store)
+    QML_FOREIGN(QmlStore)
     QML_NAMED_ELEMENT(Store)
     QML_SINGLETON
 
 public:
-    static Store *create(QQmlEngine *, QJSEngine *);
-    static void setInstance(Store *store);
+    static QmlStore *create(QQmlEngine *, QJSEngine *);
+    static void setInstance(QmlStore *store);
+};
+
+/// The Store's own type, which the properties that take a Store have.
+struct StoreTypeForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Store)
+    QML_ANONYMOUS
 };
 
 /// The chat pane's controller, created by each ChatView for its conversation.

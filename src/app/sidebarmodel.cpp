@@ -40,7 +40,8 @@ void SidebarModel::followStore()
 
 void SidebarModel::updateSelection()
 {
-    const int row = store() ? rowOf(store()->selectedIDString()) : -1;
+    const std::optional<QUuid> selected = store() ? store()->selectedID() : std::nullopt;
+    const int row = selected ? rowOf(canonicalUuidString(*selected)) : -1;
     const QString id = idAt(row);
     if (row == m_selectedRow && id == m_selectedID)
         return;

@@ -57,16 +57,6 @@ void Store::setSelectedID(std::optional<QUuid> id)
     emit selectedIDChanged();
 }
 
-QString Store::selectedIDString() const
-{
-    return m_selectedID ? canonicalUuidString(*m_selectedID) : QString();
-}
-
-void Store::setSelectedIDString(const QString &id)
-{
-    setSelectedID(parseCanonicalUuid(id));
-}
-
 void Store::reindex()
 {
     m_positions.clear();
@@ -116,11 +106,9 @@ void Store::newConversation()
     save();
 }
 
-std::optional<qsizetype> Store::indexOf(std::optional<QUuid> id) const
+std::optional<qsizetype> Store::indexOf(const QUuid &id) const
 {
-    if (!id)
-        return std::nullopt;
-    const auto it = m_positions.constFind(*id);
+    const auto it = m_positions.constFind(id);
     return it == m_positions.cend() ? std::nullopt : std::optional<qsizetype>(*it);
 }
 
@@ -194,18 +182,6 @@ void Store::rename(const QUuid &id, const QString &name)
     const QString trimmed = TextUtil::trimSpaceAndLineBreaks(name);
     setTitle(id, trimmed.isEmpty() ? Conversation::untitledTitle() : trimmed);
     save();
-}
-
-void Store::remove(const QString &id)
-{
-    if (const auto uuid = parseCanonicalUuid(id))
-        remove(*uuid);
-}
-
-void Store::rename(const QString &id, const QString &name)
-{
-    if (const auto uuid = parseCanonicalUuid(id))
-        rename(*uuid, name);
 }
 
 void Store::appendMessage(const QUuid &conversation, const Message &message)

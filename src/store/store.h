@@ -28,9 +28,6 @@
 class Store : public QObject
 {
     Q_OBJECT
-    /// The selected conversation's id in upper-case canonical form; empty when nothing is selected.
-    Q_PROPERTY(
-        QString selectedID READ selectedIDString WRITE setSelectedIDString NOTIFY selectedIDChanged)
     /// Whether the last save failed. The file then lags behind what the window shows.
     Q_PROPERTY(bool lastSaveFailed READ lastSaveFailed NOTIFY saveStatusChanged)
     /// Why the last save failed, a Chinese text for the user; empty after a save that worked.
@@ -49,6 +46,7 @@ public:
     void setSettings(const AppSettings &settings);
 
     const QList<Conversation> &conversations() const { return m_conversations; }
+    int conversationCount() const { return int(m_conversations.size()); }
     std::optional<QUuid> selectedID() const { return m_selectedID; }
     void setSelectedID(std::optional<QUuid> id);
     QString fileURL() const { return m_saver.filePath(); }
@@ -65,14 +63,14 @@ public:
     QString saveError() const { return m_saveError; }
 
     Q_INVOKABLE void newConversation();
-    /// The position of the first conversation with that id in the sidebar order.
-    std::optional<qsizetype> indexOf(std::optional<QUuid> id) const;
     /// The first conversation with that id, or null. Valid until the list next changes.
     const Conversation *conversation(const QUuid &id) const;
     /// The message with that id in that conversation, or null. Valid until the next change.
     const Message *message(const QUuid &conversation, const QUuid &message) const;
     /// Removes every conversation with that id, stops its running reply, and saves.
     void remove(const QUuid &id);
+    /// Sets the title, trimmed of spaces and line breaks ("未命名" when nothing is left), and
+    /// saves; an unknown id changes nothing.
     void rename(const QUuid &id, const QString &name);
     /// Puts back what one remove() took: each conversation at its index of then (ascending,
     /// clamped to the list), then saves. Nothing happens when their id is listed again.
@@ -80,14 +78,6 @@ public:
     /// Adds conversations at the top of the list in their order, then saves. The caller makes
     /// sure their ids are new.
     void addConversationsAtTop(const QList<Conversation> &conversations);
-
-    // The same operations for QML, with ids as strings.
-    // A string that is not a canonical UUID names no conversation: nothing happens.
-    Q_INVOKABLE void remove(const QString &id);
-    Q_INVOKABLE void rename(const QString &id, const QString &name);
-    QString selectedIDString() const;
-    void setSelectedIDString(const QString &id);
-    int conversationCount() const { return int(m_conversations.size()); }
 
     // In-place editors, by conversation id and message id. A message is the first with its id.
     // An unknown id changes nothing; none of them saves.
@@ -147,6 +137,8 @@ signals:
 
 private:
     void reindex();
+    /// The position of the first conversation with that id in the sidebar order.
+    std::optional<qsizetype> indexOf(const QUuid &id) const;
     Conversation *find(const QUuid &id);
     /// The row of the first message with that id; -1 when absent.
     static qsizetype messageRow(const Conversation &c, const QUuid &id);
