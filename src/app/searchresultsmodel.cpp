@@ -39,12 +39,8 @@ void SearchResultsModel::setStore(Store *store)
             if (!m_query.trimmed().isEmpty())
                 m_refresh.start();
         };
-        const auto rows = [this, store, changed](int first, int last) {
-            for (int row = first; row <= last && row < store->conversations().size(); ++row)
-                changed(store->conversations().at(row).id);
-        };
-        connect(store, &Store::conversationsInserted, this, rows);
-        connect(store, &Store::conversationsAboutToBeRemoved, this, rows);
+        connect(store, &Store::conversationInserted, this, changed);
+        connect(store, &Store::conversationAboutToBeRemoved, this, changed);
         connect(store, &Store::conversationUpdated, this, changed);
         connect(store, &Store::messagesInserted, this, changed);
         connect(store, &Store::messagesRemoved, this, changed);
