@@ -134,7 +134,7 @@ QVariant SearchResultsModel::data(const QModelIndex &index, int role) const
         return hit.title;
     case Qt::DisplayRole:
     case DisplayTitleRole:
-        return hit.title.isEmpty() ? QStringLiteral("未命名") : hit.title;
+        return hit.title.isEmpty() ? Conversation::untitledTitle() : hit.title;
     case SnippetRole:
         return hit.snippet;
     default:
