@@ -1,93 +1,78 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "util/backgroundrunner.h"
+
 #include <QElapsedTimer>
-#include <QMetaObject>
 #include <QObject>
-#include <QPointer>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <atomic>
 #include <memory>
-#include <utility>
 
 /**
- * One script engine on a worker thread of its own, for a service on the main thread that
- * hands it one job at a time (code highlighting, formulas).
+ * One script engine in the worker thread of a BackgroundRunner of its own, for a service on
+ * the main thread (code highlighting, formulas): the service runs its jobs with runner(), and a
+ * job reaches the engine through engine().
  *
- * The thread starts with the first job, and the engine is made in it then, so a program that
- * never needs it pays nothing. The engine can be interrupted from the owner's thread, through
- * `interrupt()`, which the engine type must make safe to call from another thread. It is
- * destroyed in the thread that made it, once a running job has returned.
+ * The engine is made by the first job that needs it, so a program that never does pays
+ * nothing. A job told to stop interrupts the engine, through `interrupt()`, which the engine
+ * type must make safe to call from another thread. The engine is destroyed in the thread that
+ * made it, once a running job has returned.
  */
 template<class Engine> class EngineThread
 {
 public:
-    explicit EngineThread(const char *name) : m_name(QString::fromLatin1(name)) {}
+    EngineThread(const char *name, BackgroundRunner::Mode mode)
+        : m_runner(mode, QString::fromLatin1(name))
+    {
+        m_runner.setThreadPriority(QThread::LowPriority);
+        m_runner.setInterrupt([this] {
+            if (Engine *engine = m_engine.load())
+                engine->interrupt();
+        });
+    }
     EngineThread(const EngineThread &) = delete;
     EngineThread &operator=(const EngineThread &) = delete;
 
     ~EngineThread()
     {
-        if (!m_thread)
-            return;
-        if (Engine *engine = m_worker->engine)
-            engine->interrupt();
-        Worker *worker = m_worker.get();
-        QMetaObject::invokeMethod(
-            worker, [worker] { worker->owned.reset(); }, Qt::BlockingQueuedConnection);
-        m_thread->quit();
-        m_thread->wait();
+        // Nothing is delivered any more: the service is going.
+        m_runner.clear();
+        m_runner.waitForIdle();
+        if (m_engine.load()) {
+            m_runner.run(
+                [this] {
+                    m_engine = nullptr;
+                    m_owned.reset();
+                },
+                [] {});
+            m_runner.waitForIdle();
+        }
     }
 
-    /// Runs work(engine) on the worker, then done(result) in owner's thread, unless owner is
-    /// gone by then.
-    template<class Work, class Done> void run(QObject *owner, Work work, Done done)
+    BackgroundRunner &runner() { return m_runner; }
+
+    /// The engine, made on first use. In a job of runner() only.
+    Engine &engine()
     {
-        start();
-        Worker *worker = m_worker.get();
-        QPointer<QObject> self(owner);
-        QMetaObject::invokeMethod(
-            worker,
-            [self, worker, work = std::move(work), done = std::move(done)]() mutable {
-                auto result = work(worker->get());
-                if (self)
-                    QMetaObject::invokeMethod(
-                        self.data(),
-                        [self, done = std::move(done), result = std::move(result)]() mutable {
-                            if (self)
-                                done(std::move(result));
-                        },
-                        Qt::QueuedConnection);
-            },
-            Qt::QueuedConnection);
+        if (!m_owned) {
+            m_owned = std::make_unique<Engine>();
+            m_readyAt = now();
+            m_engine = m_owned.get();
+        }
+        return *m_owned;
     }
 
     /**
-     * The time box of a job that started at `started` (on QElapsedTimer's clock): once it has
-     * run `limitMs`, counted from its start or from the engine's loading if that came later, the
-     * engine is interrupted, unless `running()` says by then that the job is over. The timers
-     * belong to owner.
+     * The time box of the job starting now (call it from the job's prepare()): once it has run
+     * `limitMs`, counted from now or from the engine's loading if that came later, the engine
+     * is interrupted, unless the job is over by then. The timers belong to owner.
      */
-    template<class Running>
-    void watch(QObject *owner, qint64 started, int limitMs, Running running, int waitMs = -1)
+    void timeBox(QObject *owner, int limitMs)
     {
-        QTimer::singleShot(waitMs < 0 ? limitMs : waitMs, owner,
-                           [this, owner, started, limitMs, running] {
-                               if (!running())
-                                   return;
-                               Engine *engine = m_worker ? m_worker->engine.load() : nullptr;
-                               if (!engine) // still loading: its loading does not count
-                                   return watch(owner, started, limitMs, running);
-                               const qint64 from = std::max(started, m_worker->readyAt.load());
-                               const qint64 left = from + limitMs - now();
-                               if (left > 0)
-                                   watch(owner, started, limitMs, running, int(left));
-                               else
-                                   engine->interrupt();
-                           });
+        watch(owner, m_runner.currentJob(), now(), limitMs, limitMs);
     }
 
     /// Milliseconds on QElapsedTimer's clock.
@@ -99,36 +84,25 @@ public:
     }
 
 private:
-    struct Worker : QObject
+    void watch(QObject *owner, quint64 job, qint64 started, int limitMs, int waitMs)
     {
-        std::atomic<Engine *> engine = nullptr;
-        std::atomic<qint64> readyAt = 0; // when the engine had loaded
-        std::unique_ptr<Engine> owned;
-
-        Engine &get()
-        {
-            if (!owned) {
-                owned = std::make_unique<Engine>();
-                readyAt = now();
-                engine = owned.get();
-            }
-            return *owned;
-        }
-    };
-
-    void start()
-    {
-        if (m_thread)
-            return;
-        m_thread = std::make_unique<QThread>();
-        m_thread->setObjectName(m_name);
-        m_worker = std::make_unique<Worker>();
-        m_worker->moveToThread(m_thread.get());
-        m_thread->start(QThread::LowPriority);
+        QTimer::singleShot(waitMs, owner, [this, owner, job, started, limitMs] {
+            if (m_runner.currentJob() != job)
+                return;
+            Engine *engine = m_engine.load();
+            if (!engine) // still loading: its loading does not count
+                return watch(owner, job, started, limitMs, limitMs);
+            const qint64 left = std::max(started, m_readyAt.load()) + limitMs - now();
+            if (left > 0)
+                watch(owner, job, started, limitMs, int(left));
+            else
+                engine->interrupt();
+        });
     }
 
-    QString m_name;
-    // Declared before the worker, so that the worker is deleted first, after the thread ended.
-    std::unique_ptr<QThread> m_thread;
-    std::unique_ptr<Worker> m_worker;
+    // Declared first, so that it is destroyed last, with nothing left to run.
+    BackgroundRunner m_runner;
+    std::unique_ptr<Engine> m_owned; ///< the worker's
+    std::atomic<Engine *> m_engine = nullptr;
+    std::atomic<qint64> m_readyAt = 0; ///< when the engine had loaded
 };

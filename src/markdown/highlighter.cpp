@@ -7,11 +7,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QRegularExpression>
-#include <QThread>
-#include <QTimer>
-
-#include <atomic>
 
 namespace {
 
@@ -247,78 +244,31 @@ HighlightService::Key HighlightService::keyFor(const QString &grammar, const QSt
 
 const SyntaxSpans *HighlightService::cached(const QString &grammar, const QString &code)
 {
-    const auto it = m_cache.constFind(keyFor(grammar, code));
-    return it == m_cache.constEnd() ? nullptr : &it.value();
+    return m_cache.object(keyFor(grammar, code));
 }
 
 void HighlightService::request(QObject *requester, const QString &grammar, const QString &code,
                                Callback done)
 {
-    for (Job &job : m_waiting) {
-        if (job.requester == requester) {
-            job.grammar = grammar;
-            job.code = code;
-            job.done = std::move(done);
-            return;
-        }
-    }
-    m_waiting.append({requester, grammar, code, std::move(done)});
-    startNext();
-}
-
-void HighlightService::startNext()
-{
-    if (m_running)
-        return;
-    // Requesters that went away need no work.
-    while (!m_waiting.isEmpty() && !m_waiting.first().requester)
-        m_waiting.removeFirst();
-    if (m_waiting.isEmpty())
-        return;
-    m_running = m_waiting.takeFirst();
-
-    // A text that is cached by now (another block with the same code) needs no worker.
-    if (const SyntaxSpans *spans = cached(m_running->grammar, m_running->code)) {
-        const SyntaxSpans copy = *spans;
-        const quint64 serial = ++m_serial;
-        QMetaObject::invokeMethod(
-            this, [this, serial, copy] { finish(serial, copy); }, Qt::QueuedConnection);
-        return;
-    }
-
-    const quint64 serial = ++m_serial;
-    // An interrupted run gives no spans: the block stays plain.
-    m_engine.run(
-        this,
-        [grammar = m_running->grammar, code = m_running->code](HighlightEngine &engine) {
-            return engine.highlight(grammar, code);
+    m_engine.runner().runPrepared(
+        requester,
+        [this, grammar, code]() -> BackgroundRunner::Work<SyntaxSpans> {
+            // A text that is cached by now (another block with the same code) needs no worker.
+            if (const SyntaxSpans *spans = cached(grammar, code))
+                return BackgroundRunner::Work<SyntaxSpans>::ready(*spans);
+            // The time box: a grammar with a runaway expression must not hold the worker.
+            m_engine.timeBox(this, m_timeLimitMs);
+            // An interrupted run gives no spans: the block stays plain.
+            return [this, grammar, code] { return m_engine.engine().highlight(grammar, code); };
         },
-        [this, serial](const SyntaxSpans &spans) { finish(serial, spans); });
-    // The time box: a grammar with a runaway expression must not hold the worker.
-    m_engine.watch(this, m_engine.now(), m_timeLimitMs,
-                   [this, serial] { return m_running && m_serial == serial; });
-}
-
-void HighlightService::finish(quint64 serial, const SyntaxSpans &spans)
-{
-    if (!m_running || serial != m_serial)
-        return;
-    Job job = std::move(*m_running);
-    m_running.reset();
-    // An interrupted or failed run is remembered as plain too, so it is not tried again.
-    remember(keyFor(job.grammar, job.code), spans);
-    if (job.requester && job.done)
-        job.done(job.code, spans);
-    emit jobFinished();
-    startNext();
-}
-
-void HighlightService::remember(const Key &key, const SyntaxSpans &spans)
-{
-    if (m_cache.contains(key))
-        return;
-    m_cache.insert(key, spans);
-    m_cacheOrder.append(key);
-    while (m_cacheOrder.size() > cacheEntries)
-        m_cache.remove(m_cacheOrder.takeFirst());
+        [this, requester = QPointer(requester), grammar, code,
+         done = std::move(done)](const SyntaxSpans &spans) {
+            // An interrupted or failed run is remembered as plain too, so it is not tried again.
+            const Key key = keyFor(grammar, code);
+            if (!m_cache.contains(key))
+                m_cache.insert(key, new SyntaxSpans(spans));
+            if (requester && done)
+                done(code, spans);
+            emit jobFinished();
+        });
 }

@@ -3,19 +3,16 @@
 
 #include "enginethread.h"
 
-#include <QHash>
+#include <QCache>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QSet>
 #include <QString>
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class QJSEngine;
-class QThread;
 
 /// What a piece of code is, as far as its colour goes.
 enum class SyntaxKind : quint8 {
@@ -82,7 +79,8 @@ private:
  * Highlights code blocks off the main thread and keeps the results.
  *
  * Requests come from the main thread; a worker thread runs one HighlightEngine. A requester has
- * at most one job waiting: a newer text replaces the waiting one, so a block that streams is
+ * at most one job waiting (the requester is the job's key in the runner's newest-wins line): a
+ * newer text replaces the waiting one, so a block that streams is
  * tokenised only as often as the worker keeps up. A job that runs longer than timeLimit is
  * interrupted and its text stays plain. Results are cached by grammar and text, so a block shown
  * again is coloured at once.
@@ -100,7 +98,7 @@ public:
     /// The service all code blocks share, made on first use and owned by the application.
     static HighlightService *shared();
 
-    /// The cached spans for this text, or nullptr.
+    /// The cached spans for this text, or nullptr; valid until the next result is kept.
     const SyntaxSpans *cached(const QString &grammar, const QString &code);
 
     /// Asks for the spans of code; done is called later on the main thread unless requester is
@@ -116,13 +114,6 @@ signals:
     void jobFinished();
 
 private:
-    struct Job
-    {
-        QPointer<QObject> requester;
-        QString grammar;
-        QString code;
-        Callback done;
-    };
     struct Key
     {
         QString grammar;
@@ -136,15 +127,9 @@ private:
     }
 
     static Key keyFor(const QString &grammar, const QString &code);
-    void startNext();
-    void finish(quint64 serial, const SyntaxSpans &spans);
-    void remember(const Key &key, const SyntaxSpans &spans);
 
-    EngineThread<HighlightEngine> m_engine{"highlighter"};
-    QList<Job> m_waiting;
-    std::optional<Job> m_running;
-    quint64 m_serial = 0;
     int m_timeLimitMs = 1000;
-    QHash<Key, SyntaxSpans> m_cache;
-    QList<Key> m_cacheOrder; // oldest first
+    QCache<Key, SyntaxSpans> m_cache{cacheEntries};
+    // Declared last, so that its jobs are over before the rest goes.
+    EngineThread<HighlightEngine> m_engine{"highlighter", BackgroundRunner::Mode::NewestWins};
 };

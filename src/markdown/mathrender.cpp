@@ -2,7 +2,6 @@
 #include "mathrender.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -13,11 +12,8 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSvgRenderer>
-#include <QThread>
-#include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 
 MathEngine::MathEngine() : m_engine(std::make_unique<QJSEngine>())
@@ -189,7 +185,14 @@ MathService *MathService::shared()
 
 QString MathService::errorFor(const QString &tex, bool display) const
 {
-    return m_svgs.value({tex, display}).error;
+    const MathSvg *svg = m_svgs.object({tex, display});
+    return svg ? svg->error : QString();
+}
+
+QImage MathService::cachedImage(const MathRequest &request) const
+{
+    const QImage *image = m_images.object(request);
+    return image ? *image : QImage();
 }
 
 void MathService::request(const MathRequest &request, Callback done)
@@ -198,106 +201,70 @@ void MathService::request(const MathRequest &request, Callback done)
         QMetaObject::invokeMethod(
             this, [done = std::move(done), result] { done(result); }, Qt::QueuedConnection);
     };
-    if (const auto image = m_images.constFind(request); image != m_images.constEnd())
+    if (const QImage *image = m_images.object(request))
         return later(std::move(done), {*image, {}});
-    if (const auto svg = m_svgs.constFind({request.tex, request.display});
-        svg != m_svgs.constEnd() && !svg->error.isEmpty())
+    if (const MathSvg *svg = m_svgs.object({request.tex, request.display});
+        svg && !svg->error.isEmpty())
         return later(std::move(done), {{}, svg->error});
-    if (m_running && m_running->request == request)
-        return m_running->done.append(std::move(done));
-    for (Job &job : m_waiting) {
-        if (job.request == request)
-            return job.done.append(std::move(done));
-    }
-    m_waiting.append({request, {std::move(done)}});
-    startNext();
-}
-
-void MathService::startNext()
-{
-    if (m_running || m_waiting.isEmpty())
-        return;
-    m_running = m_waiting.takeFirst();
-    const MathRequest request = m_running->request;
-    const auto known = m_svgs.constFind({request.tex, request.display});
-    const std::optional<MathSvg> svg =
-        known == m_svgs.constEnd() ? std::nullopt : std::optional<MathSvg>(*known);
-
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(std::max(1, qRound(request.pixelSize)));
-    const qreal xHeight = QFontMetricsF(font).xHeight();
-
-    const quint64 serial = ++m_serial;
-    m_engine.run(
-        this,
-        [request, svg, xHeight](MathEngine &engine) {
-            MathSvg typeset = svg ? *svg : engine.typeset(request.tex, request.display);
-            QImage image;
-            if (typeset.error.isEmpty()) {
-                QByteArray corrected = typeset.svg;
-                if (const auto metrics = MathRaster::correct(corrected, request.color))
-                    image = MathRaster::draw(corrected, *metrics, request.pixelSize, request.dpr,
-                                             xHeight, request.display);
-                if (image.isNull())
-                    typeset.error = QCoreApplication::translate("MathService", "公式无法绘制");
-            }
-            return std::pair(typeset, image);
+    if (const auto pending = m_pending.find(request); pending != m_pending.end())
+        return pending->append(std::move(done));
+    m_pending.insert(request, {std::move(done)});
+    m_engine.runner().runPrepared(
+        [this, request] {
+            // Typeset by an earlier job (the formula in another colour or size): drawn only.
+            const MathSvg *known = m_svgs.object({request.tex, request.display});
+            const std::optional<MathSvg> svg = known ? std::optional(*known) : std::nullopt;
+            QFont font = QGuiApplication::font();
+            font.setPixelSize(std::max(1, qRound(request.pixelSize)));
+            const qreal xHeight = QFontMetricsF(font).xHeight();
+            // The time box: a formula that keeps the engine busy must not hold every other one
+            // back.
+            if (!svg)
+                m_engine.timeBox(this, m_timeLimitMs);
+            return [this, request, svg, xHeight] {
+                MathSvg typeset =
+                    svg ? *svg : m_engine.engine().typeset(request.tex, request.display);
+                QImage image;
+                if (typeset.error.isEmpty()) {
+                    QByteArray corrected = typeset.svg;
+                    if (const auto metrics = MathRaster::correct(corrected, request.color))
+                        image = MathRaster::draw(corrected, *metrics, request.pixelSize,
+                                                 request.dpr, xHeight, request.display);
+                    if (image.isNull())
+                        typeset.error = QCoreApplication::translate("MathService", "公式无法绘制");
+                }
+                return std::pair(typeset, image);
+            };
         },
-        [this, serial](const std::pair<MathSvg, QImage> &done) {
-            finish(serial, done.first, done.second);
+        [this, request](const std::pair<MathSvg, QImage> &done) {
+            finish(request, done.first, done.second);
         });
-    // The time box: a formula that keeps the engine busy must not hold every other one back.
-    if (!svg)
-        m_engine.watch(this, m_engine.now(), m_timeLimitMs,
-                       [this, serial] { return m_running && m_serial == serial; });
 }
 
-void MathService::finish(quint64 serial, const MathSvg &svg, const QImage &image)
+void MathService::finish(const MathRequest &request, const MathSvg &svg, const QImage &image)
 {
-    if (!m_running || serial != m_serial)
-        return;
-    Job job = std::move(*m_running);
-    m_running.reset();
-    const SvgKey key{job.request.tex, job.request.display};
+    const SvgKey key{request.tex, request.display};
     // Errors and time-outs are kept too: such a formula is not tried again.
-    if (!m_svgs.contains(key)) {
-        m_svgs.insert(key, svg);
-        m_svgOrder.append(key);
-        while (m_svgOrder.size() > cacheEntries)
-            m_svgs.remove(m_svgOrder.takeFirst());
+    if (!m_svgs.contains(key))
+        m_svgs.insert(key, new MathSvg(svg));
+    if (!image.isNull()) {
+        m_lastDrawn.insert(key, new MathRequest(request));
+        if (!m_images.contains(request))
+            m_images.insert(request, new QImage(image));
     }
-    if (!image.isNull())
-        remember(job.request, image);
     const Result result{image, image.isNull() ? svg.error : QString()};
-    for (const Callback &done : std::as_const(job.done))
+    for (const Callback &done : m_pending.take(request))
         done(result);
     emit jobFinished();
-    startNext();
-}
-
-void MathService::remember(const MathRequest &request, const QImage &image)
-{
-    m_lastDrawn.insert({request.tex, request.display}, request);
-    if (m_images.contains(request))
-        return;
-    m_images.insert(request, image);
-    m_imageOrder.append(request);
-    while (m_imageOrder.size() > cacheEntries) {
-        const MathRequest old = m_imageOrder.takeFirst();
-        m_images.remove(old);
-        const auto last = m_lastDrawn.constFind({old.tex, old.display});
-        if (last != m_lastDrawn.constEnd() && *last == old)
-            m_lastDrawn.erase(last);
-    }
 }
 
 QImage MathService::standIn(const MathRequest &request) const
 {
-    const auto last = m_lastDrawn.constFind({request.tex, request.display});
-    if (last == m_lastDrawn.constEnd())
+    const MathRequest *last = m_lastDrawn.object({request.tex, request.display});
+    const QImage *drawn = last ? m_images.object(*last) : nullptr;
+    if (!drawn)
         return {};
-    QImage image = m_images.value(*last);
-    if (!image.isNull())
-        image.setDevicePixelRatio(last->dpr * last->pixelSize / request.pixelSize);
+    QImage image = *drawn;
+    image.setDevicePixelRatio(last->dpr * last->pixelSize / request.pixelSize);
     return image;
 }

@@ -4,6 +4,7 @@
 #include "enginethread.h"
 
 #include <QByteArray>
+#include <QCache>
 #include <QColor>
 #include <QHash>
 #include <QHashFunctions>
@@ -17,7 +18,6 @@
 #include <optional>
 
 class QJSEngine;
-class QThread;
 
 /// A formula typeset as SVG, or the reason it could not be.
 struct MathSvg
@@ -133,7 +133,7 @@ public:
     void request(const MathRequest &request, Callback done);
 
     /// The image of a request drawn before and still cached, or a null image.
-    QImage cachedImage(const MathRequest &request) const { return m_images.value(request); }
+    QImage cachedImage(const MathRequest &request) const;
 
     /// While a formula is drawn anew for another colour or size (a change of theme or zoom),
     /// its last image, its device pixel ratio set so that it takes the new size's room; or a
@@ -153,25 +153,18 @@ signals:
     void jobFinished();
 
 private:
-    struct Job
-    {
-        MathRequest request;
-        QList<Callback> done;
-    };
     using SvgKey = std::pair<QString, bool>;
 
-    void startNext();
-    void finish(quint64 serial, const MathSvg &svg, const QImage &image);
-    void remember(const MathRequest &request, const QImage &image);
+    void finish(const MathRequest &request, const MathSvg &svg, const QImage &image);
 
-    EngineThread<MathEngine> m_engine{"math"};
-    QList<Job> m_waiting;
-    std::optional<Job> m_running;
-    quint64 m_serial = 0;
     int m_timeLimitMs = defaultTimeLimitMs;
-    QHash<SvgKey, MathSvg> m_svgs;
-    QList<SvgKey> m_svgOrder; // oldest first
-    QHash<MathRequest, QImage> m_images;
-    QList<MathRequest> m_imageOrder; // oldest first
-    QHash<SvgKey, MathRequest> m_lastDrawn;
+    QCache<SvgKey, MathSvg> m_svgs{cacheEntries};
+    QCache<MathRequest, QImage> m_images{cacheEntries};
+    /// Each formula's last drawn request, whose image stands in while it is drawn anew.
+    QCache<SvgKey, MathRequest> m_lastDrawn{cacheEntries};
+    /// The requests on their way, each with everyone waiting for it.
+    QHash<MathRequest, QList<Callback>> m_pending;
+    // Declared last, so that its jobs are over before the rest goes. Every formula asked for is
+    // drawn (requests for one on its way share it), so its jobs run in order.
+    EngineThread<MathEngine> m_engine{"math", BackgroundRunner::Mode::InOrder};
 };
