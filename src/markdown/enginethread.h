@@ -94,9 +94,11 @@ private:
                 return watch(owner, job, started, limitMs, limitMs);
             const qint64 left = std::max(started, m_readyAt.load()) + limitMs - now();
             if (left > 0)
-                watch(owner, job, started, limitMs, int(left));
-            else
-                engine->interrupt();
+                return watch(owner, job, started, limitMs, int(left));
+            engine->interrupt();
+            // An engine clears the interruption as a job begins: one that came before the
+            // worker reached the job is lost. Watched on, such a job is interrupted again.
+            watch(owner, job, started, limitMs, limitMs);
         });
     }
 
