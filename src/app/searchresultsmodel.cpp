@@ -5,24 +5,18 @@
 
 SearchResultsModel::SearchResultsModel(QObject *parent) : QAbstractListModel(parent)
 {
-    m_pool.setMaxThreadCount(1);
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(300);
     connect(&m_refresh, &QTimer::timeout, this, &SearchResultsModel::start);
     m_release.setSingleShot(true);
     m_release.setInterval(60'000);
     connect(&m_release, &QTimer::timeout, this, [this] {
-        m_stale.clear();
-        m_pool.start([index = m_index] { index->clear(); });
+        dropIndex();
+        post(false);
     });
 }
 
-SearchResultsModel::~SearchResultsModel()
-{
-    // The worker posts its results to this object: it must be done before this goes.
-    ++*m_generation;
-    m_pool.waitForDone();
-}
+SearchResultsModel::~SearchResultsModel() = default;
 
 void SearchResultsModel::setStore(Store *store)
 {
@@ -47,8 +41,7 @@ void SearchResultsModel::setStore(Store *store)
         connect(store, &Store::messageContentChanged, this, changed);
     }
     // Another history: nothing kept applies.
-    m_stale.clear();
-    m_pool.start([index = m_index] { index->clear(); });
+    dropIndex();
     emit storeChanged();
     start();
 }
@@ -65,35 +58,53 @@ void SearchResultsModel::setQuery(const QString &query)
 void SearchResultsModel::start()
 {
     m_refresh.stop();
-    const int generation = ++*m_generation;
+    // A search still running is for an older query or history.
+    m_runner.stopRunning();
     if (!m_store || m_query.trimmed().isEmpty()) {
         if (m_store)
             m_release.start();
-        deliver(generation, {});
+        post(false);
+        deliver({});
         return;
     }
     m_release.stop();
     setBusy(true);
-    // The list is shared, not copied: the Store copies on its next write.
-    const QList<Conversation> snapshot = m_store->conversations();
-    m_pool.start([this, snapshot, query = m_query, generation, current = m_generation,
-                  index = m_index, stale = std::exchange(m_stale, {})] {
-        // Even a search that is no longer current takes its changes in.
-        for (const QUuid &id : stale)
-            index->invalidate(id);
-        auto hits = index->find(snapshot, query, [&] { return current->load() != generation; });
-        if (current->load() != generation)
-            return;
-        QMetaObject::invokeMethod(
-            this, [this, generation, hits = std::move(hits)] { deliver(generation, hits); },
-            Qt::QueuedConnection);
-    });
+    post(true);
 }
 
-void SearchResultsModel::deliver(int generation, const QList<ConversationSearch::Hit> &hits)
+void SearchResultsModel::post(bool search)
 {
-    if (generation != m_generation->load())
-        return;
+    // The job takes the history, its changes and the query as they are when it starts.
+    m_runner.runPrepared(
+        [this, search] {
+            // The list is shared, not copied: the Store copies on its next write.
+            const QList<Conversation> snapshot =
+                search && m_store ? m_store->conversations() : QList<Conversation>();
+            return [this, snapshot, query = search ? m_query : QString(),
+                    stale = std::exchange(m_stale, {}),
+                    drop = std::exchange(m_dropIndex, false)](const BackgroundRunner::Stop &stop) {
+                // Even a search that is stopped takes its changes in.
+                if (drop)
+                    m_index.clear();
+                for (const QUuid &id : stale)
+                    m_index.invalidate(id);
+                return m_index.find(snapshot, query, [&stop] { return stop.requested(); });
+            };
+        },
+        [this, search](const QList<ConversationSearch::Hit> &hits) {
+            if (search)
+                deliver(hits);
+        });
+}
+
+void SearchResultsModel::dropIndex()
+{
+    m_stale.clear();
+    m_dropIndex = true;
+}
+
+void SearchResultsModel::deliver(const QList<ConversationSearch::Hit> &hits)
+{
     const int before = int(m_hits.size());
     beginResetModel();
     m_hits = hits;

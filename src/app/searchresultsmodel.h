@@ -3,22 +3,20 @@
 
 #include "model/conversationsearch.h"
 #include "store/store.h"
+#include "util/backgroundrunner.h"
 
 #include <QAbstractListModel>
 #include <QPointer>
 #include <QSet>
-#include <QThreadPool>
 #include <QTimer>
-
-#include <atomic>
-#include <memory>
 
 /**
  * The conversations that contain the query, for the sidebar's search.
  *
  * Searching runs on a worker thread over a snapshot of the history, so typing never waits for
  * it; a newer query or a change of the history makes a running search stop early and its
- * results are dropped. Rows have the roles id, title, displayTitle and snippet.
+ * results are dropped, and takes the place of one still waiting. Rows have the roles id, title,
+ * displayTitle and snippet.
  *
  * The worker keeps the folded texts of the history between searches (an index made at the
  * first search): the Store's change signals name the conversations to fold again. A minute
@@ -66,22 +64,25 @@ signals:
 
 private:
     void start();
-    void deliver(int generation, const QList<ConversationSearch::Hit> &hits);
+    /// Runs a job on the worker that searches, or only takes the history's changes in.
+    void post(bool search);
+    void dropIndex();
+    void deliver(const QList<ConversationSearch::Hit> &hits);
     void setBusy(bool busy);
 
     QPointer<Store> m_store;
     QString m_query;
     QList<ConversationSearch::Hit> m_hits;
     bool m_busy = false;
-    // Bumped by every new search; a search whose number is no longer current stops.
-    std::shared_ptr<std::atomic<int>> m_generation = std::make_shared<std::atomic<int>>(0);
-    QThreadPool m_pool;
     // While a reply streams the history changes many times a second; search again once calm.
     QTimer m_refresh;
-    /// Used on the worker only; the pool runs one task at a time, in order.
-    std::shared_ptr<ConversationSearch::Index> m_index =
-        std::make_shared<ConversationSearch::Index>();
-    /// The conversations changed since the last search started, for its worker to fold again.
+    /// Used by the worker's jobs only, one at a time.
+    ConversationSearch::Index m_index;
+    /// The conversations changed since the last job started, for the next one to fold again.
     QSet<QUuid> m_stale;
+    /// Whether the next job lets the whole index go.
+    bool m_dropIndex = false;
     QTimer m_release;
+    // Declared last, so that a running job, which uses the index, is over before the rest goes.
+    BackgroundRunner m_runner{BackgroundRunner::Mode::NewestWins, QStringLiteral("search")};
 };
