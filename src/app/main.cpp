@@ -45,7 +45,9 @@ int main(int argc, char *argv[])
     // Store before the file is decided, because there is none yet, and the event loop does not
     // run until the window is made: no save or user action can come first and write an empty
     // history over the user's. The reading uses no locale or display, which the application
-    // object sets up meanwhile.
+    // object sets up meanwhile. It has a thread of its own, not the background runner's: it
+    // starts before the application object whose event loop the runner delivers through, and
+    // the first frame waits for it directly, so a runner would only add a hop to the start.
     const auto read = [&dataDir] {
         return std::async(std::launch::async, &DataFile::read, dataDir);
     };

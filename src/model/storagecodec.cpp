@@ -720,6 +720,9 @@ bool readConversations(dom::array conversations, Conversation *out, std::size_t 
         }
     };
 
+    // A thread of its own rather than the background runner's: this is one read shared by two
+    // threads at once, with this one working too, where the runner runs jobs one at a time
+    // beside the caller; and the hop to the runner's thread and back would cost start-up time.
     std::thread helper;
     if (fileSize >= (std::size_t(8) << 20) && all.size() > batch) {
         try {
