@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -71,7 +72,14 @@ private slots:
         }
         QCOMPARE(changes, inBurst);
         QTRY_COMPARE(changes, afterFrame);
-        QTest::qWait(3 * int(DeltaCoalescer::frame.count())); // and nothing more
+        // And nothing more: a frame the last hand-over started would end before this one,
+        // started after it.
+        QTimer after;
+        after.setSingleShot(true);
+        after.setTimerType(Qt::PreciseTimer);
+        QSignalSpy ended(&after, &QTimer::timeout);
+        after.start(DeltaCoalescer::frame);
+        QVERIFY(ended.wait());
         QCOMPARE(changes, afterFrame);
         QCOMPARE(store.message(conv, reply.id)->content, text);
         QCOMPARE(store.message(conv, reply.id)->reasoning, reasoning);
