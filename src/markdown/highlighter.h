@@ -79,11 +79,10 @@ private:
  * Highlights code blocks off the main thread and keeps the results.
  *
  * Requests come from the main thread; a worker thread runs one HighlightEngine. A requester has
- * at most one job waiting (the requester is the job's key in the runner's newest-wins line): a
- * newer text replaces the waiting one, so a block that streams is
- * tokenised only as often as the worker keeps up. A job that runs longer than timeLimit is
- * interrupted and its text stays plain. Results are cached by grammar and text, so a block shown
- * again is coloured at once.
+ * at most one job waiting (it is the job's key in the runner's newest-wins line): a newer text
+ * replaces the waiting one, so a block that streams is tokenised only as often as the worker
+ * keeps up. A job that runs longer than timeLimit is interrupted and its text stays plain.
+ * Results are cached by grammar and text, so a block shown again is coloured at once.
  */
 class HighlightService : public QObject
 {
