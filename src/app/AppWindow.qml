@@ -11,13 +11,11 @@ ApplicationWindow {
 
     /// The right-click menu of every text in this window (see TextMenuHandler); made when it
     /// is first opened, so that it costs the window's start nothing.
-    property TextContextMenu textMenu: null
+    readonly property TextContextMenu textMenu: textMenuMaker.object
 
     /// Opens the text menu for a text item of this window.
     function openTextMenu(item) {
-        if (!textMenu)
-            textMenu = textMenuComponent.createObject(appWindow, { "parent": Overlay.overlay })
-        textMenu.openFor(item)
+        textMenuMaker.get().openFor(item)
     }
 
     font.pixelSize: Theme.body
@@ -48,10 +46,13 @@ ApplicationWindow {
     palette.disabled.base: disabled.base
     palette.disabled.highlight: disabled.highlight
 
-    Component {
-        id: textMenuComponent
+    LazyObject {
+        id: textMenuMaker
+        owner: appWindow
 
-        TextContextMenu {}
+        TextContextMenu {
+            parent: appWindow.Overlay.overlay
+        }
     }
 
     SystemPalette {

@@ -9,15 +9,13 @@ import Corvane
 AppWindow {
     id: window
 
-    property SettingsWindow settingsWindow: null
-    /// Made on first use, like the file dialogs: neither is needed for the window to appear.
-    property Dialog quitDialog: null
+    /// Made on first use, like the quit dialog and the file dialogs: none of them is needed
+    /// for the window to appear.
+    readonly property SettingsWindow settingsWindow: settingsMaker.object
 
     // Called instead of closing while the last save failed (see QuitSequence).
     function askBeforeQuit() {
-        if (!quitDialog)
-            quitDialog = quitDialogComponent.createObject(window)
-        quitDialog.open()
+        quitDialogMaker.get().open()
     }
 
     // The file dialogs of export, backup and restore. Their module is loaded with them, on
@@ -31,11 +29,10 @@ AppWindow {
 
     // The Settings window is made on first use; opening it again raises the same window.
     function openSettings() {
-        if (!settingsWindow)
-            settingsWindow = settingsComponent.createObject(window)
-        settingsWindow.show()
-        settingsWindow.raise()
-        settingsWindow.requestActivate()
+        const settings = settingsMaker.get()
+        settings.show()
+        settings.raise()
+        settings.requestActivate()
     }
 
     width: 980
@@ -329,8 +326,9 @@ AppWindow {
         EmptyChatView {}
     }
 
-    Component {
-        id: settingsComponent
+    LazyObject {
+        id: settingsMaker
+        owner: window
 
         SettingsWindow {
             menuActions: [newConversationAction, settingsAction, zoomInAction, zoomOutAction,
@@ -338,8 +336,9 @@ AppWindow {
         }
     }
 
-    Component {
-        id: quitDialogComponent
+    LazyObject {
+        id: quitDialogMaker
+        owner: window
 
         Dialog {
             id: quitDialog

@@ -51,16 +51,14 @@ Rectangle {
 
     // The conversation whose rename dialog is open; empty while it is closed.
     property string renamingID: ""
-    /// The row menu and the rename dialog, made on first use.
-    property Menu rowMenu: null
-    property Dialog renameDialog: null
+    /// The row menu, made on first use like the rename dialog.
+    readonly property Menu rowMenu: rowMenuMaker.object
 
     function openRowMenu(id, title) {
-        if (!rowMenu)
-            rowMenu = rowMenuComponent.createObject(sidebar)
-        rowMenu.targetID = id
-        rowMenu.targetTitle = title
-        rowMenu.popup()
+        const menu = rowMenuMaker.get()
+        menu.targetID = id
+        menu.targetTitle = title
+        menu.popup()
     }
 
     // The dialog's field. Kept between dialogs and overwritten when one opens.
@@ -84,12 +82,11 @@ Rectangle {
     }
     onRenamingIDChanged: {
         if (renamingID !== "") {
-            if (!renameDialog)
-                renameDialog = renameDialogComponent.createObject(sidebar)
-            renameDialog.targetID = renamingID
-            renameDialog.open()
-        } else if (renameDialog) {
-            renameDialog.close()
+            const dialog = renameDialogMaker.get()
+            dialog.targetID = renamingID
+            dialog.open()
+        } else if (renameDialogMaker.object) {
+            renameDialogMaker.object.close()
         }
     }
 
@@ -315,8 +312,9 @@ Rectangle {
         }
     }
 
-    Component {
-        id: rowMenuComponent
+    LazyObject {
+        id: rowMenuMaker
+        owner: sidebar
 
         Menu {
             id: menu
@@ -354,8 +352,9 @@ Rectangle {
         }
     }
 
-    Component {
-        id: renameDialogComponent
+    LazyObject {
+        id: renameDialogMaker
+        owner: sidebar
 
         Dialog {
             id: dialog

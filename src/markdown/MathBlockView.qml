@@ -18,8 +18,8 @@ Item {
     property bool measure: false
     readonly property real naturalWidth: measure ? formula.implicitWidth : 0
     readonly property string error: formula.drawn ? MathFormulas.errorFor(html) : ""
-    /// The right-click menu, made on first use.
-    property Menu copyMenu: null
+    /// The right-click menu, made on first use: a reply may hold many formulas.
+    readonly property Menu copyMenu: copyMenuMaker.object
 
     objectName: "math"
     implicitHeight: formula.implicitHeight + (scroller.interactive ? 9 : 0)
@@ -75,11 +75,7 @@ Item {
             }
             TapHandler {
                 acceptedButtons: Qt.RightButton
-                onTapped: {
-                    if (!root.copyMenu)
-                        root.copyMenu = copyMenuComponent.createObject(root)
-                    root.copyMenu.popup()
-                }
+                onTapped: copyMenuMaker.get().popup()
             }
         }
     }
@@ -102,9 +98,9 @@ Item {
         }
     }
 
-    // The menu is made on first use: a reply may hold many formulas.
-    Component {
-        id: copyMenuComponent
+    LazyObject {
+        id: copyMenuMaker
+        owner: root
 
         Menu {
             MenuItem {
