@@ -56,9 +56,8 @@ Item {
             id: formula
             objectName: "formula"
 
-            // Not ready yet: an empty image under a "pending/" address.
-            readonly property bool drawn: status === Image.Ready
-                                          && source.toString().indexOf("/pending/") < 0
+            // Not ready yet: a stand-in under an address MathFormulas marks as pending.
+            readonly property bool drawn: status === Image.Ready && !MathFormulas.isPending(source)
 
             x: Math.max(0, Math.round((root.width - implicitWidth) / 2))
             source: {
@@ -105,7 +104,7 @@ Item {
         Menu {
             MenuItem {
                 text: qsTr("复制公式")
-                onTriggered: Clipboard.setText("$$" + root.tex + "$$")
+                onTriggered: Clipboard.setText(MathFormulas.displaySource(root.tex))
             }
         }
     }

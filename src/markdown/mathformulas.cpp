@@ -20,6 +20,8 @@
 namespace {
 
 const QString scheme = QStringLiteral("image://math/");
+/// Begins the provider id of a formula still being drawn.
+const QString pendingMark = QStringLiteral("pending/");
 
 /// (request, error-free id) of a provider id "COLOUR,SIZE,DPR/ID".
 std::optional<MathRequest> parseRequest(QStringView id)
@@ -53,8 +55,7 @@ QString params(const QColor &color, qreal pixelSize, qreal dpr)
 /// A formula that could not be typeset: its source, drawn like inline code, on the baseline.
 QImage drawSource(const MathRequest &r)
 {
-    const QString text = (r.display ? QStringLiteral("$$%1$$") : QStringLiteral("$%1$"))
-                             .arg(QString(r.tex).replace(u'\n', u' '));
+    const QString text = mathSourceText(QString(r.tex).replace(u'\n', u' '), r.display);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPixelSize(std::max(1, qRound(r.pixelSize * 0.9 * r.dpr)));
     const QFontMetricsF metrics(font);
@@ -101,9 +102,9 @@ bool ready(const MathRequest &request)
 
 QImage answer(const QString &id)
 {
-    const bool pending = id.startsWith(QLatin1String("pending/"));
+    const bool pending = id.startsWith(pendingMark);
     const std::optional<MathRequest> request =
-        parseRequest(QStringView(id).sliced(pending ? 8 : 0));
+        parseRequest(QStringView(id).sliced(pending ? pendingMark.size() : 0));
     if (!request)
         return {};
     if (!ready(*request)) {
@@ -164,7 +165,7 @@ QString MathFormulas::decorate(const QString &html, const QColor &color, qreal p
         const QString id = p + html.mid(begin, end - begin);
         const std::optional<MathRequest> request = parseRequest(id);
         if (request && !ready(*request))
-            out += QLatin1String("pending/");
+            out += pendingMark;
         out += id;
         last = end;
     }
@@ -176,8 +177,17 @@ QString MathFormulas::source(const QString &id, const QColor &color, qreal pixel
 {
     const QString full = params(color, pixelSize, dpr) + id;
     const std::optional<MathRequest> request = parseRequest(full);
-    return scheme + (request && !ready(*request) ? QLatin1String("pending/") : QLatin1String()) +
-           full;
+    return scheme + (request && !ready(*request) ? pendingMark : QString()) + full;
+}
+
+bool MathFormulas::isPending(const QUrl &source) const
+{
+    return source.toString().startsWith(scheme + pendingMark);
+}
+
+QString MathFormulas::displaySource(const QString &tex) const
+{
+    return mathSourceText(tex, true);
 }
 
 QString MathFormulas::errorFor(const QString &id) const
@@ -196,7 +206,9 @@ std::optional<std::pair<QString, bool>> formulaOf(const QTextFormat &format)
     const QString name = format.toImageFormat().name();
     if (!name.startsWith(scheme))
         return std::nullopt;
-    const qsizetype from = scheme.size() + (name.mid(scheme.size(), 8) == u"pending/" ? 8 : 0);
+    const qsizetype from =
+        scheme.size() +
+        (QStringView(name).sliced(scheme.size()).startsWith(pendingMark) ? pendingMark.size() : 0);
     const qsizetype slash = name.indexOf(u'/', from);
     return slash < 0 ? std::nullopt : mathFromImageId(QStringView(name).sliced(slash + 1));
 }
@@ -238,10 +250,8 @@ QString MathFormulas::sourceText(QQuickTextDocument *document, int start, int en
             if (from >= to)
                 continue;
             if (const auto formula = formulaOf(fragment.charFormat())) {
-                const QString delimiter =
-                    formula->second ? QStringLiteral("$$") : QStringLiteral("$");
                 for (int k = from; k < to; ++k)
-                    out += delimiter + formula->first + delimiter;
+                    out += mathSourceText(formula->first, formula->second);
             } else {
                 out += fragment.text().mid(from - fragment.position(), to - from);
             }

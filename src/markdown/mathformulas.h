@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QQuickImageProvider>
 #include <QTimer>
+#include <QUrl>
 
 class QQmlEngine;
 class QQuickTextDocument;
@@ -51,6 +52,11 @@ public:
     /// The address of the image of a mathImageId.
     Q_INVOKABLE QString source(const QString &id, const QColor &color, qreal pixelSize,
                                qreal dpr) const;
+    /// Whether an image address from source() or decorate() is marked as pending: the image
+    /// behind it is a stand-in until the formula is drawn.
+    Q_INVOKABLE bool isPending(const QUrl &source) const;
+    /// A display formula's TeX as it is copied: between "$$".
+    Q_INVOKABLE QString displaySource(const QString &tex) const;
     /// Why the formula could not be typeset, or an empty string (also while it is being typeset).
     Q_INVOKABLE QString errorFor(const QString &id) const;
     /// The error of the formula at or just before a position of the document, or "".

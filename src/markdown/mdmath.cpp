@@ -231,6 +231,15 @@ bool closesDisplayMath(QStringView text, qsizetype opener)
     return closes;
 }
 
+QString mathSourceText(QStringView tex, bool display)
+{
+    const QLatin1StringView delimiter(display ? "$$" : "$");
+    QString out;
+    out.reserve(tex.size() + 2 * delimiter.size());
+    out.append(delimiter).append(tex).append(delimiter);
+    return out;
+}
+
 QString mathImageId(QStringView tex, bool display)
 {
     return (display ? QStringLiteral("d/") : QStringLiteral("i/")) +

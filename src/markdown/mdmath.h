@@ -59,6 +59,9 @@ qsizetype openDisplayMath(QStringView text);
 /// splitDisplayMath() reads it.
 bool closesDisplayMath(QStringView text, qsizetype opener);
 
+/// A formula written out as its source: its TeX between "$$" (display) or "$" (inline).
+QString mathSourceText(QStringView tex, bool display);
+
 /// The image a formula is drawn as, "d/" (display) or "i/" (inline) and its TeX as base64url
 /// of its UTF-8; the image provider "math" serves it.
 QString mathImageId(QStringView tex, bool display);
