@@ -22,35 +22,17 @@ Item {
     readonly property Menu copyMenu: copyMenuMaker.object
 
     objectName: "math"
-    implicitHeight: formula.implicitHeight + (scroller.interactive ? 9 : 0)
+    implicitHeight: formula.implicitHeight + scroller.barRoom
 
-    Flickable {
+    SideScroller {
         id: scroller
         objectName: "mathScroller"
 
         width: root.width
         height: formula.implicitHeight
-        contentWidth: Math.max(width, formula.implicitWidth)
-        contentHeight: height
-        flickableDirection: Flickable.HorizontalFlick
-        boundsBehavior: Flickable.StopAtBounds
-        interactive: formula.implicitWidth > width + 0.5
-        clip: interactive
-        ScrollBar.horizontal: ScrollBar {
-            objectName: "mathScrollBar"
-            parent: root
-            y: scroller.height + 4
-            width: scroller.width
-            policy: scroller.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
-            visible: scroller.interactive
-            padding: 0
-            contentItem: Rectangle {
-                implicitHeight: 5
-                radius: 2.5
-                color: root.onAccent ? Theme.bubbleSecondary : Theme.tertiaryLabel
-            }
-            background: null
-        }
+        naturalWidth: formula.implicitWidth
+        onAccent: root.onAccent
+        fadeColor: root.onAccent ? Theme.bubbleBottom : Theme.textBackground
 
         Image {
             id: formula
@@ -75,24 +57,6 @@ Item {
             TapHandler {
                 acceptedButtons: Qt.RightButton
                 onTapped: copyMenuMaker.get().popup()
-            }
-        }
-    }
-
-    Rectangle {
-        anchors.right: scroller.right
-        width: 28
-        height: scroller.height
-        visible: scroller.interactive && !scroller.atXEnd
-        gradient: Gradient {
-            orientation: Gradient.Horizontal
-            GradientStop {
-                position: 0
-                color: "transparent"
-            }
-            GradientStop {
-                position: 1
-                color: root.onAccent ? Theme.bubbleBottom : Theme.textBackground
             }
         }
     }

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Corvane
 
@@ -25,7 +24,7 @@ Rectangle {
     readonly property real naturalWidth: grid.implicitWidth + 20
 
     implicitWidth: naturalWidth
-    implicitHeight: grid.implicitHeight + 20 + (scroller.interactive ? sideBar.height + 4 : 0)
+    implicitHeight: grid.implicitHeight + 20 + scroller.barRoom
     radius: Theme.boxRadius
     color: onAccent ? Theme.bubbleBoxBackground : Theme.boxBackground
     border.color: onAccent ? Theme.bubbleBoxBorder : Theme.boxBorder
@@ -39,7 +38,7 @@ Rectangle {
 
     // The grid always has its natural size: binding its width to the box would feed the
     // layout's own result back into it.
-    Flickable {
+    SideScroller {
         id: scroller
         objectName: "tableScroller"
 
@@ -47,29 +46,9 @@ Rectangle {
         y: 10
         width: root.width - 20
         height: grid.implicitHeight
-        contentWidth: grid.implicitWidth
-        contentHeight: grid.implicitHeight
-        flickableDirection: Flickable.HorizontalFlick
-        boundsBehavior: Flickable.StopAtBounds
-        interactive: contentWidth > width + 0.5
-        clip: interactive
-        ScrollBar.horizontal: ScrollBar {
-            id: sideBar
-            objectName: "tableScrollBar"
-            parent: root
-            x: scroller.x
-            y: scroller.y + scroller.height + 4
-            width: scroller.width
-            policy: scroller.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
-            visible: scroller.interactive
-            padding: 0
-            contentItem: Rectangle {
-                implicitHeight: 5
-                radius: 2.5
-                color: root.onAccent ? Theme.bubbleSecondary : Theme.tertiaryLabel
-            }
-            background: null
-        }
+        naturalWidth: grid.implicitWidth
+        onAccent: root.onAccent
+        fadeColor: root.onAccent ? Theme.bubbleBottom : Theme.boxBackground
 
         GridLayout {
             id: grid
@@ -110,26 +89,6 @@ Rectangle {
                 Layout.fillWidth: true
                 implicitHeight: 1
                 color: root.onAccent ? Theme.bubbleBoxBorder : Theme.separator
-            }
-        }
-    }
-
-    Rectangle {
-        objectName: "tableFade"
-        anchors.right: scroller.right
-        anchors.top: scroller.top
-        width: 28
-        height: scroller.height
-        visible: scroller.interactive && !scroller.atXEnd
-        gradient: Gradient {
-            orientation: Gradient.Horizontal
-            GradientStop {
-                position: 0
-                color: "transparent"
-            }
-            GradientStop {
-                position: 1
-                color: root.onAccent ? Theme.bubbleBottom : Theme.boxBackground
             }
         }
     }

@@ -201,23 +201,44 @@ TestCase {
         compare(plain.background, "")
     }
 
-    function test_tableWidth() {
+    // A table or a display formula wider than the message scrolls sideways; what is cut off is
+    // seen to be there: a scroll bar under it, within the block, and a fade at the edge until the
+    // end is in view. A small one keeps its natural width, with neither.
+    function test_sideScroll_data() {
         const row = Array(8).fill("一个相当长的单元格").join(" | ")
-        const wide = blocks(view("| " + row + " |\n| " + row + " |"))[0]
-        compare(wide.width, 600, "a wide table takes the message width")
-        const scroller = findChild(wide, "tableScroller")
-        verify(scroller.interactive, "and scrolls sideways")
-        // What is cut off is seen to be there: a scroll bar under the table, a fade at the edge
-        // until the last column is in view.
-        verify(findChild(wide, "tableScrollBar").visible)
-        verify(findChild(wide, "tableFade").visible)
+        const sum = Array(40).fill("a_{i}").join(" + ")
+        return [
+            { tag: "wide table", text: "| " + row + " |\n| " + row + " |", scroller: "tableScroller", wide: true },
+            { tag: "small table", text: "| a | b |", scroller: "tableScroller", wide: false },
+            { tag: "wide formula", text: "$$" + sum + "$$", scroller: "mathScroller", wide: true },
+            { tag: "small formula", text: "$$a+b$$", scroller: "mathScroller", wide: false },
+        ]
+    }
+
+    function test_sideScroll(data) {
+        const block = blocks(view(data.text))[0]
+        const formula = findChild(block, "formula")
+        if (formula)
+            tryCompare(formula, "drawn", true, 20000)
+        const scroller = findChild(block, data.scroller)
+        const bar = findChild(block, "sideScrollBar")
+        const fade = findChild(block, "sideFade")
+        if (data.scroller === "tableScroller") {
+            if (data.wide)
+                compare(block.width, 600, "a wide table takes the message width")
+            else
+                verify(block.width < 100, "a small table keeps its natural width")
+        }
+        compare(scroller.interactive, data.wide)
+        compare(bar.visible, data.wide)
+        compare(fade.visible, data.wide)
+        if (data.wide)
+            verify(bar.y >= scroller.y + scroller.height && block.height >= bar.y + bar.height,
+                   "the bar is under the content, within the block")
+        if (!data.wide)
+            return
         scroller.contentX = scroller.contentWidth - scroller.width
-        verify(!findChild(wide, "tableFade").visible)
-        const small = blocks(view("| a | b |"))[0]
-        verify(small.width < 100, "a small table keeps its natural width")
-        verify(!findChild(small, "tableScroller").interactive)
-        verify(!findChild(small, "tableScrollBar").visible)
-        verify(!findChild(small, "tableFade").visible)
+        verify(!fade.visible)
     }
 
     function test_zoomScalesText_data() {
