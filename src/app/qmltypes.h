@@ -15,6 +15,7 @@
 #include "app/textzoom.h"
 #include "app/theme.h"
 #include "chat/chatcontroller.h"
+#include "chat/listfollower.h"
 #include "chat/messagelistmodel.h"
 #include "chat/messagetext.h"
 #include "markdown/blockstack.h"
@@ -153,6 +154,15 @@ struct SidebarModelForeign
     Q_GADGET
     QML_FOREIGN(SidebarModel)
     QML_NAMED_ELEMENT(SidebarModel)
+};
+
+/// Where the chat pane's message list stands: at its end, on a search match, or where the
+/// user scrolled it.
+struct ListFollowerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ListFollower)
+    QML_NAMED_ELEMENT(ListFollower)
 };
 
 /// One message row's text, read from the message model without the script engine.
