@@ -1,0 +1,272 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Corvane
+
+// The chat pane's composer: the model picker above the input field and the send / stop button.
+// The field takes the keyboard back whenever the controller says the composer has it.
+Item {
+    id: root
+
+    required property ChatController controller
+    /// The reading column's width.
+    required property real columnWidth
+
+    /// Gives the input field the keyboard focus.
+    function focusInput() {
+        input.forceActiveFocus()
+    }
+
+    implicitHeight: composer.implicitHeight + 24
+
+    ColumnLayout {
+        id: composer
+
+        x: (parent.width - width) / 2
+        y: 12
+        width: root.columnWidth - 32
+        spacing: Theme.spacingM
+
+        RowLayout {
+            spacing: Theme.spacingM
+
+            AbstractButton {
+                id: modelPicker
+                objectName: "modelPicker"
+
+                Layout.maximumWidth: composer.width
+                text: root.controller.effectiveModel
+                Accessible.name: qsTr("模型：%1").arg(root.controller.effectiveModel)
+                focusPolicy: Qt.StrongFocus
+                hoverEnabled: true
+                leftPadding: 9
+                rightPadding: 9
+                topPadding: 4
+                bottomPadding: 4
+
+                ToolTip.visible: hovered && !(modelMenu.object && modelMenu.object.visible)
+                ToolTip.delay: 600
+                ToolTip.text: qsTr("切换此对话使用的模型（在设置里维护模型列表）")
+                onClicked: {
+                    const menu = modelMenu.get()
+                    if (menu.visible)
+                        menu.close()
+                    else
+                        menu.open()
+                }
+
+                contentItem: RowLayout {
+                    spacing: Theme.spacingXS
+                    Icon {
+                        glyph: Theme.iconModel
+                        size: 10
+                        color: Theme.secondaryLabel
+                    }
+                    Text {
+                        Layout.fillWidth: true
+                        Layout.maximumWidth: implicitWidth
+                        text: modelPicker.text
+                        textFormat: Text.PlainText
+                        elide: Text.ElideMiddle
+                        maximumLineCount: 1
+                        font.pixelSize: Theme.caption
+                        color: Theme.secondaryLabel
+                    }
+                    Icon {
+                        glyph: Theme.iconUpDown
+                        size: 8
+                        color: Theme.secondaryLabel
+                    }
+                }
+                background: Rectangle {
+                    radius: height / 2
+                    color: modelPicker.hovered ? Qt.darker(Theme.quaternaryLabel, 1.3)
+                                               : Theme.quaternaryLabel
+                    border.width: modelPicker.visualFocus ? 1 : 0
+                    border.color: Theme.accent
+                }
+
+                // The list of models, made when it is first opened.
+                LazyObject {
+                    id: modelMenu
+                    owner: modelPicker
+
+                    Menu {
+                        id: menu
+                        objectName: "modelMenu"
+                        y: -height - 4
+                        // As wide as the longest name, within the column.
+                        onAboutToShow: {
+                            let w = 0
+                            for (let i = 0; i < count; ++i)
+                                w = Math.max(w, itemAt(i).implicitWidth)
+                            width = Math.min(Math.max(w + leftPadding + rightPadding, 160),
+                                             composer.width)
+                        }
+
+                        Instantiator {
+                            model: root.controller.modelOptions
+                            delegate: MenuItem {
+                                id: entry
+                                required property string modelData
+                                readonly property bool current: modelData === root.controller.effectiveModel
+
+                                text: modelData
+                                onTriggered: root.controller.setModel(modelData)
+                                contentItem: Row {
+                                    spacing: Theme.spacingS
+                                    Icon {
+                                        objectName: "checkMark"
+                                        anchors.verticalCenter: parent.verticalCenter
+                                        glyph: Theme.iconCheck
+                                        size: 14
+                                        color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
+                                        opacity: entry.current ? 1 : 0
+                                    }
+                                    Text {
+                                        anchors.verticalCenter: parent.verticalCenter
+                                        text: entry.text
+                                        textFormat: Text.PlainText
+                                        font: entry.font
+                                        color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
+                                    }
+                                }
+                            }
+                            onObjectAdded: (index, object) => menu.insertItem(index, object)
+                            onObjectRemoved: (index, object) => menu.removeItem(object)
+                        }
+                    }
+                }
+            }
+
+            Item {
+                Layout.fillWidth: true
+            }
+        }
+
+        RowLayout {
+            spacing: Theme.spacingL
+
+            Rectangle {
+                id: field
+
+                // The field grows with its text from one line to eight, then scrolls.
+                readonly property real maxHeight: 8 * (input.lineCount > 0 ? input.contentHeight / input.lineCount : 0)
+                                                  + input.topPadding + input.bottomPadding
+
+                Layout.fillWidth: true
+                Layout.alignment: Qt.AlignBottom
+                implicitHeight: Math.min(input.implicitHeight, maxHeight)
+                radius: Theme.fieldRadius
+                color: Theme.controlBackground
+                border.width: 1
+                border.color: Theme.separator
+
+                ScrollView {
+                    id: inputScroll
+                    anchors.fill: parent
+
+                    TextArea {
+                        id: input
+                        objectName: "input"
+
+                        /// Set when an input-method composition has just been committed,
+                        /// until the event loop turns: the Return that committed it
+                        /// must not also send.
+                        property bool justComposed: false
+
+                        function insertLineBreak() {
+                            if (selectedText.length > 0)
+                                remove(selectionStart, selectionEnd)
+                            insert(cursorPosition, "\n")
+                        }
+
+                        leftPadding: 12
+                        rightPadding: 12
+                        topPadding: 9
+                        bottomPadding: 9
+                        // Shift+Return breaks the line everywhere; macOS users know Option.
+                        placeholderText: Qt.platform.os === "osx" ? qsTr("输入消息，⏎ 发送 · ⌥⏎ 换行")
+                                                                  : qsTr("输入消息，⏎ 发送 · ⇧⏎ 换行")
+                        placeholderTextColor: Theme.tertiaryLabel
+                        color: Theme.label
+                        wrapMode: TextEdit.Wrap
+                        selectByMouse: true
+                        enabled: !root.controller.sending
+                        background: null
+                        text: root.controller.input
+                        onTextChanged: if (text !== root.controller.input)
+                                           root.controller.input = text
+                        onActiveFocusChanged: if (!root.controller.sending)
+                                                  root.controller.inputFocused = activeFocus
+                        onInputMethodComposingChanged: {
+                            if (!inputMethodComposing) {
+                                justComposed = true
+                                Qt.callLater(() => input.justComposed = false)
+                            }
+                        }
+
+                        TextMenuHandler {}
+
+                        Keys.onPressed: event => {
+                            if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)
+                                return
+                            if (inputMethodComposing || justComposed)
+                                return // the input method takes this Return
+                            event.accepted = true
+                            if (event.modifiers & (Qt.AltModifier | Qt.ShiftModifier))
+                                insertLineBreak()
+                            else
+                                root.controller.send()
+                        }
+                    }
+                }
+            }
+
+            AbstractButton {
+                id: actionButton
+                objectName: root.controller.sending ? "stopButton" : "sendButton"
+
+                Layout.alignment: Qt.AlignBottom
+                Layout.bottomMargin: 2
+                text: root.controller.sending ? qsTr("停止生成") : qsTr("发送")
+                enabled: root.controller.sending || root.controller.canSend
+                Accessible.name: text
+                focusPolicy: Qt.StrongFocus
+                hoverEnabled: true
+                onClicked: root.controller.sending ? root.controller.stop() : root.controller.send()
+
+                ToolTip {
+                    objectName: "stopToolTip"
+                    visible: actionButton.hovered
+                    delay: 600
+                    text: actionButton.text
+                }
+
+                contentItem: Icon {
+                    glyph: root.controller.sending ? Theme.iconStop : Theme.iconSend
+                    size: 27
+                    color: root.controller.sending ? Theme.destructive
+                                                   : (root.controller.canSend ? Theme.accent
+                                                                              : Theme.secondaryLabel)
+                    opacity: root.controller.sending || root.controller.canSend ? 1 : 0.5
+                }
+            }
+        }
+    }
+
+    Connections {
+        target: root.controller
+        function onInputFocusedChanged() {
+            if (root.controller.inputFocused && !input.activeFocus && input.enabled)
+                input.forceActiveFocus()
+        }
+        function onSendingChanged() {
+            // The field was disabled while the reply streamed; give its focus back, unless the
+            // reply's failure is being shown: the alert keeps it until it closes.
+            if (!root.controller.sending && root.controller.inputFocused && !root.controller.showError)
+                input.forceActiveFocus()
+        }
+    }
+}
