@@ -36,8 +36,9 @@ class ListFollower : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QQuickItem *view READ view WRITE setView NOTIFY viewChanged)
-    /// Keeps the view at its end.
-    Q_PROPERTY(bool following READ following NOTIFY followingChanged)
+    /// Keeps the view at its end. Set to false, the view stays where it is put, as after the
+    /// user's scrolling.
+    Q_PROPERTY(bool following READ following WRITE setFollowing NOTIFY followingChanged)
     /// Holds a search match in place while the rows settle.
     Q_PROPERTY(bool holdingMatch READ holdingMatch NOTIFY holdingMatchChanged)
     /// The user reads above the end of a list that has rows: the way back (the "↓" button)
@@ -58,6 +59,7 @@ public:
     QQuickItem *view() const { return m_view; }
     void setView(QQuickItem *view);
     bool following() const { return m_following; }
+    void setFollowing(bool following);
     bool holdingMatch() const { return m_match.has_value(); }
     bool awayFromEnd() const { return m_awayFromEnd; }
     int settleTime() const { return m_settle.interval(); }
@@ -102,7 +104,6 @@ private:
         int block = -1;
     };
 
-    void setFollowing(bool following);
     void setMatch(std::optional<Match> match);
     void placeMatch();
     /// Run placeMatch() or, while still following, positionViewAtEnd() once the event loop
