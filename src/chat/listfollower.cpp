@@ -31,6 +31,13 @@ QMetaMethod slotOf(const char *signature)
     return meta.method(meta.indexOfSlot(signature));
 }
 
+void disconnectAll(QList<QMetaObject::Connection> &connections)
+{
+    for (const auto &c : std::as_const(connections))
+        QObject::disconnect(c);
+    connections.clear();
+}
+
 } // namespace
 
 ListFollower::ListFollower(QObject *parent) : QObject(parent)
@@ -45,9 +52,7 @@ void ListFollower::setView(QQuickItem *view)
 {
     if (m_view == view)
         return;
-    for (const auto &c : std::as_const(m_viewConnections))
-        disconnect(c);
-    m_viewConnections.clear();
+    disconnectAll(m_viewConnections);
     m_view = view;
     if (view) {
         m_contentY = propertyOf(view, "contentY");
@@ -76,13 +81,8 @@ void ListFollower::setView(QQuickItem *view)
         watch(m_modelProp, "onModelChanged()");
         m_viewConnections.append(
             connect(view, &QQuickItem::heightChanged, this, &ListFollower::onHeightChanged));
-        const auto signal = [this, view](const char *signature, const char *slot) {
-            const QMetaMethod method = methodOf(view, signature);
-            if (method.isValid())
-                m_viewConnections.append(connect(view, method, this, slotOf(slot)));
-        };
-        signal("movementStarted()", "onMovementStarted()");
-        signal("movementEnded()", "onMovementEnded()");
+        connectIfThere(view, "movementStarted()", "onMovementStarted()", m_viewConnections);
+        connectIfThere(view, "movementEnded()", "onMovementEnded()", m_viewConnections);
     }
     onModelChanged();
     updateAwayFromEnd();
@@ -164,7 +164,7 @@ void ListFollower::onContentMoved()
     // Not before the layout has given the list its height: positioned while it has none, the
     // list builds every row of a long conversation on the way.
     if (m_match)
-        placeMatchLater();
+        later(m_placeQueued, &ListFollower::placeMatch);
     else if (m_following && m_view && m_view->height() > 0)
         positionAtEnd();
 }
@@ -182,7 +182,7 @@ void ListFollower::onAtYEndChanged()
     // A row near the end that grows once its blocks are laid out leaves the end out of sight
     // without moving the origin or the content height the view last saw.
     if (m_following && !flag(m_atYEnd) && !flag(m_moving) && m_view && m_view->height() > 0)
-        positionAtEndLater();
+        later(m_endQueued, &ListFollower::keepAtEnd);
     updateAwayFromEnd();
 }
 
@@ -204,19 +204,20 @@ void ListFollower::onModelChanged()
         m_view && m_modelProp.isValid() ? m_modelProp.read(m_view).value<QObject *>() : nullptr;
     if (model == m_model)
         return;
-    for (const auto &c : std::as_const(m_modelConnections))
-        disconnect(c);
-    m_modelConnections.clear();
+    disconnectAll(m_modelConnections);
     m_model = model;
     if (!model)
         return;
-    const auto signal = [this, model](const char *signature, const char *slot) {
-        const QMetaMethod method = methodOf(model, signature);
-        if (method.isValid())
-            m_modelConnections.append(connect(model, method, this, slotOf(slot)));
-    };
-    signal("countChanged()", "onRowsChanged()");
-    signal("lastContentChanged()", "onLastRowGrown()");
+    connectIfThere(model, "countChanged()", "onRowsChanged()", m_modelConnections);
+    connectIfThere(model, "lastContentChanged()", "onLastRowGrown()", m_modelConnections);
+}
+
+void ListFollower::connectIfThere(QObject *sender, const char *signal, const char *slot,
+                                  QList<QMetaObject::Connection> &connections)
+{
+    const QMetaMethod method = methodOf(sender, signal);
+    if (method.isValid())
+        connections.append(connect(sender, method, this, slotOf(slot)));
 }
 
 void ListFollower::onLastRowGrown()
@@ -281,33 +282,25 @@ void ListFollower::placeMatch()
     }
 }
 
-void ListFollower::placeMatchLater()
+void ListFollower::later(bool &queued, void (ListFollower::*work)())
 {
-    if (std::exchange(m_placeQueued, true))
+    if (std::exchange(queued, true))
         return;
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            m_placeQueued = false;
-            placeMatch();
+        [this, &queued, work] {
+            queued = false;
+            (this->*work)();
         },
         Qt::QueuedConnection);
 }
 
-void ListFollower::positionAtEndLater()
+void ListFollower::keepAtEnd()
 {
-    if (std::exchange(m_endQueued, true))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_endQueued = false;
-            // Not if the user scrolled away in the meantime (an arrow key at the end moves
-            // the view, which asks for this, and then stops following).
-            if (m_following)
-                positionAtEnd();
-        },
-        Qt::QueuedConnection);
+    // Not if the user scrolled away in the meantime (an arrow key at the end moves the view,
+    // which asks for this, and then stops following).
+    if (m_following)
+        positionAtEnd();
 }
 
 qreal ListFollower::real(const QMetaProperty &property) const

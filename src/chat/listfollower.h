@@ -105,11 +105,15 @@ private:
     };
 
     void setMatch(std::optional<Match> match);
+    /// Connects the sender's signal to a slot of this, if the sender has that signal.
+    void connectIfThere(QObject *sender, const char *signal, const char *slot,
+                        QList<QMetaObject::Connection> &connections);
     void placeMatch();
-    /// Run placeMatch() or, while still following, positionViewAtEnd() once the event loop
-    /// turns, once however often they are asked for until then.
-    void placeMatchLater();
-    void positionAtEndLater();
+    /// Runs work once the event loop turns, once however often it is asked for until then;
+    /// queued is set meanwhile.
+    void later(bool &queued, void (ListFollower::*work)());
+    /// positionViewAtEnd() while still following.
+    void keepAtEnd();
 
     qreal real(const QMetaProperty &property) const;
     bool flag(const QMetaProperty &property) const;
