@@ -76,7 +76,7 @@ void BackgroundRunner::dispatch(Task task)
     };
     QMetaObject::invokeMethod(
         m_worker.get(),
-        [this, task = std::move(task), answer = std::make_shared<Answer>(this)] {
+        [this, task = std::move(task), answer = std::shared_ptr<Answer>(new Answer{this})] {
             // A job told to stop before it began delivers nothing: it need not begin.
             if (m_stop.requested())
                 return;
