@@ -5,8 +5,8 @@
 //    keys aside;
 //  - what it decodes, encoded, is compact valid UTF-8 with every '/' escaped, decodes to an
 //    equal record, and encodes again to the very same bytes;
-//  - a message's "reasoning" key is written exactly when it has some: a file without reasoning
-//    is written without the key.
+//  - a message's "reasoning", "error" and "usage" keys are written exactly when it has some: a
+//    file without them is written without the keys.
 #include "fuzzcheck.h"
 #include "model/storagecodec.h"
 
@@ -21,6 +21,16 @@ namespace {
 bool absent(const QJsonValue &v)
 {
     return v.isUndefined() || v.isNull();
+}
+
+// A whole number of tokens from 0 to 9e15, else -1.
+qint64 tokens(const QJsonObject &usage, const char *key)
+{
+    const QJsonValue v = usage.value(QLatin1StringView(key));
+    if (!v.isDouble())
+        return -1;
+    const double d = v.toDouble();
+    return d >= 0 && d <= 9e15 && std::trunc(d) == d ? qint64(d) : -1;
 }
 
 // A missing or null key keeps the default; any other value must be a string.
@@ -117,6 +127,13 @@ std::optional<Expected> readSlowly(const QByteArray &bytes)
             const QJsonValue reasoning = m.value(QLatin1StringView("reasoning"));
             if (reasoning.isString())
                 message.reasoning = reasoning.toString();
+            const QJsonValue error = m.value(QLatin1StringView("error"));
+            const QJsonValue kind = m.value(QLatin1StringView("errorKind"));
+            if (error.isString() && !error.toString().isEmpty())
+                message.setError(error.toString(), kind.isString() ? kind.toString() : QString());
+            const QJsonObject usage = m.value(QLatin1StringView("usage")).toObject();
+            message.setUsage({tokens(usage, "prompt_tokens"), tokens(usage, "completion_tokens"),
+                              tokens(usage, "reasoning_tokens")});
             c.messages.append(message);
         }
         const QJsonValue createdAt = o.value(QLatin1StringView("createdAt"));
@@ -198,10 +215,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(encodeAppData(*again) == encoded);
     // Inside a string a quote is always escaped, so this pattern is only ever the key.
     qsizetype withReasoning = 0;
+    qsizetype withError = 0;
+    qsizetype withUsage = 0;
     for (const Conversation &c : decoded->conversations) {
-        for (const Message &m : c.messages)
+        for (const Message &m : c.messages) {
             withReasoning += !m.reasoning.isEmpty();
+            withError += !m.error().isEmpty();
+            withUsage += !m.usage().isEmpty();
+        }
     }
     FUZZ_CHECK(encoded.count(",\"reasoning\":") == withReasoning);
+    FUZZ_CHECK(encoded.count(",\"error\":") == withError);
+    FUZZ_CHECK(encoded.count(",\"usage\":") == withUsage);
     return 0;
 }

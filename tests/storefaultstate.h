@@ -30,14 +30,14 @@ inline Conversation archive()
     c.createdAt = 773020800.25;
     for (int i = 0; i < 120; ++i) {
         const auto role = i % 2 ? Message::Role::Assistant : Message::Role::User;
-        c.messages.append({idFor(QStringLiteral("a%1").arg(i)), role, contentFor(i), {}});
+        c.messages.append({idFor(QStringLiteral("a%1").arg(i)), role, contentFor(i), {}, {}});
     }
     return c;
 }
 
 inline Message messageFor(int step)
 {
-    return {idFor(QStringLiteral("m%1").arg(step)), Message::Role::Assistant, contentFor(step), {}};
+    return {idFor(QStringLiteral("m%1").arg(step)), Message::Role::Assistant, contentFor(step), {}, {}};
 }
 
 inline QString titleFor(int step)

@@ -33,8 +33,8 @@ AppData goldenData()
     a.title = u"周报 \"Q3\" C:\\tmp/a"_s;
     // clang-format off
     a.messages = {
-        {uuid("7C9E6679-7425-40DE-944B-E07FC1F90AE7"), Message::Role::User, u"你好 😀\u2028end\t\u0001\u001f\b\f\r\n\u007f"_s, {}},
-        {uuid("16FD2706-8BAF-433B-82EB-8C7FADA847DA"), Message::Role::Assistant, u"**粗体** </script>"_s, {}},
+        {uuid("7C9E6679-7425-40DE-944B-E07FC1F90AE7"), Message::Role::User, u"你好 😀\u2028end\t\u0001\u001f\b\f\r\n\u007f"_s, {}, {}},
+        {uuid("16FD2706-8BAF-433B-82EB-8C7FADA847DA"), Message::Role::Assistant, u"**粗体** </script>"_s, {}, {}},
     };
     // clang-format on
     a.createdAt = 773020800.123456789;
@@ -44,7 +44,7 @@ AppData goldenData()
     b.id = uuid("886313E1-3B8A-5372-9B90-0C9AEE199E5D");
     b.title = QChar(0xD800) + u"\u0000é"_s; // a lone surrogate is kept as an escape
     b.messages = {
-        {uuid("6BA7B810-9DAD-11D1-80B4-00C04FD430C8"), Message::Role::System, u"s"_s, {}}};
+        {uuid("6BA7B810-9DAD-11D1-80B4-00C04FD430C8"), Message::Role::System, u"s"_s, {}, {}}};
     b.createdAt = -31622400.5;
 
     Conversation c;
@@ -372,6 +372,62 @@ private slots:
         QCOMPARE(decodeAppData(written)->conversations, decoded->conversations);
     }
 
+    // A reply's failure and usage: written after the content and the reasoning, in one order,
+    // each only when it holds something; any value that is not what the key holds reads as
+    // none and never fails the file; both readers read them alike.
+    void extras_data()
+    {
+        QTest::addColumn<QByteArray>("member");  // appended to the message object
+        QTest::addColumn<QByteArray>("written"); // what follows the content when written
+
+        // clang-format off
+        QTest::newRow("none") << ""_ba << ""_ba;
+        QTest::newRow("error and kind")
+            << R"(,"error":"请求失败（HTTP 401）","errorKind":"http:401")"_ba
+            << R"(,"error":"请求失败（HTTP 401）","errorKind":"http:401")"_ba;
+        QTest::newRow("every key, out of order")
+            << R"(,"usage":{"completion_tokens":5,"prompt_tokens":3},"errorKind":"noKey","reasoning":"r","error":"e")"_ba
+            << R"(,"reasoning":"r","error":"e","errorKind":"noKey","usage":{"prompt_tokens":3,"completion_tokens":5})"_ba;
+        QTest::newRow("error without kind") << R"(,"error":"e","errorKind":7)"_ba << R"(,"error":"e")"_ba;
+        QTest::newRow("kind without error") << R"(,"errorKind":"noKey")"_ba << ""_ba;
+        QTest::newRow("error empty") << R"(,"error":"","errorKind":"noKey")"_ba << ""_ba;
+        QTest::newRow("error null") << R"(,"error":null)"_ba << ""_ba;
+        QTest::newRow("error object") << R"(,"error":{"message":"e"})"_ba << ""_ba;
+        QTest::newRow("counts as numbers may be written")
+            << R"(,"usage":{"prompt_tokens":1.0,"completion_tokens":-1,"reasoning_tokens":7e0,"x":1})"_ba
+            << R"(,"usage":{"prompt_tokens":1,"reasoning_tokens":7})"_ba;
+        QTest::newRow("counts that are not counts")
+            << R"(,"usage":{"prompt_tokens":1.5,"completion_tokens":"5","reasoning_tokens":1e300})"_ba << ""_ba;
+        QTest::newRow("counts beyond a double's whole numbers")
+            << R"(,"usage":{"prompt_tokens":18446744073709551615,"completion_tokens":9007199254740993})"_ba << ""_ba;
+        QTest::newRow("usage not an object") << R"(,"usage":[1,2])"_ba << ""_ba;
+        QTest::newRow("usage empty") << R"(,"usage":{})"_ba << ""_ba;
+        // clang-format on
+    }
+
+    void extras()
+    {
+        QFETCH(QByteArray, member);
+        QFETCH(QByteArray, written);
+        const QByteArray message =
+            R"({"id":"16FD2706-8BAF-433B-82EB-8C7FADA847DA","role":"assistant","content":"答")";
+        const QByteArray file =
+            withConversations(R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","messages":[)" +
+                              message + member + R"(}],"createdAt":1})");
+        const auto decoded = decodeAppData(file);
+        const auto byQt = decodeAppDataWithQt(file);
+        QVERIFY(decoded && byQt);
+        QCOMPARE(decoded->conversations, byQt->conversations);
+        const QByteArray encoded = encodeAppData(*decoded);
+        QVERIFY2(encoded.contains(message + written + "}]"), encoded.constData());
+        QCOMPARE(decodeAppData(encoded)->conversations, decoded->conversations);
+        // A message cleared of its extras is an ordinary one again.
+        Message m = decoded->conversations.at(0).messages.at(0);
+        m.setError({}, {});
+        m.setUsage({});
+        QVERIFY(!m.extras);
+    }
+
     // The strings of a conversation are read into shared room; changing one, in any way a
     // string can change, leaves the others as they were, also once it is the last one left.
     void textsStayApart_data()
@@ -380,8 +436,8 @@ private slots:
         QTest::addColumn<int>("target"); // into texts(), below: title, model, then each
                                          // message's content and reasoning
         QTest::addColumn<bool>("alone");
-        const QStringList changes = {u"append"_s, u"prepend"_s, u"insert"_s, u"remove"_s,
-                                     u"chop"_s, u"replace"_s, u"write"_s, u"grow"_s,
+        const QStringList changes = {u"append"_s,  u"prepend"_s, u"insert"_s, u"remove"_s,
+                                     u"chop"_s,    u"replace"_s, u"write"_s,  u"grow"_s,
                                      u"squeeze"_s, u"clear"_s};
         for (const QString &change : changes) {
             // A Chinese and an ASCII text that share room, and one too long to share.
@@ -402,9 +458,8 @@ private slots:
 
         Conversation c = Conversation::make();
         c.title = u"标题"_s;
-        for (const QString &text :
-             {u"你好，世界"_s, u"plain ascii text"_s, u"emoji 😀 here"_s, u""_s,
-              u"第二条 message"_s, QString(40000, u'长')}) {
+        for (const QString &text : {u"你好，世界"_s, u"plain ascii text"_s, u"emoji 😀 here"_s,
+                                    u""_s, u"第二条 message"_s, QString(40000, u'长')}) {
             c.messages.append(Message::make(Message::Role::User, text));
         }
         c.messages[2].reasoning = u"先想一下"_s;

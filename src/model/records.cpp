@@ -47,6 +47,39 @@ QString canonicalUuidString(const QUuid &id)
     return QString::fromLatin1(buf, 36);
 }
 
+const MessageExtras &Message::readExtras() const
+{
+    static const MessageExtras none;
+    return extras ? *extras : none;
+}
+
+void Message::settleExtras()
+{
+    if (extras && extras->isEmpty())
+        extras.reset();
+}
+
+void Message::setError(const QString &error, const QString &kind)
+{
+    if (error == this->error() && kind == errorKind())
+        return;
+    if (!extras)
+        extras = new MessageExtras;
+    extras->error = error;
+    extras->errorKind = error.isEmpty() ? QString() : kind;
+    settleExtras();
+}
+
+void Message::setUsage(const TokenUsage &usage)
+{
+    if (usage == this->usage())
+        return;
+    if (!extras)
+        extras = new MessageExtras;
+    extras->usage = usage;
+    settleExtras();
+}
+
 QString Message::roleName(Role role)
 {
     switch (role) {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QList>
+#include <QSharedData>
+#include <QSharedDataPointer>
 #include <QString>
 #include <QStringView>
 #include <QUuid>
@@ -29,6 +31,36 @@ struct AppSettings
     bool operator==(const AppSettings &) const = default;
 };
 
+/// What a gateway said a reply cost, in tokens. A count the gateway did not give is -1.
+struct TokenUsage
+{
+    qint64 prompt = -1;     ///< "prompt_tokens"
+    qint64 completion = -1; ///< "completion_tokens"
+    qint64 reasoning = -1;  ///< "completion_tokens_details.reasoning_tokens"
+
+    bool isEmpty() const { return prompt < 0 && completion < 0 && reasoning < 0; }
+    /// A count read from JSON: a whole number from 0 to 9e15 (exact as a double), else -1.
+    static qint64 count(double number)
+    {
+        return number >= 0 && number <= 9e15 && qint64(number) == number ? qint64(number) : -1;
+    }
+    bool operator==(const TokenUsage &) const = default;
+};
+
+/// The rare parts of a message, kept apart so that an ordinary message stays small.
+struct MessageExtras : QSharedData
+{
+    QString error;
+    QString errorKind;
+    TokenUsage usage;
+
+    bool isEmpty() const { return error.isEmpty() && errorKind.isEmpty() && usage.isEmpty(); }
+    bool operator==(const MessageExtras &o) const
+    {
+        return error == o.error && errorKind == o.errorKind && usage == o.usage;
+    }
+};
+
 /// One turn of a conversation.
 struct Message
 {
@@ -39,19 +71,44 @@ struct Message
     QString content;
     /// The model's reasoning before its answer, kept beside it; never sent back. Empty: none.
     QString reasoning;
+    /// Null when the message has none of the rare parts; shared between copies until one
+    /// of them changes. Read and written through the accessors below.
+    QSharedDataPointer<MessageExtras> extras;
 
     /// A new message with a fresh random id.
     static Message make(Role role, const QString &content)
     {
-        return Message{QUuid::createUuid(), role, content, {}};
+        return Message{QUuid::createUuid(), role, content, {}, {}};
     }
+
+    /// Why the reply failed, as the user was told; empty when it did not.
+    const QString &error() const { return readExtras().error; }
+    /// What kind of failure it was, for the advice shown with it: "http:<status>",
+    /// "network:<Qt's error name>", "noKey", "badKey", "badURL", "timeout", "gateway",
+    /// "empty" or "incomplete". Empty when there was none.
+    const QString &errorKind() const { return readExtras().errorKind; }
+    /// Marks the reply as failed; empty texts clear the mark.
+    void setError(const QString &error, const QString &kind);
+    /// What the gateway said the reply cost; empty when it said nothing.
+    const TokenUsage &usage() const { return readExtras().usage; }
+    void setUsage(const TokenUsage &usage);
 
     /// "user", "assistant" or "system".
     static QString roleName(Role role);
     /// Accepts exactly the three raw strings, case-sensitive.
     static std::optional<Role> roleFromName(QStringView name);
 
-    bool operator==(const Message &) const = default;
+    /// Equal parts; no extras and empty extras are the same.
+    bool operator==(const Message &o) const
+    {
+        return id == o.id && role == o.role && content == o.content && reasoning == o.reasoning &&
+               readExtras() == o.readExtras();
+    }
+
+private:
+    const MessageExtras &readExtras() const;
+    /// Drops extras that hold nothing, so a cleared message is small again.
+    void settleExtras();
 };
 
 /// Seconds since 2001-01-01 00:00:00 UTC. Kept as a double so stored values round-trip exactly.

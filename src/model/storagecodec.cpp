@@ -209,6 +209,36 @@ const char *roleLiteral(Message::Role role)
     return "\"user\"";
 }
 
+void appendCount(QByteArray &out, const char *key, qint64 count)
+{
+    if (count < 0)
+        return;
+    if (out.back() != '{')
+        out.append(',');
+    out.append(key);
+    out.append(QByteArray::number(count));
+}
+
+// The rare parts of a message, each only when it holds something.
+void appendExtras(QByteArray &out, const MessageExtras &x)
+{
+    if (!x.error.isEmpty()) {
+        out.append(",\"error\":");
+        appendString(out, x.error);
+        if (!x.errorKind.isEmpty()) {
+            out.append(",\"errorKind\":");
+            appendString(out, x.errorKind);
+        }
+    }
+    if (!x.usage.isEmpty()) {
+        out.append(",\"usage\":{");
+        appendCount(out, "\"prompt_tokens\":", x.usage.prompt);
+        appendCount(out, "\"completion_tokens\":", x.usage.completion);
+        appendCount(out, "\"reasoning_tokens\":", x.usage.reasoning);
+        out.append('}');
+    }
+}
+
 bool appendConversation(QByteArray &out, const Conversation &c)
 {
     if (!std::isfinite(c.createdAt))
@@ -234,6 +264,8 @@ bool appendConversation(QByteArray &out, const Conversation &c)
             out.append(",\"reasoning\":");
             appendString(out, m.reasoning);
         }
+        if (m.extras)
+            appendExtras(out, *m.extras);
         out.append('}');
     }
     out.append("],\"createdAt\":");
@@ -295,6 +327,11 @@ bool readUuid(const QJsonValue &v, QUuid &out)
     return true;
 }
 
+qint64 tokenCount(const QJsonValue &v)
+{
+    return TokenUsage::count(v.toDouble(-1));
+}
+
 bool readMessage(const QJsonValue &v, Message &m)
 {
     if (!v.isObject())
@@ -315,6 +352,15 @@ bool readMessage(const QJsonValue &v, Message &m)
     m.content = content.toString();
     // An optional extra: any value but a string reads as none, and never fails the file.
     m.reasoning = o.value("reasoning"_L1).toString();
+    // The same for the rare extras.
+    m.setError(o.value("error"_L1).toString(), o.value("errorKind"_L1).toString());
+    const QJsonValue usage = o.value("usage"_L1);
+    if (usage.isObject()) {
+        const QJsonObject u = usage.toObject();
+        m.setUsage({tokenCount(u.value("prompt_tokens"_L1)),
+                    tokenCount(u.value("completion_tokens"_L1)),
+                    tokenCount(u.value("reasoning_tokens"_L1))});
+    }
     return true;
 }
 
@@ -559,6 +605,21 @@ bool readOptionalString(const Slot &slot, QString &out)
     return true;
 }
 
+/// A count of tokens: a whole number from 0 on; anything else reads as none.
+qint64 tokenCount(const Slot &slot)
+{
+    if (!slot)
+        return -1;
+    double d = -1;
+    if (int64_t i = 0; !slot->get_int64().get(i))
+        d = double(i);
+    else if (uint64_t u = 0; !slot->get_uint64().get(u))
+        d = double(u);
+    else if (slot->get_double().get(d))
+        return -1;
+    return TokenUsage::count(d);
+}
+
 bool readUuid(const Slot &slot, QUuid &out)
 {
     std::string_view s;
@@ -599,8 +660,8 @@ bool readMessage(dom::element v, Message &m, TextBatch &texts)
     dom::object o;
     if (v.get_object().get(o))
         return false;
-    std::array<Slot, 4> f;
-    if (!fields<4>(o, {"id", "role", "content", "reasoning"}, f))
+    std::array<Slot, 7> f;
+    if (!fields<7>(o, {"id", "role", "content", "reasoning", "error", "errorKind", "usage"}, f))
         return false;
     if (!readUuid(f[0], m.id))
         return false;
@@ -625,6 +686,26 @@ bool readMessage(dom::element v, Message &m, TextBatch &texts)
         texts.add(reasoning, m.reasoning);
     else if (f[3] && !tame(*f[3]))
         return false;
+    // The rare extras read the same way.
+    std::string_view error;
+    std::string_view kind;
+    const bool hasError = f[4] && !f[4]->get_string().get(error) && !error.empty();
+    const bool hasKind = f[5] && !f[5]->get_string().get(kind) && !kind.empty();
+    if ((f[4] && !tame(*f[4])) || (f[5] && !tame(*f[5])) || (f[6] && !tame(*f[6])))
+        return false;
+    if (hasError) {
+        m.extras = new MessageExtras;
+        texts.add(error, m.extras->error);
+        if (hasKind)
+            texts.add(kind, m.extras->errorKind);
+    }
+    dom::object usage;
+    if (f[6] && !f[6]->get_object().get(usage)) {
+        std::array<Slot, 3> counts;
+        if (!fields<3>(usage, {"prompt_tokens", "completion_tokens", "reasoning_tokens"}, counts))
+            return false;
+        m.setUsage({tokenCount(counts[0]), tokenCount(counts[1]), tokenCount(counts[2])});
+    }
     return true;
 }
 
@@ -853,7 +934,8 @@ std::optional<AppData> decodeAppData(const FileContents &contents)
 FileContents::FileContents(QFile &file)
 {
 #ifdef Q_OS_UNIX
-    struct stat status {};
+    struct stat status
+    {};
     const int fd = file.handle();
     const long pageSize = sysconf(_SC_PAGESIZE);
     // An empty file has nothing to map; a size beyond the address space cannot be.
