@@ -12,14 +12,14 @@
 #include <QInputMethodEvent>
 #include <QObject>
 #include <QQuickItem>
-#include <QTest>
-#include <QWindow>
 #include <QQuickTextDocument>
 #include <QQuickWindow>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QWindow>
 
 /**
  * What the views' Quick Tests need beyond the Store's QML interface: conversations and settings
@@ -97,7 +97,8 @@ public:
                 {"systemPrompt", s.systemPrompt},
                 {"models", QStringList(s.models)}};
     }
-    /// A new conversation holding the messages ({role, content} each), with its own model when
+    /// A new conversation holding the messages ({role, content} each, a failed reply with its
+    /// error and errorKind), with its own model when
     /// one is given; returns its id.
     Q_INVOKABLE QString addConversation(const QVariantList &messages, const QVariant &model = {})
     {
@@ -106,8 +107,10 @@ public:
         for (const QVariant &m : messages) {
             const QVariantMap map = m.toMap();
             const auto role = Message::roleFromName(map.value(QStringLiteral("role")).toString());
-            m_store->appendMessage(
-                conv, Message::make(*role, map.value(QStringLiteral("content")).toString()));
+            Message message = Message::make(*role, map.value(QStringLiteral("content")).toString());
+            message.setError(map.value(QStringLiteral("error")).toString(),
+                             map.value(QStringLiteral("errorKind")).toString());
+            m_store->appendMessage(conv, message);
         }
         if (model.isValid() && !model.isNull())
             m_store->setModel(conv, model.toString());
@@ -148,6 +151,14 @@ public:
     }
 
     /// Both wait for the saves asked for so far.
+    Q_INVOKABLE QStringList messageIDs(const QString &id) const
+    {
+        QStringList ids;
+        if (const Conversation *c = m_store->conversation(*parseCanonicalUuid(id)))
+            for (const Message &m : c->messages)
+                ids << canonicalUuidString(m.id);
+        return ids;
+    }
     Q_INVOKABLE bool dataFileExists() const
     {
         m_store->flush();

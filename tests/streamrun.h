@@ -11,7 +11,9 @@ struct StreamOutcome
 {
     QStringList deltas;
     QString error; // the error's description; null on success
+    QString kind;  // the error's kind as kept beside a failed reply
     QStringList reasoning;
+    TokenUsage usage;
 };
 
 // cancelAfter cancels from inside the n-th delta handler (0: right after the call). The
@@ -33,9 +35,12 @@ inline StreamOutcome runStream(const ChatAPI &api, int cancelAfter = -1,
                      [&](const QString &text) { out.reasoning.append(text); });
     QEventLoop loop;
     QObject::connect(stream, &ChatStream::finished, stream,
-                     [&](const std::optional<ChatAPIError> &error) {
-                         if (error)
+                     [&, stream](const std::optional<ChatAPIError> &error) {
+                         if (error) {
                              out.error = error->description();
+                             out.kind = error->kindCode();
+                         }
+                         out.usage = stream->usage();
                          finished = true;
                          loop.quit();
                      });

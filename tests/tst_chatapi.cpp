@@ -10,6 +10,7 @@
 #include <QTest>
 
 using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -101,11 +102,142 @@ private slots:
         QJsonArray messages;
         if (!system.isNull())
             messages.append(QJsonObject{{"role", "system"}, {"content", system}});
-        for (const Message &m : history)
+        // The empty reply between them is not sent.
+        for (const Message &m : {history.at(0), history.at(2)})
             messages.append(
                 QJsonObject{{"role", Message::roleName(m.role)}, {"content", m.content}});
         const QJsonObject expected{{"model", "gpt-x"}, {"messages", messages}, {"stream", true}};
         QCOMPARE(doc.object(), expected);
+    }
+
+    // What the model reads of a conversation: the failures the client wrote in a reply's place
+    // are left out, what the model said is kept, and no two user messages end up in a row.
+    void history_data()
+    {
+        QTest::addColumn<QStringList>("conversation"); // role letter, then the text; "!": failed
+        QTest::addColumn<QStringList>("sent");
+
+        const QString failed = ChatAPI::failurePlaceholder(QStringLiteral("网络错误：连接失败"));
+        // clang-format off
+        QTest::newRow("a failure between two questions")
+            << QStringList{"u问一", "!" + failed, "u问二"} << QStringList{"u问一\n\n问二"};
+        QTest::newRow("two failures, then an answer")
+            << QStringList{"u问一", "!" + failed, "u问二", "!" + failed, "u问三", "a答"}
+            << QStringList{"u问一\n\n问二\n\n问三", "a答"};
+        QTest::newRow("a partial reply is the model's own")
+            << QStringList{"u问一", "!好的，我来回答", "u继续"} << QStringList{"u问一", "a好的，我来回答", "u继续"};
+        QTest::newRow("an old file's warning without a mark")
+            << QStringList{"u问一", "a" + failed, "u问二"} << QStringList{"u问一", "a" + failed, "u问二"};
+        QTest::newRow("a reply stopped while thinking")
+            << QStringList{"u问一", "a<think>想", "u问二", "a", "u问三"} << QStringList{"u问一\n\n问二\n\n问三"};
+        QTest::newRow("the failure's own placeholder only")
+            << QStringList{"u问一", "!⚠️ 另一个错误", "u问二"} << QStringList{"u问一", "a⚠️ 另一个错误", "u问二"};
+        QTest::newRow("system messages stay where they are")
+            << QStringList{"s规则", "u问一", "!" + failed, "s再说", "u问二"}
+            << QStringList{"s规则", "u问一", "s再说", "u问二"};
+        // clang-format on
+    }
+
+    void history()
+    {
+        QFETCH(QStringList, conversation);
+        QFETCH(QStringList, sent);
+        QList<Message> messages;
+        for (const QString &item : std::as_const(conversation)) {
+            const QChar kind = item.front();
+            Message m = Message::make(kind == u'u'   ? Message::Role::User
+                                      : kind == u's' ? Message::Role::System
+                                                     : Message::Role::Assistant,
+                                      item.mid(1));
+            // A failed reply: the placeholder given, or text before the failure.
+            if (kind == u'!')
+                m.setError(QStringLiteral("网络错误：连接失败"), QStringLiteral("network:X"));
+            messages << m;
+        }
+        QStringList got;
+        for (const QJsonValue &v : ChatAPI::requestMessages(QString(), messages)) {
+            const QString role = v[u"role"].toString();
+            got << role.left(1) + v[u"content"].toString();
+        }
+        QCOMPARE(got, sent);
+    }
+
+    // Usage comes unasked from many gateways, on the last choice or in an event of its own.
+    void usage_data()
+    {
+        QTest::addColumn<QByteArray>("events");
+        QTest::addColumn<qint64>("prompt");
+        QTest::addColumn<qint64>("completion");
+        QTest::addColumn<qint64>("reasoning");
+
+        const QByteArray a = TestGateway::deltaEvent("a");
+        // clang-format off
+        QTest::newRow("none") << a << -1LL << -1LL << -1LL;
+        QTest::newRow("with the last choice")
+            << a + R"(data: {"choices":[{"delta":{"content":"b"},"finish_reason":"stop"}],"usage":{"prompt_tokens":12,"completion_tokens":3,"total_tokens":15}})" "\n"
+            << 12LL << 3LL << -1LL;
+        QTest::newRow("in its own event, with reasoning")
+            << a + R"(data: {"choices":[],"usage":{"prompt_tokens":1234,"completion_tokens":567,"completion_tokens_details":{"reasoning_tokens":120}}})" "\n"
+            << 1234LL << 567LL << 120LL;
+        QTest::newRow("null on every chunk but the last")
+            << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"}}],"usage":null})" "\n"
+                          R"(data: {"choices":[{"delta":{}}],"usage":{"prompt_tokens":5,"completion_tokens":1}})" "\n")
+            << 5LL << 1LL << -1LL;
+        QTest::newRow("the last one counts")
+            << a + R"(data: {"usage":{"prompt_tokens":1,"completion_tokens":1}})" "\n"
+                   R"(data: {"usage":{"prompt_tokens":9,"completion_tokens":"x"}})" "\n"
+            << 9LL << -1LL << -1LL;
+        // clang-format on
+    }
+
+    void usage()
+    {
+        QFETCH(QByteArray, events);
+        QFETCH(qint64, prompt);
+        QFETCH(qint64, completion);
+        QFETCH(qint64, reasoning);
+        m_gateway->enqueue(TestGateway::eventStream({events, "data: [DONE]\n\n"}));
+        const StreamOutcome out = runStream(api());
+        QCOMPARE(out.error, QString());
+        QCOMPARE(out.usage, (TokenUsage{prompt, completion, reasoning}));
+    }
+
+    // The kind kept beside a failed reply, so its advice survives a restart.
+    void kinds_data()
+    {
+        QTest::addColumn<QByteArray>("response"); // empty: nothing listens
+        QTest::addColumn<QString>("baseURL");     // null: the gateway
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("kind");
+
+        using G = TestGateway;
+        const QByteArray json = R"({"error":"slow down"})";
+        // clang-format off
+        QTest::newRow("401") << head(401, 2) + "{}" << QString() << "sk" << "http:401";
+        QTest::newRow("429 waits in seconds") << G::head(429, {{"Retry-After", " 30 "}, {"Content-Length", QByteArray::number(json.size())}}) + json << QString() << "sk" << "http:429;retry-after=30";
+        QTest::newRow("429 waits until a date past") << G::head(429, {{"Retry-After", "Wed, 21 Oct 2015 07:28:00 GMT"}, {"Content-Length", "0"}}) << QString() << "sk" << "http:429;retry-after=0";
+        QTest::newRow("429 with a wait that is no wait") << G::head(429, {{"Retry-After", "soon"}, {"Content-Length", "0"}}) << QString() << "sk" << "http:429";
+        QTest::newRow("in the stream") << G::head(200, {{"Connection", "close"}}) + "data: {\"error\":\"boom\"}\n" << QString() << "sk" << "gateway";
+        QTest::newRow("empty") << G::head(200, {{"Connection", "close"}}) << QString() << "sk" << "empty";
+        QTest::newRow("incomplete") << G::head(200, {{"Connection", "close"}}) + G::deltaEvent("a") + "data: {\"cho" << QString() << "sk" << "incomplete";
+        QTest::newRow("no key") << QByteArray() << QString() << " " << "noKey";
+        QTest::newRow("bad key") << QByteArray() << QString() << "sk\n" << "badKey";
+        QTest::newRow("bad address") << QByteArray() << "http://[::1" << "sk" << "badURL";
+        QTest::newRow("refused") << QByteArray() << "http://127.0.0.1:1/v1" << "sk" << "network:ConnectionRefusedError";
+        // clang-format on
+    }
+
+    void kinds()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(QString, baseURL);
+        QFETCH(QString, key);
+        QFETCH(QString, kind);
+        if (!response.isEmpty())
+            m_gateway->setDefaultReply(TestGateway::Reply().then(response));
+        const StreamOutcome out = runStream(api(baseURL, key));
+        QVERIFY(!out.error.isEmpty());
+        QCOMPARE(out.kind, kind);
     }
 
     // Whole responses, good and bad. How lines are cut, and that spaces around a data line's

@@ -67,6 +67,13 @@ private:
 
     const Conversation &conversation() const { return *m_store->conversation(m_conv); }
 
+    void setKey(const QString &key)
+    {
+        AppSettings s = m_store->settings();
+        s.apiKey = key;
+        m_store->setSettings(s);
+    }
+
     // The messages of the last request.
     QJsonArray sentMessages() const
     {
@@ -293,9 +300,10 @@ private slots:
         QCOMPARE(i.data(MessageListModel::ThinkingSecondsRole).toInt(), -1);
     }
 
-    // Replies good and bad: reasoning, failures before and after a success status, and what
-    // goes back to the gateway in the next request: never the reasoning, neither apart nor as a
-    // "<think>" block, and a failure as it is shown.
+    // Replies good and bad: reasoning, failures before and after a success status, what is kept
+    // of a failure beside the reply, and what goes back to the gateway in the next request:
+    // never the reasoning, neither apart nor as a "<think>" block, never the client's own
+    // failure text, but what the model said before a failure.
     void replies_data()
     {
         QTest::addColumn<int>("status"); // 0: no key, so nothing is sent
@@ -303,7 +311,9 @@ private slots:
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("reasoning");
         QTest::addColumn<QString>("error");
-        QTest::addColumn<QString>("sentBack");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("settings");    // the row offers the settings
+        QTest::addColumn<QStringList>("sent"); // the next request, role letter and text
 
         const auto thought = [](const char *text) {
             return "data: {\"choices\":[{\"delta\":{\"reasoning_content\":\"" + QByteArray(text) +
@@ -317,17 +327,18 @@ private slots:
             QStringLiteral("请求失败（HTTP 401）：\n") + QString::fromUtf8(unauthorized);
         const QString status500 = QStringLiteral("请求失败（HTTP 500）");
         const QString noKey = QStringLiteral("还没填 API Key，请到「设置」里填写。");
+        const QStringList joined{"u你好\n\n再问"};
         // clang-format off
-        QTest::newRow("reasoning, then the answer") << 200 << thought("先") + thought("想") + TestGateway::deltaEvent("答") << "答" << "先想" << QString() << "答";
+        QTest::newRow("reasoning, then the answer") << 200 << thought("先") + thought("想") + TestGateway::deltaEvent("答") << "答" << "先想" << QString() << QString() << false << QStringList{"u你好", "a答", "u再问"};
         QTest::newRow("<think> in the content") << 200 << TestGateway::deltaEvent(" \n<thi") + TestGateway::deltaEvent("nk>想</think>\n\n答")
-            << " \n<think>想</think>\n\n答" << QString() << QString() << "答";
-        QTest::newRow("<think> never closed") << 200 << TestGateway::deltaEvent("<think>想") << "<think>想" << QString() << QString() << "";
-        QTest::newRow("not a stream") << 200 << QByteArray(R"({"id":"x","object":"chat.completion"})") << "⚠️ " + empty << QString() << empty << "⚠️ " + empty;
-        QTest::newRow("error after text") << 200 << TestGateway::deltaEvent("前文") + fails << "前文" << QString() << boom << "前文";
-        QTest::newRow("error after reasoning") << 200 << thought("想") + fails << "⚠️ " + boom << "想" << boom << "⚠️ " + boom;
-        QTest::newRow("401") << 401 << unauthorized << "⚠️ " + status401 << QString() << status401 << "⚠️ " + status401;
-        QTest::newRow("500 empty body") << 500 << QByteArray() << "⚠️ " + status500 << QString() << status500 << "⚠️ " + status500;
-        QTest::newRow("no key") << 0 << QByteArray() << "⚠️ " + noKey << QString() << noKey << QString();
+            << " \n<think>想</think>\n\n答" << QString() << QString() << QString() << false << QStringList{"u你好", "a答", "u再问"};
+        QTest::newRow("<think> never closed") << 200 << TestGateway::deltaEvent("<think>想") << "<think>想" << QString() << QString() << QString() << false << joined;
+        QTest::newRow("not a stream") << 200 << QByteArray(R"({"id":"x","object":"chat.completion"})") << "⚠️ " + empty << QString() << empty << "empty" << false << joined;
+        QTest::newRow("error after text") << 200 << TestGateway::deltaEvent("前文") + fails << "前文" << QString() << boom << "gateway" << false << QStringList{"u你好", "a前文", "u再问"};
+        QTest::newRow("error after reasoning") << 200 << thought("想") + fails << "⚠️ " + boom << "想" << boom << "gateway" << false << joined;
+        QTest::newRow("401") << 401 << unauthorized << "⚠️ " + status401 << QString() << status401 << "http:401" << true << joined;
+        QTest::newRow("500 empty body") << 500 << QByteArray() << "⚠️ " + status500 << QString() << status500 << "http:500" << false << joined;
+        QTest::newRow("no key") << 0 << QByteArray() << "⚠️ " + noKey << QString() << noKey << "noKey" << true << joined;
         // clang-format on
     }
 
@@ -338,15 +349,14 @@ private slots:
         QFETCH(QString, content);
         QFETCH(QString, reasoning);
         QFETCH(QString, error);
-        QFETCH(QString, sentBack);
+        QFETCH(QString, kind);
+        QFETCH(bool, settings);
+        QFETCH(QStringList, sent);
         setUpConversation();
-        if (status) {
+        if (status)
             m_gateway->enqueue(TestGateway::response(status, body));
-        } else {
-            AppSettings s = m_store->settings();
-            s.apiKey = QStringLiteral(" \t");
-            m_store->setSettings(s);
-        }
+        else
+            setKey(QStringLiteral(" \t"));
         ChatController c(m_store.get(), m_conv);
         QSignalSpy saves(m_store.get(), &Store::saved);
         sendText(c, QStringLiteral("你好"));
@@ -355,6 +365,8 @@ private slots:
         const Message reply = conversation().messages.last();
         QCOMPARE(reply.content, content);
         QCOMPARE(reply.reasoning, reasoning);
+        QCOMPARE(reply.error(), error);
+        QCOMPARE(reply.errorKind(), kind);
         QCOMPARE(c.errorMessage(), error);
         QCOMPARE(c.showError(), !error.isNull());
         m_store->flush();
@@ -363,17 +375,60 @@ private slots:
         const auto thinking = m_store->replies()->thinking(reply.id);
         QCOMPARE(thinking.has_value(), !reasoning.isEmpty() || content.contains(u"<think>"));
         QVERIFY(!thinking || thinking->endedMs >= thinking->startedMs);
+        // The row explains the failure, and offers the settings where the fix is.
+        const QVariantMap failure =
+            c.messageModel()
+                ->data(c.messageModel()->index(1), MessageListModel::FailureRole)
+                .toMap();
+        QCOMPARE(failure.isEmpty(), error.isEmpty());
+        QCOMPARE(failure.value("offerSettings").toBool(), settings);
+        QCOMPARE(failure.value("partial").toBool(),
+                 !error.isEmpty() && !content.startsWith(u"⚠️"));
         if (!status) {
             QCOMPARE(m_gateway->requests().size(), 0);
-            return;
+            setKey(QStringLiteral("sk-test"));
         }
 
         c.setShowError(false);
         m_gateway->enqueue(TestGateway::eventStream({TestGateway::deltaEvent("好")}));
         sendText(c, QStringLiteral("再问"));
         QVERIFY(waitIdle(c));
-        const QJsonObject sent = sentMessages().at(1).toObject();
-        QCOMPARE(sent, (QJsonObject{{"role", "assistant"}, {"content", sentBack}}));
+        QStringList got;
+        for (const QJsonValue &m : sentMessages())
+            got << m[u"role"].toString().left(1) + m[u"content"].toString();
+        QCOMPARE(got, sent);
+    }
+
+    // Retrying a failed reply replaces it, mark and all; a reply that then fails again is
+    // marked again; usage the gateway sends is kept with the reply, and shown.
+    void retryAndUsage()
+    {
+        setUpConversation();
+        m_gateway->enqueue(TestGateway::response(503, "<html><title>503</title></html>"));
+        ChatController c(m_store.get(), m_conv);
+        sendText(c, QStringLiteral("你好"));
+        QVERIFY(waitIdle(c));
+        QCOMPARE(conversation().messages.last().errorKind(), u"http:503");
+
+        m_gateway->enqueue(TestGateway::eventStream(
+            {TestGateway::deltaEvent("答"),
+             R"(data: {"choices":[],"usage":{"prompt_tokens":1234,"completion_tokens":567,"completion_tokens_details":{"reasoning_tokens":0}}})"
+             "\n\ndata: [DONE]\n\n"}));
+        c.regenerate();
+        QVERIFY(waitIdle(c));
+        const Message answer = conversation().messages.last();
+        QCOMPARE(rolesOf(conversation().messages), u"ua");
+        QCOMPARE(answer.content, u"答");
+        QVERIFY(answer.error().isEmpty());
+        QCOMPARE(answer.usage(), (TokenUsage{1234, 567, 0}));
+        QCOMPARE(fileContents().conversations.first().messages.last(), answer);
+        QCOMPARE(c.messageModel()->data(c.messageModel()->index(1), MessageListModel::UsageRole),
+                 QVariant(u"输入 1,234 · 输出 567 tokens"_s));
+        QVERIFY(c.messageModel()
+                    ->data(c.messageModel()->index(1), MessageListModel::FailureRole)
+                    .isNull());
+        // The retried request read the question alone.
+        QCOMPARE(sentMessages().size(), 1);
     }
 
     void regenerate_data()

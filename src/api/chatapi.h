@@ -5,6 +5,7 @@
 #include "api/gateway.h"
 #include "model/records.h"
 
+#include <QJsonArray>
 #include <QList>
 #include <QString>
 
@@ -40,6 +41,18 @@ public:
      * stream's finished() signal from the event loop. Main thread only.
      */
     ChatStream *streamChat(const QList<Message> &messages, QObject *parent = nullptr) const;
+
+    /**
+     * The "messages" of a request: the system prompt (trimmed, unless it is blank), then the
+     * conversation as the model should read it. A reply that failed before the model said
+     * anything (marked with its error, its text still the failure's placeholder) and a reply
+     * that is empty once its reasoning is left out are not sent; user messages that end up
+     * next to each other are sent as one, joined by a blank line. A partial reply, cut off by a
+     * failure, is sent as the model wrote it.
+     */
+    static QJsonArray requestMessages(const QString &systemPrompt, const QList<Message> &messages);
+    /// The text a reply that failed before any text shows: "⚠️ " and the failure's description.
+    static QString failurePlaceholder(const QString &error);
 
 private:
     Gateway m_gateway;

@@ -55,12 +55,48 @@ QString networkReason(QNetworkReply::NetworkError code)
 
 } // namespace
 
-ChatAPIError ChatAPIError::http(int statusCode, const QString &body)
+ChatAPIError ChatAPIError::http(int statusCode, const QString &body, int retryAfter)
 {
     ChatAPIError e(Kind::Http);
     e.m_status = statusCode;
     e.m_text = body;
+    e.m_retryAfter = retryAfter;
     return e;
+}
+
+QString ChatAPIError::kindCode() const
+{
+    switch (m_kind) {
+    case Kind::Http: {
+        QString code = QStringLiteral("http:%1").arg(m_status);
+        if (m_retryAfter >= 0)
+            code += QStringLiteral(";retry-after=%1").arg(m_retryAfter);
+        return code;
+    }
+    case Kind::BadURL:
+        return QStringLiteral("badURL");
+    case Kind::NoKey:
+        return QStringLiteral("noKey");
+    case Kind::BadKey:
+        return QStringLiteral("badKey");
+    case Kind::Network: {
+        const char *name =
+            QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(m_networkError);
+        return QStringLiteral("network:") +
+               (name ? QLatin1String(name) : QString::number(int(m_networkError)));
+    }
+    case Kind::TimedOut:
+        return QStringLiteral("timeout");
+    case Kind::Cancelled:
+        return {};
+    case Kind::Gateway:
+        return QStringLiteral("gateway");
+    case Kind::EmptyReply:
+        return QStringLiteral("empty");
+    case Kind::Incomplete:
+        return QStringLiteral("incomplete");
+    }
+    return {};
 }
 
 ChatAPIError ChatAPIError::gateway(const QString &message)

@@ -35,7 +35,8 @@ public:
     /// A response that was not HTTP (-1, "无响应").
     ChatAPIError() = default;
 
-    static ChatAPIError http(int statusCode, const QString &body);
+    /// retryAfter: the seconds the gateway asked to wait before trying again, -1 when it did not.
+    static ChatAPIError http(int statusCode, const QString &body, int retryAfter = -1);
     static ChatAPIError noResponse() { return {}; }
     static ChatAPIError badURL() { return ChatAPIError(Kind::BadURL); }
     static ChatAPIError noKey() { return ChatAPIError(Kind::NoKey); }
@@ -55,6 +56,16 @@ public:
     const QString &body() const { return m_text; }
     /// Qt's error code of a Network error, else NoError.
     QNetworkReply::NetworkError networkError() const { return m_networkError; }
+    /// The seconds an Http error's gateway asked to wait ("Retry-After"), -1 when it did not.
+    int retryAfter() const { return m_retryAfter; }
+
+    /**
+     * The kind as kept beside a failed reply, for the advice shown with it after a restart:
+     * "http:<status>" (with ";retry-after=<seconds>" when the gateway asked to wait),
+     * "network:<Qt's error name>", "noKey", "badKey", "badURL", "timeout", "gateway", "empty"
+     * or "incomplete"; empty for a cancellation, which is not a failure.
+     */
+    QString kindCode() const;
 
     /// True only for the caller's own stop; a time-out is a real failure.
     bool isCancellation() const { return m_kind == Kind::Cancelled; }
@@ -75,6 +86,7 @@ private:
     int m_status = -1;
     QString m_text = QStringLiteral("无响应");
     QNetworkReply::NetworkError m_networkError = QNetworkReply::NoError;
+    int m_retryAfter = -1;
 };
 
 Q_DECLARE_METATYPE(ChatAPIError)

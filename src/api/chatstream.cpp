@@ -4,7 +4,10 @@
 #include "api/eventline.h"
 #include "api/gatewayrequest.h"
 
+#include <QDateTime>
 #include <QNetworkReply>
+
+#include <algorithm>
 
 namespace {
 
@@ -101,7 +104,7 @@ void ChatStream::onReplyFinished()
         return;
     }
     if (m_mode == Mode::ErrorBody) {
-        finish(ChatAPIError::http(m_status, errorBodyText()));
+        finish(httpError());
         return;
     }
     if (const auto rest = m_lines->takeRest()) {
@@ -147,7 +150,7 @@ bool ChatStream::readBody()
     }
     // Nothing more of the body would be shown: end now instead of reading a body that may
     // never end.
-    finish(ChatAPIError::http(m_status, errorBodyText()));
+    finish(httpError());
     return false;
 }
 
@@ -184,6 +187,8 @@ bool ChatStream::handleLine(const LineSplitter::Line &line)
     if (line.truncated)
         return true;
     const StreamEvent event = parseEventLine(line.bytes, m_errorEvent);
+    if (!event.usage.isEmpty())
+        m_usage = event.usage;
     switch (event.kind) {
     case StreamEvent::Done:
         finishNormally(); // the rest of the response is not read
@@ -211,6 +216,28 @@ bool ChatStream::handleLine(const LineSplitter::Line &line)
         emit delta(event.text);
     }
     return self && !m_finished;
+}
+
+ChatAPIError ChatStream::httpError() const
+{
+    // "Retry-After" holds seconds or an HTTP date.
+    const QByteArray value = reply()->rawHeader("Retry-After").trimmed();
+    int retryAfter = -1;
+    bool ok = false;
+    const qint64 seconds = value.toLongLong(&ok);
+    if (ok && seconds >= 0) {
+        retryAfter = int(std::min<qint64>(seconds, 24 * 3600));
+    } else if (!value.isEmpty()) {
+        // An HTTP date ends in "GMT", which Qt's reader of such dates does not take.
+        QString date = QString::fromLatin1(value);
+        if (date.endsWith(u" GMT"))
+            date = date.chopped(3) + QStringLiteral("+0000");
+        const QDateTime when = QDateTime::fromString(date, Qt::RFC2822Date);
+        if (when.isValid())
+            retryAfter =
+                int(std::clamp<qint64>(QDateTime::currentDateTimeUtc().secsTo(when), 0, 24 * 3600));
+    }
+    return ChatAPIError::http(m_status, errorBodyText(), retryAfter);
 }
 
 QString ChatStream::errorBodyText() const

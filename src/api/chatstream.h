@@ -3,6 +3,7 @@
 
 #include "api/chatapierror.h"
 #include "api/linesplitter.h"
+#include "model/records.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -45,6 +46,10 @@ public:
     bool isFinished() const { return m_finished; }
     /// The outcome once isFinished(): empty for a normal end.
     const std::optional<ChatAPIError> &error() const { return m_error; }
+    /// What the gateway said the reply cost, from the last event that said it; empty when
+    /// none did. Gateways send it unasked, most often with the last choice or in an event of
+    /// its own.
+    const TokenUsage &usage() const { return m_usage; }
 
 public slots:
     /// The user's stop: aborts the request; the stream ends with ChatAPIError::cancelled().
@@ -72,6 +77,8 @@ private:
     bool isCutShort() const;
     bool handleLine(const LineSplitter::Line &line);
     QString errorBodyText() const;
+    /// The failure of a reply with an error status, with the wait the gateway asked for.
+    ChatAPIError httpError() const;
     /// The end at "[DONE]" or at the end of the body.
     void finishNormally();
 
@@ -87,4 +94,5 @@ private:
     bool m_gotFragment = false; // a text or reasoning fragment has been emitted
     bool m_errorEvent = false;  // the current event was announced as "event: error"
     std::optional<ChatAPIError> m_error;
+    TokenUsage m_usage;
 };

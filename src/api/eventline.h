@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/records.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -18,13 +20,16 @@ struct StreamEvent
     Kind kind = Ignored;
     QString text;
     QString reasoning;
+    /// The "usage" object of an event, whatever else the event holds; empty when it has none.
+    TokenUsage usage;
 };
 
 /**
  * One line of a successful reply: a "data:" line carries either the end marker or one JSON
  * event; only the first choice's delta is used (its content, and its reasoning_content or
  * reasoning), everything else is ignored. An object with a top-level "error" reports a failure
- * whatever else it holds. After an "event: error" line (afterErrorEvent), any data line but the
- * end marker is a failure, its text the message it holds or the data itself.
+ * whatever else it holds. A "usage" object is read from any event that is not a failure. After an
+ * "event: error" line (afterErrorEvent), any data line but the end marker is a failure, its text
+ * the message it holds or the data itself.
  */
 StreamEvent parseEventLine(QByteArrayView line, bool afterErrorEvent = false);

@@ -45,6 +45,7 @@ enum Glyph : char16_t {
     Pencil = 0xe3c9,               // edit
     ArrowClockwise = 0xe5d5,       // refresh
     ArrowDown = 0xe5db,            // arrow_downward
+    ExclamationTriangle = 0xe002,  // warning
 };
 
 QString glyph(Glyph g)
@@ -314,4 +315,9 @@ QString Theme::iconRegenerate()
 QString Theme::iconScrollDown()
 {
     return glyph(ArrowDown);
+}
+
+QString Theme::iconWarning()
+{
+    return glyph(ExclamationTriangle);
 }

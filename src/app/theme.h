@@ -125,6 +125,7 @@ class Theme : public QObject
     Q_PROPERTY(QString iconEdit READ iconEdit CONSTANT)
     Q_PROPERTY(QString iconRegenerate READ iconRegenerate CONSTANT)
     Q_PROPERTY(QString iconScrollDown READ iconScrollDown CONSTANT)
+    Q_PROPERTY(QString iconWarning READ iconWarning CONSTANT)
 
 public:
     explicit Theme(QObject *parent = nullptr);
@@ -224,6 +225,7 @@ public:
     static QString iconEdit();
     static QString iconRegenerate();
     static QString iconScrollDown();
+    static QString iconWarning();
 
 signals:
     void paletteChanged();

@@ -5,8 +5,10 @@ import QtQuick.Layouts
 import Corvane
 
 // The chat pane's composer: the model picker above the input field and the send / stop button.
-// The field takes the keyboard back whenever the controller says the composer has it.
-Item {
+// The field takes the keyboard back whenever the controller says the composer has it. The
+// composer is a focus scope, so it keeps the keyboard while the field is disabled during a
+// reply: Escape then stops the reply.
+FocusScope {
     id: root
 
     required property ChatController controller
@@ -19,6 +21,13 @@ Item {
     }
 
     implicitHeight: composer.implicitHeight + 24
+
+    Keys.onEscapePressed: event => {
+        if (root.controller.sending)
+            root.controller.stop()
+        else
+            event.accepted = false
+    }
 
     ColumnLayout {
         id: composer
@@ -241,7 +250,7 @@ Item {
                     objectName: "stopToolTip"
                     visible: actionButton.hovered
                     delay: 600
-                    text: actionButton.text
+                    text: root.controller.sending ? qsTr("停止生成（Esc）") : actionButton.text
                 }
 
                 contentItem: Icon {

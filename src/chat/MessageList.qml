@@ -63,6 +63,11 @@ Item {
 
         delegate: MessageRow {
             id: row
+
+            // The model's roles, under names of their own: the row's properties of the same
+            // meaning are not required, so the row can be made without a model.
+            required property var model
+
             width: list.rowWidth
             messages: list.model
             x: Math.round((list.width - width) / 2)
@@ -75,6 +80,10 @@ Item {
             onCancelEdit: root.controller.cancelEdit()
             onSubmitEdit: root.controller.submitEdit(messageID)
             onRegenerate: root.controller.regenerate()
+            failure: model.failure
+            usage: model.usage
+            canRetry: !root.controller.sending
+            onOpenSettings: root.settingsRequested()
             onContentShifted: dy => follower.contentShifted(dy)
         }
 
@@ -98,7 +107,15 @@ Item {
 
         // From the keyboard too: Tab reaches the list, the arrows and page keys scroll it.
         activeFocusOnTab: true
-        Keys.onPressed: event => event.accepted = follower.scrollByKey(event.key)
+        // Escape leaves an inline edit, or else stops a streaming reply.
+        Keys.onPressed: event => {
+            if (event.key === Qt.Key_Escape && root.controller.editingID !== "")
+                root.controller.cancelEdit()
+            else if (event.key === Qt.Key_Escape && root.controller.sending)
+                root.controller.stop()
+            else
+                event.accepted = follower.scrollByKey(event.key)
+        }
 
         ListFollower {
             id: follower

@@ -28,20 +28,34 @@ Item {
     property real viewBottom: Infinity
     /// The search query whose matches are marked in the message.
     property string matchQuery
+    /// For a reply marked as failed: what failed and what to do (heading, message, advice,
+    /// details, offerSettings, partial); undefined for any other message.
+    property var failure
+    /// What the gateway said the reply cost, e.g. "输入 1,234 · 输出 567 tokens"; empty if unknown.
+    property string usage
+    /// A reply may be regenerated now (none streams in the pane).
+    property bool canRetry: true
 
     signal startEdit
     signal cancelEdit
     signal submitEdit
     signal regenerate
+    /// The failure's fix is in the Settings window.
+    signal openSettings
     signal editTextEdited(string text)
     /// Text above the visible part changed its height by dy, moving what is seen.
     signal contentShifted(real dy)
 
     readonly property bool isUser: role === "user"
+    /// A reply that failed before the model said anything: the strip says all there is.
+    readonly property bool failedOnly: !!failure && !failure.partial
 
     // The list reuses rows: a row given another message forgets how the last one's reasoning
     // was folded.
-    onMessageIDChanged: reasoning.userExpanded = undefined
+    onMessageIDChanged: {
+        reasoning.userExpanded = undefined
+        failureStrip.detailsShown = false
+    }
     readonly property bool hovering: hover.hovered
     /// The room beside a message that keeps it off the other edge.
     readonly property real sideRoom: 56
@@ -144,9 +158,11 @@ Item {
             id: content
 
             width: parent.width
+            visible: !root.failedOnly
             implicitHeight: root.isEditing && root.isUser ? editorLoader.implicitHeight
                           : root.isTyping && !root.isUser ? dots.implicitHeight
                           : root.isUser ? bubble.height : markdown.implicitHeight
+            height: visible ? implicitHeight : 0
 
             Item {
                 id: bubble
@@ -235,6 +251,18 @@ Item {
             }
         }
 
+        FailureStrip {
+            id: failureStrip
+            objectName: "failureStrip"
+
+            width: Math.min(parent.width, 640)
+            visible: !!root.failure
+            failure: root.failure
+            canRetry: root.isLast && root.canRetry
+            onRetry: root.regenerate()
+            onOpenSettings: root.openSettings()
+        }
+
         Row {
             id: actions
             objectName: "actions"
@@ -267,6 +295,16 @@ Item {
                 glyph: Theme.iconRegenerate
                 text: qsTr("重新生成")
                 onClicked: root.regenerate()
+            }
+            Text {
+                objectName: "usage"
+                anchors.verticalCenter: parent.verticalCenter
+                visible: root.usage !== "" && !root.isUser
+                leftPadding: Theme.spacingXS
+                text: root.usage
+                textFormat: Text.PlainText
+                font.pixelSize: Theme.caption
+                color: Theme.tertiaryLabel
             }
         }
     }

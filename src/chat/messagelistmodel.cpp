@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "messagelistmodel.h"
 
+#include "api/chatapi.h"
+#include "api/failurenotice.h"
 #include "markdown/mdblockmodel.h"
 #include "model/conversationsearch.h"
 #include "model/textutil.h"
 
 #include "store/store.h"
+
+#include <QLocale>
 
 MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QObject *parent)
     : QAbstractListModel(parent), m_store(store), m_id(conversationID)
@@ -74,6 +78,9 @@ MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QO
                 if (last && typing != m_lastTyping) {
                     m_lastTyping = typing;
                     emit dataChanged(i, i, {ContentRole, AnswerRole, ReasoningRole, IsTypingRole});
+                } else if (!messages()->at(row).error().isEmpty()) {
+                    // Whether a failed reply kept text of its own.
+                    emit dataChanged(i, i, {ContentRole, AnswerRole, ReasoningRole, FailureRole});
                 } else {
                     emit dataChanged(i, i, {ContentRole, AnswerRole, ReasoningRole});
                 }
@@ -84,6 +91,11 @@ MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QO
             [this](const QUuid &conv, const QUuid &, int row) {
                 if (conv == m_id && m_attached)
                     reasoningChanged(row);
+            });
+    connect(store, &Store::messageExtrasChanged, this,
+            [this](const QUuid &conv, const QUuid &, int row) {
+                if (conv == m_id && m_attached)
+                    emit dataChanged(index(row), index(row), {FailureRole, UsageRole});
             });
     connect(store->replies(), &ReplyRegistry::thinkingChanged, this,
             [this](const QUuid &conv, const QUuid &message) {
@@ -209,9 +221,46 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
                    ? int((thinking->endedMs - thinking->startedMs) / 1000)
                    : -1;
     }
+    case FailureRole:
+        return failure(m);
+    case UsageRole:
+        return usageText(m.usage());
     default:
         return {};
     }
+}
+
+QVariant MessageListModel::failure(const Message &m)
+{
+    if (m.error().isEmpty())
+        return {};
+    const bool partial = m.content != ChatAPI::failurePlaceholder(m.error());
+    const FailureNotice n = FailureNotice::explain(m.error(), m.errorKind(), partial);
+    return QVariantMap{{QStringLiteral("heading"), n.heading},
+                       {QStringLiteral("message"), n.message},
+                       {QStringLiteral("advice"), n.advice},
+                       {QStringLiteral("details"), n.details},
+                       {QStringLiteral("offerSettings"), n.offerSettings},
+                       {QStringLiteral("partial"), partial}};
+}
+
+QString MessageListModel::usageText(const TokenUsage &usage)
+{
+    if (usage.isEmpty())
+        return {};
+    // Grouped by thousands, as counts of tokens are read in every locale we show.
+    const QLocale locale(QLocale::Chinese, QLocale::China);
+    QStringList parts;
+    if (usage.prompt >= 0)
+        parts << tr("输入 %1").arg(locale.toString(usage.prompt));
+    if (usage.completion >= 0)
+        parts << tr("输出 %1").arg(locale.toString(usage.completion));
+    QString text = parts.join(QStringLiteral(" · "));
+    if (!text.isEmpty())
+        text += QStringLiteral(" tokens");
+    if (usage.reasoning > 0)
+        text += tr("（其中推理 %1）").arg(locale.toString(usage.reasoning));
+    return text;
 }
 
 QHash<int, QByteArray> MessageListModel::roleNames() const
@@ -224,6 +273,7 @@ QHash<int, QByteArray> MessageListModel::roleNames() const
         {IsEditingRole, "isEditing"},
         {AnswerRole, "answer"},     {ReasoningRole, "reasoning"},
         {ThinkingStartedRole, "thinkingStarted"}, {ThinkingSecondsRole, "thinkingSeconds"},
+        {FailureRole, "failure"},   {UsageRole, "usage"},
         // clang-format on
     };
 }

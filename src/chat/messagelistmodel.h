@@ -45,6 +45,13 @@ public:
         ThinkingStartedRole,
         /// int: whole seconds the reply thought; -1 while it thinks or when unknown
         ThinkingSecondsRole,
+        /// QVariantMap, for a reply marked as failed: "heading", "message", "advice",
+        /// "details" (strings), "offerSettings" and "partial" (bools; partial: the reply kept
+        /// text of the model's); undefined for any other message. See FailureNotice.
+        FailureRole,
+        /// QString: what the gateway said the reply cost, e.g. "输入 1,234 · 输出 567 tokens";
+        /// empty when it said nothing
+        UsageRole,
     };
     Q_ENUM(Roles)
 
@@ -73,6 +80,8 @@ private:
     void attach();
     /// Announces a change of the row's reasoning or of how long it thought.
     void reasoningChanged(int row);
+    static QVariant failure(const Message &m);
+    static QString usageText(const TokenUsage &usage);
     /// The row of the message with that id, or -1.
     int rowOf(const QUuid &message) const;
     void emitFlags(int row, const QList<int> &roles);

@@ -21,12 +21,13 @@ void ReplyStream::start(const AppSettings &settings, const QString &model,
     connect(stream, &ChatStream::delta, this, &ReplyStream::appendDelta);
     connect(stream, &ChatStream::reasoningDelta, &m_deltas, &DeltaCoalescer::appendReasoning);
     connect(stream, &ChatStream::finished, this, [this](const std::optional<ChatAPIError> &error) {
+        const TokenUsage usage = m_request ? m_request->usage() : TokenUsage();
         if (!error)
-            end(false, std::nullopt);
+            end(false, std::nullopt, usage);
         else if (error->isCancellation() || m_cancelRequested)
-            end(true, std::nullopt);
+            end(true, std::nullopt, usage);
         else
-            end(false, error->description());
+            end(false, error, usage);
     });
 }
 
@@ -47,7 +48,8 @@ void ReplyStream::appendDelta(const QString &delta)
         m_deltas.appendText(delta);
 }
 
-void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
+void ReplyStream::end(bool cancelled, const std::optional<ChatAPIError> &error,
+                      const TokenUsage &usage)
 {
     if (m_ended)
         return;
@@ -58,19 +60,25 @@ void ReplyStream::end(bool cancelled, const std::optional<QString> &error)
     if (m_store) {
         // With the conversation or its placeholder gone, the outcome has nowhere to go: it is
         // dropped, and only the panes' state is cleared.
-        m_store->replies()->endThinking(conversationID(), m_assistantID);
-        if (const Message *placeholder = m_store->message(conversationID(), m_assistantID)) {
+        const QUuid conversation = conversationID();
+        m_store->replies()->endThinking(conversation, m_assistantID);
+        if (const Message *placeholder = m_store->message(conversation, m_assistantID)) {
             const bool empty = placeholder->content.isEmpty();
             const bool thought = !placeholder->reasoning.isEmpty();
-            if (cancelled) {
+            if (cancelled && empty && !thought) {
                 // A reply stopped while it was still thinking keeps what it thought.
-                if (empty && !thought)
-                    m_store->removeMessage(conversationID(), m_assistantID);
-            } else if (error) {
-                if (empty)
-                    m_store->setMessageContent(conversationID(), m_assistantID,
-                                               QStringLiteral("⚠️ ") + *error);
-                shown = *error;
+                m_store->removeMessage(conversation, m_assistantID);
+            } else {
+                if (error) {
+                    // A reply cut off keeps what arrived; either way the failure is kept beside
+                    // it, so it is shown after a restart and never sent as the model's words.
+                    shown = error->description();
+                    if (empty)
+                        m_store->setMessageContent(conversation, m_assistantID,
+                                                   ChatAPI::failurePlaceholder(shown));
+                    m_store->setMessageError(conversation, m_assistantID, shown, error->kindCode());
+                }
+                m_store->setMessageUsage(conversation, m_assistantID, usage);
             }
         }
         m_store->save();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "api/chatapierror.h"
 #include "chat/deltacoalescer.h"
 #include "model/records.h"
 #include "store/runningreply.h"
@@ -33,7 +34,7 @@ public:
 
 private:
     void appendDelta(const QString &delta);
-    void end(bool cancelled, const std::optional<QString> &error);
+    void end(bool cancelled, const std::optional<ChatAPIError> &error, const TokenUsage &usage);
 
     QPointer<Store> m_store;
     QUuid m_assistantID;

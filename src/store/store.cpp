@@ -228,6 +228,33 @@ void Store::setMessageContent(const QUuid &conversation, const QUuid &message,
     emit messageContentChanged(conversation, message, int(row));
 }
 
+void Store::setMessageError(const QUuid &conversation, const QUuid &message, const QString &error,
+                            const QString &kind)
+{
+    updateMessage(conversation, message, [&](Message &m) { m.setError(error, kind); });
+}
+
+void Store::setMessageUsage(const QUuid &conversation, const QUuid &message,
+                            const TokenUsage &usage)
+{
+    updateMessage(conversation, message, [&](Message &m) { m.setUsage(usage); });
+}
+
+void Store::updateMessage(const QUuid &conversation, const QUuid &message,
+                          const std::function<void(Message &)> &change)
+{
+    Conversation *c = find(conversation);
+    const qsizetype row = c ? messageRow(*c, message) : -1;
+    if (row < 0)
+        return;
+    Message changed = c->messages.at(row);
+    change(changed);
+    if (changed == c->messages.at(row))
+        return;
+    c->messages[row] = std::move(changed);
+    emit messageExtrasChanged(conversation, message, int(row));
+}
+
 void Store::removeMessage(const QUuid &conversation, const QUuid &message)
 {
     Conversation *c = find(conversation);

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 /**
@@ -86,6 +87,12 @@ public:
     /// Appends to the reasoning kept beside the message's content.
     void appendReasoning(const QUuid &conversation, const QUuid &message, QStringView delta);
     void setMessageContent(const QUuid &conversation, const QUuid &message, const QString &content);
+    /// Marks a reply as failed with the failure's description and kind (see Message::error());
+    /// empty texts clear the mark.
+    void setMessageError(const QUuid &conversation, const QUuid &message, const QString &error,
+                         const QString &kind);
+    /// Keeps what the gateway said the reply cost.
+    void setMessageUsage(const QUuid &conversation, const QUuid &message, const TokenUsage &usage);
     void removeMessage(const QUuid &conversation, const QUuid &message);
     /// Drops every message after the one with that id.
     void removeMessagesAfter(const QUuid &conversation, const QUuid &message);
@@ -128,6 +135,8 @@ signals:
     void messageContentChanged(const QUuid &conversation, const QUuid &message, int row);
     /// The reasoning of one message, at that row, changed.
     void messageReasoningChanged(const QUuid &conversation, const QUuid &message, int row);
+    /// The failure mark or the usage of one message, at that row, changed.
+    void messageExtrasChanged(const QUuid &conversation, const QUuid &message, int row);
 
     /// After every write of the file, with whether it worked. Saves asked for while another
     /// was written are written once, with the newest state.
@@ -142,6 +151,9 @@ private:
     Conversation *find(const QUuid &id);
     /// The row of the first message with that id; -1 when absent.
     static qsizetype messageRow(const Conversation &c, const QUuid &id);
+    /// Applies change to a copy of the message and announces it when it changed something.
+    void updateMessage(const QUuid &conversation, const QUuid &message,
+                       const std::function<void(Message &)> &change);
 
     AppSettings m_settings;
     QList<Conversation> m_conversations;

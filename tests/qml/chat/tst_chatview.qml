@@ -26,7 +26,10 @@ TestCase {
 
     // A pane over a new conversation; shape is a list of [role, content].
     function pane(shape, width, model) {
-        const id = TestSupport.addConversation(shape.map(m => ({ "role": m[0], "content": m[1] })), model)
+        const id = TestSupport.addConversation(shape.map(m => ({ "role": m[0], "content": m[1],
+                                                                  "error": m[2] || "",
+                                                                  "errorKind": m[3] || "" })),
+                                               model)
         const view = createTemporaryObject(chatComponent, test, { "conversationID": id, "width": width || 900 })
         waitForRendering(view)
         return view
@@ -158,7 +161,7 @@ TestCase {
         const stopButton = findChild(view, "stopButton")
         mouseMove(stopButton)
         tryCompare(findChild(view, "stopToolTip"), "visible", true)
-        compare(findChild(view, "stopToolTip").text, "停止生成")
+        compare(findChild(view, "stopToolTip").text, "停止生成（Esc）")
         mouseClick(stopButton)
         tryCompare(view.controller, "sending", false)
         compare(TestSupport.messages(id), ["user: 问题"])
@@ -225,6 +228,99 @@ TestCase {
         compare(TestSupport.messages(view.conversationID), sent)
         keyClick(Qt.Key_Y)
         compare(view.controller.input, "y")
+    }
+
+    SignalSpy {
+        id: settingsSpy
+        signalName: "settingsRequested"
+    }
+
+    // A failed reply shows why and what to do, after the alert is gone and after a restart:
+    // a reply that never began shows the strip alone, one cut off keeps its text above it.
+    // The strip's buttons retry and open the settings.
+    function test_failureStrip_data() {
+        const noKey = "还没填 API Key，请到「设置」里填写。"
+        const cut = "网络错误：服务器中途断开了连接（RemoteHostClosedError）"
+        return [
+            { tag: "never began", content: "⚠️ " + noKey, error: noKey, kind: "noKey",
+              heading: noKey, text: false, settings: true },
+            { tag: "cut off", content: "好的，我来回答这个问题", error: cut,
+              kind: "network:RemoteHostClosedError", heading: "回复中断", text: true, settings: false },
+        ]
+    }
+
+    function test_failureStrip(data) {
+        const view = pane([["user", "你好"], ["assistant", data.content, data.error, data.kind]])
+        const list = findChild(view, "messageList")
+        const row = list.itemAtIndex(1)
+        const strip = findChild(row, "failureStrip")
+        verify(strip.visible)
+        compare(findChild(strip, "failureHeading").text, data.heading)
+        verify(findChild(strip, "failureAdvice").text.length > 0)
+        compare(findChild(row, "markdown").visible && findChild(row, "markdown").height > 0, data.text)
+        const settingsButton = findChild(strip, "failureSettingsButton")
+        compare(settingsButton.visible, data.settings)
+        if (data.settings) {
+            settingsSpy.target = view
+            settingsSpy.clear()
+            mouseClick(settingsButton)
+            compare(settingsSpy.count, 1)
+        }
+        // Retry replaces the reply, mark and all.
+        const retry = findChild(strip, "retryButton")
+        verify(retry.visible)
+        mouseClick(retry)
+        tryCompare(view.controller, "sending", true)
+        compare(TestSupport.messages(view.conversationID), ["user: 你好", "assistant: "])
+        verify(!findChild(list.itemAtIndex(1), "failureStrip").visible)
+        stop(view)
+    }
+
+    // Only the last reply is retried, and not while another reply streams.
+    function test_retryOnlyOnTheLastReply() {
+        const error = "请求失败（HTTP 500）"
+        const view = pane([["user", "一"], ["assistant", "⚠️ " + error, error, "http:500"],
+                           ["user", "二"], ["assistant", "⚠️ " + error, error, "http:500"]])
+        const list = findChild(view, "messageList")
+        verify(!findChild(list.itemAtIndex(1), "retryButton").visible)
+        verify(findChild(list.itemAtIndex(3), "retryButton").visible)
+        view.controller.input = "三"
+        view.controller.send()
+        tryCompare(view.controller, "sending", true)
+        verify(!findChild(list.itemAtIndex(3), "retryButton").visible)
+        stop(view)
+    }
+
+    // Escape stops a streaming reply from the composer or from the message list, and first
+    // leaves an inline edit.
+    function test_escapeStops_data() {
+        return [{ tag: "composer" }, { tag: "message list", list: true }]
+    }
+
+    function test_escapeStops(data) {
+        const view = pane([["user", "你好"], ["assistant", "答"]])
+        const list = findChild(view, "messageList")
+        view.controller.input = "再问"
+        keyClick(Qt.Key_Return)
+        tryCompare(view.controller, "sending", true)
+        if (data.list)
+            list.forceActiveFocus()
+        keyClick(Qt.Key_Escape)
+        tryCompare(view.controller, "sending", false)
+        compare(TestSupport.messages(view.conversationID), ["user: 你好", "assistant: 答", "user: 再问"])
+        tryVerify(() => findChild(view, "input").activeFocus || data.list)
+        // Escape with nothing streaming changes nothing.
+        keyClick(Qt.Key_Escape)
+        compare(TestSupport.messages(view.conversationID), ["user: 你好", "assistant: 答", "user: 再问"])
+    }
+
+    function test_escapeLeavesTheEdit() {
+        const view = pane([["user", "你好"], ["assistant", "答"]])
+        view.controller.startEdit(TestSupport.messageIDs(view.conversationID)[0])
+        tryVerify(() => findChild(view, "editor") !== null && findChild(view, "editor").activeFocus)
+        keyClick(Qt.Key_Escape)
+        compare(view.controller.editingID, "")
+        verify(!view.controller.sending)
     }
 
     // The end marker, with the padding under it, is in view.
