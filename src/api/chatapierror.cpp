@@ -8,49 +8,57 @@
 namespace {
 
 // What the user can understand of a failure of the HTTP layer.
-QString networkReason(QNetworkReply::NetworkError code)
+const char *networkReason(QNetworkReply::NetworkError code)
 {
     using E = QNetworkReply;
     switch (code) {
     case E::ConnectionRefusedError:
-        return ChatAPIError::tr("无法连接到服务器");
+        return QT_TRANSLATE_NOOP("Stored", "无法连接到服务器");
     case E::RemoteHostClosedError:
-        return ChatAPIError::tr("服务器中途断开了连接");
+        return QT_TRANSLATE_NOOP("Stored", "服务器中途断开了连接");
     case E::HostNotFoundError:
-        return ChatAPIError::tr("找不到服务器，请检查 API 地址");
+        return QT_TRANSLATE_NOOP("Stored", "找不到服务器，请检查 API 地址");
     case E::TimeoutError:
-        return ChatAPIError::tr("连接服务器超时");
+        return QT_TRANSLATE_NOOP("Stored", "连接服务器超时");
     case E::OperationCanceledError:
-        return ChatAPIError::tr("连接被中止");
+        return QT_TRANSLATE_NOOP("Stored", "连接被中止");
     case E::SslHandshakeFailedError:
-        return ChatAPIError::tr("安全连接失败，服务器证书无效或不受信任");
+        return QT_TRANSLATE_NOOP("Stored", "安全连接失败，服务器证书无效或不受信任");
     case E::TemporaryNetworkFailureError:
     case E::NetworkSessionFailedError:
     case E::UnknownNetworkError:
-        return ChatAPIError::tr("网络不可用，请检查网络连接");
+        return QT_TRANSLATE_NOOP("Stored", "网络不可用，请检查网络连接");
     case E::TooManyRedirectsError:
-        return ChatAPIError::tr("重定向次数过多");
+        return QT_TRANSLATE_NOOP("Stored", "重定向次数过多");
     case E::InsecureRedirectError:
-        return ChatAPIError::tr("服务器重定向到了不安全的地址");
+        return QT_TRANSLATE_NOOP("Stored", "服务器重定向到了不安全的地址");
     case E::ProxyConnectionRefusedError:
-        return ChatAPIError::tr("代理服务器拒绝连接，请检查代理设置");
+        return QT_TRANSLATE_NOOP("Stored", "代理服务器拒绝连接，请检查代理设置");
     case E::ProxyConnectionClosedError:
-        return ChatAPIError::tr("代理服务器中途断开了连接");
+        return QT_TRANSLATE_NOOP("Stored", "代理服务器中途断开了连接");
     case E::ProxyNotFoundError:
-        return ChatAPIError::tr("找不到代理服务器，请检查代理设置");
+        return QT_TRANSLATE_NOOP("Stored", "找不到代理服务器，请检查代理设置");
     case E::ProxyTimeoutError:
-        return ChatAPIError::tr("连接代理服务器超时");
+        return QT_TRANSLATE_NOOP("Stored", "连接代理服务器超时");
     case E::ProxyAuthenticationRequiredError:
-        return ChatAPIError::tr("代理服务器要求身份验证，请检查代理的用户名和密码");
+        return QT_TRANSLATE_NOOP("Stored", "代理服务器要求身份验证，请检查代理的用户名和密码");
     case E::UnknownProxyError:
-        return ChatAPIError::tr("代理服务器出错，请检查代理设置");
+        return QT_TRANSLATE_NOOP("Stored", "代理服务器出错，请检查代理设置");
     case E::ProtocolUnknownError:
-        return ChatAPIError::tr("API 地址应以 http:// 或 https:// 开头");
+        return QT_TRANSLATE_NOOP("Stored", "API 地址应以 http:// 或 https:// 开头");
     case E::ProtocolFailure:
-        return ChatAPIError::tr("服务器的回应无法识别");
+        return QT_TRANSLATE_NOOP("Stored", "服务器的回应无法识别");
     default:
-        return ChatAPIError::tr("连接失败");
+        return QT_TRANSLATE_NOOP("Stored", "连接失败");
     }
+}
+
+QString networkText(QNetworkReply::NetworkError code, StoredText::Form form)
+{
+    const char *name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(code);
+    return StoredText::text(QT_TRANSLATE_NOOP("Stored", "网络错误：%1（%2）"), form)
+        .arg(StoredText::text(networkReason(code), form),
+             name ? QLatin1String(name) : QString::number(int(code)));
 }
 
 } // namespace
@@ -108,9 +116,7 @@ ChatAPIError ChatAPIError::gateway(const QString &message)
 
 QString ChatAPIError::networkDescription(QNetworkReply::NetworkError code)
 {
-    const char *name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(code);
-    return tr("网络错误：%1（%2）")
-        .arg(networkReason(code), name ? QLatin1String(name) : QString::number(int(code)));
+    return networkText(code, StoredText::Form::Shown);
 }
 
 ChatAPIError ChatAPIError::network(QNetworkReply::NetworkError code, const QString &message)
@@ -121,37 +127,42 @@ ChatAPIError ChatAPIError::network(QNetworkReply::NetworkError code, const QStri
     return e;
 }
 
-QString ChatAPIError::description() const
+QString ChatAPIError::description(StoredText::Form form) const
 {
+    const auto text = [form](const char *source) { return StoredText::text(source, form); };
     switch (m_kind) {
     case Kind::Http: {
-        QString text = tr("请求失败（HTTP %1）").arg(m_status);
-        const QString body = TextUtil::trimSpaceAndLineBreaks(m_text);
-        if (!body.isEmpty())
-            text += QStringLiteral("：\n") + body;
-        return text;
+        // Without any response the body is the program's own word for that, not the server's.
+        const QString body = TextUtil::trimSpaceAndLineBreaks(
+            m_text == QString::fromUtf8(noResponseText) ? text(noResponseText) : m_text);
+        const QString status = QString::number(m_status);
+        return body.isEmpty() ? text(QT_TRANSLATE_NOOP("Stored", "请求失败（HTTP %1）")).arg(status)
+                              : text(QT_TRANSLATE_NOOP("Stored", "请求失败（HTTP %1）：\n%2"))
+                                    .arg(status, body);
     }
     case Kind::BadURL:
-        return tr("API 地址无效，请到「设置」检查。");
+        return text(QT_TRANSLATE_NOOP("Stored", "API 地址无效，请到「设置」检查。"));
     case Kind::NoKey:
-        return tr("还没填 API Key，请到「设置」里填写。");
+        return text(QT_TRANSLATE_NOOP("Stored", "还没填 API Key，请到「设置」里填写。"));
     case Kind::BadKey:
-        return tr("API Key 含有换行或控制字符，请到「设置」重新填写。");
+        return text(
+            QT_TRANSLATE_NOOP("Stored", "API Key 含有换行或控制字符，请到「设置」重新填写。"));
     case Kind::Network:
-        return networkDescription(m_networkError);
+        return networkText(m_networkError, form);
     case Kind::TimedOut:
-        return tr("请求超时：服务器长时间没有回应，请稍后再试。");
+        return text(QT_TRANSLATE_NOOP("Stored", "请求超时：服务器长时间没有回应，请稍后再试。"));
     case Kind::Cancelled:
-        return tr("请求已取消。");
+        return text(QT_TRANSLATE_NOOP("Stored", "请求已取消。"));
     case Kind::Gateway: {
         const QString message = TextUtil::trimSpaceAndLineBreaks(m_text);
-        return message.isEmpty() ? tr("请求失败（服务器报错）")
-                                 : tr("请求失败（服务器报错）：\n%1").arg(message);
+        return message.isEmpty()
+                   ? text(QT_TRANSLATE_NOOP("Stored", "请求失败（服务器报错）"))
+                   : text(QT_TRANSLATE_NOOP("Stored", "请求失败（服务器报错）：\n%1")).arg(message);
     }
     case Kind::EmptyReply:
-        return tr("模型没有返回内容，请重试或换一个模型。");
+        return text(QT_TRANSLATE_NOOP("Stored", "模型没有返回内容，请重试或换一个模型。"));
     case Kind::Incomplete:
-        return tr("回复没有收完：最后一段数据在中途断开了。");
+        return text(QT_TRANSLATE_NOOP("Stored", "回复没有收完：最后一段数据在中途断开了。"));
     }
     return {};
 }

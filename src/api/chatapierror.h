@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QCoreApplication>
+#include "model/storedtext.h"
+
 #include <QMetaType>
 #include <QNetworkReply>
 #include <QString>
@@ -16,8 +17,6 @@
  */
 class ChatAPIError
 {
-    Q_DECLARE_TR_FUNCTIONS(ChatAPIError)
-
 public:
     enum class Kind {
         Http,       ///< status outside 200 to 299, or no HTTP response at all (-1, "无响应")
@@ -70,8 +69,9 @@ public:
     /// True only for the caller's own stop; a time-out is a real failure.
     bool isCancellation() const { return m_kind == Kind::Cancelled; }
 
-    /// The message shown to the user.
-    QString description() const;
+    /// The message for the user: shown, or written into the reply that failed (its texts are
+    /// stored ones, see model/storedtext.h).
+    QString description(StoredText::Form form = StoredText::Form::Shown) const;
 
     /// "网络错误：" with what went wrong in the user's words and, for support, the code's name in
     /// brackets.
@@ -82,9 +82,11 @@ public:
 private:
     explicit ChatAPIError(Kind kind) : m_kind(kind), m_status(0), m_text() {}
 
+    static constexpr char noResponseText[] = QT_TRANSLATE_NOOP("Stored", "无响应");
+
     Kind m_kind = Kind::Http;
     int m_status = -1;
-    QString m_text = QStringLiteral("无响应");
+    QString m_text = QString::fromUtf8(noResponseText);
     QNetworkReply::NetworkError m_networkError = QNetworkReply::NoError;
     int m_retryAfter = -1;
 };

@@ -59,7 +59,9 @@ QString HistoryActions::markdown(const QString &id) const
 QString HistoryActions::suggestedFileName(const QString &id) const
 {
     const Conversation *c = find(id);
-    QString name = c ? c->title.simplified() : QString();
+    // The name is shown in the file dialog: the program's own titles in the interface's language.
+    QString name =
+        c && !c->title.isEmpty() ? Conversation::shownTitle(c->title).simplified() : QString();
     static const QString refused = QStringLiteral("/\\:*?\"<>|");
     for (QChar &ch : name) {
         if (refused.contains(ch) || ch.category() == QChar::Other_Control)
@@ -68,7 +70,7 @@ QString HistoryActions::suggestedFileName(const QString &id) const
     while (name.startsWith(u'.'))
         name.remove(0, 1);
     if (name.isEmpty())
-        name = Conversation::defaultTitle();
+        name = Conversation::shownTitle(Conversation::defaultTitle());
     return name.left(100) + QStringLiteral(".md");
 }
 

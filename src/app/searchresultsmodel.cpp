@@ -145,7 +145,7 @@ QVariant SearchResultsModel::data(const QModelIndex &index, int role) const
         return hit.title;
     case Qt::DisplayRole:
     case DisplayTitleRole:
-        return hit.title.isEmpty() ? Conversation::untitledTitle() : hit.title;
+        return Conversation::shownTitle(hit.title);
     case SnippetRole:
         return hit.snippet;
     default:

@@ -71,12 +71,15 @@ void ReplyStream::end(bool cancelled, const std::optional<ChatAPIError> &error,
             } else {
                 if (error) {
                     // A reply cut off keeps what arrived; either way the failure is kept beside
-                    // it, so it is shown after a restart and never sent as the model's words.
+                    // it, in its untranslated form, so it is shown after a restart and never
+                    // sent as the model's words.
+                    const QString stored = error->description(StoredText::Form::Written);
                     shown = error->description();
                     if (empty)
                         m_store->setMessageContent(conversation, m_assistantID,
-                                                   ChatAPI::failurePlaceholder(shown));
-                    m_store->setMessageError(conversation, m_assistantID, shown, error->kindCode());
+                                                   ChatAPI::failurePlaceholder(stored));
+                    m_store->setMessageError(conversation, m_assistantID, stored,
+                                             error->kindCode());
                 }
                 m_store->setMessageUsage(conversation, m_assistantID, usage);
             }

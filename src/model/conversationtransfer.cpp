@@ -8,15 +8,16 @@
 
 namespace {
 
+// The export's words are written in their source form (see model/storedtext.h).
 QString roleHeading(Message::Role role)
 {
     switch (role) {
     case Message::Role::User:
-        return QStringLiteral("## 用户");
+        return QStringLiteral("## " QT_TRANSLATE_NOOP("Stored", "用户"));
     case Message::Role::Assistant:
-        return QStringLiteral("## 助手");
+        return QStringLiteral("## " QT_TRANSLATE_NOOP("Stored", "助手"));
     case Message::Role::System:
-        return QStringLiteral("## 系统");
+        return QStringLiteral("## " QT_TRANSLATE_NOOP("Stored", "系统"));
     }
     return {};
 }
@@ -57,7 +58,8 @@ QString conversationMarkdown(const Conversation &conversation)
     for (const Message &m : conversation.messages) {
         parts << roleHeading(m.role);
         if (!m.reasoning.isEmpty())
-            parts << QStringLiteral("> **思考过程**\n>\n") + quoted(m.reasoning);
+            parts << QStringLiteral("> **" QT_TRANSLATE_NOOP("Stored", "思考过程") "**\n>\n") +
+                         quoted(m.reasoning);
         const QString content = withoutTrailingLineBreaks(m.content);
         if (!content.isEmpty())
             parts << content;
@@ -86,7 +88,7 @@ QList<Conversation> conversationsToRestore(const QList<Conversation> &history,
             continue;
         Conversation copy = c;
         copy.id = QUuid::createUuid();
-        copy.title += QStringLiteral("（恢复）");
+        copy.title += QStringLiteral(QT_TRANSLATE_NOOP("Stored", "（恢复）"));
         added.append(copy);
     }
     return added;

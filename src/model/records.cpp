@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records.h"
 
-#include <QCoreApplication>
+#include "model/storedtext.h"
+
 #include <QDateTime>
 
 std::optional<QUuid> parseCanonicalUuid(QStringView text)
@@ -119,7 +120,12 @@ Conversation Conversation::make()
     return c;
 }
 
-QString Conversation::untitledTitle()
+QString Conversation::shownTitle(const QString &title)
 {
-    return QCoreApplication::translate("Conversation", "未命名");
+    if (title.isEmpty())
+        return StoredText::shown(untitledTitle());
+    // Only the titles the program wrote itself are translated; a user's own is shown as typed.
+    if (title == defaultTitle() || title == untitledTitle())
+        return StoredText::shown(title);
+    return title;
 }

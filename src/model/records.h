@@ -128,11 +128,15 @@ struct Conversation
     /// counts as present.
     std::optional<QString> model;
 
-    static QString defaultTitle() { return QStringLiteral("新对话"); }
-    /// What an empty title shows, and what a rename to nothing stores.
-    static QString untitledTitle();
-    /// The title as shown: untitledTitle() when it is empty.
-    QString displayTitle() const { return title.isEmpty() ? untitledTitle() : title; }
+    // Both are stored, so they stay in their source form (see model/storedtext.h).
+    static QString defaultTitle() { return QStringLiteral(QT_TRANSLATE_NOOP("Stored", "新对话")); }
+    /// What a rename to nothing stores.
+    static QString untitledTitle() { return QStringLiteral(QT_TRANSLATE_NOOP("Stored", "未命名")); }
+    /// How a title is shown: an empty one as untitledTitle(), and the titles the program wrote
+    /// itself in the interface's language.
+    static QString shownTitle(const QString &title);
+    /// This conversation's title as shown.
+    QString displayTitle() const { return shownTitle(title); }
     /// No title of its own yet (the default one, or none): the first message sent names it.
     bool needsTitle() const { return title.isEmpty() || title == defaultTitle(); }
 
