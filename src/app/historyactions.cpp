@@ -76,7 +76,7 @@ QString HistoryActions::suggestedFileName(const QString &id) const
 
 QString HistoryActions::backupFileName() const
 {
-    return QStringLiteral("Corvane 备份 %1.json").arg(QDate::currentDate().toString(Qt::ISODate));
+    return tr("Corvane 备份 %1.json").arg(QDate::currentDate().toString(Qt::ISODate));
 }
 
 QUrl HistoryActions::documentsFolder() const
