@@ -1,0 +1,773 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
+<context>
+    <name>ChatHeader</name>
+    <message>
+        <source>设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ChatView</name>
+    <message>
+        <source>出错了</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>好</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CodeBlockView</name>
+    <message>
+        <source>代码</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已复制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复制代码</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Composer</name>
+    <message>
+        <source>模型：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>切换此对话使用的模型（在设置里维护模型列表）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输入消息，⏎ 发送 · ⌥⏎ 换行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输入消息，⏎ 发送 · ⇧⏎ 换行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>停止生成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DataFileSaver</name>
+    <message>
+        <source>“%1”是一个文件夹</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>磁盘已满</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>磁盘配额已用完</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件超出了允许的大小</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1”所在的磁盘是只读的</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有写入“%1”的权限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>写入“%1”时出错（%2）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>找不到存放数据的文件夹</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对话无法转成文件内容</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法创建文件夹“%1”</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>读不出原来的“%1”，所以没有覆盖它</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>EmptyChatView</name>
+    <message>
+        <source>还没有对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新建对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryActions</name>
+    <message>
+        <source>无法写入文件：这不是本机上的位置。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法写入“%1”：%2。文件没有改动。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Corvane 备份 %1.json</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这个对话已不存在。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有可备份的对话。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对话中有无法保存的数据，没有写入备份。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法恢复。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法读取“%1”。没有恢复任何对话。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1”不是 Corvane 的备份或数据文件，或已损坏。没有恢复任何对话。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>已恢复 %n 个对话</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>HistoryDialogs</name>
+    <message>
+        <source>导出为 Markdown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Markdown 文件 (*.md)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>备份全部对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>备份</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>JSON 文件 (*.json)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>从备份恢复</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>恢复</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Main</name>
+    <message>
+        <source>文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新建对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出为 Markdown…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复制整个对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>备份全部对话…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>从备份恢复…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设置…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>外观</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>跟随系统</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>浅色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>深色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>代码高亮</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>渲染数学公式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>放大</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>实际大小</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已删除「%1」</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>撤销</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对话还没有保存</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法保存对话：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>现在退出，上次保存之后的更改都会丢失。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>仍然退出</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MathBlockView</name>
+    <message>
+        <source>复制公式</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MathService</name>
+    <message>
+        <source>公式排版程序不可用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>公式太长</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>公式排版超时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>公式无法排版</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>公式无法绘制</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MessageList</name>
+    <message>
+        <source>滚动到最新消息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开始对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>先到「设置」填好 API 地址、Key 和模型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>当前模型：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MessageRow</name>
+    <message>
+        <source>复制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>编辑</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重新生成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存并重发</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ModelListRequest</name>
+    <message>
+        <source>服务器返回的模型列表过大。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器的回应不是模型列表，请检查 API 地址。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器没有列出任何模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ReasoningBlock</name>
+    <message>
+        <source>正在思考…（%1 秒）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>正在思考…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已深度思考（%1 秒）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已深度思考</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SaveErrorBar</name>
+    <message>
+        <source>无法保存对话：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>接口</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API 地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>默认模型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>更多模型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>填了之后，聊天输入框上方会出现模型切换按钮。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>从服务器获取</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>筛选模型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>全不选</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1（已在列表中）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有匹配的模型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加 %1 个</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>每行一个，可在对话里随时切换</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>系统提示词（可选）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>System Prompt</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>例如：你是一个简洁的中文助手。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>地址填到 /v1 即可，发送时自动拼 /chat/completions。兼容任何 OpenAI 格式的网关。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SettingsWindow</name>
+    <message>
+        <source>设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SidebarView</name>
+    <message>
+        <source>搜索</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>搜索对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新建对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有找到匹配的对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重命名</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出为 Markdown…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复制整个对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重命名对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SingleInstance</name>
+    <message>
+        <source>Corvane 已经在使用“%1”，但它没有回应。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Stored</name>
+    <message>
+        <source>新对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未命名</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用户</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>助手</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>系统</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>思考过程</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>（恢复）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无响应</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法连接到服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器中途断开了连接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>找不到服务器，请检查 API 地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>连接服务器超时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>连接被中止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>安全连接失败，服务器证书无效或不受信任</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>网络不可用，请检查网络连接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重定向次数过多</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器重定向到了不安全的地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>代理服务器拒绝连接，请检查代理设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>代理服务器中途断开了连接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>找不到代理服务器，请检查代理设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>连接代理服务器超时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>代理服务器要求身份验证，请检查代理的用户名和密码</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>代理服务器出错，请检查代理设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API 地址应以 http:// 或 https:// 开头</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器的回应无法识别</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>连接失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>网络错误：%1（%2）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求失败（HTTP %1）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求失败（HTTP %1）：
+%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API 地址无效，请到「设置」检查。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>还没填 API Key，请到「设置」里填写。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API Key 含有换行或控制字符，请到「设置」重新填写。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求超时：服务器长时间没有回应，请稍后再试。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求已取消。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求失败（服务器报错）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求失败（服务器报错）：
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>模型没有返回内容，请重试或换一个模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回复没有收完：最后一段数据在中途断开了。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TextContextMenu</name>
+    <message>
+        <source>撤销</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重做</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>剪切</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>粘贴</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TypingDots</name>
+    <message>
+        <source>正在输入</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>
