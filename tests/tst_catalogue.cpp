@@ -283,6 +283,12 @@ QStringList sourceFiles()
 const QList<std::pair<QString, QString>> allowed = {
     // Typeset once at start so that the fallback fonts are loaded before the first frame.
     {u"theme.cpp"_s, u"你好，这是一个测试：“中文”与 English text — 123, (ok)! 的了我"_s},
+    // Words looked for in a gateway's answer, and where a stored failure's description parts.
+    {u"failurenotice.cpp"_s, u"上下文"_s},
+    {u"failurenotice.cpp"_s, u"图片"_s},
+    {u"failurenotice.cpp"_s, u"图像"_s},
+    {u"failurenotice.cpp"_s, u"工具"_s},
+    {u"failurenotice.cpp"_s, u"：\n"_s},
 };
 
 bool isAllowed(const QString &file, const QString &text)

@@ -64,6 +64,10 @@
         <source>发送</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>停止生成（Esc）</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DataFileSaver</name>
@@ -120,6 +124,148 @@
     </message>
     <message>
         <source>新建对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FailureNotice</name>
+    <message>
+        <source>；</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>网关返回了网页而不是数据</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回复中断</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>以上是网关给出的原因；可以稍后重试，或换一个模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>到「设置」填好 API Key 后，点「重试」。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>到「设置」重新粘贴 API Key，注意不要带上换行。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>到「设置」检查 API 地址，例如 https://api.openai.com/v1。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器长时间没有回应，请稍后重试；反复出现时请检查网络或代理。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>可以点「重试」，或换一个模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最后一段没有收到，请点「重试」重新生成。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>可以点「重试」再试一次。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API Key 不对或已失效，请到「设置」检查。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这个 Key 没有使用该模型或接口的权限，请检查 Key，或换一个模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>找不到这个地址或模型，请检查 API 地址（通常以 /v1 结尾）和模型名称。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求的内容太大，请缩短消息，或开一个新对话。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求太频繁或额度已用完，%1 秒后可重试。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求太频繁或额度已用完，请稍后再试，或检查账户余额。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>网关或中转服务暂时出了问题，请稍后重试。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对话太长，超出了模型能读的长度，请开一个新对话，或删掉前面的内容后重试。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这个模型不能读图片，请换一个支持图片的模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这个模型不支持工具调用，请换一个模型，或关掉这个对话的工具。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器没有按 HTTP 回应，请检查 API 地址和端口。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>网关拒绝了这个请求，原因见上面网关的说明。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请检查 API 地址是否写对，以及网络是否可用。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请检查系统或环境变量（HTTPS_PROXY 等）里的代理设置。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请检查 API 地址是否正确，以及网络是否拦截了安全连接。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>连接在途中断开了，请点「重试」；反复出现时请检查网络或代理。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请检查 API 地址和端口是否写对、服务是否在运行，以及代理设置。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请检查网络连接、API 地址和代理设置，然后重试。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FailureStrip</name>
+    <message>
+        <source>重试</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>收起详情</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>详情</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -360,6 +506,21 @@
     </message>
     <message>
         <source>打开设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MessageListModel</name>
+    <message>
+        <source>输入 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输出 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>（其中推理 %1）</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

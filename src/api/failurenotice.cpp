@@ -46,7 +46,7 @@ QString messageOf(const QJsonValue &v)
             if (!text.isEmpty())
                 parts << text;
         }
-        return parts.join(QStringLiteral("；"));
+        return parts.join(FailureNotice::tr("；"));
     }
     return {};
 }
@@ -124,58 +124,63 @@ Kind parseKind(const QString &kind)
 
 void adviseHttp(FailureNotice &n, int status, const QString &body, int retryAfter)
 {
-    using N = FailureNotice;
     if (status == 401) {
-        n.advice = N::tr("API Key 不对或已失效，请到「设置」检查。");
+        n.advice = FailureNotice::tr("API Key 不对或已失效，请到「设置」检查。");
         n.offerSettings = true;
     } else if (status == 403) {
-        n.advice = N::tr("这个 Key 没有使用该模型或接口的权限，请检查 Key，或换一个模型。");
+        n.advice =
+            FailureNotice::tr("这个 Key 没有使用该模型或接口的权限，请检查 Key，或换一个模型。");
         n.offerSettings = true;
     } else if (status == 404) {
-        n.advice = N::tr("找不到这个地址或模型，请检查 API 地址（通常以 /v1 结尾）和模型名称。");
+        n.advice = FailureNotice::tr(
+            "找不到这个地址或模型，请检查 API 地址（通常以 /v1 结尾）和模型名称。");
         n.offerSettings = true;
     } else if (status == 413) {
-        n.advice = N::tr("请求的内容太大，请缩短消息，或开一个新对话。");
+        n.advice = FailureNotice::tr("请求的内容太大，请缩短消息，或开一个新对话。");
     } else if (status == 429) {
-        n.advice = retryAfter > 0 ? N::tr("请求太频繁或额度已用完，%1 秒后可重试。").arg(retryAfter)
-                                  : N::tr("请求太频繁或额度已用完，请稍后再试，或检查账户余额。");
+        n.advice =
+            retryAfter > 0
+                ? FailureNotice::tr("请求太频繁或额度已用完，%1 秒后可重试。").arg(retryAfter)
+                : FailureNotice::tr("请求太频繁或额度已用完，请稍后再试，或检查账户余额。");
     } else if (status >= 500 || looksLikeWebPage(body)) {
-        n.advice = N::tr("网关或中转服务暂时出了问题，请稍后重试。");
+        n.advice = FailureNotice::tr("网关或中转服务暂时出了问题，请稍后重试。");
     } else if (mentions(body,
                         {"context_length", "context length", "maximum context", "context window",
                          "too many tokens", "prompt is too long", "上下文"})) {
-        n.advice =
-            N::tr("对话太长，超出了模型能读的长度，请开一个新对话，或删掉前面的内容后重试。");
+        n.advice = FailureNotice::tr(
+            "对话太长，超出了模型能读的长度，请开一个新对话，或删掉前面的内容后重试。");
     } else if (mentions(body, {"image", "vision", "图片", "图像"})) {
-        n.advice = N::tr("这个模型不能读图片，请换一个支持图片的模型。");
+        n.advice = FailureNotice::tr("这个模型不能读图片，请换一个支持图片的模型。");
     } else if (mentions(body, {"tool", "function call", "工具"})) {
-        n.advice = N::tr("这个模型不支持工具调用，请换一个模型，或关掉这个对话的工具。");
+        n.advice =
+            FailureNotice::tr("这个模型不支持工具调用，请换一个模型，或关掉这个对话的工具。");
     } else if (status < 0) {
-        n.advice = N::tr("服务器没有按 HTTP 回应，请检查 API 地址和端口。");
+        n.advice = FailureNotice::tr("服务器没有按 HTTP 回应，请检查 API 地址和端口。");
         n.offerSettings = true;
     } else {
-        n.advice = N::tr("网关拒绝了这个请求，原因见上面网关的说明。");
+        n.advice = FailureNotice::tr("网关拒绝了这个请求，原因见上面网关的说明。");
     }
 }
 
 void adviseNetwork(FailureNotice &n, const QString &name)
 {
-    using N = FailureNotice;
     if (name == u"HostNotFoundError" || name == u"ProtocolUnknownError") {
-        n.advice = N::tr("请检查 API 地址是否写对，以及网络是否可用。");
+        n.advice = FailureNotice::tr("请检查 API 地址是否写对，以及网络是否可用。");
         n.offerSettings = true;
     } else if (name.startsWith(u"Proxy")) {
-        n.advice = N::tr("请检查系统或环境变量（HTTPS_PROXY 等）里的代理设置。");
+        n.advice = FailureNotice::tr("请检查系统或环境变量（HTTPS_PROXY 等）里的代理设置。");
     } else if (name == u"SslHandshakeFailedError") {
-        n.advice = N::tr("请检查 API 地址是否正确，以及网络是否拦截了安全连接。");
+        n.advice = FailureNotice::tr("请检查 API 地址是否正确，以及网络是否拦截了安全连接。");
     } else if (name == u"RemoteHostClosedError") {
-        n.advice = N::tr("连接在途中断开了，请点「重试」；反复出现时请检查网络或代理。");
+        n.advice =
+            FailureNotice::tr("连接在途中断开了，请点「重试」；反复出现时请检查网络或代理。");
     } else if (name == u"ConnectionRefusedError") {
         // Most often a wrong port, or a local server that is not running.
-        n.advice = N::tr("请检查 API 地址和端口是否写对、服务是否在运行，以及代理设置。");
+        n.advice =
+            FailureNotice::tr("请检查 API 地址和端口是否写对、服务是否在运行，以及代理设置。");
         n.offerSettings = true;
     } else {
-        n.advice = N::tr("请检查网络连接、API 地址和代理设置，然后重试。");
+        n.advice = FailureNotice::tr("请检查网络连接、API 地址和代理设置，然后重试。");
     }
 }
 
@@ -249,6 +254,6 @@ FailureNotice FailureNotice::explain(const QString &error, const QString &kindCo
     if (partial && n.message.isEmpty())
         n.message = first;
     else if (partial)
-        n.message = first + QStringLiteral("：") + n.message;
+        n.message = tr("%1：%2").arg(first, n.message);
     return n;
 }
