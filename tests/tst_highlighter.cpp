@@ -232,10 +232,10 @@ private slots:
         CodeHighlighter &h = block.h;
         QTRY_VERIFY(h.highlighted());
 
-        const QColor light = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
+        const QColor light = syntaxColor(SyntaxKind::Keyword, SyntaxPalette::Light);
         QCOMPARE(colourAt(doc, 0), light);
         h.setPalette(CodeHighlighter::Dark);
-        const QColor dark = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Dark);
+        const QColor dark = syntaxColor(SyntaxKind::Keyword, SyntaxPalette::Dark);
         QVERIFY(dark != light);
         QCOMPARE(colourAt(doc, 0), dark);
         QVERIFY(dark.lightness() > 128); // readable on a dark box
@@ -262,7 +262,7 @@ private slots:
         h.setLineSpacing(2.5);
         QCOMPARE(doc.toPlainText(), start);
         QTRY_VERIFY(h.highlighted());
-        const QColor keyword = Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light);
+        const QColor keyword = syntaxColor(SyntaxKind::Keyword, SyntaxPalette::Light);
 
         QTextCursor inFirstLine(&doc);
         inFirstLine.setPosition(5);
@@ -357,8 +357,7 @@ private slots:
         h->setQuery(query);
         QTEST(marked(doc), "marked");
         if (!language.isEmpty() && !rich) // the code's own colours stay beside the marks
-            QCOMPARE(colourAt(doc, 0),
-                     Theme::syntaxColor(SyntaxKind::Keyword, CodeHighlighter::Light));
+            QCOMPARE(colourAt(doc, 0), syntaxColor(SyntaxKind::Keyword, SyntaxPalette::Light));
         h->setQuery(QString());
         QCOMPARE(marked(doc), QString());
     }

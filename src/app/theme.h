@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "markdown/highlighter.h"
-
 #include <QColor>
 #include <QObject>
 #include <QString>
@@ -32,9 +30,6 @@
  * Font sizes are logical pixels: the text styles caption, footnote, callout, body, title3, and
  * the rendered-message bases mdBody, mdHeading1..3, mdCodeLabel, mdCode, which the Markdown
  * views multiply by TextZoom.value.
- *
- * syntaxColor() gives the colour of highlighted code for the light and dark palettes and for
- * code inside the user's bubble (CodeHighlighter's palettes).
  *
  * monoFont is the system's fixed-pitch family; dark tells whether the palette is a dark one.
  *
@@ -198,9 +193,6 @@ public:
 
     static QString monoFont();
 
-    /// The colour of a kind of code token; palette is CodeHighlighter::Palette (0 light, 1 dark,
-    /// 2 the user's bubble).
-    static QColor syntaxColor(SyntaxKind kind, int palette);
     /// A search match in a message: dark text on yellow, which reads the same on light and
     /// dark backgrounds and on the user's bubble.
     static QColor matchBackground() { return QColor(0xff, 0xd6, 0x0a); }

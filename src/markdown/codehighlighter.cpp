@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "codehighlighter.h"
 
-#include "theme.h"
-
 #include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -148,7 +146,7 @@ void CodeHighlighter::updateFormats()
 {
     for (int k = 1; k < int(m_formats.size()); ++k) {
         QTextCharFormat format;
-        format.setForeground(Theme::syntaxColor(SyntaxKind(k), int(m_palette)));
+        format.setForeground(syntaxColor(SyntaxKind(k), SyntaxPalette(m_palette)));
         if (SyntaxKind(k) == SyntaxKind::Comment)
             format.setFontItalic(true);
         m_formats[k] = format;

@@ -43,7 +43,11 @@ class CodeHighlighter : public MatchHighlighter, public QQmlParserStatus
 
 public:
     /// Light and dark backgrounds, and the user's bubble.
-    enum Palette { Light, Dark, OnAccent };
+    enum Palette {
+        Light = int(SyntaxPalette::Light),
+        Dark = int(SyntaxPalette::Dark),
+        OnAccent = int(SyntaxPalette::OnAccent),
+    };
     Q_ENUM(Palette)
 
     static constexpr int minInterval = 250;

@@ -10,6 +10,33 @@
 #include <QPointer>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <iterator>
+
+QColor syntaxColor(SyntaxKind kind, SyntaxPalette palette)
+{
+    // Columns: light, dark, bubble. Light and dark follow the contrast of common editor themes;
+    // on the bubble's blue only pale tints stay readable.
+    static constexpr QRgb table[][3] = {
+        {0x000000, 0x000000, 0x000000}, // plain: never used
+        {0x6e7781, 0x8b949e, 0xc9d6ff}, // comment
+        {0x0a3069, 0xa5d6ff, 0xc8f7c5}, // string
+        {0xcf222e, 0xff7b72, 0xffd0c9}, // keyword
+        {0x0550ae, 0x79c0ff, 0xffe59a}, // number
+        {0x8250df, 0xd2a8ff, 0xf1d4ff}, // function
+        {0x953800, 0xffa657, 0xffdcb0}, // type
+        {0x0550ae, 0x79c0ff, 0xe6ecff}, // operator
+        {0x116329, 0x7ee787, 0xb9f6ca}, // tag
+        {0x0550ae, 0x79c0ff, 0xd6e6ff}, // attribute, property
+        {0x116329, 0x7ee787, 0xb9f6ca}, // regex
+        {0x82071e, 0xffa198, 0xffc4be}, // deleted
+        {0x116329, 0x7ee787, 0xb9f6ca}, // inserted
+        {0x953800, 0xffa657, 0xffdcb0}, // variable
+    };
+    const int row = std::clamp(int(kind), 0, int(std::size(table)) - 1);
+    return QColor::fromRgb(table[row][std::clamp(int(palette), 0, 2)]);
+}
+
 namespace {
 
 const QString resourceDir = QStringLiteral(":/Corvane/prism/");

@@ -4,6 +4,7 @@
 #include "enginethread.h"
 
 #include <QCache>
+#include <QColor>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -31,6 +32,16 @@ enum class SyntaxKind : quint8 {
     Inserted,
     Variable,
 };
+
+/// The backgrounds code is drawn on: light and dark boxes, and the user's bubble.
+enum class SyntaxPalette : quint8 {
+    Light,
+    Dark,
+    OnAccent,
+};
+
+/// The colour of a kind of code token on a background.
+QColor syntaxColor(SyntaxKind kind, SyntaxPalette palette);
 
 /// One coloured run of a code block, in UTF-16 positions of its text. Spans are sorted and never
 /// overlap; text outside every span is plain.
