@@ -17,8 +17,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QWindow>
 
 /**
@@ -54,14 +56,21 @@ public:
     {
         QTextCursor cursor(document->textDocument());
         cursor.setPosition(position + 1);
-        const QTextCharFormat format = cursor.charFormat();
-        const auto name = [&format](QTextFormat::Property property) {
-            return format.hasProperty(property)
-                       ? format.brushProperty(property).color().name(QColor::HexArgb)
-                       : QString();
-        };
-        return {{QStringLiteral("color"), name(QTextFormat::ForegroundBrush)},
-                {QStringLiteral("background"), name(QTextFormat::BackgroundBrush)}};
+        return colours(cursor.charFormat());
+    }
+
+    /// The same for the formats a highlighter (search marks, code colours) laid over the
+    /// document at that character.
+    Q_INVOKABLE QVariantMap highlightAt(QQuickTextDocument *document, int position) const
+    {
+        const QTextBlock block = document->textDocument()->findBlock(position);
+        const int at = position - block.position();
+        QTextCharFormat format;
+        for (const QTextLayout::FormatRange &r : block.layout()->formats()) {
+            if (r.start <= at && at < r.start + r.length)
+                format = r.format;
+        }
+        return colours(format);
     }
 
     /// No conversations and no data.json; the given key, the default model and the silent
@@ -211,6 +220,18 @@ public:
     }
 
 private:
+    /// The text and background colours a format sets, as colorsAt() gives them.
+    static QVariantMap colours(const QTextCharFormat &format)
+    {
+        const auto name = [&format](QTextFormat::Property property) {
+            return format.hasProperty(property)
+                       ? format.brushProperty(property).color().name(QColor::HexArgb)
+                       : QString();
+        };
+        return {{QStringLiteral("color"), name(QTextFormat::ForegroundBrush)},
+                {QStringLiteral("background"), name(QTextFormat::BackgroundBrush)}};
+    }
+
     Store *m_store;
     QString m_dataFile;
     QTcpServer *m_silentGateway;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Code highlighting: fence labels to grammars, tokens to colours, the worker's queue, cache and
 // time box, and a block that grows while it streams.
-#include "app/theme.h"
 #include "markdown/codehighlighter.h"
 #include "markdown/highlighter.h"
 #include "markdown/matchhighlighter.h"
@@ -20,6 +19,17 @@
 
 namespace {
 
+// The colours of a search mark, as the views give them.
+const QColor markBackground(0xff, 0xd6, 0x0a);
+const QColor markText(0x1d, 0x1d, 0x1f);
+
+/// Gives a highlighter the mark's colours, as the views do.
+void setMarkColours(MatchHighlighter &h)
+{
+    h.setMatchBackground(markBackground);
+    h.setMatchText(markText);
+}
+
 /// The kind of the span covering the first occurrence of needle in code, or Plain.
 SyntaxKind kindOf(const SyntaxSpans &spans, const QString &code, const QString &needle)
 {
@@ -30,14 +40,26 @@ SyntaxKind kindOf(const SyntaxSpans &spans, const QString &code, const QString &
     return SyntaxKind::Plain;
 }
 
-/// The foreground colour the document shows at position pos.
-QColor colourAt(const QTextDocument &doc, int pos)
+/// The format a highlighter gave the document at position pos.
+QTextCharFormat formatAt(const QTextDocument &doc, int pos)
 {
     const QTextBlock block = doc.findBlock(pos);
     for (const QTextLayout::FormatRange &r : block.layout()->formats())
         if (r.start <= pos - block.position() && pos - block.position() < r.start + r.length)
-            return r.format.foreground().color();
+            return r.format;
     return {};
+}
+
+/// A colour of that format, or an invalid colour where it sets none.
+QColor brushColour(const QTextCharFormat &format, QTextFormat::Property property)
+{
+    return format.hasProperty(property) ? format.brushProperty(property).color() : QColor();
+}
+
+/// The foreground colour the highlighter gave the document at position pos.
+QColor colourAt(const QTextDocument &doc, int pos)
+{
+    return brushColour(formatAt(doc, pos), QTextFormat::ForegroundBrush);
 }
 
 /// The document's ranges marked as search matches, as "start+length" in document positions.
@@ -46,7 +68,7 @@ QString marked(const QTextDocument &doc)
     QList<std::pair<int, int>> ranges;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
-            if (r.format.background().color() != Theme::matchBackground())
+            if (r.format.background().color() != markBackground)
                 continue;
             const int start = b.position() + r.start;
             if (!ranges.isEmpty() && ranges.last().first + ranges.last().second == start)
@@ -72,6 +94,7 @@ struct Block
     explicit Block(const QString &language, const QString *code = nullptr)
     {
         h.setService(&service);
+        setMarkColours(h);
         h.classBegin();
         h.attach(&doc);
         h.setLanguage(language);
@@ -346,6 +369,7 @@ private slots:
         MatchHighlighter *h = &plain;
         if (rich) {
             text.setHtml(QStringLiteral("<p>") + mdInline(source) + QStringLiteral("</p>"));
+            setMarkColours(plain);
             plain.attach(&text);
         } else {
             code = std::make_unique<Block>(language, &source);
@@ -360,6 +384,42 @@ private slots:
             QCOMPARE(colourAt(doc, 0), syntaxColor(SyntaxKind::Keyword, SyntaxPalette::Light));
         h->setQuery(QString());
         QCOMPARE(marked(doc), QString());
+    }
+
+    // A mark takes the colours given, whether they come before the query or after it (QML sets
+    // properties in no fixed order); without colours it leaves the text's own, rather than
+    // drawing black.
+    void markColours_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<QColor>("text");
+        QTest::newRow("colours, then query") << "colours query" << markBackground << markText;
+        QTest::newRow("query, then colours") << "query colours" << markBackground << markText;
+        QTest::newRow("no colours") << "query" << QColor() << QColor();
+    }
+
+    void markColours()
+    {
+        QFETCH(QString, steps);
+        QTextDocument doc;
+        doc.setPlainText(QStringLiteral("find me"));
+        MatchHighlighter h;
+        h.attach(&doc);
+        for (const QString &step : steps.split(u' ')) {
+            if (step == u"query")
+                h.setQuery(QStringLiteral("me"));
+            else
+                setMarkColours(h);
+        }
+        QFETCH(QColor, background);
+        QFETCH(QColor, text);
+        const QTextCharFormat mark = formatAt(doc, 5);
+        QCOMPARE(mark.hasProperty(QTextFormat::BackgroundBrush), background.isValid());
+        QCOMPARE(mark.hasProperty(QTextFormat::ForegroundBrush), text.isValid());
+        QCOMPARE(brushColour(mark, QTextFormat::BackgroundBrush), background);
+        QCOMPARE(brushColour(mark, QTextFormat::ForegroundBrush), text);
+        QVERIFY(!formatAt(doc, 0).hasProperty(QTextFormat::BackgroundBrush));
     }
 
 private:

@@ -25,6 +25,8 @@
  *
  * codeSpanBackground / bubbleCodeSpanBackground: the box behind inline code.
  *
+ * matchBackground / matchText: a search match marked in a message (MatchHighlighter's colours).
+ *
  * Spacings and corner radii are logical pixels too, named by size or by what they serve.
  *
  * Font sizes are logical pixels: the text styles caption, footnote, callout, body, title3, and
@@ -79,6 +81,8 @@ class Theme : public QObject
     Q_PROPERTY(int mdCode READ mdCode CONSTANT)
     Q_PROPERTY(QColor codeSpanBackground READ codeSpanBackground NOTIFY paletteChanged)
     Q_PROPERTY(QColor bubbleCodeSpanBackground READ bubbleBoxBackground CONSTANT)
+    Q_PROPERTY(QColor matchBackground READ matchBackground CONSTANT)
+    Q_PROPERTY(QColor matchText READ matchText CONSTANT)
     // Spacing between items, smallest to largest, and spacings of one use.
     Q_PROPERTY(int spacingXXS READ spacingXXS CONSTANT)
     Q_PROPERTY(int spacingXS READ spacingXS CONSTANT)

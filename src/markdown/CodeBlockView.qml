@@ -141,6 +141,9 @@ Rectangle {
             CodeHighlighter {
                 id: highlighter
                 objectName: "codeHighlighter"
+                // The colours first: given after the query, each would format the text again.
+                matchBackground: Theme.matchBackground
+                matchText: Theme.matchText
                 textDocument: codeText.textDocument
                 code: root.code
                 language: root.lang

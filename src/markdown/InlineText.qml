@@ -125,6 +125,9 @@ TextEdit {
         id: marksComponent
 
         MatchHighlighter {
+            // The colours first: given after the query, each would format the text again.
+            matchBackground: Theme.matchBackground
+            matchText: Theme.matchText
             textDocument: root.matchQuery !== "" ? root.textDocument : null
             query: root.matchQuery
         }

@@ -2,7 +2,6 @@
 #include "matchhighlighter.h"
 
 #include "model/conversationsearch.h"
-#include "theme.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
@@ -33,6 +32,26 @@ void MatchHighlighter::setQuery(const QString &query)
         reformat();
 }
 
+void MatchHighlighter::setMatchBackground(const QColor &color)
+{
+    setMatchColor(m_matchBackground, color);
+}
+
+void MatchHighlighter::setMatchText(const QColor &color)
+{
+    setMatchColor(m_matchText, color);
+}
+
+void MatchHighlighter::setMatchColor(QColor &field, const QColor &color)
+{
+    if (color == field)
+        return;
+    field = color;
+    emit matchColorsChanged();
+    if (document() && !m_query.isEmpty())
+        reformat();
+}
+
 int MatchHighlighter::firstMatch() const
 {
     if (m_query.isEmpty() || !document())
@@ -45,11 +64,13 @@ int MatchHighlighter::firstMatch() const
     return -1;
 }
 
-QTextCharFormat MatchHighlighter::matchFormat()
+QTextCharFormat MatchHighlighter::matchFormat() const
 {
     QTextCharFormat format;
-    format.setBackground(Theme::matchBackground());
-    format.setForeground(Theme::matchText());
+    if (m_matchBackground.isValid())
+        format.setBackground(m_matchBackground);
+    if (m_matchText.isValid())
+        format.setForeground(m_matchText);
     return format;
 }
 

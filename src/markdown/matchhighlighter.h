@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QColor>
 #include <QPointer>
 #include <QQuickTextDocument>
 #include <QSyntaxHighlighter>
@@ -15,6 +16,9 @@
  * the text: a copy is still the plain text, and the document's own formats (bold, links, code
  * spans) show through wherever the mark does not set one.
  *
+ * The colours of a mark are given (QML binds them from Theme); a colour not given is left as
+ * the text has it.
+ *
  * Used as it is on the rich text of paragraphs, headings, list items, quotes and table cells;
  * CodeHighlighter derives from it and puts the code's colours under the marks (formatBlock).
  */
@@ -25,6 +29,10 @@ class MatchHighlighter : public QSyntaxHighlighter
                    textDocumentChanged)
     /// The text to mark; empty marks nothing.
     Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
+    /// The colours of a mark: behind the matched text, and of the text itself.
+    Q_PROPERTY(QColor matchBackground READ matchBackground WRITE setMatchBackground NOTIFY
+                   matchColorsChanged)
+    Q_PROPERTY(QColor matchText READ matchText WRITE setMatchText NOTIFY matchColorsChanged)
 
 public:
     explicit MatchHighlighter(QObject *parent = nullptr);
@@ -33,18 +41,23 @@ public:
     void setTextDocument(QQuickTextDocument *document);
     QString query() const { return m_query; }
     void setQuery(const QString &query);
+    QColor matchBackground() const { return m_matchBackground; }
+    void setMatchBackground(const QColor &color);
+    QColor matchText() const { return m_matchText; }
+    void setMatchText(const QColor &color);
 
     /// Formats this document directly (what setTextDocument does with a TextEdit's document).
     virtual void attach(QTextDocument *document);
     /// The document position of the first mark, or -1.
     Q_INVOKABLE int firstMatch() const;
 
-    /// The format of a mark: dark text on yellow, readable on light, dark and the user's bubble.
-    static QTextCharFormat matchFormat();
+    /// The format of a mark, in the colours given.
+    QTextCharFormat matchFormat() const;
 
 signals:
     void textDocumentChanged();
     void queryChanged();
+    void matchColorsChanged();
 
 protected:
     void highlightBlock(const QString &text) final;
@@ -54,6 +67,10 @@ protected:
     virtual void reformat() { rehighlight(); }
 
 private:
+    void setMatchColor(QColor &field, const QColor &color);
+
     QPointer<QQuickTextDocument> m_textDocument;
     QString m_query;
+    QColor m_matchBackground;
+    QColor m_matchText;
 };

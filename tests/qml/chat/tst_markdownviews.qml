@@ -39,6 +39,11 @@ TestCase {
         return out.sort((a, b) => a.y - b.y)
     }
 
+    // A colour as the text documents name it: "#aarrggbb".
+    function argb(c) {
+        return "#" + [c.a, c.r, c.g, c.b].map(v => Math.round(v * 255).toString(16).padStart(2, "0")).join("")
+    }
+
     function cells(table) {
         const grid = findChild(table, "tableGrid")
         const out = []
@@ -184,7 +189,6 @@ TestCase {
     }
 
     function test_inlineColors(data) {
-        const argb = c => "#" + [c.a, c.r, c.g, c.b].map(v => Math.round(v * 255).toString(16).padStart(2, "0")).join("")
         const v = view(data.text, data.onAccent)
         v.text += data.more
         waitForRendering(v)
@@ -199,6 +203,30 @@ TestCase {
         const plain = TestSupport.colorsAt(doc, 5)
         compare(plain.color, "")
         compare(plain.background, "")
+    }
+
+    // A search's matches are marked in Theme's colours, in rich text and in code, on the page and
+    // on the bubble, whether the query comes with the text or later.
+    function test_searchMarks_data() {
+        return [
+            { tag: "paragraph", text: "找到 needle 了", at: 3 },
+            { tag: "paragraph, query later", text: "找到 needle 了", at: 3, later: true },
+            { tag: "paragraph on the bubble", text: "找到 needle 了", at: 3, onAccent: true },
+            { tag: "code", text: "```js\nlet needle = 1\n```", code: true, at: 4 },
+            { tag: "code, query later", text: "```js\nlet needle = 1\n```", code: true, at: 4, later: true },
+        ]
+    }
+
+    function test_searchMarks(data) {
+        const v = createTemporaryObject(blocksComponent, test, {
+            "text": data.text, "onAccent": !!data.onAccent, "matchQuery": data.later ? "" : "needle" })
+        waitForRendering(v)
+        v.matchQuery = "needle"
+        const block = blocks(v)[0]
+        const doc = (data.code ? findChild(block, "codeText") : block).textDocument
+        tryVerify(() => TestSupport.highlightAt(doc, data.at).background === argb(Theme.matchBackground))
+        compare(TestSupport.highlightAt(doc, data.at).color, argb(Theme.matchText))
+        compare(TestSupport.highlightAt(doc, data.at - 2).background, "", "only the match is marked")
     }
 
     // A table or a display formula wider than the message scrolls sideways; what is cut off is
