@@ -3,9 +3,9 @@
 // and what the main thread pays: putting a finished block's colours on its document, and the
 // colours a growing block keeps when its TextEdit sets the whole text again on a delta.
 #include "benchinputs.h"
-#include "markdown/codehighlighter.h"
 #include "markdown/highlighter.h"
 #include "markdown/mdparser.h"
+#include "markdown/quick/codehighlighter.h"
 
 #include <QGuiApplication>
 #include <QDeadlineTimer>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Code highlighting: fence labels to grammars, tokens to colours, the worker's queue, cache and
 // time box, and a block that grows while it streams.
-#include "markdown/codehighlighter.h"
 #include "markdown/highlighter.h"
-#include "markdown/matchhighlighter.h"
 #include "markdown/mdinline.h"
+#include "markdown/quick/codehighlighter.h"
+#include "markdown/quick/matchhighlighter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>

@@ -3,7 +3,7 @@
 // letting go when the user scrolls, the keys, and a search match held in place while the rows
 // above it settle. Every check waits for the view's layout and the follower's queued work,
 // never for a fixed time.
-#include "chat/listfollower.h"
+#include "chat/quick/listfollower.h"
 
 #include <QAbstractListModel>
 #include <QGuiApplication>

@@ -5,11 +5,10 @@
 #include <QMetaProperty>
 #include <QObject>
 #include <QPointer>
+#include <QQuickItem>
 #include <QTimer>
 
 #include <optional>
-
-class QQuickItem;
 
 /**
  * Where the chat pane's message list stands: at its end, following the reply as it grows, or

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "inlinesource.h"
 
-#include "markdown/mathformulas.h"
+#include "markdown/quick/mathformulas.h"
 
 #include <QKeyEvent>
 

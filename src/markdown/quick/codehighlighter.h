@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "highlighter.h"
-#include "matchhighlighter.h"
+#include "markdown/highlighter.h"
+#include "markdown/quick/matchhighlighter.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "markdown/quick/mathformulas.h"
+
 #include <QColor>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
-class MathFormulas;
 
 /**
  * The rich text an InlineText shows for a block's inline HTML: the HTML in one paragraph, with
