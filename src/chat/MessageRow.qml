@@ -54,7 +54,8 @@ Item {
     // was folded.
     onMessageIDChanged: {
         reasoning.userExpanded = undefined
-        failureStrip.detailsShown = false
+        if (failureLoader.item)
+            failureLoader.item.detailsShown = false
     }
     readonly property bool hovering: hover.hovered
     /// The room beside a message that keeps it off the other edge.
@@ -251,16 +252,20 @@ Item {
             }
         }
 
-        FailureStrip {
-            id: failureStrip
-            objectName: "failureStrip"
+        // Made only for a failed reply: most rows never need it.
+        Loader {
+            id: failureLoader
 
             width: Math.min(parent.width, 640)
-            visible: !!root.failure
-            failure: root.failure
-            canRetry: root.isLast && root.canRetry
-            onRetry: root.regenerate()
-            onOpenSettings: root.openSettings()
+            active: !!root.failure
+            visible: active
+            sourceComponent: FailureStrip {
+                objectName: "failureStrip"
+                failure: root.failure
+                canRetry: root.isLast && root.canRetry
+                onRetry: root.regenerate()
+                onOpenSettings: root.openSettings()
+            }
         }
 
         Row {
