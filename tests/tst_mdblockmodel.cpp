@@ -210,9 +210,6 @@ private slots:
         QTEST(follower.log, "log");
     }
 
-    // The 100 KB benchmark reply, delta by delta: after every delta the rows equal a full parse,
-    // every announced change is real, and only the last blocks are touched. Then edits anywhere,
-    // not only at the end, must give the rows of a full parse too.
     // Switching formulas off or on renews every row at once.
     void mathSwitch()
     {
@@ -257,6 +254,9 @@ private slots:
         QTEST(model.rowCount(), "rowsEnded");
     }
 
+    // The 100 KB benchmark reply, delta by delta: after every delta the rows equal a full parse,
+    // every announced change is real, and only the last blocks are touched. Then edits anywhere,
+    // not only at the end, must give the rows of a full parse too.
     void followsStreamAndEdits()
     {
         const QStringList deltas = replyDeltas();

@@ -58,113 +58,109 @@ class TestStoreFaults : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void killedWhileSaving();
-    void killedWhileKeepingUnreadableFile();
-    void failsOnlyTheSave_data();
-    void failsOnlyTheSave();
-
-private:
     QRandomGenerator m_random;
     QByteArray m_seed;
-};
 
-void TestStoreFaults::initTestCase()
-{
-    const quint32 seed = QRandomGenerator::global()->generate();
-    m_random.seed(seed);
-    // Printed on failure so that a run can be repeated with the same kill moments.
-    m_seed = "seed " + QByteArray::number(seed);
-}
-
-void TestStoreFaults::killedWhileSaving()
-{
-    QTemporaryDir tmp;
-    const QString path = tmp.path() + u"/data.json"_s;
-    QVERIFY(writeAll(path, encodeAppData(StoreFault::state(0))));
-    int onDisk = 0;
-
-    // QSaveFile makes each replacement atomic; a few dozen kills check that the Store relies on
-    // nothing else (the key in a temporary file, the step it claims).
-    for (int round = 0; round < 30; ++round) {
-        QProcess p;
-        const auto loaded = startHelper(p, u"steps"_s, tmp.path());
-        QVERIFY2(loaded, p.readAllStandardError().constData());
-        QCOMPARE(*loaded, onDisk);
-        QThread::usleep(m_random.bounded(20000));
-        killNow(p);
-        QVERIFY2(p.exitStatus() == QProcess::CrashExit, p.readAllStandardError().constData());
-
-        int reported = *loaded;
-        for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
-            if (line.startsWith("saved "))
-                reported = line.mid(6).toInt();
-        }
-        // The save in progress when the kill came either finished or left no trace.
-        const auto data = decodeAppData(readAll(path));
-        QVERIFY2(data, m_seed);
-        onDisk = StoreFault::stepOf(*data);
-        QVERIFY2(onDisk == reported || onDisk == reported + 1, m_seed);
-        const AppData expected = StoreFault::state(onDisk);
-        QVERIFY2(data->settings == expected.settings, m_seed);
-        QVERIFY2(data->conversations == expected.conversations, m_seed);
+private slots:
+    void initTestCase()
+    {
+        const quint32 seed = QRandomGenerator::global()->generate();
+        m_random.seed(seed);
+        // Printed on failure so that a run can be repeated with the same kill moments.
+        m_seed = "seed " + QByteArray::number(seed);
     }
-    QVERIFY2(onDisk > 0, "the helper never saved");
-    // A kill just after the temporary file got its name may leave it behind. It holds the key:
-    // only its owner may read it.
-    const auto others = QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther;
-    for (const QFileInfo &file : QDir(tmp.path()).entryInfoList(QDir::Files | QDir::Hidden))
-        QVERIFY2(!(file.permissions() & others), qPrintable(file.fileName()));
-}
 
-void TestStoreFaults::killedWhileKeepingUnreadableFile()
-{
-    // Large enough that the copy kept aside takes a while to write.
-    const QByteArray unreadable = QByteArray("{\"settings\":{\"apiKey\":\"sk-\"},").repeated(40000);
-
-    for (int round = 0; round < 30; ++round) {
+    void killedWhileSaving()
+    {
         QTemporaryDir tmp;
         const QString path = tmp.path() + u"/data.json"_s;
-        QVERIFY(writeAll(path, unreadable));
-        QProcess p;
-        QVERIFY2(startHelper(p, u"first-save"_s, tmp.path()), p.readAllStandardError().constData());
-        QThread::usleep(m_random.bounded(10000));
-        killNow(p);
+        QVERIFY(writeAll(path, encodeAppData(StoreFault::state(0))));
+        int onDisk = 0;
 
-        // The user's bytes are in data.json or, whole, beside it; any copy beside it is whole.
-        const QStringList aside = QDir(tmp.path()).entryList({u"data.json.unreadable-*"_s});
-        for (const QString &name : aside)
-            QVERIFY2(readAll(tmp.path() + u'/' + name) == unreadable, m_seed);
-        const QByteArray current = readAll(path);
-        if (current != unreadable) {
-            QVERIFY2(!aside.isEmpty(), m_seed);
-            const auto data = decodeAppData(current);
-            QVERIFY2(data && data->conversations.size() == 1, m_seed);
+        // QSaveFile makes each replacement atomic; a few dozen kills check that the Store relies on
+        // nothing else (the key in a temporary file, the step it claims).
+        for (int round = 0; round < 30; ++round) {
+            QProcess p;
+            const auto loaded = startHelper(p, u"steps"_s, tmp.path());
+            QVERIFY2(loaded, p.readAllStandardError().constData());
+            QCOMPARE(*loaded, onDisk);
+            QThread::usleep(m_random.bounded(20000));
+            killNow(p);
+            QVERIFY2(p.exitStatus() == QProcess::CrashExit, p.readAllStandardError().constData());
+
+            int reported = *loaded;
+            for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+                if (line.startsWith("saved "))
+                    reported = line.mid(6).toInt();
+            }
+            // The save in progress when the kill came either finished or left no trace.
+            const auto data = decodeAppData(readAll(path));
+            QVERIFY2(data, m_seed);
+            onDisk = StoreFault::stepOf(*data);
+            QVERIFY2(onDisk == reported || onDisk == reported + 1, m_seed);
+            const AppData expected = StoreFault::state(onDisk);
+            QVERIFY2(data->settings == expected.settings, m_seed);
+            QVERIFY2(data->conversations == expected.conversations, m_seed);
+        }
+        QVERIFY2(onDisk > 0, "the helper never saved");
+        // A kill just after the temporary file got its name may leave it behind. It holds the key:
+        // only its owner may read it.
+        const auto others =
+            QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther;
+        for (const QFileInfo &file : QDir(tmp.path()).entryInfoList(QDir::Files | QDir::Hidden))
+            QVERIFY2(!(file.permissions() & others), qPrintable(file.fileName()));
+    }
+
+    void killedWhileKeepingUnreadableFile()
+    {
+        // Large enough that the copy kept aside takes a while to write.
+        const QByteArray unreadable =
+            QByteArray("{\"settings\":{\"apiKey\":\"sk-\"},").repeated(40000);
+
+        for (int round = 0; round < 30; ++round) {
+            QTemporaryDir tmp;
+            const QString path = tmp.path() + u"/data.json"_s;
+            QVERIFY(writeAll(path, unreadable));
+            QProcess p;
+            QVERIFY2(startHelper(p, u"first-save"_s, tmp.path()),
+                     p.readAllStandardError().constData());
+            QThread::usleep(m_random.bounded(10000));
+            killNow(p);
+
+            // The user's bytes are in data.json or, whole, beside it; any copy beside it is whole.
+            const QStringList aside = QDir(tmp.path()).entryList({u"data.json.unreadable-*"_s});
+            for (const QString &name : aside)
+                QVERIFY2(readAll(tmp.path() + u'/' + name) == unreadable, m_seed);
+            const QByteArray current = readAll(path);
+            if (current != unreadable) {
+                QVERIFY2(!aside.isEmpty(), m_seed);
+                const auto data = decodeAppData(current);
+                QVERIFY2(data && data->conversations.size() == 1, m_seed);
+            }
         }
     }
-}
 
-// The helper checks that the save fails with the right reason, the previous file stays, the state
-// in memory is kept and the next save after the fault is gone works.
-void TestStoreFaults::failsOnlyTheSave_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::newRow("file size limit, SIGXFSZ at its default") << u"size-limit"_s;
-    QTest::newRow("full disk") << u"full-disk"_s;
-    QTest::newRow("read-only folder") << u"read-only"_s;
-}
+    // The helper checks that the save fails with the right reason, the previous file stays, the
+    // state in memory is kept and the next save after the fault is gone works.
+    void failsOnlyTheSave_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("file size limit, SIGXFSZ at its default") << u"size-limit"_s;
+        QTest::newRow("full disk") << u"full-disk"_s;
+        QTest::newRow("read-only folder") << u"read-only"_s;
+    }
 
-void TestStoreFaults::failsOnlyTheSave()
-{
-    QFETCH(QString, mode);
-    QTemporaryDir tmp;
-    QByteArray errors;
-    const int status = runHelper(mode, tmp.path(), &errors);
-    if (status == skipStatus)
-        QSKIP("no private mount namespace here");
-    QVERIFY2(status == 0, errors.constData());
-}
+    void failsOnlyTheSave()
+    {
+        QFETCH(QString, mode);
+        QTemporaryDir tmp;
+        QByteArray errors;
+        const int status = runHelper(mode, tmp.path(), &errors);
+        if (status == skipStatus)
+            QSKIP("no private mount namespace here");
+        QVERIFY2(status == 0, errors.constData());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestStoreFaults)
 #include "tst_storefaults.moc"

@@ -99,24 +99,28 @@ Item {
             settings.close()
         }
 
+        // A right click at x on target opens the text menu for it; returns the menu, closed again.
+        function menuOn(target, x) {
+            verify(target !== null)
+            mouseClick(target, x, target.height / 2, Qt.RightButton)
+            const menu = window.textMenu
+            verify(menu !== null)
+            tryCompare(menu, "opened", true)
+            compare(menu.target, target)
+            menu.close()
+            tryCompare(menu, "visible", false)
+            // The next right click is not a double click.
+            wait(Qt.styleHints.mouseDoubleClickInterval + 50)
+            return menu
+        }
+
         // The text menu is made on the first right click on a text, and serves every later one.
         function test_textMenu() {
             verify(window.textMenu === null)
             Store.newConversation()
             const targets = [findChild(detail.item, "input"), findChild(window.contentItem, "searchField")]
-            let menu = null
-            for (const target of targets) {
-                mouseClick(target, 10, target.height / 2, Qt.RightButton)
-                verify(window.textMenu !== null)
-                menu = menu || window.textMenu
-                verify(window.textMenu === menu)
-                tryCompare(menu, "opened", true)
-                verify(menu.target === target)
-                menu.close()
-                tryCompare(menu, "visible", false)
-                // The next right click is not a double click.
-                wait(Qt.styleHints.mouseDoubleClickInterval + 50)
-            }
+            const menu = menuOn(targets[0], 10)
+            verify(menuOn(targets[1], 10) === menu)
         }
 
         // A right click on any text of a message opens the text menu for that text: a
@@ -136,17 +140,8 @@ Item {
             }
             const targets = [stack.itemAt(0), stack.itemAt(1), findChild(stack.itemAt(2), "listText"),
                              cells[3], findChild(stack.itemAt(4), "codeText")]
-            for (const target of targets) {
-                verify(target !== null)
-                mouseClick(target, 4, target.height / 2, Qt.RightButton)
-                const menu = window.textMenu
-                verify(menu !== null)
-                tryCompare(menu, "opened", true)
-                compare(menu.target, target)
-                menu.close()
-                tryCompare(menu, "visible", false)
-                wait(Qt.styleHints.mouseDoubleClickInterval + 50)
-            }
+            for (const target of targets)
+                menuOn(target, 4)
         }
 
         // The file dialogs are made on first use; what they announce reaches the notice bar.
