@@ -6,7 +6,10 @@
 //  - what it decodes, encoded, is compact valid UTF-8 with every '/' escaped, decodes to an
 //    equal record, and encodes again to the very same bytes;
 //  - a message's "reasoning", "error" and "usage" keys are written exactly when it has some: a
-//    file without them is written without the keys.
+//    file without them is written without the keys;
+//  - a malformed gateway entry (settings "name", "providers", "defaultProvider", a
+//    conversation's "provider") is skipped and reported, never a reason to refuse the file;
+//    a file where nothing was skipped encodes without the gateway keys it did not have.
 #include "fuzzcheck.h"
 #include "model/storagecodec.h"
 
@@ -14,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -58,6 +62,79 @@ bool uuidText(const QJsonValue &v, QUuid &out)
     return true;
 }
 
+// A gateway id: a UUID in the file's form that is not all zeros (the first gateway's).
+bool gatewayId(const QJsonValue &v, QUuid &out)
+{
+    QUuid id;
+    if (!uuidText(v, id) || id.isNull())
+        return false;
+    out = id;
+    return true;
+}
+
+bool optionalFlag(const QJsonObject &o, const char *key, bool &out)
+{
+    const QJsonValue v = o.value(QLatin1StringView(key));
+    if (absent(v))
+        return true;
+    out = v.toBool();
+    return v.isBool();
+}
+
+bool stringList(const QJsonValue &v, QList<QString> &out)
+{
+    if (absent(v))
+        return true;
+    if (!v.isArray())
+        return false;
+    for (const QJsonValue &m : v.toArray()) {
+        if (!m.isString())
+            return false;
+        out.append(m.toString());
+    }
+    return true;
+}
+
+// One entry of "providers", or nothing when it is malformed.
+std::optional<Provider> provider(const QJsonValue &v)
+{
+    const QJsonObject o = v.toObject();
+    Provider p;
+    if (!v.isObject() || !gatewayId(o.value(QLatin1StringView("id")), p.id) ||
+        !optionalString(o, "name", p.name) || !optionalString(o, "baseURL", p.baseURL) ||
+        !optionalString(o, "apiKey", p.apiKey) ||
+        !stringList(o.value(QLatin1StringView("models")), p.models) ||
+        !optionalFlag(o, "noKey", p.noKey) || !optionalFlag(o, "streamUsage", p.streamUsage))
+        return std::nullopt;
+    return p;
+}
+
+// The optional gateway keys of the settings; sets skipped for each one that is malformed.
+void gateways(const QJsonObject &s, AppSettings &out, bool &skipped)
+{
+    const QJsonValue name = s.value(QLatin1StringView("name"));
+    if (name.isString())
+        out.name = name.toString() == QStringLiteral("默认") ? QString() : name.toString();
+    else
+        skipped |= !absent(name);
+
+    const QJsonValue providers = s.value(QLatin1StringView("providers"));
+    skipped |= !absent(providers) && !providers.isArray();
+    for (const QJsonValue &entry : providers.toArray()) {
+        const std::optional<Provider> p = provider(entry);
+        const bool duplicate = p && std::any_of(out.providers.cbegin(), out.providers.cend(),
+                                                [&p](const Provider &q) { return q.id == p->id; });
+        if (p && !duplicate)
+            out.providers.append(*p);
+        else
+            skipped = true;
+    }
+
+    const QJsonValue defaultProvider = s.value(QLatin1StringView("defaultProvider"));
+    if (!gatewayId(defaultProvider, out.defaultProvider))
+        skipped |= !absent(defaultProvider);
+}
+
 struct Expected
 {
     AppData data;
@@ -92,6 +169,7 @@ std::optional<Expected> readSlowly(const QByteArray &bytes)
             out.models.append(m.toString());
         }
     }
+    gateways(s, out, e.data.skippedEntries);
 
     for (const QJsonValue &cv : conversations.toArray()) {
         if (!cv.isObject())
@@ -147,6 +225,9 @@ std::optional<Expected> readSlowly(const QByteArray &bytes)
                 return std::nullopt;
             c.model = model.toString();
         }
+        const QJsonValue gateway = o.value(QLatin1StringView("provider"));
+        if (!gatewayId(gateway, c.provider))
+            e.data.skippedEntries |= !absent(gateway);
         e.data.conversations.append(c);
     }
     return e;
@@ -192,6 +273,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
 
     FUZZ_CHECK(decoded->settings == expected->data.settings);
+    FUZZ_CHECK(decoded->skippedEntries == expected->data.skippedEntries);
     const qsizetype count = decoded->conversations.size();
     FUZZ_CHECK(count == expected->data.conversations.size());
     for (qsizetype i = 0; i < count; ++i) {
@@ -212,6 +294,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(again.has_value());
     FUZZ_CHECK(again->settings == decoded->settings);
     FUZZ_CHECK(again->conversations == decoded->conversations);
+    FUZZ_CHECK(!again->skippedEntries);
     FUZZ_CHECK(encodeAppData(*again) == encoded);
     // Inside a string a quote is always escaped, so this pattern is only ever the key.
     qsizetype withReasoning = 0;
@@ -227,5 +310,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(encoded.count(",\"reasoning\":") == withReasoning);
     FUZZ_CHECK(encoded.count(",\"error\":") == withError);
     FUZZ_CHECK(encoded.count(",\"usage\":") == withUsage);
+    // The gateway keys are written only when they say something.
+    const AppSettings &settings = decoded->settings;
+    FUZZ_CHECK(encoded.contains(",\"providers\":[") == !settings.providers.isEmpty());
+    FUZZ_CHECK(encoded.contains(",\"defaultProvider\":") == !settings.defaultProvider.isNull());
+    FUZZ_CHECK(encoded.count(",\"provider\":") ==
+               std::count_if(decoded->conversations.cbegin(), decoded->conversations.cend(),
+                             [](const Conversation &c) { return !c.provider.isNull(); }));
     return 0;
 }

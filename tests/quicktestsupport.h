@@ -122,8 +122,32 @@ public:
             m_store->appendMessage(conv, message);
         }
         if (model.isValid() && !model.isNull())
-            m_store->setModel(conv, model.toString());
+            m_store->setModel(conv, model.toString(), m_store->conversation(conv)->provider);
         return canonicalUuidString(*m_store->selectedID());
+    }
+    /// Adds a further gateway with these models; returns its id.
+    Q_INVOKABLE QString addGateway(const QString &name, const QStringList &models,
+                                   const QString &apiKey = QStringLiteral("sk-other"))
+    {
+        AppSettings s = m_store->settings();
+        Provider p{QUuid::createUuid(), name, s.baseURL, apiKey, models};
+        s.providers.append(p);
+        m_store->setSettings(s);
+        return canonicalUuidString(p.id);
+    }
+    /// Removes a further gateway by id; conversations keep its id.
+    Q_INVOKABLE void removeGateway(const QString &id)
+    {
+        AppSettings s = m_store->settings();
+        s.providers.removeIf([&id](const Provider &p) { return canonicalUuidString(p.id) == id; });
+        m_store->setSettings(s);
+    }
+    /// The gateway and model of a conversation: "<gateway id or empty>/<model or empty>".
+    Q_INVOKABLE QString modelChoice(const QString &id) const
+    {
+        const Conversation *c = m_store->conversation(*parseCanonicalUuid(id));
+        return (c->provider.isNull() ? QString() : canonicalUuidString(c->provider)) + u'/' +
+               c->model.value_or(QString());
     }
     Q_INVOKABLE QStringList ids() const
     {

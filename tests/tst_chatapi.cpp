@@ -454,19 +454,37 @@ private slots:
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("location"); // %1: the other gateway's port, %2: this one's
+        // This gateway is a further one of the settings, and the other is their first.
+        QTest::addColumn<bool>("further");
 
-        QTest::newRow("other port") << 307 << "http://127.0.0.1:%1/v1/chat/completions";
-        QTest::newRow("other host") << 308 << "http://localhost:%2/v1/chat/completions";
-        QTest::newRow("other scheme") << 301 << "https://127.0.0.1:%2/v1/chat/completions";
-        QTest::newRow("same origin") << 307 << "/v2/chat/completions";
+        QTest::newRow("other port") << 307 << "http://127.0.0.1:%1/v1/chat/completions" << false;
+        QTest::newRow("other host") << 308 << "http://localhost:%2/v1/chat/completions" << false;
+        QTest::newRow("other scheme") << 301 << "https://127.0.0.1:%2/v1/chat/completions" << false;
+        QTest::newRow("same origin") << 307 << "/v2/chat/completions" << false;
+        QTest::newRow("to the first gateway")
+            << 307 << "http://127.0.0.1:%1/v1/chat/completions" << true;
+        QTest::newRow("further, same origin") << 307 << "/v2/chat/completions" << true;
     }
 
     void redirects()
     {
         QFETCH(int, status);
         QFETCH(QString, location);
+        QFETCH(bool, further);
         TestGateway other;
         QVERIFY(other.listen());
+        AppSettings settings;
+        settings.baseURL = other.url(QStringLiteral("/v1"));
+        settings.apiKey = QStringLiteral("sk-first");
+        settings.providers = {Provider{QUuid::createUuid(),
+                                       QStringLiteral("中转"),
+                                       m_gateway->url(QStringLiteral("/v1")),
+                                       QStringLiteral("sk-test"),
+                                       {}}};
+        const ChatAPI client =
+            further ? ChatAPI(Gateway::fromSettings(settings, settings.providers.first().id),
+                              QStringLiteral("test-model"))
+                    : api();
         other.enqueue(TestGateway::eventStream({TestGateway::deltaEvent("leaked")}));
         location.replace("%1", QString::number(other.port()))
             .replace("%2", QString::number(m_gateway->port()));
@@ -474,7 +492,7 @@ private slots:
             TestGateway::response(status, "moved", {{"Location", location.toUtf8()}}));
         m_gateway->enqueue(TestGateway::eventStream({TestGateway::deltaEvent("followed")}));
 
-        const StreamOutcome out = runStream(api());
+        const StreamOutcome out = runStream(client);
         QCOMPARE(other.connectionCount(), 0);
         if (!location.startsWith(u'/')) {
             verify(out, {}, QStringLiteral("请求失败（HTTP %1）").arg(status));

@@ -101,6 +101,14 @@ private:
         c.send();
     }
 
+    static QStringList modelNames(const ChatController &c)
+    {
+        QStringList names;
+        for (const ModelPickerModel::Entry &e : c.modelOptions()->shown())
+            names << e.model;
+        return names;
+    }
+
     static bool waitIdle(ChatController &c)
     {
         return QTest::qWaitFor([&] { return !c.sending(); }, 10000);
@@ -522,6 +530,145 @@ private slots:
         }
     }
 
+    // A further gateway at the given address, with a model named like the first gateway's.
+    Provider addGateway(const QString &baseURL, const QString &key, bool noKey = false,
+                        bool streamUsage = false)
+    {
+        AppSettings s = m_store->settings();
+        const Provider p{QUuid::createUuid(), u"中转"_s, baseURL,    key,
+                         {u"gpt-4o-mini"_s},  noKey,     streamUsage};
+        s.providers.append(p);
+        m_store->setSettings(s);
+        return p;
+    }
+
+    // Two gateways on two ports with two keys: each conversation streams from its own, with its
+    // own key, at the same time. The same model name on both is two choices, and choosing one
+    // moves no other conversation.
+    void twoGatewaysSideBySide_data()
+    {
+        QTest::addColumn<bool>("streamUsage");
+        QTest::newRow("usage not asked") << false;
+        QTest::newRow("usage asked") << true;
+    }
+
+    void twoGatewaysSideBySide()
+    {
+        QFETCH(bool, streamUsage);
+        setUpConversation();
+        TestGateway second;
+        QVERIFY(second.listen());
+        const Provider relay =
+            addGateway(second.url(u"/api/v1"_s), u"sk-relay"_s, false, streamUsage);
+        ChatController first(m_store.get(), m_conv);
+        m_store->newConversation();
+        const QUuid otherID = *m_store->selectedID();
+        ChatController other(m_store.get(), otherID);
+        QCOMPARE(other.gatewayName(), u"默认"_s);
+        other.chooseModel(canonicalUuidString(relay.id), u"gpt-4o-mini"_s);
+        QCOMPARE(m_store->conversation(otherID)->provider, relay.id);
+        QCOMPARE(conversation().provider, QUuid());
+        QCOMPARE(other.gatewayName(), u"中转"_s);
+        QCOMPARE(first.gatewayName(), u"默认"_s);
+
+        m_gateway->enqueue(reply({u"一"_s, u"号"_s}, 100));
+        second.enqueue(reply({u"二"_s, u"号"_s}, 100));
+        sendText(first, u"甲"_s);
+        sendText(other, u"乙"_s);
+        QVERIFY(first.sending() && other.sending());
+        QVERIFY(waitIdle(first));
+        QVERIFY(waitIdle(other));
+
+        QCOMPARE(m_gateway->requests().size(), 1);
+        QCOMPARE(second.requests().size(), 1);
+        const TestGateway::Request &a = m_gateway->requests().first();
+        const TestGateway::Request &b = second.requests().first();
+        QCOMPARE(a.target, "/v1/chat/completions"_ba);
+        QCOMPARE(b.target, "/api/v1/chat/completions"_ba);
+        QCOMPARE(a.header("Authorization"), "Bearer sk-test"_ba);
+        QCOMPARE(b.header("Authorization"), "Bearer sk-relay"_ba);
+        const QJsonObject bodyA = QJsonDocument::fromJson(a.body).object();
+        const QJsonObject bodyB = QJsonDocument::fromJson(b.body).object();
+        QCOMPARE(bodyA[u"model"].toString(), u"gpt-4o-mini"_s);
+        QCOMPARE(bodyB[u"model"].toString(), u"gpt-4o-mini"_s);
+        QVERIFY(!bodyA.contains(u"stream_options"));
+        QCOMPARE(bodyB.contains(u"stream_options"), streamUsage);
+        if (streamUsage)
+            QCOMPARE(bodyB[u"stream_options"][u"include_usage"], QJsonValue(true));
+        QCOMPARE(conversation().messages.last().content, u"一号"_s);
+        QCOMPARE(m_store->conversation(otherID)->messages.last().content, u"二号"_s);
+
+        const AppData saved = fileContents();
+        QCOMPARE(saved.settings.providers, QList{relay});
+        QCOMPARE(saved.conversations.at(0).provider, relay.id);
+        QCOMPARE(saved.conversations.at(1).provider, QUuid());
+    }
+
+    // New conversations start on the default gateway with its first model; a local one needs
+    // no key and gets no Authorization header. A default that names no gateway is the first.
+    void defaultGateway()
+    {
+        setUpConversation();
+        const Provider local = addGateway(m_gateway->url(u"/v1"_s), QString(), true);
+        AppSettings s = m_store->settings();
+        s.defaultProvider = local.id;
+        s.providers.first().models = {u"qwen3"_s, u"llama3"_s};
+        m_store->setSettings(s);
+        m_store->newConversation();
+        const QUuid id = *m_store->selectedID();
+        QCOMPARE(m_store->conversation(id)->provider, local.id);
+        QCOMPARE(m_store->conversation(id)->model, std::optional(u"qwen3"_s));
+        QCOMPARE(conversation().provider, QUuid());
+
+        ChatController c(m_store.get(), id);
+        QVERIFY(!c.keyMissing());
+        m_gateway->enqueue(reply({u"好"_s}));
+        sendText(c, u"hi"_s);
+        QVERIFY(waitIdle(c));
+        QCOMPARE(m_gateway->requests().size(), 1);
+        QVERIFY(m_gateway->requests().first().header("Authorization").isEmpty());
+        QCOMPARE(m_store->conversation(id)->messages.last().content, u"好"_s);
+
+        s.defaultProvider = QUuid::createUuid();
+        m_store->setSettings(s);
+        m_store->newConversation();
+        QCOMPARE(m_store->conversation(*m_store->selectedID())->provider, QUuid());
+        QCOMPARE(m_store->conversation(*m_store->selectedID())->model, std::nullopt);
+    }
+
+    // A conversation whose gateway was removed keeps it, says so, and sends nothing until
+    // another model is picked.
+    void removedGateway()
+    {
+        setUpConversation();
+        const Provider relay = addGateway(m_gateway->url(u"/v1"_s), u"sk-relay"_s);
+        ChatController c(m_store.get(), m_conv);
+        c.chooseModel(canonicalUuidString(relay.id), u"gpt-4o-mini"_s);
+        AppSettings s = m_store->settings();
+        s.providers.clear();
+        m_store->setSettings(s);
+        QCOMPARE(c.modelLabel(), u"gpt-4o-mini（网关已删除）"_s);
+        QCOMPARE(c.gatewayName(), QString());
+        QVERIFY(!c.keyMissing());
+
+        sendText(c, u"hi"_s);
+        QVERIFY(waitIdle(c));
+        QCOMPARE(m_gateway->requests().size(), 0);
+        QCOMPARE(conversation().provider, relay.id);
+        QCOMPARE(conversation().messages.last().errorKind(), u"gatewayRemoved"_s);
+        QVERIFY2(c.errorMessage().contains(u"模型菜单"_s), qPrintable(c.errorMessage()));
+        QCOMPARE(fileContents().conversations.first().provider, relay.id);
+
+        c.chooseModel(QString(), u"gpt-4o-mini"_s);
+        QCOMPARE(conversation().provider, QUuid());
+        QCOMPARE(c.modelLabel(), u"gpt-4o-mini"_s);
+        m_gateway->enqueue(reply({u"好"_s}));
+        c.regenerate();
+        QVERIFY(waitIdle(c));
+        QCOMPARE(m_gateway->requests().size(), 1);
+        QCOMPARE(conversation().messages.last().content, u"好"_s);
+    }
+
     void setModelPinsTheConversation()
     {
         setUpConversation();
@@ -542,7 +689,7 @@ private slots:
         m_store->setSettings(s);
         QCOMPARE(c.effectiveModel(), QStringLiteral("gpt-4o-mini"));
         QCOMPARE(changed.count(), 0);
-        QCOMPARE(c.modelOptions(), (QStringList{"a", "b"}));
+        QCOMPARE(modelNames(c), (QStringList{"a", "b"}));
 
         // An empty model is a model too, and is what gets sent.
         c.setModel(QString(""));

@@ -68,7 +68,7 @@ private slots:
         else if (operation.startsWith(u"rename"))
             store->rename(target, u"周报"_s);
         else if (operation.startsWith(u"model"))
-            store->setModel(target, u"gpt-4o"_s);
+            store->setModel(target, u"gpt-4o"_s, {});
         else {
             const Message hi = Message::make(Message::Role::User, u"hi"_s);
             store->appendMessage(target, hi);

@@ -80,6 +80,7 @@ private slots:
         QTest::newRow("proxy") << E::network(N::ProxyConnectionRefusedError, {}) << false << E::networkDescription(N::ProxyConnectionRefusedError) << QString() << u"HTTPS_PROXY"_s << false << false;
         QTest::newRow("timed out") << E::timedOut() << false << E::timedOut().description() << QString() << u"稍后重试"_s << false << false;
         QTest::newRow("in the stream") << E::gateway(u"overloaded"_s) << false << u"请求失败（服务器报错）"_s << u"overloaded"_s << u"网关给出的原因"_s << false << false;
+        QTest::newRow("gateway removed") << E::gatewayRemoved() << false << E::gatewayRemoved().description() << QString() << u"模型菜单"_s << true << false;
         QTest::newRow("empty") << E::emptyReply() << false << E::emptyReply().description() << QString() << u"换一个模型"_s << false << false;
         // A reply cut off after some text says so first, then why.
         QTest::newRow("cut off by the network") << E::network(N::RemoteHostClosedError, {}) << true << u"回复中断"_s << E::networkDescription(N::RemoteHostClosedError) << u"重试"_s << false << false;

@@ -203,12 +203,18 @@ private slots:
         AppSettings settings;
         settings.apiKey = QStringLiteral("sk-secret");
         settings.model = QStringLiteral("qwen");
+        settings.providers = {Provider{QUuid::createUuid(),
+                                       QStringLiteral("中转"),
+                                       QStringLiteral("https://relay.example/v1"),
+                                       QStringLiteral("sk-relay-secret"),
+                                       {}}};
         m_store->setSettings(settings);
         const QUrl backup = QUrl::fromLocalFile(path("backup.json"));
 
         QCOMPARE(m_actions->backup(backup), QString());
         const QByteArray bytes = readAll(path("backup.json"));
         QVERIFY(!bytes.contains("sk-secret"));
+        QVERIFY(!bytes.contains("sk-relay-secret"));
         const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
         QCOMPARE(QFileInfo(path("backup.json")).permissions() & others, QFile::Permissions());
@@ -217,6 +223,8 @@ private slots:
         QCOMPARE(data->conversations, sample());
         QCOMPARE(data->settings.model, QStringLiteral("qwen"));
         QCOMPARE(data->settings.apiKey, QString());
+        QCOMPARE(data->settings.providers.size(), 1);
+        QCOMPARE(data->settings.providers.first().apiKey, QString());
 
         // Restored into an empty history it brings everything back, and the key stays the user's.
         QTemporaryDir other;
@@ -278,6 +286,67 @@ private slots:
             ids.insert(c.id);
         QCOMPARE(ids.size(), m_store->conversations().size());
         QCOMPARE(m_store->conversations().mid(count), sample()); // nothing the user had changed
+    }
+
+    // A backup's gateways meet this machine's by id, then by address; what meets none lands on
+    // the first gateway with its model's name, and the report says how many. The remapping
+    // comes before the comparison, so that an unchanged conversation is not restored again.
+    void restoreGateways_data()
+    {
+        QTest::addColumn<QString>("address"); // of the backup's gateway
+        QTest::addColumn<bool>("sameId");     // the backup's gateway has the id of the one here
+        QTest::addColumn<int>("landing");     // 0: the first gateway, 1: the one here, -1: none
+        QTest::addColumn<QString>("report");
+        const QString moved =
+            QStringLiteral("已恢复 2 个对话；其中 2 个对话的网关在本机没有，已改用第一个网关");
+        QTest::newRow("same id") << "https://other.example" << true << 1 << "已恢复 1 个对话";
+        QTest::newRow("same address")
+            << " HTTPS://Relay.example:443/v1/ " << false << 1 << "已恢复 1 个对话";
+        QTest::newRow("the first's address")
+            << "https://api.openai.com/v1" << false << 0 << "已恢复 2 个对话";
+        QTest::newRow("unknown") << "https://other.example/v1" << false << -1 << moved;
+    }
+
+    void restoreGateways()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, sameId);
+        QFETCH(int, landing);
+        QFETCH(QString, report);
+        const Provider here{QUuid::createUuid(),
+                            QStringLiteral("中转"),
+                            QStringLiteral("https://relay.example/v1"),
+                            QStringLiteral("k"),
+                            {}};
+        AppSettings settings;
+        settings.providers = {here};
+        m_store->setSettings(settings);
+        // b here, pinned to the gateway here.
+        m_store->setModel(sample().at(1).id, sample().at(1).model, here.id);
+
+        // The backup: b as it is here, and a new conversation x left to its gateway's default.
+        AppSettings theirs;
+        const Provider there{sameId ? here.id : QUuid::createUuid(),
+                             QStringLiteral("R"),
+                             address,
+                             {},
+                             {QStringLiteral("claude")}};
+        theirs.providers = {there};
+        Conversation b = sample().at(1);
+        b.provider = there.id;
+        Conversation x = conv(u'x');
+        x.provider = there.id;
+        QVERIFY(writeAll(path("in.json"), encodeAppData(theirs, {b, x})));
+
+        QCOMPARE(m_actions->restore(QUrl::fromLocalFile(path("in.json"))), report);
+        const QUuid expected = landing == 1 ? here.id : QUuid();
+        const Conversation *restored = m_store->conversation(x.id);
+        QVERIFY(restored);
+        QCOMPARE(restored->provider, expected);
+        // Wherever it lands, it keeps talking to the model it did.
+        QCOMPARE(restored->model, sameId ? std::nullopt : std::optional(QStringLiteral("claude")));
+        // b came back as a copy only when its gateway here is another.
+        QCOMPARE(m_store->conversations().size(), sample().size() + (landing == 1 ? 1 : 2));
     }
 
     void restoreBadFile_data()

@@ -131,6 +131,89 @@ private slots:
         QCOMPARE(decodeAppData(bytes).value_or(AppData()).conversations, QList{c});
     }
 
+    // The keys of further gateways: a file with them reads and writes back as it was; a
+    // malformed entry is skipped and said, never a reason to refuse the file; both readers
+    // agree on all of it.
+    void gateways_data()
+    {
+        QTest::addColumn<QByteArray>("settings");     // after the first gateway's keys
+        QTest::addColumn<QByteArray>("conversation"); // after its "createdAt"
+        QTest::addColumn<int>("providers");           // kept
+        QTest::addColumn<bool>("skipped");
+        QTest::addColumn<bool>("same"); // encodes back to the same bytes
+
+        const QByteArray g1 = "\"1B4E28BA-2FA1-11D2-883F-0016D3CCA427\"";
+        const QByteArray g2 = "\"6FA459EA-EE8A-3CA4-894E-DB77E160355E\"";
+        const QByteArray local =
+            "{\"id\":" + g1 +
+            R"(,"name":"本机","baseURL":"http:\/\/127.0.0.1:11434\/v1","apiKey":"","models":["qwen3"],"noKey":true})";
+        const QByteArray relay =
+            "{\"id\":" + g2 +
+            R"(,"name":"OpenAI","baseURL":"b","apiKey":"sk-2","models":[],"streamUsage":true})";
+        const auto entry = [&g1](const QByteArray &rest) {
+            return ",\"providers\":[{\"id\":" + g1 + rest + "}]";
+        };
+        // clang-format off
+        QTest::newRow("none")              << ""_ba << ""_ba << 0 << false << true;
+        QTest::newRow("every key")         << R"(,"name":"主力","providers":[)" + local + "," + relay + "],\"defaultProvider\":" + g2
+                                           << ",\"model\":\"qwen3\",\"provider\":" + g1 << 2 << false << true;
+        QTest::newRow("provider, no model") << ",\"providers\":[" + relay + "]" << ",\"provider\":" + g2 << 1 << false << true;
+        QTest::newRow("default name")      << R"(,"name":"默认")"_ba << ""_ba << 0 << false << false;
+        QTest::newRow("nulls")             << R"(,"name":null,"providers":null,"defaultProvider":null)"_ba << R"(,"provider":null)"_ba << 0 << false << false;
+        QTest::newRow("entry, fields missing") << entry("") << ""_ba << 1 << false << false;
+        QTest::newRow("entry, unknown key") << entry(R"(,"headers":{"X-Title":"c"})") << ""_ba << 1 << false << false;
+        QTest::newRow("entry, no id")      << R"(,"providers":[{"name":"x"}])"_ba << ""_ba << 0 << true << false;
+        QTest::newRow("entry, id not a UUID") << R"(,"providers":[{"id":"relay"}])"_ba << ""_ba << 0 << true << false;
+        QTest::newRow("entry, id all zeros") << R"(,"providers":[{"id":"00000000-0000-0000-0000-000000000000"}])"_ba << ""_ba << 0 << true << false;
+        QTest::newRow("entry, name a number") << entry(R"(,"name":1)") << ""_ba << 0 << true << false;
+        QTest::newRow("entry, key a number") << entry(R"(,"apiKey":1)") << ""_ba << 0 << true << false;
+        QTest::newRow("entry, model a number") << entry(R"(,"models":["a",2])") << ""_ba << 0 << true << false;
+        QTest::newRow("entry, flag a string") << entry(R"(,"noKey":"yes")") << ""_ba << 0 << true << false;
+        QTest::newRow("entry, a string")   << R"(,"providers":["x"])"_ba << ""_ba << 0 << true << false;
+        QTest::newRow("duplicate id")      << ",\"providers\":[" + local + "," + local + "]" << ""_ba << 1 << true << false;
+        QTest::newRow("bad beside good")   << ",\"providers\":[" + relay + ",{},7]" << ""_ba << 1 << true << false;
+        QTest::newRow("providers an object") << R"(,"providers":{})"_ba << ""_ba << 0 << true << false;
+        QTest::newRow("name a number")     << R"(,"name":1)"_ba << ""_ba << 0 << true << false;
+        QTest::newRow("default not a UUID") << R"(,"defaultProvider":"b")"_ba << ""_ba << 0 << true << false;
+        QTest::newRow("provider a number") << ""_ba << R"(,"provider":1)"_ba << 0 << true << false;
+        QTest::newRow("provider braces")   << ""_ba << R"(,"provider":"{1B4E28BA-2FA1-11D2-883F-0016D3CCA427}")"_ba << 0 << true << false;
+        // clang-format on
+    }
+
+    void gateways()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QByteArray, conversation);
+        QFETCH(int, providers);
+        QFETCH(bool, skipped);
+        QFETCH(bool, same);
+        const QByteArray bytes =
+            R"({"settings":{"baseURL":"a","apiKey":"k","model":"m","systemPrompt":"","models":[])" +
+            settings +
+            R"(},"conversations":[{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","title":"t","messages":[],"createdAt":1)" +
+            conversation + "}]}";
+        const auto fast = decodeAppData(bytes);
+        const auto qt = decodeAppDataWithQt(bytes);
+        QVERIFY(fast && qt);
+        QCOMPARE(fast->settings, qt->settings);
+        QCOMPARE(fast->conversations, qt->conversations);
+        QCOMPARE(fast->skippedEntries, skipped);
+        QCOMPARE(qt->skippedEntries, skipped);
+        QCOMPARE(fast->settings.providers.size(), providers);
+        QCOMPARE(fast->conversations.size(), 1);
+        QCOMPARE(fast->settings.apiKey, u"k"_s);
+        const QByteArray encoded = encodeAppData(*fast);
+        if (same)
+            QCOMPARE(encoded, bytes);
+        else
+            QVERIFY(encoded != bytes);
+        // What was read is what is written: nothing is skipped the second time.
+        const auto again = decodeAppData(encoded);
+        QVERIFY(again && !again->skippedEntries);
+        QCOMPARE(again->settings, fast->settings);
+        QCOMPARE(again->conversations, fast->conversations);
+    }
+
     void nonFiniteDateWritesNothing()
     {
         Conversation c = Conversation::make();
@@ -236,6 +319,10 @@ private slots:
         QTest::newRow("underflow date")       << conv(R"(,"createdAt":4.9e-524)") << false;
         QTest::newRow("just under subnormal") << conv(R"(,"createdAt":4.9e-325)") << false;
         QTest::newRow("underflow elsewhere")  << conv(R"(,"x":[{"y":4.9e-394}])") << false;
+        QTest::newRow("underflow in a gateway") << R"({"settings":{"providers":[{"x":4.9e-394}]},"conversations":[]})"_ba << false;
+        QTest::newRow("underflow as a gateway") << conv(R"(,"provider":4.9e-394)") << false;
+        QTest::newRow("gateway, last wins")   << conv(R"(,"provider":1,"provider":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427")") << true;
+        QTest::newRow("gateway entry, last wins") << R"({"settings":{"providers":[{"id":1,"id":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427","noKey":true}]},"conversations":[]})"_ba << true;
         QTest::newRow("underflow, overridden") << conv(R"(,"createdAt":4.9e-394,"createdAt":2)") << false;
         QTest::newRow("negative zero")        << conv(R"(,"createdAt":-0.0)") << true;
         QTest::newRow("tiny date")            << conv(R"(,"createdAt":4.9e-324)") << true;

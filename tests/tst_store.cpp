@@ -131,6 +131,34 @@ private slots:
         QCOMPARE(asideFiles(tmp.path()).size(), taken.size() + 1);
     }
 
+    // A malformed gateway entry costs only that entry: the rest is read, the user is told, and
+    // the original file is kept aside once before the first save drops the entry.
+    void malformedGatewayKeptAside()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.path() + u"/data.json"_s;
+        const QByteArray bytes =
+            R"({"settings":{"apiKey":"sk-1","providers":[{"id":"1B4E28BA-2FA1-11D2-883F-0016D3CCA427","name":"好"},{"name":"sk-leak"}]},"conversations":[{"id":"7C9E6679-7425-40DE-944B-E07FC1F90AE7","title":"t"}]})";
+        QVERIFY(writeAll(path, bytes));
+        QTest::failOnWarning(QRegularExpression(u".*"_s)); // nothing is logged
+        Store store(tmp.path());
+        QCOMPARE(store.settings().apiKey, u"sk-1"_s);
+        QCOMPARE(store.settings().providers.size(), 1);
+        QCOMPARE(store.conversations().size(), 1);
+        QVERIFY(!store.loadNotice().isEmpty());
+        QVERIFY(!store.loadNotice().contains(u"sk-"_s));
+        QVERIFY(asideFiles(tmp.path()).isEmpty());
+
+        QVERIFY(saveNow(store));
+        QCOMPARE(asideFiles(tmp.path()).size(), 1);
+        QCOMPARE(readAll(tmp.path() + u'/' + asideFiles(tmp.path()).first()), bytes);
+        QVERIFY(!readAll(path).contains("sk-leak"));
+        QVERIFY(saveNow(store));
+        QCOMPARE(asideFiles(tmp.path()).size(), 1);
+        // Read whole, the file says nothing.
+        QVERIFY(Store(tmp.path()).loadNotice().isEmpty());
+    }
+
     // The copy kept aside does not fit: neither file changes, and a later save keeps the copy
     // once. (Replacing a good file under a size limit or on a full disk: tst_storefaults.)
     void failedWriteKeepsPreviousFile()
@@ -340,9 +368,9 @@ private slots:
         QCOMPARE(sizesWhenAboutTo, (QList<qsizetype>{0, 1, 2, 3, 4, 3}));
 
         store.setTitle(id, u"新对话"_s); // unchanged
-        store.setModel(id, u""_s);
-        store.setModel(id, u""_s);
-        store.setModel(QUuid::createUuid(), u"m"_s);
+        store.setModel(id, u""_s, {});
+        store.setModel(id, u""_s, {});
+        store.setModel(QUuid::createUuid(), u"m"_s, {});
         QCOMPARE(updated.size(), 1);
         QCOMPARE(updated.at(0), (QVariantList{QVariant::fromValue(id), 0}));
 

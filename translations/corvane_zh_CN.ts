@@ -2,9 +2,20 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
+    <name>ChatController</name>
+    <message>
+        <source>%1（网关已删除）</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ChatHeader</name>
     <message>
         <source>设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 · %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -66,6 +77,10 @@
     </message>
     <message>
         <source>停止生成（Esc）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>筛选模型</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -249,6 +264,10 @@
         <source>请检查网络连接、API 地址和代理设置，然后重试。</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>在模型菜单里选一个模型后再点「重试」，也可以到「设置」重新添加网关。</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FailureStrip</name>
@@ -309,6 +328,12 @@
     </message>
     <message numerus="yes">
         <source>已恢复 %n 个对话</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>；其中 %n 个对话的网关在本机没有，已改用第一个网关</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
@@ -741,6 +766,13 @@
     </message>
 </context>
 <context>
+    <name>Store</name>
+    <message>
+        <source>数据文件里有几项网关设置无法识别，已跳过；原文件会在下次保存前另存一份。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Stored</name>
     <message>
         <source>新对话</source>
@@ -894,6 +926,14 @@
     </message>
     <message>
         <source>回复没有收完：最后一段数据在中途断开了。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>默认</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这个对话所用的网关已被删除，请在输入框上方的模型菜单里换一个模型。</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

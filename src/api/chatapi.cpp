@@ -65,9 +65,13 @@ QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Mes
 ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent) const
 {
     const QJsonArray list = requestMessages(m_systemPrompt, messages);
-    const QJsonObject body{{QStringLiteral("model"), m_model},
-                           {QStringLiteral("messages"), list},
-                           {QStringLiteral("stream"), true}};
+    QJsonObject body{{QStringLiteral("model"), m_model},
+                     {QStringLiteral("messages"), list},
+                     {QStringLiteral("stream"), true}};
+    // Only where the gateway is known to take it: some relays refuse fields they do not know.
+    if (m_gateway.streamUsage)
+        body.insert(QStringLiteral("stream_options"),
+                    QJsonObject{{QStringLiteral("include_usage"), true}});
 
     auto *request = new GatewayRequest(m_gateway);
     request->setTimeLimit(m_timeout, GatewayRequest::TimeLimit::Idle);

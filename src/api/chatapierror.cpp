@@ -103,6 +103,8 @@ QString ChatAPIError::kindCode() const
         return QStringLiteral("empty");
     case Kind::Incomplete:
         return QStringLiteral("incomplete");
+    case Kind::GatewayRemoved:
+        return QStringLiteral("gatewayRemoved");
     }
     return {};
 }
@@ -163,6 +165,9 @@ QString ChatAPIError::description(StoredText::Form form) const
         return text(QT_TRANSLATE_NOOP("Stored", "模型没有返回内容，请重试或换一个模型。"));
     case Kind::Incomplete:
         return text(QT_TRANSLATE_NOOP("Stored", "回复没有收完：最后一段数据在中途断开了。"));
+    case Kind::GatewayRemoved:
+        return text(QT_TRANSLATE_NOOP(
+            "Stored", "这个对话所用的网关已被删除，请在输入框上方的模型菜单里换一个模型。"));
     }
     return {};
 }

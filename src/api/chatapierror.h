@@ -10,25 +10,26 @@
 /**
  * Why a chat request failed.
  *
- * Http, BadURL and NoKey are the client's own failures. BadKey refuses a key that could not be
- * written into a header safely. Network, TimedOut and Cancelled come from the HTTP layer; only
- * Cancelled is the user's stop, everything else is a real failure to be shown. Gateway,
+ * Http, BadURL, NoKey and GatewayRemoved are the client's own failures. BadKey refuses a key that
+ * could not be written into a header safely. Network, TimedOut and Cancelled come from the HTTP
+ * layer; only Cancelled is the user's stop, everything else is a real failure to be shown. Gateway,
  * EmptyReply and Incomplete end a reply that arrived with a success status.
  */
 class ChatAPIError
 {
 public:
     enum class Kind {
-        Http,       ///< status outside 200 to 299, or no HTTP response at all (-1, "无响应")
-        BadURL,     ///< the request address does not parse as a URL
-        NoKey,      ///< the API key is empty after trimming
-        BadKey,     ///< the API key holds a line break or another control character
-        Network,    ///< connection, TLS or protocol failure; carries Qt's error text
-        TimedOut,   ///< the gateway sent nothing for the inactivity time-out
-        Cancelled,  ///< stopped by ChatStream::cancel()
-        Gateway,    ///< the gateway reported a failure inside the stream; carries its message
-        EmptyReply, ///< the stream ended normally without any text or reasoning
-        Incomplete, ///< the stream ended in the middle of an event: its last line is cut off
+        Http,           ///< status outside 200 to 299, or no HTTP response at all (-1, "无响应")
+        BadURL,         ///< the request address does not parse as a URL
+        NoKey,          ///< the API key is empty after trimming
+        BadKey,         ///< the API key holds a line break or another control character
+        Network,        ///< connection, TLS or protocol failure; carries Qt's error text
+        TimedOut,       ///< the gateway sent nothing for the inactivity time-out
+        Cancelled,      ///< stopped by ChatStream::cancel()
+        Gateway,        ///< the gateway reported a failure inside the stream; carries its message
+        EmptyReply,     ///< the stream ended normally without any text or reasoning
+        Incomplete,     ///< the stream ended in the middle of an event: its last line is cut off
+        GatewayRemoved, ///< the conversation's gateway is no longer in the settings
     };
 
     /// A response that was not HTTP (-1, "无响应").
@@ -46,6 +47,7 @@ public:
     static ChatAPIError gateway(const QString &message);
     static ChatAPIError emptyReply() { return ChatAPIError(Kind::EmptyReply); }
     static ChatAPIError incomplete() { return ChatAPIError(Kind::Incomplete); }
+    static ChatAPIError gatewayRemoved() { return ChatAPIError(Kind::GatewayRemoved); }
 
     Kind kind() const { return m_kind; }
     /// The HTTP status of an Http error (-1 when the response was not HTTP), else 0.
@@ -61,8 +63,8 @@ public:
     /**
      * The kind as kept beside a failed reply, for the advice shown with it after a restart:
      * "http:<status>" (with ";retry-after=<seconds>" when the gateway asked to wait),
-     * "network:<Qt's error name>", "noKey", "badKey", "badURL", "timeout", "gateway", "empty"
-     * or "incomplete"; empty for a cancellation, which is not a failure.
+     * "network:<Qt's error name>", "noKey", "badKey", "badURL", "timeout", "gateway", "empty",
+     * "incomplete" or "gatewayRemoved"; empty for a cancellation, which is not a failure.
      */
     QString kindCode() const;
 

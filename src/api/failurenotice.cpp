@@ -247,6 +247,9 @@ FailureNotice FailureNotice::explain(const QString &error, const QString &kindCo
         n.advice = tr("可以点「重试」，或换一个模型。");
     } else if (kind.name == u"incomplete") {
         n.advice = tr("最后一段没有收到，请点「重试」重新生成。");
+    } else if (kind.name == u"gatewayRemoved") {
+        n.advice = tr("在模型菜单里选一个模型后再点「重试」，也可以到「设置」重新添加网关。");
+        n.offerSettings = true;
     } else {
         n.advice = tr("可以点「重试」再试一次。");
     }

@@ -40,9 +40,11 @@ QString endpoint(const QString &baseURL, QStringView path)
 // Why nothing may be sent to url with the gateway's key, if nothing may.
 std::optional<ChatAPIError> refusal(const Gateway &gateway, const QUrl &url)
 {
+    if (gateway.removed)
+        return ChatAPIError::gatewayRemoved();
     if (gateway.keyMissing())
         return ChatAPIError::noKey();
-    if (hasControlCharacters(gateway.apiKey))
+    if (!gateway.noKey && hasControlCharacters(gateway.apiKey))
         return ChatAPIError::badKey();
     if (!url.isValid())
         return ChatAPIError::badURL();
@@ -141,7 +143,8 @@ void GatewayRequest::send(const QByteArray &verb, QStringView path, const QList<
     QNetworkRequest request(url);
     for (const auto &[name, value] : headers)
         request.setRawHeader(name, value);
-    request.setRawHeader("Authorization", "Bearer " + m_gateway.apiKey.toUtf8());
+    if (!m_gateway.noKey)
+        request.setRawHeader("Authorization", "Bearer " + m_gateway.apiKey.toUtf8());
     // Redirects are checked one by one (onRedirected).
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);

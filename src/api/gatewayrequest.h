@@ -25,6 +25,8 @@ class QNetworkReply;
  *   without a scheme goes to the HTTP layer, which refuses it with its own error);
  * - the key goes in "Authorization: Bearer", after the extra headers so none can replace it; a
  *   missing key, or one that could not be written into a header safely, refuses the request;
+ *   a gateway without a key (a local server) gets no such header and no key check;
+ * - nothing goes to a gateway that was removed;
  * - a redirect is followed only within the origin of the address, so the key and the other
  *   headers never reach another origin;
  * - the application's proxy settings apply, and a proxy's own failures are named as such;
@@ -80,9 +82,9 @@ signals:
     void readyRead();
     /// The reply has ended: the rest of its body, its status and its error are in reply().
     void finished();
-    /// The request ended here: refused before sending (no key, a key that cannot be sent, an
-    /// address that does not parse, a scheme other than HTTP), redirected to another origin,
-    /// or out of time.
+    /// The request ended here: refused before sending (a removed gateway, no key, a key that
+    /// cannot be sent, an address that does not parse, a scheme other than HTTP), redirected
+    /// to another origin, or out of time.
     void failed(const ChatAPIError &error);
 
 private:

@@ -41,6 +41,9 @@ AppWindow {
     minimumHeight: 460
     visible: true
     title: detail.item && detail.item.title !== undefined ? detail.item.title : "Corvane"
+    // A file read without some of its entries says so once.
+    Component.onCompleted: if (Store.loadNotice !== "")
+                               noticeBar.show(Store.loadNotice)
 
     menuBar: MenuBar {
         Menu {

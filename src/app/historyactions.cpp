@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -152,6 +153,8 @@ QString HistoryActions::backup(const QUrl &file) const
         return tr("没有可备份的对话。");
     AppSettings settings = m_store->settings();
     settings.apiKey.clear();
+    for (Provider &p : settings.providers)
+        p.apiKey.clear();
     const QByteArray bytes = encodeAppData(settings, m_store->conversations());
     if (bytes.isEmpty())
         return tr("对话中有无法保存的数据，没有写入备份。");
@@ -174,12 +177,21 @@ QString HistoryActions::restore(const QUrl &file, bool *ok)
     if (!data)
         return tr("“%1”不是 Corvane 的备份或数据文件，或已损坏。没有恢复任何对话。").arg(path);
 
+    // Each on a gateway of this machine first, so that the same conversation compares equal.
+    QList<Conversation> backup = data->conversations;
+    const QList<bool> moved = matchGateways(m_store->settings(), data->settings, backup);
+    QList<qsizetype> sources;
     const QList<Conversation> added =
-        conversationsToRestore(m_store->conversations(), data->conversations);
+        conversationsToRestore(m_store->conversations(), backup, &sources);
+    const auto movedAdded =
+        int(std::count_if(sources.cbegin(), sources.cend(), [&](qsizetype i) { return moved[i]; }));
     m_store->addConversationsAtTop(added);
     if (ok)
         *ok = true;
-    return tr("已恢复 %n 个对话", nullptr, int(added.size()));
+    const QString report = tr("已恢复 %n 个对话", nullptr, int(added.size()));
+    if (movedAdded == 0)
+        return report;
+    return report + tr("；其中 %n 个对话的网关在本机没有，已改用第一个网关", nullptr, movedAdded);
 }
 
 QVariantMap HistoryActions::restoreReport(const QUrl &file)

@@ -16,6 +16,7 @@
 #include "app/theme.h"
 #include "chat/chatcontroller.h"
 #include "chat/messagelistmodel.h"
+#include "chat/modelpickermodel.h"
 #include "chat/quick/listfollower.h"
 #include "chat/quick/messagetext.h"
 #include "markdown/mdblockmodel.h"
@@ -88,6 +89,15 @@ struct MessageListModelForeign
     Q_GADGET
     QML_FOREIGN(MessageListModel)
     QML_NAMED_ELEMENT(MessageListModel)
+    QML_UNCREATABLE("made by ChatController")
+};
+
+/// The composer's model menu; made by the ChatController.
+struct ModelPickerModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ModelPickerModel)
+    QML_NAMED_ELEMENT(ModelPickerModel)
     QML_UNCREATABLE("made by ChatController")
 };
 

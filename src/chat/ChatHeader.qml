@@ -37,7 +37,9 @@ Item {
         Text {
             objectName: "headerModel"
             width: parent.width
-            text: root.controller.effectiveModel
+            text: root.controller.gatewayName === ""
+                  ? root.controller.modelLabel
+                  : qsTr("%1 · %2").arg(root.controller.effectiveModel).arg(root.controller.gatewayName)
             textFormat: Text.PlainText
             elide: Text.ElideMiddle
             maximumLineCount: 1

@@ -45,8 +45,8 @@ FocusScope {
                 objectName: "modelPicker"
 
                 Layout.maximumWidth: composer.width
-                text: root.controller.effectiveModel
-                Accessible.name: qsTr("模型：%1").arg(root.controller.effectiveModel)
+                text: root.controller.modelLabel
+                Accessible.name: qsTr("模型：%1").arg(root.controller.modelLabel)
                 focusPolicy: Qt.StrongFocus
                 hoverEnabled: true
                 leftPadding: 9
@@ -107,27 +107,50 @@ FocusScope {
                         y: -height - 4
                         // As wide as the longest name, within the column.
                         onAboutToShow: {
+                            filterField.text = ""
+                            root.controller.modelOptions.filter = ""
                             let w = 0
                             for (let i = 0; i < count; ++i)
                                 w = Math.max(w, itemAt(i).implicitWidth)
                             width = Math.min(Math.max(w + leftPadding + rightPadding, 160),
                                              composer.width)
                         }
+                        onOpened: if (filterField.visible)
+                                      filterField.forceActiveFocus()
+
+                        // Some gateways list hundreds of models.
+                        TextField {
+                            id: filterField
+                            objectName: "modelFilter"
+                            visible: root.controller.modelOptions.modelCount
+                                     > root.controller.modelOptions.filterThreshold
+                            height: visible ? implicitHeight : 0
+                            placeholderText: qsTr("筛选模型")
+                            onTextEdited: root.controller.modelOptions.filter = text
+                        }
 
                         Instantiator {
                             model: root.controller.modelOptions
                             delegate: MenuItem {
                                 id: entry
-                                required property string modelData
-                                readonly property bool current: modelData === root.controller.effectiveModel
+                                required property string gatewayID
+                                required property string gatewayName
+                                required property string modelName
+                                required property bool header
+                                required property bool current
 
-                                text: modelData
-                                onTriggered: root.controller.setModel(modelData)
+                                objectName: header ? "modelHeader" : "modelEntry"
+                                // A gateway's name above its models: never chosen, never focused.
+                                enabled: !header
+                                focusPolicy: header ? Qt.NoFocus : Qt.StrongFocus
+                                text: header ? gatewayName : modelName
+                                onTriggered: root.controller.chooseModel(gatewayID, modelName)
                                 contentItem: Row {
                                     spacing: Theme.spacingS
                                     Icon {
                                         objectName: "checkMark"
                                         anchors.verticalCenter: parent.verticalCenter
+                                        visible: !entry.header
                                         glyph: Theme.iconCheck
                                         size: 14
                                         color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
@@ -137,12 +160,16 @@ FocusScope {
                                         anchors.verticalCenter: parent.verticalCenter
                                         text: entry.text
                                         textFormat: Text.PlainText
-                                        font: entry.font
-                                        color: entry.highlighted ? entry.palette.highlightedText : entry.palette.text
+                                        font.pixelSize: entry.header ? Theme.caption : entry.font.pixelSize
+                                        font.weight: entry.header ? Font.DemiBold : entry.font.weight
+                                        color: entry.header ? Theme.secondaryLabel
+                                                            : entry.highlighted ? entry.palette.highlightedText
+                                                                                : entry.palette.text
                                     }
                                 }
                             }
-                            onObjectAdded: (index, object) => menu.insertItem(index, object)
+                            // After the filter field.
+                            onObjectAdded: (index, object) => menu.insertItem(index + 1, object)
                             onObjectRemoved: (index, object) => menu.removeItem(object)
                         }
                     }

@@ -10,10 +10,13 @@
 #include <memory>
 #include <utility>
 
-ChatController::ChatController(QObject *parent) : QObject(parent) {}
+ChatController::ChatController(QObject *parent)
+    : QObject(parent), m_modelOptions(new ModelPickerModel(this))
+{}
 
 ChatController::ChatController(Store *store, const QUuid &conversationID, QObject *parent)
-    : QObject(parent), m_store(store), m_id(conversationID)
+    : QObject(parent), m_store(store), m_id(conversationID),
+      m_modelOptions(new ModelPickerModel(this))
 {
     rebind();
 }
@@ -89,15 +92,15 @@ void ChatController::refreshDerived()
         emit titleChanged();
     }
     const QString em = effectiveModel();
-    if (em != m_effectiveModel) {
+    const QString label = modelLabel();
+    const QString gateway = gatewayName();
+    if (em != m_effectiveModel || label != m_modelLabel || gateway != m_gatewayName) {
         m_effectiveModel = em;
+        m_modelLabel = label;
+        m_gatewayName = gateway;
         emit effectiveModelChanged();
     }
-    const QStringList options = modelOptions();
-    if (options != m_modelOptions) {
-        m_modelOptions = options;
-        emit modelOptionsChanged();
-    }
+    m_modelOptions->update(m_store ? m_store->settings() : AppSettings(), this->gateway(), em);
     const bool cs = canSend();
     if (cs != m_canSend) {
         m_canSend = cs;
@@ -191,23 +194,30 @@ QString ChatController::effectiveModel() const
     if (!m_store)
         return {};
     const Conversation *c = conversation();
-    return c && c->model ? *c->model : m_store->settings().model;
+    return c ? m_store->settings().modelFor(*c) : m_store->settings().model;
 }
 
-QStringList ChatController::modelOptions() const
+QUuid ChatController::gateway() const
 {
-    if (!m_store)
+    const Conversation *c = conversation();
+    return c ? c->provider : QUuid();
+}
+
+bool ChatController::gatewayRemoved() const
+{
+    return m_store && !m_store->settings().hasGateway(gateway());
+}
+
+QString ChatController::modelLabel() const
+{
+    return gatewayRemoved() ? tr("%1（网关已删除）").arg(effectiveModel()) : effectiveModel();
+}
+
+QString ChatController::gatewayName() const
+{
+    if (!m_store || m_store->settings().providers.isEmpty() || gatewayRemoved())
         return {};
-    QStringList options;
-    auto add = [&options](const QString &name) {
-        const QString trimmed = TextUtil::trimHorizontal(name);
-        if (!trimmed.isEmpty() && !options.contains(trimmed))
-            options << trimmed;
-    };
-    add(m_store->settings().model);
-    for (const QString &m : m_store->settings().models)
-        add(m);
-    return options;
+    return m_store->settings().gatewayName(gateway());
 }
 
 bool ChatController::canSend() const
@@ -217,7 +227,7 @@ bool ChatController::canSend() const
 
 bool ChatController::keyMissing() const
 {
-    return !m_store || Gateway::fromSettings(m_store->settings()).keyMissing();
+    return !m_store || Gateway::fromSettings(m_store->settings(), gateway()).keyMissing();
 }
 
 void ChatController::send()
@@ -251,7 +261,7 @@ void ChatController::startStream(const QList<Message> &history, const QUuid &ass
     auto *reply = new ReplyStream(m_store, m_id, assistantID);
     const QString model = effectiveModel();
     m_store->replies()->add(reply);
-    reply->start(m_store->settings(), model, history);
+    reply->start(m_store->settings(), gateway(), model, history);
 }
 
 void ChatController::replyFinished(const QUuid &conversation, const QString &error)
@@ -328,7 +338,17 @@ void ChatController::setModel(const QString &name)
 {
     if (!conversation())
         return;
-    m_store->setModel(m_id, name);
+    m_store->setModel(m_id, name, gateway());
+    m_store->save();
+    refreshDerived();
+}
+
+void ChatController::chooseModel(const QString &gatewayID, const QString &name)
+{
+    const auto id = gatewayID.isEmpty() ? std::optional(QUuid()) : parseCanonicalUuid(gatewayID);
+    if (!conversation() || !id)
+        return;
+    m_store->setModel(m_id, name, *id);
     m_store->save();
     refreshDerived();
 }

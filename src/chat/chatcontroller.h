@@ -2,6 +2,7 @@
 #pragma once
 
 #include "chat/messagelistmodel.h"
+#include "chat/modelpickermodel.h"
 #include "model/records.h"
 #include "store/store.h"
 
@@ -38,7 +39,11 @@ class ChatController : public QObject
     Q_PROPERTY(MessageListModel *messages READ messageModel NOTIFY storeChanged)
     Q_PROPERTY(QString title READ title NOTIFY titleChanged)
     Q_PROPERTY(QString effectiveModel READ effectiveModel NOTIFY effectiveModelChanged)
-    Q_PROPERTY(QStringList modelOptions READ modelOptions NOTIFY modelOptionsChanged)
+    /// What the picker shows: the model, and whether its gateway was removed.
+    Q_PROPERTY(QString modelLabel READ modelLabel NOTIFY effectiveModelChanged)
+    /// The conversation's gateway by name, when there is more than one to tell apart.
+    Q_PROPERTY(QString gatewayName READ gatewayName NOTIFY effectiveModelChanged)
+    Q_PROPERTY(ModelPickerModel *modelOptions READ modelOptions CONSTANT)
     Q_PROPERTY(bool canSend READ canSend NOTIFY canSendChanged)
     /// The API key, trimmed of spaces and tabs only, is empty: the placeholder shows the hint.
     Q_PROPERTY(bool keyMissing READ keyMissing NOTIFY keyMissingChanged)
@@ -71,7 +76,13 @@ public:
     QList<Message> messages() const;
     QString title() const;
     QString effectiveModel() const;
-    QStringList modelOptions() const;
+    /// The conversation's gateway; null for the first.
+    QUuid gateway() const;
+    /// The conversation's gateway is no longer in the settings.
+    bool gatewayRemoved() const;
+    QString modelLabel() const;
+    QString gatewayName() const;
+    ModelPickerModel *modelOptions() const { return m_modelOptions; }
     bool canSend() const;
     bool keyMissing() const;
 
@@ -81,7 +92,10 @@ public slots:
     void regenerate();
     void submitEdit(const QString &messageID);
     void submitEdit(const QUuid &messageID);
+    /// A model on the conversation's gateway.
     void setModel(const QString &name);
+    /// A model and its gateway (a canonical id; empty for the first), together.
+    void chooseModel(const QString &gatewayID, const QString &name);
     /// Row callbacks: ignored while sending; otherwise opens the editor on that message.
     void startEdit(const QString &messageID);
     void cancelEdit();
@@ -97,7 +111,6 @@ signals:
     void inputFocusedChanged();
     void titleChanged();
     void effectiveModelChanged();
-    void modelOptionsChanged();
     void canSendChanged();
     void keyMissingChanged();
 
@@ -124,7 +137,9 @@ private:
     // Last announced derived values, so their signals fire only on real changes.
     QString m_title;
     QString m_effectiveModel;
-    QStringList m_modelOptions;
+    QString m_modelLabel;
+    QString m_gatewayName;
+    ModelPickerModel *m_modelOptions = nullptr;
     bool m_canSend = false;
     bool m_keyMissing = true;
     QList<QMetaObject::Connection> m_storeConnections;

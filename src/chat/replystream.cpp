@@ -11,10 +11,10 @@ ReplyStream::ReplyStream(Store *store, const QUuid &conversationID, const QUuid 
 
 ReplyStream::~ReplyStream() = default;
 
-void ReplyStream::start(const AppSettings &settings, const QString &model,
+void ReplyStream::start(const AppSettings &settings, const QUuid &provider, const QString &model,
                         const QList<Message> &history)
 {
-    ChatAPI api(Gateway::fromSettings(settings), model);
+    ChatAPI api(Gateway::fromSettings(settings, provider), model);
     api.setSystemPrompt(settings.systemPrompt);
     ChatStream *stream = api.streamChat(history, this);
     m_request = stream;

@@ -28,7 +28,9 @@ public:
     ReplyStream(Store *store, const QUuid &conversationID, const QUuid &assistantID);
     ~ReplyStream() override;
 
-    void start(const AppSettings &settings, const QString &model, const QList<Message> &history);
+    /// Sends history to model on the gateway with that id (null: the first gateway).
+    void start(const AppSettings &settings, const QUuid &provider, const QString &model,
+               const QList<Message> &history);
     /// The user's stop, or the conversation's deletion: ends as a cancellation.
     void cancel() override;
 

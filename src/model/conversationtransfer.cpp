@@ -2,9 +2,13 @@
 #include "conversationtransfer.h"
 
 #include "model/storagecodec.h"
+#include "model/textutil.h"
 
 #include <QHash>
 #include <QStringList>
+#include <QUrl>
+
+#include <optional>
 
 namespace {
 
@@ -68,7 +72,8 @@ QString conversationMarkdown(const Conversation &conversation)
 }
 
 QList<Conversation> conversationsToRestore(const QList<Conversation> &history,
-                                           const QList<Conversation> &backup)
+                                           const QList<Conversation> &backup,
+                                           QList<qsizetype> *sources)
 {
     // Only conversations whose ids meet are encoded.
     QHash<QUuid, const Conversation *> known;
@@ -76,20 +81,82 @@ QList<Conversation> conversationsToRestore(const QList<Conversation> &history,
         known.insert(c.id, &c);
 
     QList<Conversation> added;
-    for (const Conversation &c : backup) {
+    for (qsizetype i = 0; i < backup.size(); ++i) {
+        const Conversation &c = backup.at(i);
         const auto same = known.constFind(c.id);
         if (same == known.constEnd()) {
             // A backup that repeats an id compares its later copies with this one.
             known.insert(c.id, &c);
             added.append(c);
+        } else if (encoded(**same) != encoded(c)) {
+            Conversation copy = c;
+            copy.id = QUuid::createUuid();
+            copy.title += QStringLiteral(QT_TRANSLATE_NOOP("Stored", "（恢复）"));
+            added.append(copy);
+        } else {
             continue;
         }
-        if (encoded(**same) == encoded(c))
-            continue;
-        Conversation copy = c;
-        copy.id = QUuid::createUuid();
-        copy.title += QStringLiteral(QT_TRANSLATE_NOOP("Stored", "（恢复）"));
-        added.append(copy);
+        if (sources)
+            sources->append(i);
     }
     return added;
+}
+
+namespace {
+
+QString normalisedAddress(const QString &baseURL)
+{
+    QString text = TextUtil::trimSpaceAndLineBreaks(baseURL);
+    while (text.endsWith(u'/'))
+        text.chop(1);
+    QUrl url(text);
+    if (!url.isValid() || url.host().isEmpty())
+        return text;
+    url.setScheme(url.scheme().toLower());
+    url.setHost(url.host().toLower());
+    if (url.port() == (url.scheme() == u"https" ? 443 : 80))
+        url.setPort(-1);
+    return url.toString(QUrl::FullyEncoded);
+}
+
+} // namespace
+
+QList<bool> matchGateways(const AppSettings &here, const AppSettings &backup,
+                          QList<Conversation> &conversations)
+{
+    // Where each of the backup's gateways lands: a gateway here, the first (null), or nowhere.
+    QHash<QUuid, std::optional<QUuid>> landing;
+    const auto find = [&](const QUuid &id) -> std::optional<QUuid> {
+        if (here.provider(id))
+            return id;
+        const Provider *there = backup.provider(id);
+        if (!there)
+            return std::nullopt;
+        const QString address = normalisedAddress(there->baseURL);
+        if (address == normalisedAddress(here.baseURL))
+            return QUuid();
+        for (const Provider &p : here.providers) {
+            if (normalisedAddress(p.baseURL) == address)
+                return p.id;
+        }
+        return std::nullopt;
+    };
+
+    QList<bool> moved(conversations.size(), false);
+    for (qsizetype i = 0; i < conversations.size(); ++i) {
+        Conversation &c = conversations[i];
+        if (c.provider.isNull())
+            continue;
+        auto it = landing.constFind(c.provider);
+        if (it == landing.constEnd())
+            it = landing.insert(c.provider, find(c.provider));
+        const QUuid target = it->value_or(QUuid());
+        // On another gateway, a model left to its gateway's default is named while that
+        // default is known.
+        if (target != c.provider && !c.model && !backup.modelFor(c).isEmpty())
+            c.model = backup.modelFor(c);
+        c.provider = target;
+        moved[i] = !it->has_value();
+    }
+    return moved;
 }

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QUuid>
 
 /**
  * A conversation as a Markdown document, for export and for copying the whole conversation.
@@ -32,6 +33,21 @@ QString conversationMarkdown(const Conversation &conversation);
  * A conversation whose id is not in the history (nor earlier in the backup) is added as it is.
  * One whose id is there and that encodes to the same JSON is skipped. One whose id is there with
  * different content is added under a fresh id, with "（恢复）" appended to its title.
+ * sources, when given, receives the backup's index of each conversation added.
  */
 QList<Conversation> conversationsToRestore(const QList<Conversation> &history,
-                                           const QList<Conversation> &backup);
+                                           const QList<Conversation> &backup,
+                                           QList<qsizetype> *sources = nullptr);
+
+/**
+ * Puts a backup's conversations on this history's gateways, before they are compared with it.
+ *
+ * Gateway ids differ between two machines: a conversation keeps its gateway when one with the
+ * same id is here, else it goes to the one here with the same address (trimmed, scheme and host
+ * in lower case, without a default port or a final slash), which may be the first. One whose
+ * gateway is found in neither way lands on the first gateway with the model name it had. A
+ * conversation on the backup's first gateway stays on the first. Returns, per conversation,
+ * whether it landed on the first gateway for want of its own.
+ */
+QList<bool> matchGateways(const AppSettings &here, const AppSettings &backup,
+                          QList<Conversation> &conversations);

@@ -112,6 +112,38 @@ TimeStamp currentTimeStamp()
     return double(QDateTime::currentMSecsSinceEpoch() - referenceMs) / 1000.0;
 }
 
+const Provider *AppSettings::provider(const QUuid &id) const
+{
+    if (id.isNull())
+        return nullptr;
+    for (const Provider &p : providers) {
+        if (p.id == id)
+            return &p;
+    }
+    return nullptr;
+}
+
+QString AppSettings::gatewayName(const QUuid &id) const
+{
+    if (id.isNull())
+        return StoredText::shown(name.isEmpty() ? defaultGatewayName() : name);
+    const Provider *p = provider(id);
+    if (!p)
+        return {};
+    // A gateway without a name is known by its address.
+    return p->name.isEmpty() ? p->baseURL : p->name;
+}
+
+QString AppSettings::modelFor(const Conversation &c) const
+{
+    if (c.model)
+        return *c.model;
+    if (c.provider.isNull())
+        return model;
+    const Provider *p = provider(c.provider);
+    return p && !p->models.isEmpty() ? p->models.first() : QString();
+}
+
 Conversation Conversation::make()
 {
     Conversation c;

@@ -17,7 +17,27 @@ QString canonicalUuidString(const QUuid &id);
 /// The same 36 characters written from out on, for writers of bytes; returns their end.
 char *writeCanonicalUuid(char *out, const QUuid &id);
 
-/// The user's connection and model settings.
+struct Conversation;
+
+/// A gateway beyond the first one, which lives in the settings' own fields.
+struct Provider
+{
+    QUuid id;
+    QString name;
+    QString baseURL;
+    QString apiKey;
+    QList<QString> models;
+    /// A local server that wants no key: none is checked or sent.
+    bool noKey = false;
+    /// Asks for the token usage in the stream, which some relays refuse as an unknown field.
+    bool streamUsage = false;
+    // Further per-gateway request fields (extra headers) belong here, stored after the flags.
+
+    bool operator==(const Provider &) const = default;
+};
+
+/// The user's connection and model settings. baseURL, apiKey, model and models describe the
+/// first gateway, which always exists and has no id.
 struct AppSettings
 {
     QString baseURL = defaultBaseURL();
@@ -25,8 +45,30 @@ struct AppSettings
     QString model = QStringLiteral("gpt-4o-mini");
     QString systemPrompt;
     QList<QString> models;
+    /// The first gateway's name; empty when it has none of its own (see firstGatewayName()).
+    QString name;
+    /// The further gateways, in the user's order; ids are unique and never null.
+    QList<Provider> providers;
+    /// The gateway new conversations start on; null for the first one.
+    QUuid defaultProvider;
 
     static QString defaultBaseURL() { return QStringLiteral("https://api.openai.com/v1"); }
+    /// The first gateway's name when it has none of its own. Stored, so in its source form.
+    static QString defaultGatewayName()
+    {
+        return QStringLiteral(QT_TRANSLATE_NOOP("Stored", "默认"));
+    }
+
+    /// The gateway with that id, or null (also for a null id, the first gateway's).
+    const Provider *provider(const QUuid &id) const;
+    /// Whether a conversation on that gateway can be sent: the first one, or one still listed.
+    bool hasGateway(const QUuid &id) const { return id.isNull() || provider(id); }
+    /// A gateway's name as shown: the first gateway's default name in the interface's language,
+    /// a further one without a name by its address; empty for a gateway not listed.
+    QString gatewayName(const QUuid &id) const;
+    /// The model a conversation talks to: its own, else its gateway's default (the first
+    /// gateway's model, or another gateway's first model). Empty for a removed gateway.
+    QString modelFor(const Conversation &c) const;
 
     bool operator==(const AppSettings &) const = default;
 };
@@ -85,7 +127,7 @@ struct Message
     const QString &error() const { return readExtras().error; }
     /// What kind of failure it was, for the advice shown with it: "http:<status>",
     /// "network:<Qt's error name>", "noKey", "badKey", "badURL", "timeout", "gateway",
-    /// "empty" or "incomplete". Empty when there was none.
+    /// "empty", "incomplete" or "gatewayRemoved". Empty when there was none.
     const QString &errorKind() const { return readExtras().errorKind; }
     /// Marks the reply as failed; empty texts clear the mark.
     void setError(const QString &error, const QString &kind);
@@ -124,9 +166,12 @@ struct Conversation
     QString title = defaultTitle();
     QList<Message> messages;
     TimeStamp createdAt = 0;
-    /// The conversation's own model; when absent the settings' model applies. An empty string
-    /// counts as present.
+    /// The conversation's own model; when absent its gateway's default applies (the settings'
+    /// model on the first gateway). An empty string counts as present.
     std::optional<QString> model;
+    /// The gateway it talks to: null for the first one. It keeps the id of a gateway that was
+    /// removed, so that the user sees what it used; nothing is sent until another is picked.
+    QUuid provider;
 
     // Both are stored, so they stay in their source form (see model/storedtext.h).
     static QString defaultTitle() { return QStringLiteral(QT_TRANSLATE_NOOP("Stored", "新对话")); }
@@ -151,4 +196,7 @@ struct AppData
 {
     AppSettings settings;
     QList<Conversation> conversations;
+    /// Reading skipped a malformed entry among the optional ones (a gateway, a conversation's
+    /// gateway): the file does not read back as it was, so it is kept aside before a save.
+    bool skippedEntries = false;
 };

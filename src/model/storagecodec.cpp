@@ -274,8 +274,83 @@ bool appendConversation(QByteArray &out, const Conversation &c)
         out.append(",\"model\":");
         appendString(out, *c.model);
     }
+    if (!c.provider.isNull()) {
+        out.append(",\"provider\":");
+        appendUuid(out, c.provider);
+    }
     out.append('}');
     return true;
+}
+
+void appendStringList(QByteArray &out, const QList<QString> &list)
+{
+    out.append('[');
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (i > 0)
+            out.append(',');
+        appendString(out, list[i]);
+    }
+    out.append(']');
+}
+
+void appendField(QByteArray &out, const char *key, QStringView value)
+{
+    out.append(key);
+    appendString(out, value);
+}
+
+// The fields every further gateway has, after its id.
+void appendGateway(QByteArray &out, QStringView name, QStringView baseURL, QStringView apiKey,
+                   const QList<QString> &models)
+{
+    appendField(out, ",\"name\":", name);
+    appendField(out, ",\"baseURL\":", baseURL);
+    appendField(out, ",\"apiKey\":", apiKey);
+    out.append(",\"models\":");
+    appendStringList(out, models);
+}
+
+// The keys after the first gateway's, each only when it says something, so that a file with
+// one gateway stays as it was.
+void appendGateways(QByteArray &out, const AppSettings &s)
+{
+    if (!s.name.isEmpty() && s.name != AppSettings::defaultGatewayName()) {
+        out.append(",\"name\":");
+        appendString(out, s.name);
+    }
+    if (!s.providers.isEmpty()) {
+        out.append(",\"providers\":[");
+        for (qsizetype i = 0; i < s.providers.size(); ++i) {
+            const Provider &p = s.providers[i];
+            out.append(i > 0 ? ",{\"id\":" : "{\"id\":");
+            appendUuid(out, p.id);
+            appendGateway(out, p.name, p.baseURL, p.apiKey, p.models);
+            if (p.noKey)
+                out.append(",\"noKey\":true");
+            if (p.streamUsage)
+                out.append(",\"streamUsage\":true");
+            out.append('}');
+        }
+        out.append(']');
+    }
+    if (!s.defaultProvider.isNull()) {
+        out.append(",\"defaultProvider\":");
+        appendUuid(out, s.defaultProvider);
+    }
+}
+
+/// A gateway's id as read: the canonical form and not all zeros, which would name the first
+/// gateway.
+std::optional<QUuid> gatewayId(QStringView text)
+{
+    const auto id = parseCanonicalUuid(text);
+    return id && !id->isNull() ? id : std::nullopt;
+}
+
+/// The first gateway's name as kept: its default name is kept as none, as it is written.
+QString firstGatewayName(QString name)
+{
+    return name == AppSettings::defaultGatewayName() ? QString() : name;
 }
 
 // ---- reading ----
@@ -294,25 +369,96 @@ bool readOptionalString(const QJsonObject &o, QLatin1StringView key, QString &ou
     return true;
 }
 
-bool readSettings(const QJsonObject &o, AppSettings &s)
+bool absent(const QJsonValue &v)
+{
+    return v.isUndefined() || v.isNull();
+}
+
+bool readStringList(const QJsonValue &v, QList<QString> &out)
+{
+    if (absent(v))
+        return true;
+    if (!v.isArray())
+        return false;
+    const QJsonArray array = v.toArray();
+    out.reserve(array.size());
+    for (const QJsonValue &m : array) {
+        if (!m.isString())
+            return false;
+        out.append(m.toString());
+    }
+    return true;
+}
+
+std::optional<QUuid> readGatewayId(const QJsonValue &v)
+{
+    return v.isString() ? gatewayId(v.toString()) : std::nullopt;
+}
+
+bool readFlag(const QJsonValue &v, bool &out)
+{
+    if (absent(v))
+        return true;
+    out = v.toBool();
+    return v.isBool();
+}
+
+// A further gateway; false when the entry is malformed and is skipped.
+bool readProvider(const QJsonValue &v, Provider &p)
+{
+    if (!v.isObject())
+        return false;
+    const QJsonObject o = v.toObject();
+    const auto id = readGatewayId(o.value("id"_L1));
+    if (!id)
+        return false;
+    p.id = *id;
+    return readOptionalString(o, "name"_L1, p.name) &&
+           readOptionalString(o, "baseURL"_L1, p.baseURL) &&
+           readOptionalString(o, "apiKey"_L1, p.apiKey) &&
+           readStringList(o.value("models"_L1), p.models) &&
+           readFlag(o.value("noKey"_L1), p.noKey) &&
+           readFlag(o.value("streamUsage"_L1), p.streamUsage);
+}
+
+// The optional keys of further gateways: what is malformed is skipped, and said in skipped.
+void readGateways(const QJsonObject &o, AppSettings &s, bool &skipped)
+{
+    const QJsonValue name = o.value("name"_L1);
+    if (name.isString())
+        s.name = firstGatewayName(name.toString());
+    else if (!absent(name))
+        skipped = true;
+
+    const QJsonValue providers = o.value("providers"_L1);
+    if (providers.isArray()) {
+        for (const QJsonValue &entry : providers.toArray()) {
+            Provider p;
+            if (readProvider(entry, p) && !s.provider(p.id))
+                s.providers.append(std::move(p));
+            else
+                skipped = true;
+        }
+    } else if (!absent(providers)) {
+        skipped = true;
+    }
+
+    const QJsonValue defaultProvider = o.value("defaultProvider"_L1);
+    if (const auto id = readGatewayId(defaultProvider))
+        s.defaultProvider = *id;
+    else if (!absent(defaultProvider))
+        skipped = true;
+}
+
+bool readSettings(const QJsonObject &o, AppSettings &s, bool &skipped)
 {
     if (!readOptionalString(o, "baseURL"_L1, s.baseURL) ||
         !readOptionalString(o, "apiKey"_L1, s.apiKey) ||
         !readOptionalString(o, "model"_L1, s.model) ||
-        !readOptionalString(o, "systemPrompt"_L1, s.systemPrompt))
+        !readOptionalString(o, "systemPrompt"_L1, s.systemPrompt) ||
+        !readStringList(o.value("models"_L1), s.models))
         return false;
-    const QJsonValue models = o.value("models"_L1);
-    if (models.isUndefined() || models.isNull())
-        return true;
-    if (!models.isArray())
-        return false;
-    const QJsonArray array = models.toArray();
-    s.models.reserve(array.size());
-    for (const QJsonValue &m : array) {
-        if (!m.isString())
-            return false;
-        s.models.append(m.toString());
-    }
+    readGateways(o, s, skipped);
     return true;
 }
 
@@ -364,7 +510,7 @@ bool readMessage(const QJsonValue &v, Message &m)
     return true;
 }
 
-bool readConversation(const QJsonValue &v, Conversation &c)
+bool readConversation(const QJsonValue &v, Conversation &c, bool &skipped)
 {
     if (!v.isObject())
         return false;
@@ -408,6 +554,12 @@ bool readConversation(const QJsonValue &v, Conversation &c)
             return false;
         c.model = model.toString();
     }
+
+    const QJsonValue provider = o.value("provider"_L1);
+    if (const auto id = readGatewayId(provider))
+        c.provider = *id;
+    else if (!absent(provider))
+        skipped = true;
     return true;
 }
 
@@ -632,27 +784,100 @@ bool readUuid(const Slot &slot, QUuid &out)
     return true;
 }
 
-bool readSettings(dom::object o, AppSettings &s)
+bool readStringList(const Slot &slot, QList<QString> &out)
 {
-    std::array<Slot, 5> f;
-    if (!fields<5>(o, {"baseURL", "apiKey", "model", "systemPrompt", "models"}, f))
-        return false;
-    if (!readOptionalString(f[0], s.baseURL) || !readOptionalString(f[1], s.apiKey) ||
-        !readOptionalString(f[2], s.model) || !readOptionalString(f[3], s.systemPrompt))
-        return false;
-    if (absent(f[4]))
+    if (absent(slot))
         return true;
-    dom::array models;
-    if (f[4]->get_array().get(models))
+    dom::array list;
+    if (slot->get_array().get(list))
         return false;
-    s.models.reserve(qsizetype(models.size()));
-    for (const dom::element m : models) {
+    out.reserve(qsizetype(list.size()));
+    for (const dom::element m : list) {
         std::string_view name;
         if (m.get_string().get(name))
             return false;
-        s.models.append(text(name));
+        out.append(text(name));
     }
     return true;
+}
+
+std::optional<QUuid> readGatewayId(const Slot &slot)
+{
+    std::string_view s;
+    if (!slot || slot->get_string().get(s) || s.size() != 36)
+        return std::nullopt;
+    return gatewayId(QString::fromLatin1(s.data(), 36));
+}
+
+bool readFlag(const Slot &slot, bool &out)
+{
+    return absent(slot) || !slot->get_bool().get(out);
+}
+
+// The same rules as the reader above. The caller has checked that the entry is tame.
+bool readProvider(dom::element v, Provider &p)
+{
+    dom::object o;
+    if (v.get_object().get(o))
+        return false;
+    std::array<Slot, 7> f;
+    if (!fields<7>(o, {"id", "name", "baseURL", "apiKey", "models", "noKey", "streamUsage"}, f))
+        return false;
+    const auto id = readGatewayId(f[0]);
+    if (!id)
+        return false;
+    p.id = *id;
+    return readOptionalString(f[1], p.name) && readOptionalString(f[2], p.baseURL) &&
+           readOptionalString(f[3], p.apiKey) && readStringList(f[4], p.models) &&
+           readFlag(f[5], p.noKey) && readFlag(f[6], p.streamUsage);
+}
+
+/// Reads the optional keys of further gateways: name, providers, defaultProvider. False only
+/// when a value is one that Qt's reader may read otherwise.
+bool readGateways(const Slot &name, const Slot &providers, const Slot &defaultProvider,
+                  AppSettings &s, bool &skipped)
+{
+    for (const Slot *slot : {&name, &providers, &defaultProvider}) {
+        if (*slot && !tame(**slot))
+            return false;
+    }
+    std::string_view n;
+    if (name && !name->get_string().get(n))
+        s.name = firstGatewayName(text(n));
+    else if (!absent(name))
+        skipped = true;
+
+    dom::array list;
+    if (providers && !providers->get_array().get(list)) {
+        for (const dom::element entry : list) {
+            Provider p;
+            if (readProvider(entry, p) && !s.provider(p.id))
+                s.providers.append(std::move(p));
+            else
+                skipped = true;
+        }
+    } else if (!absent(providers)) {
+        skipped = true;
+    }
+
+    if (const auto id = readGatewayId(defaultProvider))
+        s.defaultProvider = *id;
+    else if (!absent(defaultProvider))
+        skipped = true;
+    return true;
+}
+
+bool readSettings(dom::object o, AppSettings &s, bool &skipped)
+{
+    std::array<Slot, 8> f;
+    if (!fields<8>(o,
+                   {"baseURL", "apiKey", "model", "systemPrompt", "models", "name", "providers",
+                    "defaultProvider"},
+                   f))
+        return false;
+    return readOptionalString(f[0], s.baseURL) && readOptionalString(f[1], s.apiKey) &&
+           readOptionalString(f[2], s.model) && readOptionalString(f[3], s.systemPrompt) &&
+           readStringList(f[4], s.models) && readGateways(f[5], f[6], f[7], s, skipped);
 }
 
 bool readMessage(dom::element v, Message &m, TextBatch &texts)
@@ -710,13 +935,13 @@ bool readMessage(dom::element v, Message &m, TextBatch &texts)
 }
 
 /// Reads one conversation; its strings are made once all of it has been read.
-bool readConversation(dom::element v, Conversation &c, TextBatch &texts)
+bool readConversation(dom::element v, Conversation &c, TextBatch &texts, std::atomic<bool> &skipped)
 {
     dom::object o;
     if (v.get_object().get(o))
         return false;
-    std::array<Slot, 5> f;
-    if (!fields<5>(o, {"id", "title", "messages", "createdAt", "model"}, f))
+    std::array<Slot, 6> f;
+    if (!fields<6>(o, {"id", "title", "messages", "createdAt", "model", "provider"}, f))
         return false;
     if (absent(f[0]))
         c.id = QUuid::createUuid();
@@ -762,6 +987,13 @@ bool readConversation(dom::element v, Conversation &c, TextBatch &texts)
             return false;
         texts.add(model, c.model.emplace());
     }
+
+    if (f[5] && !tame(*f[5]))
+        return false;
+    if (const auto id = readGatewayId(f[5]))
+        c.provider = *id;
+    else if (!absent(f[5]))
+        skipped.store(true, std::memory_order_relaxed);
     texts.make();
     return true;
 }
@@ -770,7 +1002,8 @@ bool readConversation(dom::element v, Conversation &c, TextBatch &texts)
 /// the whole file. A large history is read by two threads: making its strings is most of the
 /// work, and most of that is the system's handing out fresh memory, which goes as fast on
 /// either core. (While the file is read at start, the other core has nothing else to do.)
-bool readConversations(dom::array conversations, Conversation *out, std::size_t fileSize)
+bool readConversations(dom::array conversations, Conversation *out, std::size_t fileSize,
+                       bool &skippedEntries)
 {
     std::vector<dom::element> all;
     all.reserve(conversations.size());
@@ -782,6 +1015,7 @@ bool readConversations(dom::array conversations, Conversation *out, std::size_t 
     constexpr std::size_t batch = 64;
     std::atomic<std::size_t> next = 0;
     std::atomic<bool> failed = false;
+    std::atomic<bool> skipped = false;
     const auto work = [&](std::size_t heapSize) {
         // The history's strings take about as much room as the file (twice that for ASCII
         // text, but more room prepared than is used measured slower).
@@ -793,7 +1027,7 @@ bool readConversations(dom::array conversations, Conversation *out, std::size_t 
                 return;
             const std::size_t to = std::min(from + batch, all.size());
             for (std::size_t i = from; i < to; ++i) {
-                if (!readConversation(all[i], out[i], texts)) {
+                if (!readConversation(all[i], out[i], texts, skipped)) {
                     failed = true;
                     return;
                 }
@@ -815,6 +1049,8 @@ bool readConversations(dom::array conversations, Conversation *out, std::size_t 
     work(helper.joinable() ? fileSize / 2 : fileSize);
     if (helper.joinable())
         helper.join();
+    if (skipped)
+        skippedEntries = true;
     return !failed;
 }
 
@@ -847,10 +1083,10 @@ std::optional<AppData> decode(QByteArrayView bytes, bool padded)
         return std::nullopt;
 
     AppData data;
-    if (!readSettings(settings, data.settings))
+    if (!readSettings(settings, data.settings, data.skippedEntries))
         return std::nullopt;
     data.conversations = QList<Conversation>(qsizetype(conversations.size()));
-    if (!readConversations(conversations, data.conversations.data(), size))
+    if (!readConversations(conversations, data.conversations.data(), size, data.skippedEntries))
         return std::nullopt;
     return data;
 }
@@ -865,19 +1101,13 @@ QByteArray encodeAppData(const AppSettings &settings, const QList<Conversation> 
     out.reserve(4096);
     out.append("{\"settings\":{\"baseURL\":");
     appendString(out, settings.baseURL);
-    out.append(",\"apiKey\":");
-    appendString(out, settings.apiKey);
-    out.append(",\"model\":");
-    appendString(out, settings.model);
-    out.append(",\"systemPrompt\":");
-    appendString(out, settings.systemPrompt);
-    out.append(",\"models\":[");
-    for (qsizetype i = 0; i < settings.models.size(); ++i) {
-        if (i > 0)
-            out.append(',');
-        appendString(out, settings.models[i]);
-    }
-    out.append("]},\"conversations\":[");
+    appendField(out, ",\"apiKey\":", settings.apiKey);
+    appendField(out, ",\"model\":", settings.model);
+    appendField(out, ",\"systemPrompt\":", settings.systemPrompt);
+    out.append(",\"models\":");
+    appendStringList(out, settings.models);
+    appendGateways(out, settings);
+    out.append("},\"conversations\":[");
     for (qsizetype i = 0; i < conversations.size(); ++i) {
         if (i > 0)
             out.append(',');
@@ -1002,13 +1232,13 @@ std::optional<AppData> decodeAppDataWithQt(const QByteArray &bytes)
         return std::nullopt;
 
     AppData data;
-    if (!readSettings(settings.toObject(), data.settings))
+    if (!readSettings(settings.toObject(), data.settings, data.skippedEntries))
         return std::nullopt;
     const QJsonArray array = conversations.toArray();
     data.conversations = QList<Conversation>(array.size());
     qsizetype i = 0;
     for (const QJsonValue &c : array) {
-        if (!readConversation(c, data.conversations[i++]))
+        if (!readConversation(c, data.conversations[i++], data.skippedEntries))
             return std::nullopt;
     }
     return data;

@@ -82,7 +82,8 @@ class FileWriter
 {
 public:
     explicit FileWriter(const DataFile &file)
-        : m_dirPath(file.dataDir), m_filePath(file.filePath), m_keepAside(file.unreadable)
+        : m_dirPath(file.dataDir), m_filePath(file.filePath),
+          m_keepAside(file.unreadable || file.partlyRead)
     {}
 
     // Returns why the state could not be written, or an empty string when it was.
@@ -107,8 +108,8 @@ private:
 
     QString m_dirPath;
     QString m_filePath;
-    /// Set when an existing data.json could not be read or decoded; its bytes are kept aside
-    /// before the first save replaces it.
+    /// Set when an existing data.json could not be read or decoded, or was decoded without a
+    /// malformed entry; its bytes are kept aside before the first save replaces it.
     bool m_keepAside;
 };
 
@@ -154,7 +155,7 @@ QString FileWriter::keepUnreadableFile()
 
 DataFile DataFile::read(const QString &dataDir)
 {
-    DataFile file{dataDir, {}, {}, false};
+    DataFile file{dataDir, {}, {}, false, false};
     if (!dataDir.isEmpty()) {
         DataFolder::ensure(dataDir);
         file.filePath = dataDir + QStringLiteral("/data.json");
@@ -171,6 +172,7 @@ DataFile DataFile::read(const QString &dataDir)
     // Start with the defaults when the file cannot be read, but keep the user's bytes: the file
     // may hold their whole history in a form this build cannot read.
     file.unreadable = !file.data && QFileInfo(file.filePath).exists();
+    file.partlyRead = file.data && file.data->skippedEntries;
 #ifdef __GLIBC__
     // Qt's reader, when it has to decide the file, leaves its document freed in small pieces
     // among the history's strings: give those pages back rather than keep them for the

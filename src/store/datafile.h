@@ -20,6 +20,9 @@ struct DataFile
     QString filePath;            ///< empty when there is no folder for the data
     std::optional<AppData> data; ///< empty when there is no file or it cannot be read
     bool unreadable = false;     ///< a file is there that could not be read: keep it aside
+    /// The file was read, but a malformed optional entry was skipped (see AppData): keep the
+    /// file aside too, since a save would lose that entry.
+    bool partlyRead = false;
 
     /// Reads and decodes dataDir/data.json (dataDir is made if needed). Safe on any thread,
     /// so that the file can be read while the window is being prepared.
@@ -43,8 +46,9 @@ struct DataFile
  * written, rather than a pool's or a lasting one: a thread keeps the mount namespace it was made
  * in, so only a thread made at the save sees the file system as the process sees it then.
  *
- * A failed write leaves the previous file intact. When the file was there but unreadable, the
- * first write keeps its bytes aside (data.json.unreadable-<time>) before replacing it.
+ * A failed write leaves the previous file intact. When the file was there but unreadable, or
+ * only partly read, the first write keeps its bytes aside (data.json.unreadable-<time>) before
+ * replacing it.
  */
 class DataFileSaver : public QObject
 {

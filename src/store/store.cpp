@@ -16,6 +16,10 @@ Store::Store(DataFile file, QObject *parent) : QObject(parent), m_saver(file)
         m_settings = std::move(file.data->settings);
         m_conversations = std::move(file.data->conversations);
     }
+    // Nothing about the entry itself: it may hold a key.
+    if (file.partlyRead)
+        m_loadNotice =
+            tr("数据文件里有几项网关设置无法识别，已跳过；原文件会在下次保存前另存一份。");
     connect(&m_saver, &DataFileSaver::saved, this, [this](bool ok, const QString &reason) {
         if (reason != m_saveError) {
             m_saveError = reason;
@@ -96,7 +100,13 @@ const Message *Store::message(const QUuid &conversation, const QUuid &message) c
 
 void Store::newConversation()
 {
-    const Conversation conversation = Conversation::make();
+    Conversation conversation = Conversation::make();
+    // On the default gateway with its first model; the first gateway's default needs no mark.
+    if (const Provider *p = m_settings.provider(m_settings.defaultProvider)) {
+        conversation.provider = p->id;
+        if (!p->models.isEmpty())
+            conversation.model = p->models.constFirst();
+    }
     emit conversationsAboutToBeInserted(0, 0);
     m_conversations.prepend(conversation);
     reindex();
@@ -287,11 +297,16 @@ void Store::setTitle(const QUuid &conversation, const QString &title)
     emit conversationUpdated(conversation, int(*row));
 }
 
-void Store::setModel(const QUuid &conversation, const std::optional<QString> &model)
+void Store::setModel(const QUuid &conversation, const std::optional<QString> &model,
+                     const QUuid &provider)
 {
     const auto row = indexOf(conversation);
-    if (!row || m_conversations.at(*row).model == model)
+    if (!row)
         return;
-    m_conversations[*row].model = model;
+    Conversation &c = m_conversations[*row];
+    if (c.model == model && c.provider == provider)
+        return;
+    c.model = model;
+    c.provider = provider;
     emit conversationUpdated(conversation, int(*row));
 }

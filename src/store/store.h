@@ -33,6 +33,9 @@ class Store : public QObject
     Q_PROPERTY(bool lastSaveFailed READ lastSaveFailed NOTIFY saveStatusChanged)
     /// Why the last save failed, a Chinese text for the user; empty after a save that worked.
     Q_PROPERTY(QString saveError READ saveError NOTIFY saveStatusChanged)
+    /// What the user should know about how the file was read, shown once at start; empty when
+    /// it was read whole.
+    Q_PROPERTY(QString loadNotice READ loadNotice CONSTANT)
 
 public:
     /// Loads from the standard location: GenericDataLocation/Corvane/data.json.
@@ -62,6 +65,7 @@ public:
     Q_INVOKABLE bool flush();
     bool lastSaveFailed() const { return !m_saveError.isEmpty(); }
     QString saveError() const { return m_saveError; }
+    QString loadNotice() const { return m_loadNotice; }
 
     Q_INVOKABLE void newConversation();
     /// The first conversation with that id, or null. Valid until the list next changes.
@@ -97,7 +101,10 @@ public:
     /// Drops every message after the one with that id.
     void removeMessagesAfter(const QUuid &conversation, const QUuid &message);
     void setTitle(const QUuid &conversation, const QString &title);
-    void setModel(const QUuid &conversation, const std::optional<QString> &model);
+    /// The model and the gateway (null: the first) go together: a model name means something
+    /// only on its gateway.
+    void setModel(const QUuid &conversation, const std::optional<QString> &model,
+                  const QUuid &provider);
 
     /// The replies streaming into these conversations, kept with them so that a pane finds the
     /// reply of its conversation wherever it finds the conversation.
@@ -161,6 +168,7 @@ private:
     QHash<QUuid, qsizetype> m_positions;
     std::optional<QUuid> m_selectedID;
     QString m_saveError;
+    QString m_loadNotice;
     ReplyRegistry m_replies;
     /// Last, so that it is gone first: its destructor waits for the writes still running.
     DataFileSaver m_saver;

@@ -177,22 +177,111 @@ TestCase {
         ]
     }
 
+    // The menu's entries as shown: "[gateway]" for a header, "✓" before the checked model.
+    function menuEntries(menu) {
+        const entries = []
+        for (let i = 0; i < menu.count; ++i) {
+            const item = menu.itemAt(i)
+            if (item.objectName === "modelHeader")
+                entries.push("[" + item.text + "]")
+            else if (item.objectName === "modelEntry")
+                entries.push((findChild(item, "checkMark").opacity > 0 ? "✓" : "") + item.text)
+        }
+        return entries
+    }
+
+    // The n-th model entry, headers and the filter field not counted.
+    function menuEntry(menu, n) {
+        for (let i = 0; i < menu.count; ++i) {
+            if (menu.itemAt(i).objectName === "modelEntry" && n-- === 0)
+                return menu.itemAt(i)
+        }
+        return null
+    }
+
+    function filterField(menu) {
+        for (let i = 0; i < menu.count; ++i) {
+            if (menu.itemAt(i).objectName === "modelFilter")
+                return menu.itemAt(i)
+        }
+        return null
+    }
+
+    function openMenu(view) {
+        mouseClick(findChild(view, "modelPicker"))
+        const menu = findChild(view, "modelMenu")
+        tryCompare(menu, "opened", true)
+        return menu
+    }
+
     function test_modelPicker(data) {
         TestSupport.setSettings({ "models": data.models })
         const view = pane([], 900, data.own)
         const picker = findChild(view, "modelPicker")
-        mouseClick(picker)
-        const menu = findChild(view, "modelMenu")
-        tryCompare(menu, "opened", true)
-        // Entries trimmed, blanks and repeats dropped; the check mark on the model in use.
-        const entries = []
-        for (let i = 0; i < menu.count; ++i)
-            entries.push((findChild(menu.itemAt(i), "checkMark").opacity > 0 ? "✓" : "") + menu.itemAt(i).text)
-        compare(entries, ["gpt-4o-mini", "deepseek-chat"].map(m => (m === data.checked ? "✓" : "") + m))
-        mouseClick(menu.itemAt(1))
+        const menu = openMenu(view)
+        // Entries trimmed, blanks and repeats dropped; the check mark on the model in use; one
+        // gateway needs no header.
+        compare(menuEntries(menu), ["gpt-4o-mini", "deepseek-chat"].map(m => (m === data.checked ? "✓" : "") + m))
+        verify(!filterField(menu).visible)
+        mouseClick(menuEntry(menu, 1))
         tryCompare(menu, "visible", false)
         compare(picker.text, "deepseek-chat")
         compare(findChild(view, "headerModel").text, "deepseek-chat")
+    }
+
+    // With a second gateway each has its section; the same model name on both is two entries,
+    // and the check is on the conversation's own pair. Choosing moves this conversation alone.
+    function test_modelPickerSections() {
+        TestSupport.setSettings({ "models": ["deepseek-chat"] })
+        const relay = TestSupport.addGateway("中转", ["deepseek-chat", "claude"])
+        const other = TestSupport.addConversation([], "deepseek-chat")
+        const view = pane([], 900)
+        let menu = openMenu(view)
+        compare(menuEntries(menu), ["[默认]", "✓gpt-4o-mini", "deepseek-chat", "[中转]", "deepseek-chat", "claude"])
+        for (let i = 0; i < menu.count; ++i) {
+            const item = menu.itemAt(i)
+            if (item.objectName === "modelHeader")
+                verify(!item.enabled && item.focusPolicy === Qt.NoFocus, "a header takes no focus")
+        }
+        mouseClick(menuEntry(menu, 2))
+        tryCompare(menu, "visible", false)
+        compare(TestSupport.modelChoice(view.conversationID), relay + "/deepseek-chat")
+        compare(TestSupport.modelChoice(other), "/deepseek-chat")
+        compare(findChild(view, "modelPicker").text, "deepseek-chat")
+        compare(findChild(view, "headerModel").text, "deepseek-chat · 中转")
+
+        menu = openMenu(view)
+        compare(menuEntries(menu), ["[默认]", "gpt-4o-mini", "deepseek-chat", "[中转]", "✓deepseek-chat", "claude"])
+        menu.close()
+        tryCompare(menu, "visible", false)
+
+        // A removed gateway stays the conversation's, and says so.
+        TestSupport.removeGateway(relay)
+        compare(findChild(view, "modelPicker").text, "deepseek-chat（网关已删除）")
+        compare(TestSupport.modelChoice(view.conversationID), relay + "/deepseek-chat")
+    }
+
+    // A long list gets a filter field, focused when the menu opens; it keeps the matching
+    // models with their headers.
+    function test_modelPickerFilter() {
+        const many = []
+        for (let i = 0; i < 16; ++i)
+            many.push("model-" + i)
+        TestSupport.addGateway("OpenRouter", many)
+        const view = pane([], 900)
+        const menu = openMenu(view)
+        const field = filterField(menu)
+        verify(field.visible)
+        tryVerify(() => field.activeFocus, 1000, "the filter has the keyboard")
+        keyClick(Qt.Key_1)
+        keyClick(Qt.Key_4)
+        tryCompare(view.controller.modelOptions, "filter", "14")
+        compare(menuEntries(menu), ["[OpenRouter]", "model-14"])
+        // The new rows are laid out before they can be clicked.
+        tryVerify(() => menuEntry(menu, 0).y > filterField(menu).y)
+        mouseClick(menuEntry(menu, 0))
+        tryCompare(menu, "visible", false)
+        compare(findChild(view, "modelPicker").text, "model-14")
     }
 
     // A failed reply shows the alert, which is made only then. It holds the keyboard: what is
