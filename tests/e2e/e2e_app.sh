@@ -24,16 +24,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# Polls a shell condition for up to 20 s.
-wait_for() {
-  for _ in $(seq 200); do
-    if eval "$1"; then return 0; fi
-    sleep 0.1
-  done
-  fail "timed out waiting for: $1"
-}
+# shellcheck source=lib.sh
+. "$here/lib.sh"
 
 python3 "$here/gateway.py" "$work/port" "$work/requests.jsonl" &
 gateway=$!
