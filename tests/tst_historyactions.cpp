@@ -173,12 +173,14 @@ private slots:
     }
 
     // A file may repeat an id: one delete takes every copy, and its undo brings each back in
-    // its place. A delete of an id nobody has still saves, and leaves nothing to undo.
+    // its place, with its gateway. A delete of an id nobody has still saves, and leaves nothing
+    // to undo.
     void undoRemoveEveryCopy()
     {
         Store &store = *m_store;
         QList<Conversation> list = sample();
         list[2].id = list[0].id;
+        list[0].provider = QUuid::createUuid();
         for (const Conversation &c : sample())
             store.remove(c.id);
         store.addConversationsAtTop(list);
