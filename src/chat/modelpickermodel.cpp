@@ -3,6 +3,8 @@
 
 #include "model/textutil.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 ModelPickerModel::ModelPickerModel(QObject *parent) : QAbstractListModel(parent) {}
@@ -17,12 +19,12 @@ QList<ModelPickerModel::Entry> ModelPickerModel::entries(const AppSettings &sett
         const qsizetype headerAt = list.size();
         if (sections)
             list.append(Entry{id, name, {}, true});
-        QStringList seen;
+        QSet<QString> seen;
         const auto add = [&](const QString &model) {
             const QString trimmed = TextUtil::trimHorizontal(model);
             if (trimmed.isEmpty() || seen.contains(trimmed))
                 return;
-            seen << trimmed;
+            seen.insert(trimmed);
             list.append(Entry{id, name, trimmed, false});
         };
         if (first)
@@ -42,19 +44,23 @@ QList<ModelPickerModel::Entry> ModelPickerModel::entries(const AppSettings &sett
 void ModelPickerModel::update(const AppSettings &settings, const QUuid &gateway,
                               const QString &model)
 {
-    QList<Entry> all = entries(settings);
     const bool currentChanged = gateway != m_gateway || model != m_model;
     m_gateway = gateway;
     m_model = model;
     bool reset = false;
-    if (all != m_all) {
-        m_all = std::move(all);
-        reset = refilter();
-        const auto count = int(std::count_if(m_all.cbegin(), m_all.cend(),
-                                             [](const Entry &e) { return !e.header; }));
-        if (count != m_modelCount) {
-            m_modelCount = count;
-            emit modelCountChanged();
+    // Called on every change of the pane (each key typed): the list is made again only when
+    // the settings changed, since a gateway may list hundreds of models.
+    if (settings != m_settings) {
+        m_settings = settings;
+        if (QList<Entry> all = entries(settings); all != m_all) {
+            m_all = std::move(all);
+            reset = refilter();
+            const auto count = int(std::count_if(m_all.cbegin(), m_all.cend(),
+                                                 [](const Entry &e) { return !e.header; }));
+            if (count != m_modelCount) {
+                m_modelCount = count;
+                emit modelCountChanged();
+            }
         }
     }
     if (currentChanged && !reset && !m_shown.isEmpty())

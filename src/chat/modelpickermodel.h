@@ -8,6 +8,8 @@
 #include <QString>
 #include <QUuid>
 
+#include <optional>
+
 /**
  * The composer's model menu: every gateway's models, each gateway's under a header with its
  * name when there is more than one gateway. The same model name on two gateways is two
@@ -74,6 +76,8 @@ private:
     bool refilter();
     bool isCurrent(const Entry &e) const;
 
+    /// What the entries were made from; none before the first update.
+    std::optional<AppSettings> m_settings;
     QList<Entry> m_all;
     QList<Entry> m_shown;
     QString m_filter;
