@@ -250,16 +250,14 @@ private slots:
                                                // conversation with a changed message
         QTest::addColumn<QString>("expected"); // titles of the whole history afterwards
         QTest::addColumn<int>("count");
-        QTest::newRow("all new, in order") << "xy"
-                                           << "xyabc" << 2;
-        QTest::newRow("same content skipped") << "cab"
-                                              << "abc" << 0;
-        QTest::newRow("changed copy renamed") << "xBa"
-                                              << "xb（恢复）abc" << 2;
-        QTest::newRow("repeated in backup") << "xxX"
-                                            << "xx（恢复）abc" << 2;
-        QTest::newRow("empty backup") << ""
-                                      << "abc" << 0;
+        QTest::addColumn<QString>("report");
+        // clang-format off
+        QTest::newRow("all new, in order") << "xy" << "xyabc" << 2 << "已恢复 2 个对话";
+        QTest::newRow("same content skipped") << "cab" << "abc" << 0 << "已恢复 0 个对话，3 个已存在";
+        QTest::newRow("changed copy renamed") << "xBa" << "xb（恢复）abc" << 2 << "已恢复 2 个对话，1 个已存在";
+        QTest::newRow("repeated in backup") << "xxX" << "xx（恢复）abc" << 2 << "已恢复 2 个对话，1 个已存在";
+        QTest::newRow("empty backup") << "" << "abc" << 0 << "已恢复 0 个对话";
+        // clang-format on
     }
 
     void restoreMerges()
@@ -267,6 +265,7 @@ private slots:
         QFETCH(QString, backup);
         QFETCH(QString, expected);
         QFETCH(int, count);
+        QFETCH(QString, report);
         QList<Conversation> incoming;
         for (QChar l : backup) {
             Conversation c = l == u'b' ? sample().at(1) : conv(l.toLower());
@@ -277,8 +276,7 @@ private slots:
         QVERIFY(writeAll(path("in.json"), encodeAppData(AppSettings{}, incoming)));
 
         bool ok = false;
-        QCOMPARE(m_actions->restore(QUrl::fromLocalFile(path("in.json")), &ok),
-                 QStringLiteral("已恢复 %1 个对话").arg(count));
+        QCOMPARE(m_actions->restore(QUrl::fromLocalFile(path("in.json")), &ok), report);
         QVERIFY(ok);
         QCOMPARE(titles(m_store->conversations()), expected);
         m_store->flush();
@@ -301,9 +299,10 @@ private slots:
         QTest::addColumn<QString>("report");
         const QString moved =
             QStringLiteral("已恢复 2 个对话；其中 2 个对话的网关在本机没有，已改用第一个网关");
-        QTest::newRow("same id") << "https://other.example" << true << 1 << "已恢复 1 个对话";
+        QTest::newRow("same id") << "https://other.example" << true << 1
+                                 << "已恢复 1 个对话，1 个已存在";
         QTest::newRow("same address")
-            << " HTTPS://Relay.example:443/v1/ " << false << 1 << "已恢复 1 个对话";
+            << " HTTPS://Relay.example:443/v1/ " << false << 1 << "已恢复 1 个对话，1 个已存在";
         QTest::newRow("the first's address")
             << "https://api.openai.com/v1" << false << 0 << "已恢复 2 个对话";
         QTest::newRow("unknown") << "https://other.example/v1" << false << -1 << moved;

@@ -188,7 +188,11 @@ QString HistoryActions::restore(const QUrl &file, bool *ok)
     m_store->addConversationsAtTop(added);
     if (ok)
         *ok = true;
-    const QString report = tr("已恢复 %n 个对话", nullptr, int(added.size()));
+    // Conversations the history already holds as they are count apart, so that restoring a
+    // backup twice does not read like a failure.
+    QString report = tr("已恢复 %n 个对话", nullptr, int(added.size()));
+    if (const auto present = int(backup.size() - added.size()); present > 0)
+        report += tr("，%n 个已存在", nullptr, present);
     if (movedAdded == 0)
         return report;
     return report + tr("；其中 %n 个对话的网关在本机没有，已改用第一个网关", nullptr, movedAdded);
