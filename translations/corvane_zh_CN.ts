@@ -486,6 +486,14 @@
         <source>重试</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>已导出</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MathBlockView</name>

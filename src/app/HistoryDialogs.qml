@@ -11,6 +11,8 @@ Item {
     required property HistoryActions history
 
     signal notice(string text)
+    /// A conversation was written to file.
+    signal exported(url file)
 
     function exportConversation(id) {
         if (id === "")
@@ -45,7 +47,13 @@ Item {
         acceptLabel: qsTr("导出")
         defaultSuffix: "md"
         nameFilters: [qsTr("Markdown 文件 (*.md)"), qsTr("所有文件 (*)")]
-        onAccepted: root.showError(root.history.exportMarkdown(conversationID, selectedFile))
+        onAccepted: {
+            const error = root.history.exportMarkdown(conversationID, selectedFile)
+            if (error === "")
+                root.exported(selectedFile)
+            else
+                root.showError(error)
+        }
     }
 
     FileDialog {

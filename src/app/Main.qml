@@ -223,6 +223,11 @@ AppWindow {
             function onNotice(text) {
                 noticeBar.show(text)
             }
+            function onExported(file) {
+                // The notice's one action opens the folder the file went to.
+                noticeBar.folder = file.toString().replace(/\/[^\/]*$/, "")
+                noticeBar.show(qsTr("已导出"), qsTr("打开文件夹"))
+            }
         }
     }
 
@@ -307,7 +312,12 @@ AppWindow {
         NoticeBar {
             id: noticeBar
 
+            /// Where the last export went, for the notice's action.
+            property string folder
+
             objectName: "noticeBar"
+            onActionTriggered: if (folder !== "")
+                                   Qt.openUrlExternally(folder)
             anchors.horizontalCenter: parent.horizontalCenter
             maximumWidth: window.width - 64
             timeout: 5000

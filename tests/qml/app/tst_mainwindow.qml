@@ -154,6 +154,12 @@ Item {
             const bar = findChild(window, "noticeBar")
             tryVerify(() => bar.visible)
             compare(bar.text, "已恢复 2 个对话")
+            compare(bar.actionText, "")
+            // An export is confirmed, with a way to its folder.
+            dialogs.exported("file:///tmp/导出/对话.md")
+            compare(bar.text, "已导出")
+            compare(bar.actionText, "打开文件夹")
+            compare(bar.folder, "file:///tmp/导出")
         }
 
         // The window icon is an SVG: without Qt's SVG plugin it would be silently empty.
