@@ -161,7 +161,6 @@ AppWindow {
                 shortcut: "Ctrl+0"
                 onTriggered: TextZoom.reset()
             }
-            MenuSeparator {}
         }
     }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import QtQuick.Controls
 import QtTest
 import Corvane
 import CorvaneTest
@@ -160,6 +161,18 @@ Item {
             compare(bar.text, "已导出")
             compare(bar.actionText, "打开文件夹")
             compare(bar.folder, "file:///tmp/导出")
+        }
+
+        // No menu begins or ends with a separator.
+        function test_noStraySeparators() {
+            const bar = window.menuBar
+            verify(bar.count > 0)
+            for (let m = 0; m < bar.count; ++m) {
+                const menu = bar.menuAt(m)
+                verify(menu.count > 0)
+                for (const i of [0, menu.count - 1])
+                    verify(!(menu.itemAt(i) instanceof MenuSeparator), menu.title + " " + i)
+            }
         }
 
         // The window icon is an SVG: without Qt's SVG plugin it would be silently empty.
