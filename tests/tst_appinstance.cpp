@@ -24,7 +24,7 @@ class TestAppInstance : public QObject
 
     // Starts the program off screen with its own home; with waitForLock, returns once it holds
     // the data folder.
-    std::unique_ptr<QProcess> start(bool waitForLock = true)
+    std::unique_ptr<QProcess> start(bool waitForLock = true, const QStringList &arguments = {})
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -34,7 +34,7 @@ class TestAppInstance : public QObject
         env.insert(u"XDG_RUNTIME_DIR"_s, m_tmp.filePath(u"run"_s));
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         p->setProcessEnvironment(env);
-        p->start(QStringLiteral(CORVANE_APP), {});
+        p->start(QStringLiteral(CORVANE_APP), arguments);
         if (!p->waitForStarted(30000))
             return nullptr;
         // The lock file names its holder's process on its first line.
@@ -48,9 +48,9 @@ class TestAppInstance : public QObject
     }
 
     // Runs a later start to its end; its exit code, or -1 when it did not end by itself.
-    int runAnother()
+    int runAnother(const QStringList &arguments = {})
     {
-        auto p = start(false);
+        auto p = start(false, arguments);
         if (!p || !p->waitForFinished(20000) || p->exitStatus() != QProcess::NormalExit)
             return -1;
         return p->exitCode();
@@ -93,6 +93,16 @@ private slots:
         QCOMPARE(terminate(*next), 0);
         QCOMPARE(titles(decodeAppData(readAll(dataFile()))->conversations), u"ABC"_s);
         QVERIFY(!QFile::exists(dataDir() + u"/data.json.lock"_s));
+    }
+
+    // Qt's own options do not keep a later start from handing its request on.
+    void laterStartWithOptionsLeavesTheFolderToTheFirst()
+    {
+        auto first = start();
+        QVERIFY(first);
+        QCOMPARE(runAnother({u"-platform"_s, u"offscreen"_s, u"-session"_s, u"s1"_s}), 0);
+        QVERIFY(stillRunning(*first));
+        QCOMPARE(terminate(*first), 0);
     }
 
     void firstStillLoadingDoesNotHoldUpTheSecond()

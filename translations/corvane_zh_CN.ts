@@ -50,6 +50,28 @@
     </message>
 </context>
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>用法：corvane [选项]
+
+通过兼容 OpenAI 的网关与大语言模型对话。
+
+选项：
+  -h, --help     显示本帮助并退出
+  -v, --version  显示版本并退出
+
+Qt 的选项（如 -platform、-session）照常可用。
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法识别的参数：%1
+
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Composer</name>
     <message>
         <source>模型：%1</source>

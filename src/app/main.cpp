@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/commandline.h"
 #include "app/qmltypes.h"
 #include "app/quitsequence.h"
 #include "app/singleinstance.h"
@@ -37,6 +38,11 @@ int main(int argc, char *argv[])
 {
     QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // Help and version need neither a display nor the data folder: they work over ssh and
+    // while another program holds the folder.
+    if (const std::optional<int> status = CommandLine::answerEarly(argc, argv))
+        return *status;
     const QString dataDir = DataFolder::standardPath();
     // Declared before the Store, so the lock is released after the Store's final save.
     SingleInstance instance(dataDir);
@@ -57,6 +63,9 @@ int main(int argc, char *argv[])
 
     QGuiApplication app(argc, argv);
     installTranslations(app);
+    // Checked before asking a running program to show its window: a mistyped option ends here.
+    if (const std::optional<int> status = CommandLine::refuseUnknown(app.arguments()))
+        return *status;
     // Lets the desktop match the window to its entry and icon (Wayland's app id).
     QGuiApplication::setDesktopFileName(QStringLiteral(CORVANE_APP_ID));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/Corvane/icons/corvane.svg")));
