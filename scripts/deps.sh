@@ -17,7 +17,7 @@ packages=(
   qt6-translations-l10n libproxy1-plugin-gsettings libqt6svg6 qt6-svg-dev
   libmd4c-dev libmd4c-html0-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  xvfb xauth xdotool x11-apps imagemagick python3 dbus-daemon
+  xvfb xauth xdotool x11-apps x11-utils imagemagick python3 dbus-daemon
   desktop-file-utils appstream
 )
 # npm installs MathJax to build the formula typesetter; one that came with Node.js will do too.

@@ -37,7 +37,9 @@ void bringToFront(QWindow *window)
 int main(int argc, char *argv[])
 {
     QGuiApplication::setOrganizationName(QStringLiteral("Corvane"));
-    QGuiApplication::setApplicationName(QStringLiteral("Corvane"));
+    // Also the window's class on X11 (with the program's file name as its instance), which the
+    // desktop entry names in StartupWMClass.
+    QGuiApplication::setApplicationName(QStringLiteral(CORVANE_APP_NAME));
     QGuiApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     // Help and version need neither a display nor the data folder: they work over ssh and
     // while another program holds the folder.
@@ -66,7 +68,8 @@ int main(int argc, char *argv[])
     // Checked before asking a running program to show its window: a mistyped option ends here.
     if (const std::optional<int> status = CommandLine::refuseUnknown(app.arguments()))
         return *status;
-    // Lets the desktop match the window to its entry and icon (Wayland's app id).
+    // Lets the desktop match the window to its entry and icon: Wayland's app id only; on X11
+    // the window's class does (see above).
     QGuiApplication::setDesktopFileName(QStringLiteral(CORVANE_APP_ID));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/Corvane/icons/corvane.svg")));
 
