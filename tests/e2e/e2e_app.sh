@@ -16,20 +16,11 @@ for tool in xvfb-run xdotool import python3; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-gateway=
-cleanup() {
-  [ -n "$gateway" ] && kill "$gateway" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 # shellcheck source=lib.sh
 . "$here/lib.sh"
 
-python3 "$here/gateway.py" "$work/port" "$work/requests.jsonl" &
-gateway=$!
-wait_for '[ -s "$work/port" ]'
+make_work
+start_gateway ""
 port=$(cat "$work/port")
 
 home="$work/home"

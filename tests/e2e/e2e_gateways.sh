@@ -13,24 +13,12 @@ for tool in xvfb-run xdotool python3; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-first=
-second=
-cleanup() {
-  [ -n "$first" ] && kill "$first" 2>/dev/null || true
-  [ -n "$second" ] && kill "$second" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 # shellcheck source=lib.sh
 . "$here/lib.sh"
 
-python3 "$here/gateway.py" "$work/port1" "$work/requests1.jsonl" &
-first=$!
-python3 "$here/gateway.py" "$work/port2" "$work/requests2.jsonl" &
-second=$!
-wait_for '[ -s "$work/port1" ] && [ -s "$work/port2" ]'
+make_work
+start_gateway 1
+start_gateway 2
 
 home="$work/home"
 data="$home/.local/share/Corvane/data.json"

@@ -11,3 +11,23 @@ wait_for() {
   done
   fail "timed out waiting for: $1"
 }
+
+# Makes $work, a temporary folder for the run, removed at exit with every gateway that
+# start_gateway started.
+make_work() {
+  work=$(mktemp -d)
+  gateways=()
+  trap cleanup EXIT
+}
+cleanup() {
+  for pid in "${gateways[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+
+# Starts the scripted loopback gateway and waits for it: its port is then in $work/port$1, the
+# requests it receives in $work/requests$1.jsonl.
+start_gateway() {
+  python3 "$here/gateway.py" "$work/port$1" "$work/requests$1.jsonl" &
+  gateways+=($!)
+  wait_for "[ -s \"$work/port$1\" ]"
+}
