@@ -311,6 +311,33 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
 </context>
 <context>
+    <name>GatewayPreset</name>
+    <message>
+        <source>硅基流动 SiliconFlow</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>月之暗面 Moonshot</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>阿里云百炼</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>智谱 GLM</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>火山方舟</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HistoryActions</name>
     <message>
         <source>无法写入文件：这不是本机上的位置。</source>
@@ -609,6 +636,20 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
 </context>
 <context>
+    <name>ModelCatalog</name>
+    <message numerus="yes">
+        <source>连接成功，服务器列出了 %n 个模型。</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <comment>what failed: the gateway&apos;s words</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ModelListRequest</name>
     <message>
         <source>服务器返回的模型列表过大。</source>
@@ -733,6 +774,104 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>地址填到 /v1 即可，发送时自动拼 /chat/completions。兼容任何 OpenAI 格式的网关。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>默认</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加网关</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除网关</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>上移</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新对话默认使用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设为默认</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>测试连接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>本机服务，不需要</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不需要 API Key（本机服务）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>正在连接…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>模型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>第一个是这个网关上新对话的默认模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>还没有默认模型：在列表里选一个「设为默认」。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>默认模型「%1」不在服务器的列表里，可以在列表里另选一个「设为默认」。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>所有网关共用。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>改动会立即保存。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>完成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1（本机已检测到）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除网关「%1」？</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>有 %n 个对话在用这个网关。它们会留着原来的模型名，发送前需要换一个模型。</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>删除</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

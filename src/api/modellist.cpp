@@ -18,7 +18,7 @@ ModelListRequest::ModelListRequest(const Gateway &gateway, std::chrono::millisec
     connect(m_request, &GatewayRequest::readyRead, this, &ModelListRequest::onReadyRead);
     connect(m_request, &GatewayRequest::finished, this, &ModelListRequest::onReplyFinished);
     connect(m_request, &GatewayRequest::failed, this,
-            [this](const ChatAPIError &error) { finish({}, error.description()); });
+            [this](const ChatAPIError &error) { fail(error); });
 }
 
 // The request, a child, aborts a running reply quietly when it goes.
@@ -45,9 +45,10 @@ void ModelListRequest::onReplyFinished()
     m_body += reply->readAll();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid()) {
-        finish({}, m_request->networkError().description());
+        fail(m_request->networkError());
         return;
     }
+    m_answered = true;
     const int code = status.toInt();
     if (code < 200 || code > 299) {
         // The body joined into one line, and short enough for the form.
@@ -55,11 +56,11 @@ void ModelListRequest::onReplyFinished()
         body.remove(u'\r').remove(u'\n');
         if (body.size() > 300)
             body = body.left(300) + u'…';
-        finish({}, ChatAPIError::http(code, body).description());
+        fail(ChatAPIError::http(code, body));
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        finish({}, m_request->networkError().description());
+        fail(m_request->networkError());
         return;
     }
     const auto ids = parseIds(m_body);
@@ -69,6 +70,13 @@ void ModelListRequest::onReplyFinished()
         finish({}, tr("服务器没有列出任何模型。"));
     else
         finish(*ids, {});
+}
+
+void ModelListRequest::fail(const ChatAPIError &error)
+{
+    if (!m_finished)
+        m_failure = error;
+    finish({}, error.description());
 }
 
 void ModelListRequest::finish(const QStringList &ids, const QString &error)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "api/chatapierror.h"
 #include "api/gateway.h"
 
 #include <QObject>
@@ -36,6 +37,12 @@ public:
     /// answer is not an object with a data array.
     static std::optional<QStringList> parseIds(const QByteArray &body);
 
+    /// The failure as a chat request would report it, for the same advice; nothing on success
+    /// or when the answer came but was no model list.
+    const std::optional<ChatAPIError> &failure() const { return m_failure; }
+    /// Something answered over HTTP, whatever it said.
+    bool answered() const { return m_answered; }
+
 signals:
     /// error is empty on success.
     void finished(const QStringList &ids, const QString &error);
@@ -43,10 +50,13 @@ signals:
 private:
     ModelListRequest(const Gateway &gateway, std::chrono::milliseconds timeout, QObject *parent);
     void finish(const QStringList &ids, const QString &error);
+    void fail(const ChatAPIError &error);
     void onReadyRead();
     void onReplyFinished();
 
     GatewayRequest *m_request;
     QByteArray m_body;
+    std::optional<ChatAPIError> m_failure;
     bool m_finished = false;
+    bool m_answered = false;
 };

@@ -4,25 +4,47 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Corvane
 
-// The Settings window's content. There is no OK or Cancel: every edit goes to the Store at
-// once, and SettingsForm saves only when the settings really change.
-ScrollView {
+// The Settings window's content: the gateways on the left, the chosen one's details on the
+// right. There is no OK or Cancel: every edit goes to the Store at once, and SettingsForm saves
+// only when the settings really change.
+Item {
     id: view
 
-    contentWidth: availableWidth
-    clip: true
+    /// The user is done with the window ("完成").
+    signal done
+
+    /// The chosen gateway's id; empty for the first one.
+    property string gatewayId: ""
+
+    function selectGateway(id) {
+        const row = gateways.rowOf(id)
+        gatewayId = row < 0 ? "" : id
+        gatewayList.currentIndex = Math.max(row, 0)
+    }
 
     SettingsForm {
         id: form
 
         store: Store
+        gateway: view.gatewayId
     }
 
     ModelCatalog {
         id: catalog
 
         store: Store
+        gateway: view.gatewayId
     }
+
+    GatewayListModel {
+        id: gateways
+
+        store: Store
+        // Adding, removing or moving rebuilds the rows: the chosen gateway stays chosen.
+        onModelReset: view.selectGateway(view.gatewayId)
+    }
+
+    Component.onCompleted: gateways.detectLocalServers()
 
     // A section: optional header, a rounded group of rows, optional footer.
     component Section: ColumnLayout {
@@ -207,217 +229,592 @@ ScrollView {
         }
     }
 
+    /// New conversations start on the chosen gateway.
+    readonly property bool isDefault: gatewayList.currentItem ? gatewayList.currentItem.isDefault : true
+
     ColumnLayout {
-        width: view.availableWidth
-        spacing: Theme.spacingXL
+        anchors.fill: parent
+        spacing: 0
 
-        Item {
-            implicitHeight: 2
-        }
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            spacing: 0
 
-        Section {
-            Layout.leftMargin: 20
-            Layout.rightMargin: 20
-            header: qsTr("接口")
-
-            FieldRow {
-                title: qsTr("API 地址")
-                inputName: "baseURLField"
-                placeholder: form.defaultBaseURL
-                inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
-                text: form.baseURL
-                onEdited: form.baseURL = text
-            }
-            FieldRow {
-                title: qsTr("API Key")
-                inputName: "apiKeyField"
-                placeholder: "sk-..."
-                echoMode: TextInput.Password
-                inputMethodHints: Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
-                text: form.apiKey
-                onEdited: form.apiKey = text
-            }
-            FieldRow {
-                title: qsTr("默认模型")
-                inputName: "modelField"
-                placeholder: "gpt-4o-mini"
-                inputMethodHints: Qt.ImhNoAutoUppercase
-                text: form.model
-                onEdited: form.model = text
-            }
-        }
-
-        Section {
-            Layout.leftMargin: 20
-            Layout.rightMargin: 20
-            header: qsTr("更多模型")
-            footer: qsTr("填了之后，聊天输入框上方会出现模型切换按钮。")
-            headerItems: [
-                BusyIndicator {
-                    visible: catalog.busy
-                    running: visible
-                    width: 18
-                    height: 18
-                    anchors.verticalCenter: parent.verticalCenter
-                },
-                Button {
-                    objectName: "fetchModelsButton"
-                    text: qsTr("从服务器获取")
-                    flat: true
-                    enabled: !catalog.busy
-                    font.pixelSize: Theme.footnote
-                    topPadding: 2
-                    bottomPadding: 2
-                    palette.buttonText: Theme.accent
-                    onClicked: {
-                        form.flush()
-                        catalog.fetch()
-                    }
-                }
-            ]
-
-            Label {
-                objectName: "modelsError"
-                visible: catalog.error !== ""
-                Layout.fillWidth: true
-                text: catalog.error
-                textFormat: Text.PlainText
-                wrapMode: Text.Wrap
-                font.pixelSize: Theme.footnote
-                color: Theme.destructive
-            }
-
-            // The gateway's list, to pick from; nothing changes until "添加".
+            // The gateways.
             ColumnLayout {
-                visible: catalog.open
-                Layout.fillWidth: true
-                spacing: 6
+                Layout.fillWidth: false
+                Layout.preferredWidth: 176
+                Layout.maximumWidth: 176
+                Layout.fillHeight: true
+                Layout.topMargin: Theme.spacingL
+                Layout.bottomMargin: Theme.spacingM
+                spacing: Theme.spacingXS
 
-                RowLayout {
-                    Layout.fillWidth: true
-
-                    TextField {
-                        id: filterField
-                        objectName: "modelsFilter"
-
-                        Layout.fillWidth: true
-                        placeholderText: qsTr("筛选模型")
-                        selectByMouse: true
-                        inputMethodHints: Qt.ImhNoAutoUppercase
-                        text: catalog.filter
-                        onTextEdited: catalog.filter = text
-                        background: FieldFrame {
-                            focused: filterField.activeFocus
-                        }
-                    }
-                    Button {
-                        text: qsTr("全选")
-                        flat: true
-                        font.pixelSize: Theme.footnote
-                        onClicked: catalog.checkAll(true)
-                    }
-                    Button {
-                        text: qsTr("全不选")
-                        flat: true
-                        font.pixelSize: Theme.footnote
-                        onClicked: catalog.checkAll(false)
-                    }
+                Label {
+                    Layout.leftMargin: 14
+                    text: qsTr("网关")
+                    textFormat: Text.PlainText
+                    font.weight: Font.DemiBold
+                    color: Theme.secondaryLabel
                 }
                 ListView {
-                    objectName: "modelsChecklist"
+                    id: gatewayList
 
+                    objectName: "gatewayList"
                     Layout.fillWidth: true
-                    Layout.preferredHeight: 168
+                    Layout.fillHeight: true
+                    Layout.leftMargin: 6
+                    Layout.rightMargin: 6
                     clip: true
-                    model: catalog
+                    model: gateways
                     boundsBehavior: Flickable.StopAtBounds
+                    keyNavigationEnabled: true
                     ScrollBar.vertical: ScrollBar {}
-                    delegate: CheckBox {
+                    onCurrentItemChanged: if (currentItem)
+                                              view.gatewayId = currentItem.gatewayId
+                    delegate: ItemDelegate {
+                        id: gatewayRow
+
                         required property int index
-                        required property string modelId
-                        required property bool chosen
-                        required property bool listed
+                        required property string gatewayId
+                        required property string name
+                        required property bool isDefault
+                        required property bool isFirst
 
                         width: ListView.view.width
-                        // The catalog owns the state: a click asks it to change.
-                        checkable: false
-                        checkState: chosen ? Qt.Checked : Qt.Unchecked
-                        enabled: !listed
-                        text: listed ? qsTr("%1（已在列表中）").arg(modelId) : modelId
-                        font.pixelSize: Theme.callout
-                        topPadding: 2
-                        bottomPadding: 2
-                        onClicked: catalog.toggle(index)
-                    }
-                    Label {
-                        anchors.centerIn: parent
-                        visible: parent.count === 0
-                        text: qsTr("没有匹配的模型")
-                        color: Theme.secondaryLabel
+                        highlighted: ListView.isCurrentItem
+                        topPadding: 6
+                        bottomPadding: 6
+                        onClicked: {
+                            ListView.view.currentIndex = index
+                            ListView.view.forceActiveFocus()
+                        }
+                        background: Rectangle {
+                            radius: Theme.rowRadius
+                            color: gatewayRow.highlighted ? Theme.accent
+                                 : gatewayRow.hovered ? Theme.hoverFill : "transparent"
+                        }
+                        contentItem: RowLayout {
+                            spacing: 4
+
+                            Label {
+                                Layout.fillWidth: true
+                                text: gatewayRow.name
+                                textFormat: Text.PlainText
+                                elide: Text.ElideRight
+                                color: gatewayRow.highlighted ? Theme.accentText : Theme.label
+                            }
+                            Label {
+                                visible: gatewayRow.isDefault && gatewayList.count > 1
+                                text: qsTr("默认")
+                                font.pixelSize: Theme.caption
+                                color: gatewayRow.highlighted ? Theme.accentText : Theme.secondaryLabel
+                            }
+                        }
                     }
                 }
                 RowLayout {
-                    Layout.fillWidth: true
+                    Layout.leftMargin: 6
+                    Layout.rightMargin: 6
+                    spacing: 2
 
+                    ToolButton {
+                        objectName: "addGatewayButton"
+                        text: "+"
+                        font.pixelSize: Theme.title
+                        ToolTip.visible: hovered
+                        ToolTip.text: qsTr("添加网关")
+                        ToolTip.delay: 600
+                        onClicked: {
+                            gateways.detectLocalServers()
+                            presetMenu.popup(this, 0, height)
+                        }
+                    }
+                    ToolButton {
+                        objectName: "removeGatewayButton"
+                        text: "−"
+                        font.pixelSize: Theme.title
+                        enabled: !form.firstGateway
+                        ToolTip.visible: hovered
+                        ToolTip.text: qsTr("删除网关")
+                        ToolTip.delay: 600
+                        onClicked: view.askToRemove()
+                    }
                     Item {
                         Layout.fillWidth: true
                     }
-                    Button {
-                        objectName: "dismissModelsButton"
-                        text: qsTr("取消")
-                        flat: true
-                        onClicked: catalog.dismiss()
+                    ToolButton {
+                        objectName: "moveGatewayUpButton"
+                        text: "↑"
+                        enabled: !form.firstGateway && gatewayList.currentIndex > 1
+                        ToolTip.visible: hovered
+                        ToolTip.text: qsTr("上移")
+                        ToolTip.delay: 600
+                        onClicked: gateways.move(view.gatewayId, -1)
                     }
-                    Button {
-                        objectName: "addModelsButton"
-                        text: catalog.newCount > 0 ? qsTr("添加 %1 个").arg(catalog.newCount)
-                                                   : qsTr("添加")
-                        highlighted: true
-                        enabled: catalog.newCount > 0
-                        onClicked: catalog.addChecked()
+                    ToolButton {
+                        objectName: "moveGatewayDownButton"
+                        text: "↓"
+                        enabled: !form.firstGateway && gatewayList.currentIndex < gatewayList.count - 1
+                        ToolTip.visible: hovered
+                        ToolTip.text: qsTr("下移")
+                        ToolTip.delay: 600
+                        onClicked: gateways.move(view.gatewayId, 1)
                     }
                 }
             }
 
-            // While the user types, the field keeps the raw text; the normalised list is shown
-            // again once the field loses focus.
-            TextBlock {
-                title: qsTr("每行一个，可在对话里随时切换")
-                minLines: 2
-                maxLines: 6
-                inputName: "modelsField"
-                value: form.modelsText
-                keepWhileEditing: true
-                onEdited: text => form.modelsText = text
+            Rectangle {
+                Layout.fillHeight: true
+                implicitWidth: 1
+                color: Theme.separator
+            }
+
+            ScrollView {
+                id: detailScroller
+
+                objectName: "detailScroller"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                contentWidth: availableWidth
+                contentHeight: details.implicitHeight
+                clip: true
+
+            ColumnLayout {
+                id: details
+
+                width: detailScroller.availableWidth
+                spacing: Theme.spacingXL
+
+                Item {
+                    implicitHeight: 2
+                }
+
+                Section {
+                    Layout.leftMargin: 20
+                    Layout.rightMargin: 20
+                    header: qsTr("接口")
+                    headerItems: [
+                        Label {
+                            objectName: "defaultGatewayLabel"
+                            visible: gatewayList.count > 1 && view.isDefault
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: qsTr("新对话默认使用")
+                            font.pixelSize: Theme.footnote
+                            color: Theme.secondaryLabel
+                        },
+                        Button {
+                            objectName: "setDefaultGatewayButton"
+                            visible: !view.isDefault
+                            text: qsTr("设为默认")
+                            flat: true
+                            font.pixelSize: Theme.footnote
+                            topPadding: 2
+                            bottomPadding: 2
+                            palette.buttonText: Theme.accent
+                            onClicked: gateways.setDefault(view.gatewayId)
+                        },
+                        Button {
+                            objectName: "testConnectionButton"
+                            text: qsTr("测试连接")
+                            flat: true
+                            enabled: !catalog.testing
+                            font.pixelSize: Theme.footnote
+                            topPadding: 2
+                            bottomPadding: 2
+                            palette.buttonText: Theme.accent
+                            onClicked: {
+                                form.flush()
+                                catalog.testConnection()
+                            }
+                        }
+                    ]
+
+                    FieldRow {
+                        title: qsTr("名称")
+                        inputName: "nameField"
+                        placeholder: form.namePlaceholder
+                        text: form.name
+                        onEdited: form.name = text
+                    }
+                    FieldRow {
+                        title: qsTr("API 地址")
+                        inputName: "baseURLField"
+                        placeholder: form.defaultBaseURL
+                        inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
+                        text: form.baseURL
+                        onEdited: form.baseURL = text
+                    }
+                    FieldRow {
+                        title: qsTr("API Key")
+                        inputName: "apiKeyField"
+                        placeholder: form.noKey ? qsTr("本机服务，不需要") : "sk-..."
+                        echoMode: TextInput.Password
+                        inputMethodHints: Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
+                        text: form.apiKey
+                        onEdited: form.apiKey = text
+                    }
+                    CheckBox {
+                        objectName: "noKeyBox"
+                        visible: !form.firstGateway
+                        Layout.leftMargin: 80 + Theme.spacingL - leftPadding
+                        text: qsTr("不需要 API Key（本机服务）")
+                        font.pixelSize: Theme.callout
+                        checked: form.noKey
+                        onToggled: form.noKey = checked
+                    }
+                    FieldRow {
+                        visible: form.firstGateway
+                        title: qsTr("默认模型")
+                        inputName: "modelField"
+                        placeholder: "gpt-4o-mini"
+                        inputMethodHints: Qt.ImhNoAutoUppercase
+                        text: form.model
+                        onEdited: form.model = text
+                    }
+        
+                    // The outcome of "测试连接".
+                    ColumnLayout {
+                        objectName: "testResult"
+                        visible: catalog.testing || catalog.testOutcome !== ""
+                        Layout.fillWidth: true
+                        spacing: 2
+
+                        Label {
+                            objectName: "testMessage"
+                            Layout.fillWidth: true
+                            text: catalog.testing ? qsTr("正在连接…") : catalog.testMessage
+                            textFormat: Text.PlainText
+                            wrapMode: Text.Wrap
+                            font.pixelSize: Theme.footnote
+                            color: catalog.testOutcome === "failed" ? Theme.destructive : Theme.secondaryLabel
+                        }
+                        Label {
+                            visible: text !== ""
+                            Layout.fillWidth: true
+                            text: catalog.testing ? "" : catalog.testAdvice
+                            textFormat: Text.PlainText
+                            wrapMode: Text.Wrap
+                            font.pixelSize: Theme.footnote
+                            color: Theme.secondaryLabel
+                        }
+                    }
+                }
+
+                Section {
+                    Layout.leftMargin: 20
+                    Layout.rightMargin: 20
+                    header: form.firstGateway ? qsTr("更多模型") : qsTr("模型")
+                    footer: form.firstGateway ? qsTr("填了之后，聊天输入框上方会出现模型切换按钮。")
+                                              : qsTr("第一个是这个网关上新对话的默认模型。")
+                    headerItems: [
+                        BusyIndicator {
+                            visible: catalog.busy
+                            running: visible
+                            width: 18
+                            height: 18
+                            anchors.verticalCenter: parent.verticalCenter
+                        },
+                        Button {
+                            objectName: "fetchModelsButton"
+                            text: qsTr("从服务器获取")
+                            flat: true
+                            enabled: !catalog.busy
+                            font.pixelSize: Theme.footnote
+                            topPadding: 2
+                            bottomPadding: 2
+                            palette.buttonText: Theme.accent
+                            onClicked: {
+                                form.flush()
+                                catalog.fetch()
+                            }
+                        }
+                    ]
+
+                    Label {
+                        objectName: "modelsError"
+                        visible: catalog.error !== ""
+                        Layout.fillWidth: true
+                        text: catalog.error
+                        textFormat: Text.PlainText
+                        wrapMode: Text.Wrap
+                        font.pixelSize: Theme.footnote
+                        color: Theme.destructive
+                    }
+
+                    // The gateway's list, to pick from; nothing changes until "添加".
+                    ColumnLayout {
+                        visible: catalog.open
+                        Layout.fillWidth: true
+                        spacing: 6
+
+                        Label {
+                            objectName: "defaultMissing"
+                            visible: catalog.defaultMissing
+                            Layout.fillWidth: true
+                            text: catalog.defaultModel === ""
+                                  ? qsTr("还没有默认模型：在列表里选一个「设为默认」。")
+                                  : qsTr("默认模型「%1」不在服务器的列表里，可以在列表里另选一个「设为默认」。")
+                                    .arg(catalog.defaultModel)
+                            textFormat: Text.PlainText
+                            wrapMode: Text.Wrap
+                            font.pixelSize: Theme.footnote
+                            color: Theme.destructive
+                        }
+
+                        RowLayout {
+                            Layout.fillWidth: true
+
+                            TextField {
+                                id: filterField
+                                objectName: "modelsFilter"
+
+                                Layout.fillWidth: true
+                                placeholderText: qsTr("筛选模型")
+                                selectByMouse: true
+                                inputMethodHints: Qt.ImhNoAutoUppercase
+                                text: catalog.filter
+                                onTextEdited: catalog.filter = text
+                                background: FieldFrame {
+                                    focused: filterField.activeFocus
+                                }
+                            }
+                            Button {
+                                text: qsTr("全选")
+                                flat: true
+                                font.pixelSize: Theme.footnote
+                                onClicked: catalog.checkAll(true)
+                            }
+                            Button {
+                                text: qsTr("全不选")
+                                flat: true
+                                font.pixelSize: Theme.footnote
+                                onClicked: catalog.checkAll(false)
+                            }
+                        }
+                        ListView {
+                            objectName: "modelsChecklist"
+
+                            Layout.fillWidth: true
+                            Layout.preferredHeight: 168
+                            clip: true
+                            model: catalog
+                            boundsBehavior: Flickable.StopAtBounds
+                            ScrollBar.vertical: ScrollBar {}
+                            delegate: CheckBox {
+                                id: modelRow
+
+                                required property int index
+                                required property string modelId
+                                required property bool chosen
+                                required property bool listed
+
+                                width: ListView.view.width
+                                rightPadding: setDefaultButton.visible ? setDefaultButton.width + 4 : 0
+                                // The catalog owns the state: a click asks it to change.
+                                checkable: false
+                                checkState: chosen ? Qt.Checked : Qt.Unchecked
+                                enabled: !listed
+                                text: listed ? qsTr("%1（已在列表中）").arg(modelId) : modelId
+                                font.pixelSize: Theme.callout
+                                topPadding: 2
+                                bottomPadding: 2
+                                onClicked: catalog.toggle(index)
+
+                                // Offered while the gateway's default is not among the models listed.
+                                Button {
+                                    id: setDefaultButton
+
+                                    objectName: "setDefaultModelButton"
+                                    visible: catalog.defaultMissing && (modelRow.hovered || modelRow.activeFocus)
+                                    anchors.right: parent.right
+                                    anchors.verticalCenter: parent.verticalCenter
+                                    text: qsTr("设为默认")
+                                    flat: true
+                                    font.pixelSize: Theme.footnote
+                                    topPadding: 0
+                                    bottomPadding: 0
+                                    palette.buttonText: Theme.accent
+                                    onClicked: catalog.setDefaultModel(modelRow.index)
+                                }
+                            }
+                            Label {
+                                anchors.centerIn: parent
+                                visible: parent.count === 0
+                                text: qsTr("没有匹配的模型")
+                                color: Theme.secondaryLabel
+                            }
+                        }
+                        RowLayout {
+                            Layout.fillWidth: true
+
+                            Item {
+                                Layout.fillWidth: true
+                            }
+                            Button {
+                                objectName: "dismissModelsButton"
+                                text: qsTr("取消")
+                                flat: true
+                                onClicked: catalog.dismiss()
+                            }
+                            Button {
+                                objectName: "addModelsButton"
+                                text: catalog.newCount > 0 ? qsTr("添加 %1 个").arg(catalog.newCount)
+                                                           : qsTr("添加")
+                                highlighted: true
+                                enabled: catalog.newCount > 0
+                                onClicked: catalog.addChecked()
+                            }
+                        }
+                    }
+
+                    // While the user types, the field keeps the raw text; the normalised list is shown
+                    // again once the field loses focus.
+                    TextBlock {
+                        title: qsTr("每行一个，可在对话里随时切换")
+                        minLines: 2
+                        maxLines: 6
+                        inputName: "modelsField"
+                        value: form.modelsText
+                        keepWhileEditing: true
+                        onEdited: text => form.modelsText = text
+                    }
+                }
+
+                Section {
+                    Layout.leftMargin: 20
+                    Layout.rightMargin: 20
+                    header: qsTr("系统提示词（可选）")
+                    footer: gatewayList.count > 1 ? qsTr("所有网关共用。") : ""
+
+                    TextBlock {
+                        title: qsTr("System Prompt")
+                        minLines: 3
+                        maxLines: 8
+                        inputName: "systemPromptField"
+                        placeholder: qsTr("例如：你是一个简洁的中文助手。")
+                        value: form.systemPrompt
+                        onEdited: text => form.systemPrompt = text
+                    }
+                }
+
+                Label {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 24
+                    Layout.rightMargin: 24
+                    Layout.bottomMargin: 12
+                    text: qsTr("地址填到 /v1 即可，发送时自动拼 /chat/completions。兼容任何 OpenAI 格式的网关。")
+                    textFormat: Text.PlainText
+                    wrapMode: Text.Wrap
+                    font.pixelSize: Theme.footnote
+                    color: Theme.secondaryLabel
+                }
+            }
             }
         }
 
-        Section {
-            Layout.leftMargin: 20
-            Layout.rightMargin: 20
-            header: qsTr("系统提示词（可选）")
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: Theme.separator
+        }
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.margins: Theme.spacingM
+            Layout.leftMargin: 14
+            Layout.rightMargin: 14
 
-            TextBlock {
-                title: qsTr("System Prompt")
-                minLines: 3
-                maxLines: 8
-                inputName: "systemPromptField"
-                placeholder: qsTr("例如：你是一个简洁的中文助手。")
-                value: form.systemPrompt
-                onEdited: text => form.systemPrompt = text
+            Label {
+                Layout.fillWidth: true
+                text: qsTr("改动会立即保存。")
+                textFormat: Text.PlainText
+                font.pixelSize: Theme.footnote
+                color: Theme.tertiaryLabel
+            }
+            Button {
+                objectName: "doneButton"
+                text: qsTr("完成")
+                highlighted: true
+                onClicked: view.done()
             }
         }
+    }
+
+    Menu {
+        id: presetMenu
+
+        objectName: "presetMenu"
+
+        Instantiator {
+            model: gateways.presets
+            delegate: MenuItem {
+                required property int index
+                required property var modelData
+
+                objectName: "preset" + index
+                text: modelData.detected ? qsTr("%1（本机已检测到）").arg(modelData.name)
+                                         : modelData.name
+                onTriggered: {
+                    const id = gateways.add(index)
+                    if (id !== "")
+                        view.selectGateway(id)
+                }
+            }
+            onObjectAdded: (index, object) => presetMenu.insertItem(index, object)
+            onObjectRemoved: (index, object) => presetMenu.removeItem(object)
+        }
+    }
+
+    function askToRemove() {
+        const uses = gateways.conversationsUsing(view.gatewayId)
+        if (uses === 0) {
+            gateways.remove(view.gatewayId)
+            return
+        }
+        removeDialog.uses = uses
+        removeDialog.open()
+    }
+
+    Dialog {
+        id: removeDialog
+
+        property int uses
+
+        objectName: "removeGatewayDialog"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: 380
+        modal: true
+        title: qsTr("删除网关「%1」？").arg(gatewayList.currentItem ? gatewayList.currentItem.name : "")
+        onAccepted: gateways.remove(view.gatewayId)
 
         Label {
-            Layout.fillWidth: true
-            Layout.leftMargin: 24
-            Layout.rightMargin: 24
-            Layout.bottomMargin: 12
-            text: qsTr("地址填到 /v1 即可，发送时自动拼 /chat/completions。兼容任何 OpenAI 格式的网关。")
+            width: parent.width
+            text: qsTr("有 %n 个对话在用这个网关。它们会留着原来的模型名，发送前需要换一个模型。", "", removeDialog.uses)
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
-            font.pixelSize: Theme.footnote
-            color: Theme.secondaryLabel
+        }
+
+        footer: RowLayout {
+            spacing: 8
+
+            Item {
+                Layout.fillWidth: true
+            }
+            Button {
+                objectName: "removeGatewayCancel"
+                Layout.bottomMargin: 12
+                text: qsTr("取消")
+                onClicked: removeDialog.reject()
+            }
+            Button {
+                objectName: "removeGatewayConfirm"
+                Layout.bottomMargin: 12
+                Layout.rightMargin: 12
+                text: qsTr("删除")
+                onClicked: removeDialog.accept()
+            }
         }
     }
 }

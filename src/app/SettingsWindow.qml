@@ -3,7 +3,7 @@ import QtQuick
 import QtQuick.Controls
 import Corvane
 
-// The non-modal Settings window, fixed at 460 × 460.
+// The non-modal Settings window. Escape, Ctrl+W and "完成" close it.
 AppWindow {
     id: window
 
@@ -12,12 +12,10 @@ AppWindow {
     property list<Action> menuActions
 
     title: qsTr("设置")
-    width: 460
-    height: 460
-    minimumWidth: 460
-    maximumWidth: 460
-    minimumHeight: 460
-    maximumHeight: 460
+    width: 700
+    height: 560
+    minimumWidth: 600
+    minimumHeight: 420
 
     Instantiator {
         model: window.menuActions
@@ -31,7 +29,17 @@ AppWindow {
         }
     }
 
+    Shortcut {
+        sequence: "Ctrl+W"
+        context: Qt.WindowShortcut
+        onActivated: window.close()
+    }
+
     SettingsView {
         anchors.fill: parent
+        focus: true
+        onDone: window.close()
+        // Reached only when nothing inside wanted the key: an open menu or dialog closes first.
+        Keys.onEscapePressed: window.close()
     }
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modelcatalog.h"
 
+#include "api/failurenotice.h"
 #include "api/modellist.h"
+#include "app/gatewaylist.h"
 #include "model/textutil.h"
 #include "store/store.h"
 
@@ -31,8 +33,140 @@ void ModelCatalog::setStore(Store *store)
 {
     if (m_store == store)
         return;
+    if (m_store)
+        disconnect(m_store, nullptr, this, nullptr);
     m_store = store;
+    if (store)
+        connect(store, &Store::settingsChanged, this, &ModelCatalog::defaultModelChanged);
     emit storeChanged();
+    emit defaultModelChanged();
+}
+
+QString ModelCatalog::gateway() const
+{
+    return GatewayListModel::idString(m_gateway);
+}
+
+void ModelCatalog::setGateway(const QString &id)
+{
+    const QUuid uuid = GatewayListModel::idFromString(id);
+    if (uuid == m_gateway)
+        return;
+    // What was asked of one gateway says nothing about another.
+    delete m_request;
+    delete m_test;
+    m_gateway = uuid;
+    dismiss();
+    setError({});
+    setTest({}, {}, {});
+    emit busyChanged();
+    emit gatewayChanged();
+    emit defaultModelChanged();
+}
+
+Gateway ModelCatalog::currentGateway() const
+{
+    return Gateway::fromSettings(m_store->settings(), m_gateway);
+}
+
+QList<QString> ModelCatalog::gatewayModels() const
+{
+    if (!m_store)
+        return {};
+    const AppSettings &settings = m_store->settings();
+    if (m_gateway.isNull())
+        return settings.models;
+    const Provider *p = settings.provider(m_gateway);
+    return p ? p->models : QList<QString>();
+}
+
+QString ModelCatalog::defaultModel() const
+{
+    if (!m_store)
+        return {};
+    if (m_gateway.isNull())
+        return m_store->settings().model;
+    const QList<QString> models = gatewayModels();
+    return models.isEmpty() ? QString() : models.first();
+}
+
+bool ModelCatalog::defaultMissing() const
+{
+    const QString model = TextUtil::trimHorizontal(defaultModel());
+    return isOpen() && std::none_of(m_entries.cbegin(), m_entries.cend(),
+                                    [&](const Entry &e) { return e.id == model; });
+}
+
+void ModelCatalog::setDefaultModel(int row)
+{
+    if (!m_store || row < 0 || row >= m_rows.size())
+        return;
+    const QString id = m_entries.at(m_rows.at(row)).id;
+    AppSettings settings = m_store->settings();
+    if (m_gateway.isNull()) {
+        settings.model = id;
+    } else {
+        for (Provider &p : settings.providers) {
+            if (p.id != m_gateway)
+                continue;
+            p.models.removeIf([&](const QString &m) { return TextUtil::trimHorizontal(m) == id; });
+            p.models.prepend(id);
+        }
+    }
+    if (settings == m_store->settings())
+        return;
+    m_store->setSettings(settings);
+    m_store->save();
+    // A further gateway's default is in its list now: its row shows as listed, checks kept.
+    QSet<QString> listed;
+    for (const QString &name : gatewayModels())
+        listed.insert(TextUtil::trimHorizontal(name));
+    for (Entry &e : m_entries) {
+        e.listed = listed.contains(e.id);
+        e.checked = e.checked || e.listed;
+    }
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0), index(int(m_rows.size()) - 1));
+    emit checkedChanged();
+}
+
+void ModelCatalog::setTest(const QString &outcome, const QString &message, const QString &advice)
+{
+    m_testOutcome = outcome;
+    m_testMessage = message;
+    m_testAdvice = advice;
+    emit testChanged();
+}
+
+void ModelCatalog::testConnection()
+{
+    if (!m_store || m_test)
+        return;
+    setTest({}, {}, {});
+    m_test = ModelListRequest::start(currentGateway(), this);
+    emit testChanged();
+    connect(m_test, &ModelListRequest::finished, this,
+            [this](const QStringList &ids, const QString &error) {
+                const std::optional<ChatAPIError> failure = m_test->failure();
+                m_test->deleteLater();
+                m_test = nullptr;
+                if (error.isEmpty()) {
+                    setTest(QStringLiteral("ok"),
+                            tr("连接成功，服务器列出了 %n 个模型。", nullptr, int(ids.size())), {});
+                    return;
+                }
+                if (!failure) {
+                    setTest(QStringLiteral("failed"), error, {});
+                    return;
+                }
+                const FailureNotice notice = FailureNotice::explain(
+                    failure->description(StoredText::Form::Written), failure->kindCode(), false);
+                const QString message = notice.message.isEmpty()
+                                            ? notice.heading
+                                            : tr("%1：%2", "what failed: the gateway's words")
+                                                  .arg(notice.heading, notice.message);
+                setTest(QStringLiteral("failed"), message, notice.advice);
+            });
 }
 
 void ModelCatalog::setFilter(const QString &filter)
@@ -65,7 +199,7 @@ void ModelCatalog::fetch()
     if (!m_store || m_request)
         return;
     setError({});
-    m_request = ModelListRequest::start(Gateway::fromSettings(m_store->settings()), this);
+    m_request = ModelListRequest::start(currentGateway(), this);
     emit busyChanged();
     connect(m_request, &ModelListRequest::finished, this,
             [this](const QStringList &ids, const QString &error) {
@@ -82,10 +216,8 @@ void ModelCatalog::fetch()
 void ModelCatalog::setIds(const QStringList &ids)
 {
     QSet<QString> listed;
-    if (m_store) {
-        for (const QString &name : m_store->settings().models)
-            listed.insert(TextUtil::trimHorizontal(name));
-    }
+    for (const QString &name : gatewayModels())
+        listed.insert(TextUtil::trimHorizontal(name));
     const bool wasOpen = isOpen();
     m_entries.clear();
     m_entries.reserve(ids.size());
@@ -97,6 +229,7 @@ void ModelCatalog::setIds(const QStringList &ids)
     emit checkedChanged();
     if (wasOpen != isOpen())
         emit openChanged();
+    emit defaultModelChanged();
 }
 
 void ModelCatalog::refilter()
@@ -142,11 +275,20 @@ void ModelCatalog::addChecked()
                 ids.append(e.id);
         }
         AppSettings settings = m_store->settings();
-        const QList<QString> merged = merge(settings.models, ids);
-        if (merged != settings.models) {
-            settings.models = merged;
-            m_store->setSettings(settings);
-            m_store->save();
+        QList<QString> *models = &settings.models;
+        for (Provider &p : settings.providers) {
+            if (p.id == m_gateway)
+                models = &p.models;
+        }
+        if (!m_gateway.isNull() && !settings.provider(m_gateway))
+            models = nullptr;
+        if (models) {
+            const QList<QString> merged = merge(*models, ids);
+            if (merged != *models) {
+                *models = merged;
+                m_store->setSettings(settings);
+                m_store->save();
+            }
         }
     }
     dismiss();

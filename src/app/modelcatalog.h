@@ -10,18 +10,23 @@
 #include <QStringList>
 
 /**
- * The gateway's model list as a filterable checklist for the Settings window.
+ * A gateway's model list as a filterable checklist for the Settings window.
  *
- * fetch() asks the gateway with the Store's current settings; nothing in the settings changes
- * until addChecked(), which appends the checked ids that the models list does not hold yet.
+ * fetch() asks the gateway chosen by `gateway` (its id as a string, empty for the first) with
+ * the Store's current settings; nothing in the settings changes until addChecked(), which
+ * appends the checked ids that the gateway's models list does not hold yet.
  * A failure is kept in `error`, in the user's words. Rows are the entries that match `filter`
  * (case-insensitive, anywhere in the id); ids already in the models list show as checked and
  * cannot be unchecked.
+ *
+ * testConnection() asks for the same list only to tell whether the gateway answers: it reports
+ * how many models it has, or the failure with the advice a failed reply would give.
  */
 class ModelCatalog : public QAbstractListModel
 {
     Q_OBJECT
     Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
+    Q_PROPERTY(QString gateway READ gateway WRITE setGateway NOTIFY gatewayChanged)
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(QString error READ error NOTIFY errorChanged)
     /// A fetched list is waiting to be confirmed or dismissed.
@@ -29,6 +34,18 @@ class ModelCatalog : public QAbstractListModel
     Q_PROPERTY(QString filter READ filter WRITE setFilter NOTIFY filterChanged)
     /// Checked ids not yet in the models list, whether they match the filter or not.
     Q_PROPERTY(int newCount READ newCount NOTIFY checkedChanged)
+    /// The model new conversations on this gateway start with: the first gateway's own default,
+    /// another gateway's first model.
+    Q_PROPERTY(QString defaultModel READ defaultModel NOTIFY defaultModelChanged)
+    /// A fetched list is open and does not hold the default model.
+    Q_PROPERTY(bool defaultMissing READ defaultMissing NOTIFY defaultModelChanged)
+    Q_PROPERTY(bool testing READ testing NOTIFY testChanged)
+    /// The last connection test's outcome: empty before one, "ok" or "failed".
+    Q_PROPERTY(QString testOutcome READ testOutcome NOTIFY testChanged)
+    /// What the test found, in a line.
+    Q_PROPERTY(QString testMessage READ testMessage NOTIFY testChanged)
+    /// For a failure: what to do about it.
+    Q_PROPERTY(QString testAdvice READ testAdvice NOTIFY testChanged)
 
 public:
     enum Roles {
@@ -46,6 +63,14 @@ public:
 
     Store *store() const { return m_store; }
     void setStore(Store *store);
+    QString gateway() const;
+    void setGateway(const QString &id);
+    QString defaultModel() const;
+    bool defaultMissing() const;
+    bool testing() const { return m_test != nullptr; }
+    QString testOutcome() const { return m_testOutcome; }
+    QString testMessage() const { return m_testMessage; }
+    QString testAdvice() const { return m_testAdvice; }
     bool busy() const { return m_request != nullptr; }
     QString error() const { return m_error; }
     bool isOpen() const { return !m_entries.isEmpty(); }
@@ -69,9 +94,16 @@ public slots:
     void addChecked();
     /// Closes the list without changing anything.
     void dismiss();
+    /// Makes the model in that row the gateway's default (for a further gateway: moves it to
+    /// the front of its list) and saves.
+    void setDefaultModel(int row);
+    void testConnection();
 
 signals:
     void storeChanged();
+    void gatewayChanged();
+    void defaultModelChanged();
+    void testChanged();
     void busyChanged();
     void errorChanged();
     void openChanged();
@@ -88,9 +120,18 @@ private:
 
     void setError(const QString &error);
     void refilter();
+    void setTest(const QString &outcome, const QString &message, const QString &advice);
+    /// The chosen gateway's models list; empty for one that has gone.
+    QList<QString> gatewayModels() const;
+    Gateway currentGateway() const;
 
     QPointer<Store> m_store;
     QPointer<ModelListRequest> m_request;
+    QPointer<ModelListRequest> m_test;
+    QUuid m_gateway;
+    QString m_testOutcome;
+    QString m_testMessage;
+    QString m_testAdvice;
     QString m_error;
     QString m_filter;
     QList<Entry> m_entries;

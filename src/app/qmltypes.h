@@ -8,6 +8,7 @@
 #include "app/clipboard.h"
 #include "app/historyactions.h"
 #include "app/linkopener.h"
+#include "app/gatewaylist.h"
 #include "app/modelcatalog.h"
 #include "app/searchresultsmodel.h"
 #include "app/settingsform.h"
@@ -260,6 +261,14 @@ struct ModelCatalogForeign
     Q_GADGET
     QML_FOREIGN(ModelCatalog)
     QML_NAMED_ELEMENT(ModelCatalog)
+};
+
+/// The Settings window's list of gateways and their presets.
+struct GatewayListModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(GatewayListModel)
+    QML_NAMED_ELEMENT(GatewayListModel)
 };
 
 /// Export, copy, undo of a delete, backup and restore of the history.

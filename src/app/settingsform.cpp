@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settingsform.h"
 
+#include "app/gatewaylist.h"
 #include "model/records.h"
+#include "model/storedtext.h"
 #include "model/textutil.h"
 #include "store/store.h"
 
@@ -76,24 +78,102 @@ template<typename Edit> void SettingsForm::update(Edit edit)
     m_saveTimer.start();
 }
 
+template<typename Edit> void SettingsForm::updateGateway(Edit edit)
+{
+    update([&](AppSettings &s) {
+        if (m_gateway.isNull()) {
+            edit(s.baseURL, s.apiKey, s.name, s.models);
+            return;
+        }
+        for (Provider &p : s.providers) {
+            if (p.id == m_gateway)
+                edit(p.baseURL, p.apiKey, p.name, p.models);
+        }
+    });
+}
+
+const Provider *SettingsForm::provider() const
+{
+    return m_store ? m_store->settings().provider(m_gateway) : nullptr;
+}
+
+QString SettingsForm::gateway() const
+{
+    return GatewayListModel::idString(m_gateway);
+}
+
+void SettingsForm::setGateway(const QString &id)
+{
+    const QUuid uuid = GatewayListModel::idFromString(id);
+    if (uuid == m_gateway)
+        return;
+    flush();
+    m_gateway = uuid;
+    emit gatewayChanged();
+    emit settingsChanged();
+}
+
 QString SettingsForm::baseURL() const
 {
-    return m_store ? m_store->settings().baseURL : QString();
+    if (const Provider *p = provider())
+        return p->baseURL;
+    return m_store && isFirstGateway() ? m_store->settings().baseURL : QString();
 }
 
 void SettingsForm::setBaseURL(const QString &value)
 {
-    update([&](AppSettings &s) { s.baseURL = value; });
+    updateGateway([&](QString &baseURL, auto &, auto &, auto &) { baseURL = value; });
 }
 
 QString SettingsForm::apiKey() const
 {
-    return m_store ? m_store->settings().apiKey : QString();
+    if (const Provider *p = provider())
+        return p->apiKey;
+    return m_store && isFirstGateway() ? m_store->settings().apiKey : QString();
 }
 
 void SettingsForm::setApiKey(const QString &value)
 {
-    update([&](AppSettings &s) { s.apiKey = value; });
+    updateGateway([&](auto &, QString &apiKey, auto &, auto &) { apiKey = value; });
+}
+
+QString SettingsForm::name() const
+{
+    if (const Provider *p = provider())
+        return p->name;
+    if (!m_store || !isFirstGateway())
+        return {};
+    // The first gateway's default name is no name of the user's: the field shows it greyed.
+    const QString &name = m_store->settings().name;
+    return name == AppSettings::defaultGatewayName() ? QString() : name;
+}
+
+void SettingsForm::setName(const QString &value)
+{
+    updateGateway([&](auto &, auto &, QString &name, auto &) { name = value; });
+}
+
+QString SettingsForm::namePlaceholder() const
+{
+    if (const Provider *p = provider())
+        return p->baseURL;
+    return StoredText::shown(AppSettings::defaultGatewayName());
+}
+
+bool SettingsForm::noKey() const
+{
+    const Provider *p = provider();
+    return p && p->noKey;
+}
+
+void SettingsForm::setNoKey(bool value)
+{
+    update([&](AppSettings &s) {
+        for (Provider &p : s.providers) {
+            if (p.id == m_gateway)
+                p.noKey = value;
+        }
+    });
 }
 
 QString SettingsForm::model() const
@@ -118,12 +198,15 @@ void SettingsForm::setSystemPrompt(const QString &value)
 
 QString SettingsForm::modelsText() const
 {
-    return m_store ? textFromModels(m_store->settings().models) : QString();
+    if (const Provider *p = provider())
+        return textFromModels(p->models);
+    return m_store && isFirstGateway() ? textFromModels(m_store->settings().models) : QString();
 }
 
 void SettingsForm::setModelsText(const QString &text)
 {
-    update([&](AppSettings &s) { s.models = modelsFromText(text); });
+    updateGateway(
+        [&](auto &, auto &, auto &, QList<QString> &models) { models = modelsFromText(text); });
 }
 
 QString SettingsForm::defaultBaseURL()

@@ -6,14 +6,19 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QUuid>
 
 #include <chrono>
 
 class QQuickTextDocument;
 class Store;
+struct Provider;
 
 /**
  * The Settings window's fields, bound two-way to the Store's settings.
+ *
+ * The address, key, name and models are those of the gateway chosen by `gateway` (its id as a
+ * string; empty for the first gateway, the only one with a default model of its own).
  *
  * Every setter that changes the settings applies the change to the Store at once; writing the
  * value already there (as a field does when it is first filled) changes nothing and saves
@@ -28,6 +33,15 @@ class SettingsForm : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(Store *store READ store WRITE setStore NOTIFY storeChanged)
+    Q_PROPERTY(QString gateway READ gateway WRITE setGateway NOTIFY gatewayChanged)
+    /// The chosen gateway is the first one: it has a default model, and it cannot go.
+    Q_PROPERTY(bool firstGateway READ isFirstGateway NOTIFY gatewayChanged)
+    /// The gateway's own name; empty when it has none.
+    Q_PROPERTY(QString name READ name WRITE setName NOTIFY settingsChanged)
+    /// What the gateway is called when its name is empty.
+    Q_PROPERTY(QString namePlaceholder READ namePlaceholder NOTIFY settingsChanged)
+    /// A local server that wants no key (further gateways only).
+    Q_PROPERTY(bool noKey READ noKey WRITE setNoKey NOTIFY settingsChanged)
     Q_PROPERTY(QString baseURL READ baseURL WRITE setBaseURL NOTIFY settingsChanged)
     Q_PROPERTY(QString apiKey READ apiKey WRITE setApiKey NOTIFY settingsChanged)
     Q_PROPERTY(QString model READ model WRITE setModel NOTIFY settingsChanged)
@@ -52,6 +66,15 @@ public:
 
     Store *store() const { return m_store; }
     void setStore(Store *store);
+    QString gateway() const;
+    void setGateway(const QString &id);
+    bool isFirstGateway() const { return m_gateway.isNull(); }
+
+    QString name() const;
+    void setName(const QString &value);
+    QString namePlaceholder() const;
+    bool noKey() const;
+    void setNoKey(bool value);
 
     QString baseURL() const;
     void setBaseURL(const QString &value);
@@ -78,14 +101,20 @@ public:
 
 signals:
     void storeChanged();
+    void gatewayChanged();
     void settingsChanged();
 
 private:
     /// Applies `edit` to a copy of the settings; when the copy differs, stores it and saves.
     template<typename Edit> void update(Edit edit);
+    /// Applies `edit` to the chosen gateway's fields, when it is still listed.
+    template<typename Edit> void updateGateway(Edit edit);
+    /// The chosen further gateway, or null for the first one or one that has gone.
+    const Provider *provider() const;
 
     QPointer<Store> m_store;
     QMetaObject::Connection m_connection;
+    QUuid m_gateway;
     QTimer m_saveTimer;
     bool m_savePending = false;
 };
