@@ -10,6 +10,9 @@ import Corvane
 Item {
     id: view
 
+    /// The "添加网关" menu of presets.
+    readonly property alias presetMenu: presetMenu
+
     /// The user is done with the window ("完成").
     signal done
 
@@ -320,6 +323,8 @@ Item {
                     spacing: 2
 
                     ToolButton {
+                        id: addButton
+
                         objectName: "addGatewayButton"
                         text: "+"
                         font.pixelSize: Theme.title
@@ -328,7 +333,7 @@ Item {
                         ToolTip.delay: 600
                         onClicked: {
                             gateways.detectLocalServers()
-                            presetMenu.popup(this, 0, height)
+                            presetMenu.popup(addButton, 0, addButton.height)
                         }
                     }
                     ToolButton {
@@ -790,6 +795,7 @@ Item {
         onAccepted: gateways.remove(view.gatewayId)
 
         Label {
+            objectName: "removeGatewayText"
             width: parent.width
             text: qsTr("有 %n 个对话在用这个网关。它们会留着原来的模型名，发送前需要换一个模型。", "", removeDialog.uses)
             textFormat: Text.PlainText

@@ -36,6 +36,7 @@ AppWindow {
     }
 
     SettingsView {
+        objectName: "settingsView"
         anchors.fill: parent
         focus: true
         onDone: window.close()

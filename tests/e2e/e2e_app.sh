@@ -81,8 +81,9 @@ windows '^(Hello e2e|Corvane)$' | wc -l >"$WORK/windows"
 xdotool key --clearmodifiers ctrl+comma
 settings=$(windows '^设置$' | head -n1)
 sleep 0.5
-xdotool mousemove --window "$settings" 5 5 click 1
-xdotool key Tab
+# The first gateway's API Key field.
+xdotool mousemove --window "$settings" 480 131 click 1
+xdotool key ctrl+a
 xdotool type --delay 10 'sk-typed'
 kill -TERM $app
 status=0

@@ -8,8 +8,8 @@ import CorvaneTest
 Item {
     id: root
 
-    width: 460
-    height: 460
+    width: 700
+    height: 560
 
     Component {
         id: settingsView
@@ -21,6 +21,12 @@ Item {
 
     TextContextMenu {
         id: textMenu
+    }
+
+    Component {
+        id: settingsWindow
+
+        SettingsWindow {}
     }
 
     TestCase {
@@ -169,6 +175,97 @@ Item {
             compare(heights[3], heights[2])
             // Beyond the last visible line the field scrolls.
             verify(input.contentHeight > scroller.availableHeight)
+        }
+
+        function gatewayRow(row) {
+            const list = field("gatewayList")
+            waitForRendering(list)
+            return list.itemAtIndex(row)
+        }
+
+        // Choosing a gateway shows its fields, and what is typed goes to it, not to the first.
+        function test_editsGoToChosenGateway() {
+            TestSupport.addGateway("Other", ["x"])
+            compare(field("gatewayList").count, 2)
+            mouseClick(gatewayRow(1))
+            compare(field("nameField").text, "Other")
+            compare(field("apiKeyField").text, "sk-other")
+            compare(field("modelsField").text, "x")
+            verify(!field("modelField").visible) // only the first gateway has a default of its own
+            verify(field("noKeyBox").visible)
+            const input = field("apiKeyField")
+            input.forceActiveFocus()
+            input.cursorPosition = input.length
+            type("2")
+            compare(input.text, "sk-other2")
+            compare(TestSupport.settings().apiKey, "sk-secret")
+            mouseClick(gatewayRow(0))
+            compare(field("apiKeyField").text, "sk-secret")
+            compare(field("nameField").placeholderText, "默认")
+            verify(!field("removeGatewayButton").enabled)
+        }
+
+        // Removing a gateway no conversation uses goes at once; one in use asks first, with the
+        // count, and the chosen row falls back to the first gateway.
+        function test_removeAsksWhenInUse() {
+            TestSupport.addGateway("Unused", ["u"])
+            TestSupport.addGateway("Used", ["m"])
+            mouseClick(gatewayRow(1))
+            mouseClick(field("removeGatewayButton"))
+            compare(field("gatewayList").count, 2)
+            compare(field("gatewayList").currentIndex, 0)
+            mouseClick(gatewayRow(1))
+            compare(field("nameField").text, "Used")
+
+            mouseClick(field("setDefaultGatewayButton"))
+            TestSupport.addConversation([]) // new conversations start on the default gateway
+            TestSupport.addConversation([])
+            mouseClick(field("removeGatewayButton"))
+            const dialog = field("removeGatewayDialog")
+            tryVerify(() => dialog.opened)
+            const question = findChild(dialog, "removeGatewayText").text
+            verify(question.indexOf("2 个对话") >= 0, question)
+            mouseClick(findChild(dialog.footer, "removeGatewayCancel"))
+            tryVerify(() => !dialog.visible)
+            compare(field("gatewayList").count, 2)
+            mouseClick(field("removeGatewayButton"))
+            tryVerify(() => dialog.opened)
+            mouseClick(findChild(dialog.footer, "removeGatewayConfirm"))
+            compare(field("gatewayList").count, 1)
+            compare(field("gatewayList").currentIndex, 0)
+            compare(field("apiKeyField").text, "sk-secret")
+        }
+
+        // Escape, Ctrl+W and "完成" each close the window; Escape first closes an open menu.
+        function test_closing_data() {
+            return [
+                { tag: "escape", key: Qt.Key_Escape, modifiers: Qt.NoModifier },
+                { tag: "ctrl+w", key: Qt.Key_W, modifiers: Qt.ControlModifier },
+                { tag: "done" },
+            ]
+        }
+
+        function test_closing(data) {
+            const window = createTemporaryObject(settingsWindow, root)
+            window.show()
+            window.requestActivate()
+            tryVerify(() => window.active)
+            if (data.key === undefined) {
+                mouseClick(findChild(window.contentItem, "doneButton"))
+            } else {
+                if (data.key === Qt.Key_Escape) {
+                    const add = findChild(window.contentItem, "addGatewayButton")
+                    waitForRendering(add)
+                    mouseClick(add)
+                    const menu = findChild(window.contentItem, "settingsView").presetMenu
+                    tryVerify(() => menu.opened, 5000, "add=" + add + " visible=" + menu.visible + " count=" + menu.count)
+                    TestSupport.keyClick(window, data.key, data.modifiers)
+                    tryVerify(() => !menu.visible)
+                    verify(window.visible)
+                }
+                TestSupport.keyClick(window, data.key, data.modifiers)
+            }
+            tryVerify(() => !window.visible)
         }
     }
 }
