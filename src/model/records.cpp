@@ -81,6 +81,16 @@ void Message::setUsage(const TokenUsage &usage)
     settleExtras();
 }
 
+void Message::setAttachments(const QList<Attachment> &attachments)
+{
+    if (attachments == this->attachments())
+        return;
+    if (!extras)
+        extras = new MessageExtras;
+    extras->attachments = attachments;
+    settleExtras();
+}
+
 QString Message::roleName(Role role)
 {
     switch (role) {

@@ -89,17 +89,39 @@ struct TokenUsage
     bool operator==(const TokenUsage &) const = default;
 };
 
+/// A file sent with a message. Its bytes live in the attachments folder beside the data file,
+/// in a file named by sha256; the data file holds only this description.
+struct Attachment
+{
+    /// The name the user's file had (or one made up for a pasted image), shown and sent.
+    QString name;
+    /// A MIME type: image/jpeg, image/png, text/plain, application/pdf…
+    QString type;
+    /// Lowercase hex SHA-256 of the stored bytes, which are exactly what is sent.
+    QString sha256;
+    /// The stored file's size in bytes.
+    qint64 size = 0;
+
+    bool isImage() const { return type.startsWith(u"image/"); }
+    bool operator==(const Attachment &) const = default;
+};
+
 /// The rare parts of a message, kept apart so that an ordinary message stays small.
 struct MessageExtras : QSharedData
 {
     QString error;
     QString errorKind;
     TokenUsage usage;
+    QList<Attachment> attachments;
 
-    bool isEmpty() const { return error.isEmpty() && errorKind.isEmpty() && usage.isEmpty(); }
+    bool isEmpty() const
+    {
+        return error.isEmpty() && errorKind.isEmpty() && usage.isEmpty() && attachments.isEmpty();
+    }
     bool operator==(const MessageExtras &o) const
     {
-        return error == o.error && errorKind == o.errorKind && usage == o.usage;
+        return error == o.error && errorKind == o.errorKind && usage == o.usage &&
+               attachments == o.attachments;
     }
 };
 
@@ -134,6 +156,9 @@ struct Message
     /// What the gateway said the reply cost; empty when it said nothing.
     const TokenUsage &usage() const { return readExtras().usage; }
     void setUsage(const TokenUsage &usage);
+    /// The files sent with a user's message, in the order attached.
+    const QList<Attachment> &attachments() const { return readExtras().attachments; }
+    void setAttachments(const QList<Attachment> &attachments);
 
     /// "user", "assistant" or "system".
     static QString roleName(Role role);
