@@ -18,7 +18,7 @@ packages=(
   libmd4c-dev libmd4c-html0-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick python3 dbus-daemon
-  desktop-file-utils appstream
+  desktop-file-utils appstream dpkg-dev file groff-base
 )
 # npm installs MathJax to build the formula typesetter; one that came with Node.js will do too.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
