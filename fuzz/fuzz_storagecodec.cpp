@@ -5,8 +5,9 @@
 //    keys aside;
 //  - what it decodes, encoded, is compact valid UTF-8 with every '/' escaped, decodes to an
 //    equal record, and encodes again to the very same bytes;
-//  - a message's "reasoning", "error" and "usage" keys are written exactly when it has some: a
-//    file without them is written without the keys;
+//  - a message's "reasoning", "error", "usage" and "attachments" keys are written exactly when
+//    it has some: a file without them is written without the keys;
+//  - a malformed attachment entry is skipped and reported, like a malformed gateway entry;
 //  - a malformed gateway entry (settings "name", "providers", "defaultProvider", a
 //    conversation's "provider") is skipped and reported, never a reason to refuse the file;
 //    a file where nothing was skipped encodes without the gateway keys it did not have.
@@ -35,6 +36,27 @@ qint64 tokens(const QJsonObject &usage, const char *key)
         return -1;
     const double d = v.toDouble();
     return d >= 0 && d <= 9e15 && std::trunc(d) == d ? qint64(d) : -1;
+}
+
+// A file's description: name and type strings, a 64-digit lowercase hex hash, a whole size.
+bool attachment(const QJsonValue &v, Attachment &out)
+{
+    const QJsonObject o = v.toObject();
+    const QJsonValue name = o.value(QLatin1StringView("name"));
+    const QJsonValue type = o.value(QLatin1StringView("type"));
+    const QJsonValue hash = o.value(QLatin1StringView("sha256"));
+    const QString h = hash.toString();
+    if (!v.isObject() || !name.isString() || !type.isString() || !hash.isString() || h.size() != 64)
+        return false;
+    for (const QChar c : h) {
+        if (!QStringLiteral("0123456789abcdef").contains(c))
+            return false;
+    }
+    const qint64 size = tokens(o, "size");
+    if (size < 0)
+        return false;
+    out = Attachment{name.toString(), type.toString(), h, size};
+    return true;
 }
 
 // A missing or null key keeps the default; any other value must be a string.
@@ -212,6 +234,17 @@ std::optional<Expected> readSlowly(const QByteArray &bytes)
             const QJsonObject usage = m.value(QLatin1StringView("usage")).toObject();
             message.setUsage({tokens(usage, "prompt_tokens"), tokens(usage, "completion_tokens"),
                               tokens(usage, "reasoning_tokens")});
+            const QJsonValue files = m.value(QLatin1StringView("attachments"));
+            e.data.skippedEntries |= !absent(files) && !files.isArray();
+            QList<Attachment> attachments;
+            for (const QJsonValue &entry : files.toArray()) {
+                Attachment a;
+                if (attachment(entry, a))
+                    attachments.append(a);
+                else
+                    e.data.skippedEntries = true;
+            }
+            message.setAttachments(attachments);
             c.messages.append(message);
         }
         const QJsonValue createdAt = o.value(QLatin1StringView("createdAt"));
@@ -300,16 +333,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qsizetype withReasoning = 0;
     qsizetype withError = 0;
     qsizetype withUsage = 0;
+    qsizetype withFiles = 0;
     for (const Conversation &c : decoded->conversations) {
         for (const Message &m : c.messages) {
             withReasoning += !m.reasoning.isEmpty();
             withError += !m.error().isEmpty();
             withUsage += !m.usage().isEmpty();
+            withFiles += !m.attachments().isEmpty();
         }
     }
     FUZZ_CHECK(encoded.count(",\"reasoning\":") == withReasoning);
     FUZZ_CHECK(encoded.count(",\"error\":") == withError);
     FUZZ_CHECK(encoded.count(",\"usage\":") == withUsage);
+    FUZZ_CHECK(encoded.count(",\"attachments\":[") == withFiles);
     // The gateway keys are written only when they say something.
     const AppSettings &settings = decoded->settings;
     FUZZ_CHECK(encoded.contains(",\"providers\":[") == !settings.providers.isEmpty());

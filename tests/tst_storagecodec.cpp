@@ -515,6 +515,62 @@ private slots:
         QVERIFY(!m.extras);
     }
 
+    // A message's files: written last, only when there are some; a malformed entry is skipped and
+    // said (the file is then kept aside before it is written over), never a reason to refuse it.
+    void attachments_data()
+    {
+        QTest::addColumn<QByteArray>("member");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<bool>("skipped");
+
+        const QByteArray hash(64, 'a');
+        const auto file = [](const QByteArray &fields) { return "{" + fields + "}"; };
+        const QByteArray png = file("\"name\":\"截图.png\",\"type\":\"image/png\",\"sha256\":\"" +
+                                    hash + "\",\"size\":1024");
+        const QByteArray text = file("\"name\":\"a.txt\",\"type\":\"text/plain\",\"sha256\":\"" +
+                                     hash + "\",\"size\":3");
+        const QByteArray shuffled = file("\"size\":3,\"sha256\":\"" + hash +
+                                         "\",\"type\":\"text/plain\",\"name\":\"a.txt\",\"x\":1");
+        const QByteArray negative =
+            file("\"name\":\"b\",\"type\":\"t\",\"sha256\":\"" + hash + "\",\"size\":-1");
+        const QByteArray list = ",\"attachments\":[";
+        // clang-format off
+        QTest::newRow("one") << list + png + "]" << list + png + "]" << false;
+        QTest::newRow("after the extras, keys in order")
+            << list + shuffled + "],\"usage\":{\"prompt_tokens\":1}"
+            << ",\"usage\":{\"prompt_tokens\":1}" + list + text + "]" << false;
+        QTest::newRow("empty list") << list + "]" << QByteArray() << false;
+        QTest::newRow("null") << ",\"attachments\":null"_ba << QByteArray() << false;
+        QTest::newRow("not a list") << ",\"attachments\":{}"_ba << QByteArray() << true;
+        QTest::newRow("upper-case hash") << list + QByteArray(png).replace(hash, hash.toUpper()) + "]" << QByteArray() << true;
+        QTest::newRow("bad entries skipped, good kept")
+            << list + "7,{\"name\":\"x\"}," + png + "," + negative + "]" << list + png + "]" << true;
+        // clang-format on
+    }
+
+    void attachments()
+    {
+        QFETCH(QByteArray, member);
+        QFETCH(QByteArray, written);
+        QFETCH(bool, skipped);
+        const QByteArray message =
+            R"({"id":"16FD2706-8BAF-433B-82EB-8C7FADA847DA","role":"user","content":"看图")";
+        const QByteArray file =
+            withConversations(R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","messages":[)" +
+                              message + member + R"(}],"createdAt":1})");
+        const auto decoded = decodeAppData(file);
+        const auto byQt = decodeAppDataWithQt(file);
+        QVERIFY(decoded && byQt);
+        QCOMPARE(decoded->conversations, byQt->conversations);
+        QCOMPARE(decoded->skippedEntries, skipped);
+        QCOMPARE(byQt->skippedEntries, skipped);
+        const QByteArray encoded = encodeAppData(*decoded);
+        // Every '/' is written escaped.
+        QVERIFY2(encoded.contains(message + QByteArray(written).replace("/", "\\/") + "}]"),
+                 encoded.constData());
+        QCOMPARE(decodeAppData(encoded)->conversations, decoded->conversations);
+    }
+
     // The strings of a conversation are read into shared room; changing one, in any way a
     // string can change, leaves the others as they were, also once it is the last one left.
     void textsStayApart_data()

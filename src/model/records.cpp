@@ -81,6 +81,13 @@ void Message::setUsage(const TokenUsage &usage)
     settleExtras();
 }
 
+bool Attachment::isHash(QStringView text)
+{
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](QChar c) {
+               return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+           });
+}
+
 void Message::setAttachments(const QList<Attachment> &attachments)
 {
     if (attachments == this->attachments())

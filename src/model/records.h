@@ -103,6 +103,8 @@ struct Attachment
     qint64 size = 0;
 
     bool isImage() const { return type.startsWith(u"image/"); }
+    /// Whether text is a file name of the folder: 64 lowercase hex digits.
+    static bool isHash(QStringView text);
     bool operator==(const Attachment &) const = default;
 };
 

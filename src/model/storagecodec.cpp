@@ -237,6 +237,23 @@ void appendExtras(QByteArray &out, const MessageExtras &x)
         appendCount(out, "\"reasoning_tokens\":", x.usage.reasoning);
         out.append('}');
     }
+    if (!x.attachments.isEmpty()) {
+        out.append(",\"attachments\":[");
+        for (const Attachment &a : x.attachments) {
+            if (out.back() != '[')
+                out.append(',');
+            out.append("{\"name\":");
+            appendString(out, a.name);
+            out.append(",\"type\":");
+            appendString(out, a.type);
+            out.append(",\"sha256\":");
+            appendString(out, a.sha256);
+            out.append(",\"size\":");
+            out.append(QByteArray::number(a.size));
+            out.append('}');
+        }
+        out.append(']');
+    }
 }
 
 bool appendConversation(QByteArray &out, const Conversation &c)
@@ -478,7 +495,42 @@ qint64 tokenCount(const QJsonValue &v)
     return TokenUsage::count(v.toDouble(-1));
 }
 
-bool readMessage(const QJsonValue &v, Message &m)
+// One attachment; false when the entry is malformed and is skipped.
+bool readAttachment(const QJsonValue &v, Attachment &a)
+{
+    const QJsonObject o = v.toObject();
+    const QJsonValue name = o.value("name"_L1);
+    const QJsonValue type = o.value("type"_L1);
+    const QJsonValue sha256 = o.value("sha256"_L1);
+    a.name = name.toString();
+    a.type = type.toString();
+    a.sha256 = sha256.toString();
+    a.size = TokenUsage::count(o.value("size"_L1).toDouble(-1));
+    return v.isObject() && name.isString() && type.isString() && Attachment::isHash(a.sha256) &&
+           a.size >= 0;
+}
+
+// A message's files: what is malformed is skipped, and said in skipped.
+void readAttachments(const QJsonValue &v, Message &m, bool &skipped)
+{
+    if (absent(v))
+        return;
+    if (!v.isArray()) {
+        skipped = true;
+        return;
+    }
+    QList<Attachment> list;
+    for (const QJsonValue &entry : v.toArray()) {
+        Attachment a;
+        if (readAttachment(entry, a))
+            list.append(a);
+        else
+            skipped = true;
+    }
+    m.setAttachments(list);
+}
+
+bool readMessage(const QJsonValue &v, Message &m, bool &skipped)
 {
     if (!v.isObject())
         return false;
@@ -507,6 +559,7 @@ bool readMessage(const QJsonValue &v, Message &m)
                     tokenCount(u.value("completion_tokens"_L1)),
                     tokenCount(u.value("reasoning_tokens"_L1))});
     }
+    readAttachments(o.value("attachments"_L1), m, skipped);
     return true;
 }
 
@@ -535,7 +588,7 @@ bool readConversation(const QJsonValue &v, Conversation &c, bool &skipped)
         c.messages = QList<Message>(array.size());
         qsizetype i = 0;
         for (const QJsonValue &m : array) {
-            if (!readMessage(m, c.messages[i++]))
+            if (!readMessage(m, c.messages[i++], skipped))
                 return false;
         }
     }
@@ -880,13 +933,60 @@ bool readSettings(dom::object o, AppSettings &s, bool &skipped)
            readStringList(f[4], s.models) && readGateways(f[5], f[6], f[7], s, skipped);
 }
 
-bool readMessage(dom::element v, Message &m, TextBatch &texts)
+QString utf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// One attachment, by the rules of the reader above.
+bool readAttachment(dom::element v, Attachment &a)
 {
     dom::object o;
     if (v.get_object().get(o))
         return false;
-    std::array<Slot, 7> f;
-    if (!fields<7>(o, {"id", "role", "content", "reasoning", "error", "errorKind", "usage"}, f))
+    std::array<Slot, 4> f;
+    if (!fields<4>(o, {"name", "type", "sha256", "size"}, f))
+        return false;
+    std::string_view name, type, sha256;
+    if (!f[0] || f[0]->get_string().get(name) || !f[1] || f[1]->get_string().get(type) || !f[2] ||
+        f[2]->get_string().get(sha256))
+        return false;
+    a.name = utf8(name);
+    a.type = utf8(type);
+    a.sha256 = utf8(sha256);
+    a.size = tokenCount(f[3]);
+    return Attachment::isHash(a.sha256) && a.size >= 0;
+}
+
+void readAttachments(const Slot &slot, Message &m, std::atomic<bool> &skipped)
+{
+    if (absent(slot))
+        return;
+    dom::array entries;
+    if (slot->get_array().get(entries)) {
+        skipped.store(true, std::memory_order_relaxed);
+        return;
+    }
+    QList<Attachment> list;
+    for (const dom::element entry : entries) {
+        Attachment a;
+        if (readAttachment(entry, a))
+            list.append(a);
+        else
+            skipped.store(true, std::memory_order_relaxed);
+    }
+    m.setAttachments(list);
+}
+
+bool readMessage(dom::element v, Message &m, TextBatch &texts, std::atomic<bool> &skipped)
+{
+    dom::object o;
+    if (v.get_object().get(o))
+        return false;
+    std::array<Slot, 8> f;
+    if (!fields<8>(
+            o, {"id", "role", "content", "reasoning", "error", "errorKind", "usage", "attachments"},
+            f))
         return false;
     if (!readUuid(f[0], m.id))
         return false;
@@ -916,7 +1016,8 @@ bool readMessage(dom::element v, Message &m, TextBatch &texts)
     std::string_view kind;
     const bool hasError = f[4] && !f[4]->get_string().get(error) && !error.empty();
     const bool hasKind = f[5] && !f[5]->get_string().get(kind) && !kind.empty();
-    if ((f[4] && !tame(*f[4])) || (f[5] && !tame(*f[5])) || (f[6] && !tame(*f[6])))
+    if ((f[4] && !tame(*f[4])) || (f[5] && !tame(*f[5])) || (f[6] && !tame(*f[6])) ||
+        (f[7] && !tame(*f[7])))
         return false;
     if (hasError) {
         m.extras = new MessageExtras;
@@ -931,6 +1032,7 @@ bool readMessage(dom::element v, Message &m, TextBatch &texts)
             return false;
         m.setUsage({tokenCount(counts[0]), tokenCount(counts[1]), tokenCount(counts[2])});
     }
+    readAttachments(f[7], m, skipped);
     return true;
 }
 
@@ -963,7 +1065,7 @@ bool readConversation(dom::element v, Conversation &c, TextBatch &texts, std::at
         c.messages = QList<Message>(qsizetype(messages.size()));
         qsizetype i = 0;
         for (const dom::element m : messages) {
-            if (!readMessage(m, c.messages[i++], texts))
+            if (!readMessage(m, c.messages[i++], texts, skipped))
                 return false;
         }
     }
