@@ -162,6 +162,81 @@ private slots:
         QCOMPARE(got, sent);
     }
 
+    // A user message's files: text files join its text, images make it a list of parts with
+    // the text first; a file that is gone is left out; older questions may drop their images.
+    void attachments_data()
+    {
+        QTest::addColumn<QStringList>("conversation"); // "u<text>|file|file…", "a<text>", "!<text>"
+        QTest::addColumn<bool>("historyImages");
+        QTest::addColumn<QByteArray>("sent"); // the messages' contents, compact JSON
+
+        // (moc's reader stumbles on a raw string that ends in a quote: plain strings here)
+        const QByteArray img = "{\"image_url\":{\"url\":\"data:i.png\"},\"type\":\"image_url\"}";
+        const QByteArray img2 = QByteArray(img).replace("i.png", "j.png");
+        const auto text = [](const char *t) {
+            return "{\"text\":\"" + QByteArray(t) + "\",\"type\":\"text\"}";
+        };
+        // clang-format off
+        QTest::newRow("no files: a string") << QStringList{"u看"} << true << "[\"看\"]"_ba;
+        QTest::newRow("text files: one string")
+            << QStringList{"u看|a.txt|b.py"} << true << "[\"看\\n\\n[a.txt]\\n\\n[b.py]\"]"_ba;
+        QTest::newRow("an image: text first")
+            << QStringList{"u看|i.png|a.txt"} << true << "[[" + text("看\\n\\n[a.txt]") + "," + img + "]]";
+        QTest::newRow("an image alone") << QStringList{"u|i.png"} << true << "[[" + img + "]]";
+        QTest::newRow("a file that is gone") << QStringList{"u看|gone.png|gone.txt"} << true << "[\"看\"]"_ba;
+        QTest::newRow("history keeps its images")
+            << QStringList{"u一|i.png", "a答", "u二|j.png"} << true
+            << "[[" + text("一") + "," + img + "],\"答\",[" + text("二") + "," + img2 + "]]";
+        QTest::newRow("only the last question's images")
+            << QStringList{"u一|i.png", "a答", "u二|j.png"} << false
+            << "[\"一\",\"答\",[" + text("二") + "," + img2 + "]]";
+        QTest::newRow("questions joined across a failure")
+            << QStringList{"u一|i.png", "!⚠️ x", "u二|j.png"} << true
+            << "[[" + text("一\\n\\n二") + "," + img + "," + img2 + "]]";
+        QTest::newRow("a string joined to parts")
+            << QStringList{"u一", "!⚠️ x", "u|i.png"} << true << "[[" + text("一") + "," + img + "]]";
+        // clang-format on
+    }
+
+    void attachments()
+    {
+        QFETCH(QStringList, conversation);
+        QFETCH(bool, historyImages);
+        QFETCH(QByteArray, sent);
+        QList<Message> messages;
+        for (const QString &item : std::as_const(conversation)) {
+            QStringList pieces = item.mid(1).split(u'|');
+            const QChar kind = item.front();
+            Message m = Message::make(kind == u'u' ? Message::Role::User : Message::Role::Assistant,
+                                      pieces.takeFirst());
+            if (kind == u'!')
+                m.setError(QStringLiteral("x"), QStringLiteral("network:X"));
+            QList<Attachment> files;
+            for (const QString &name : std::as_const(pieces))
+                files.append(Attachment{name, name.endsWith(u".png") ? "image/png" : "text/plain",
+                                        QString(64, u'a'), 1});
+            m.setAttachments(files);
+            messages << m;
+        }
+        const auto read = [](const Attachment &a) {
+            ChatAPI::AttachedContent c;
+            if (a.name.startsWith(u"gone"))
+                return c;
+            if (a.isImage())
+                c.imagePart = QJsonObject{
+                    {"type", "image_url"},
+                    {"image_url", QJsonObject{{"url", QStringLiteral("data:") + a.name}}}};
+            else
+                c.text = u'[' + a.name + u']';
+            return c;
+        };
+        QJsonArray contents;
+        for (const QJsonValue &v :
+             ChatAPI::requestMessages(QString(), messages, read, historyImages))
+            contents.append(v[u"content"]);
+        QCOMPARE(QJsonDocument(contents).toJson(QJsonDocument::Compact), sent);
+    }
+
     // Usage comes unasked from many gateways, on the last choice or in an event of its own.
     void usage_data()
     {

@@ -26,7 +26,66 @@ QString ChatAPI::failurePlaceholder(const QString &error)
     return QStringLiteral("⚠️ ") + error;
 }
 
+namespace {
+
+// The content of a user message, with what its files add.
+QJsonValue userContent(const Message &m, const ChatAPI::AttachmentReader &read, bool images)
+{
+    if (m.attachments().isEmpty() || !read)
+        return m.content;
+    QString text = m.content;
+    QJsonArray parts;
+    for (const Attachment &a : m.attachments()) {
+        const ChatAPI::AttachedContent added = read(a);
+        if (!added.text.isEmpty())
+            text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) + added.text;
+        if (!added.imagePart.isEmpty() && images)
+            parts.append(added.imagePart);
+    }
+    if (parts.isEmpty())
+        return text;
+    if (!text.isEmpty())
+        parts.prepend(QJsonObject{{QStringLiteral("type"), QStringLiteral("text")},
+                                  {QStringLiteral("text"), text}});
+    return parts;
+}
+
+// Two user messages sent as one: strings joined by a blank line; where either has parts, the
+// texts are joined and the images follow in order.
+QJsonValue joinContents(const QJsonValue &first, const QJsonValue &second)
+{
+    if (first.isString() && second.isString())
+        return first.toString() + QStringLiteral("\n\n") + second.toString();
+    QStringList texts;
+    QJsonArray images;
+    for (const QJsonValue &content : {first, second}) {
+        if (content.isString()) {
+            if (!content.toString().isEmpty())
+                texts.append(content.toString());
+            continue;
+        }
+        for (const QJsonValue &part : content.toArray()) {
+            if (part[u"type"].toString() == u"text")
+                texts.append(part[u"text"].toString());
+            else
+                images.append(part);
+        }
+    }
+    if (!texts.isEmpty())
+        images.prepend(QJsonObject{{QStringLiteral("type"), QStringLiteral("text")},
+                                   {QStringLiteral("text"), texts.join(QStringLiteral("\n\n"))}});
+    return images;
+}
+
+} // namespace
+
 QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Message> &messages)
+{
+    return requestMessages(systemPrompt, messages, {});
+}
+
+QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Message> &messages,
+                                    const AttachmentReader &read, bool historyImages)
 {
     QJsonArray list;
     const QString prompt = TextUtil::trimSpaceAndLineBreaks(systemPrompt);
@@ -36,23 +95,32 @@ QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Mes
     const QString roleKey = QStringLiteral("role");
     const QString contentKey = QStringLiteral("content");
     Message::Role previous = Message::Role::System;
-    for (const Message &m : messages) {
+    // Without the history's images, only the last question keeps its own.
+    qsizetype lastUser = -1;
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        if (messages.at(i).role == Message::Role::User)
+            lastUser = i;
+    }
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        const Message &m = messages.at(i);
         if (isFailurePlaceholder(m))
             continue;
         // The model's reasoning is never sent back, neither kept apart nor as a "<think>"
         // block at the start of a reply (some gateways refuse it).
-        const QString content = m.role == Message::Role::Assistant
-                                    ? TextUtil::splitThink(m.content).answer.toString()
-                                    : m.content;
+        const QJsonValue content =
+            m.role == Message::Role::Assistant
+                ? QJsonValue(TextUtil::splitThink(m.content).answer.toString())
+            : m.role == Message::Role::User ? userContent(m, read, historyImages || i == lastUser)
+                                            : QJsonValue(m.content);
         // A reply stopped before it said anything.
-        if (m.role == Message::Role::Assistant && content.isEmpty())
+        if (m.role == Message::Role::Assistant && content.toString().isEmpty())
             continue;
         // Some gateways refuse two user messages in a row (left so by a failed reply between
         // them): they are sent as one.
         if (m.role == Message::Role::User && previous == Message::Role::User && !list.isEmpty()) {
             const qsizetype at = list.size() - 1;
             QJsonObject last = list.at(at).toObject();
-            last[contentKey] = last[contentKey].toString() + QStringLiteral("\n\n") + content;
+            last[contentKey] = joinContents(last[contentKey], content);
             list.replace(at, last);
             continue;
         }

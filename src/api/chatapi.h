@@ -6,10 +6,12 @@
 #include "model/records.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
 #include <chrono>
+#include <functional>
 
 /**
  * The chat-completions client: one streaming request per call, to one gateway with one model.
@@ -51,6 +53,24 @@ public:
      * failure, is sent as the model wrote it.
      */
     static QJsonArray requestMessages(const QString &systemPrompt, const QList<Message> &messages);
+
+    /// What one attached file adds to a request: the text block of a text file or a PDF, or
+    /// the content part of an image. Both empty for a file that is no longer there.
+    struct AttachedContent
+    {
+        QString text;
+        QJsonObject imagePart;
+    };
+    using AttachmentReader = std::function<AttachedContent(const Attachment &)>;
+
+    /**
+     * The same, with every user message's attachments read by read. A message whose files are
+     * all text is sent as one string: its text, then each file's block, a blank line apart.
+     * One with images is sent as parts: that text first (when there is some), then each image.
+     * With historyImages false, only the last user message keeps its images.
+     */
+    static QJsonArray requestMessages(const QString &systemPrompt, const QList<Message> &messages,
+                                      const AttachmentReader &read, bool historyImages = true);
     /// The text a reply that failed before any text shows: "⚠️ " and the failure's description.
     static QString failurePlaceholder(const QString &error);
 
