@@ -41,10 +41,14 @@ private slots:
         // Answered before anything is checked, so no display is needed for the unknown one.
         QTest::newRow("version after an unknown option")
             << QStringList{u"--bogus"_s, u"--version"_s} << false << 0 << version << QString();
+        // Refused before a display is asked for.
         QTest::newRow("unknown option")
-            << QStringList{u"--bogus"_s} << true << 2 << QString() << u"--bogus"_s;
+            << QStringList{u"--bogus"_s} << false << 2 << QString() << u"--bogus"_s;
         QTest::newRow("stray argument")
-            << QStringList{u"notes.txt"_s} << true << 2 << QString() << u"notes.txt"_s;
+            << QStringList{u"notes.txt"_s} << false << 2 << QString() << u"notes.txt"_s;
+        QTest::newRow("a Qt option's value is no argument")
+            << QStringList{u"-qwindowtitle"_s, u"--bogus"_s, u"x"_s} << false << 2 << QString()
+            << u"x"_s;
         // Qt takes its own options out first: only what is left is refused, and named.
         QTest::newRow("unknown after Qt's options")
             << QStringList{u"-platform"_s, u"offscreen"_s, u"-session"_s, u"s1"_s, u"-x"_s} << false

@@ -2,6 +2,7 @@
 #include "commandline.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -23,6 +24,36 @@ Early earlyRequest(const QString &arg)
 void print(std::FILE *stream, const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// Qt's own options, which the application object takes out: those followed by a value, then
+// those without one. They may be written with one dash or two.
+bool isQtOption(QStringView arg, bool &takesValue)
+{
+    static const QStringList withValue = {
+        u"platform"_qs,        u"platformpluginpath"_qs, u"platformtheme"_qs, u"plugin"_qs,
+        u"qwindowgeometry"_qs, u"qwindowicon"_qs,        u"qwindowtitle"_qs,  u"session"_qs,
+        u"display"_qs,         u"geometry"_qs,           u"title"_qs,         u"name"_qs,
+        u"visual"_qs,          u"qmljsdebugger"_qs,
+    };
+    static const QStringList flags = {u"reverse"_qs, u"nograb"_qs, u"dograb"_qs, u"sync"_qs};
+    if (!arg.startsWith(u'-'))
+        return false;
+    QStringView name = arg.mid(arg.startsWith(u"--") ? 2 : 1);
+    // "-qmljsdebugger=port:1234" carries its value.
+    if (const qsizetype eq = name.indexOf(u'='); eq > 0) {
+        takesValue = false;
+        return withValue.contains(name.left(eq));
+    }
+    takesValue = withValue.contains(name);
+    return takesValue || flags.contains(name);
+}
+
+int refuse(const QString &arg)
+{
+    print(stderr, QCoreApplication::translate("CommandLine", "无法识别的参数：%1\n\n").arg(arg));
+    print(stderr, helpText());
+    return 2;
 }
 
 } // namespace
@@ -63,6 +94,15 @@ std::optional<int> answerEarly(int argc, const char *const *argv)
             return 0;
         }
     }
+    // Anything that is not Qt's own is refused before a display is asked for, so that a typo
+    // gets the help over SSH too.
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        bool takesValue = false;
+        if (!isQtOption(arg, takesValue))
+            return refuse(arg);
+        i += takesValue;
+    }
     return std::nullopt;
 }
 
@@ -70,11 +110,7 @@ std::optional<int> refuseUnknown(const QStringList &arguments)
 {
     if (arguments.size() <= 1)
         return std::nullopt;
-    print(
-        stderr,
-        QCoreApplication::translate("CommandLine", "无法识别的参数：%1\n\n").arg(arguments.at(1)));
-    print(stderr, helpText());
-    return 2;
+    return refuse(arguments.at(1));
 }
 
 } // namespace CommandLine
