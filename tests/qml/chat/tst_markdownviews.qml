@@ -269,6 +269,52 @@ TestCase {
         verify(!fade.visible)
     }
 
+    // Shift with the wheel over a wide table scrolls the table sideways and leaves the page; the
+    // plain wheel scrolls the page and leaves the table.
+    function test_shiftWheelScrollsSideways_data() {
+        return [
+            { tag: "shift", modifiers: Qt.ShiftModifier, sideways: true },
+            { tag: "plain", modifiers: Qt.NoModifier, sideways: false },
+        ]
+    }
+
+    function test_shiftWheelScrollsSideways(data) {
+        const row = Array(8).fill("一个相当长的单元格").join(" | ")
+        const page = createTemporaryObject(pageComponent, test)
+        page.view.text = "| " + row + " |\n| " + row + " |"
+        waitForRendering(page)
+        page.contentY = 100
+        const scroller = findChild(page.view, "tableScroller")
+        verify(scroller.interactive)
+        mouseWheel(scroller, 50, 10, 0, -120, Qt.NoButton, data.modifiers)
+        if (data.sideways) {
+            tryVerify(() => scroller.contentX > 0)
+            compare(page.contentY, 100, "the page stays")
+        } else {
+            tryVerify(() => page.contentY > 100)
+            compare(scroller.contentX, 0, "the table stays")
+        }
+    }
+
+    Component {
+        id: pageComponent
+
+        Flickable {
+            readonly property alias view: pageView
+
+            width: 600
+            height: 300
+            contentHeight: 2000
+            boundsBehavior: Flickable.StopAtBounds
+
+            MarkdownBlocksView {
+                id: pageView
+                y: 200
+                width: 600
+            }
+        }
+    }
+
     function test_zoomScalesText_data() {
         return [
             { tag: "1.5", tenths: 15, body: 21, h1: 33, h2: 29, h4: 24, code: 20, label: 17 },
