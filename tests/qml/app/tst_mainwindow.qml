@@ -265,5 +265,35 @@ Item {
             compare(Store.selectedID, ids[2])
             compare(list.currentIndex, 2)
         }
+
+        // The conversation opened from the search keeps its marks while the query still finds
+        // it, and loses them when the query changes to one that does not.
+        function test_searchMarksFollowTheQuery_data() {
+            return [
+                { tag: "still found", next: "苹果汁", marks: "苹果" },
+                { tag: "no match", next: "苹果汁zzz", marks: "" },
+                { tag: "field emptied", next: "", marks: "" },
+            ]
+        }
+
+        function test_searchMarksFollowTheQuery(data) {
+            const titles = ["苹果派", "苹果汁"]
+            titles.forEach(() => Store.newConversation())
+            const ids = TestSupport.ids()
+            titles.forEach((title, i) => TestSupport.setTitle(ids[i], title))
+            const field = findChild(window.contentItem, "searchField")
+            const results = findChild(window.contentItem, "searchResults")
+            const sidebar = findChild(window.contentItem, "sidebar")
+            field.insert(0, "苹果")
+            tryCompare(results, "count", 2)
+            sidebar.openResult(1, true)
+            compare(paneID(), ids[1])
+            compare(detail.item.matchQuery, "苹果")
+            const found = data.marks === "" ? 0 : 1
+            field.text = data.next
+            tryCompare(results, "count", data.next === "" ? 0 : found)
+            tryCompare(detail.item, "matchQuery", data.marks)
+            compare(paneID(), ids[1], "the conversation stays open")
+        }
     }
 }
