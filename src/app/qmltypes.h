@@ -7,6 +7,7 @@
 #include "app/appearance.h"
 #include "app/clipboard.h"
 #include "app/historyactions.h"
+#include "app/keytext.h"
 #include "app/linkopener.h"
 #include "app/modelcatalog.h"
 #include "app/searchresultsmodel.h"
@@ -139,6 +140,15 @@ struct ClipboardForeign
     Q_GADGET
     QML_FOREIGN(Clipboard)
     QML_NAMED_ELEMENT(Clipboard)
+    QML_SINGLETON
+};
+
+/// Shortcuts as menus show them.
+struct KeyTextForeign
+{
+    Q_GADGET
+    QML_FOREIGN(KeyText)
+    QML_NAMED_ELEMENT(KeyText)
     QML_SINGLETON
 };
 

@@ -163,6 +163,86 @@ Item {
             compare(bar.folder, "file:///tmp/导出")
         }
 
+        // Notices sit over the chat pane, over its message list and so above the composer, and
+        // clear of the list's "↓" button when it shows; without a conversation, over the empty
+        // pane.
+        function test_noticePlace_data() {
+            return [
+                { tag: "at the end", messages: 40, away: false },
+                { tag: "scrolled up", messages: 40, away: true },
+                { tag: "no conversation", messages: -1, away: false },
+            ]
+        }
+
+        function test_noticePlace(data) {
+            const messages = []
+            for (let i = 0; i < data.messages; ++i)
+                messages.push({ "role": i % 2 ? "assistant" : "user", "content": "第 " + i + " 条消息" })
+            if (data.messages >= 0)
+                TestSupport.addConversation(messages)
+            const pane = detail.item
+            const bar = findChild(window, "noticeBar")
+            const within = (item, area) => {
+                const r = item.mapToItem(area, 0, 0)
+                return r.x >= 0 && r.y >= 0 && r.x + item.width <= area.width
+                        && r.y + item.height <= area.height
+            }
+            if (data.away) {
+                const list = findChild(pane, "messageList")
+                tryVerify(() => list.height > 0 && list.atYEnd)
+                for (let i = 0; i < 10; ++i)
+                    mouseWheel(list, list.width / 2, list.height / 2, 0, 120)
+                tryVerify(() => findChild(pane, "scrollToEndButton").visible)
+            }
+            bar.show("已导出", "打开文件夹")
+            waitForRendering(window.contentItem)
+            verify(within(bar, pane), "over the pane")
+            if (data.messages < 0)
+                return
+            verify(within(bar, findChild(pane, "messageList")), "above the composer")
+            const toEnd = findChild(pane, "scrollToEndButton")
+            compare(toEnd.visible, data.away)
+            const gap = toEnd.mapToItem(bar, 0, 0).y - bar.height
+            verify(!toEnd.visible || gap >= 0, "clear of the ↓ button: " + gap)
+        }
+
+        // Every entry with a shortcut shows it as the desktop writes it; the appearance is a
+        // choice of one, with round indicators, the other switches keep their check boxes.
+        function test_menuEntries_data() {
+            return [
+                { tag: "new conversation", menu: 0, entry: 0, shortcut: "Ctrl+N", indicator: "" },
+                { tag: "export", menu: 0, entry: 2, shortcut: "", indicator: "" },
+                { tag: "settings", menu: 0, entry: 8, shortcut: "Ctrl+,", indicator: "" },
+                { tag: "zoom in", menu: 1, entry: 4, shortcut: "Ctrl++", indicator: "" },
+                { tag: "actual size", menu: 1, entry: 6, shortcut: "Ctrl+0", indicator: "" },
+                { tag: "code highlighting", menu: 1, entry: 1, shortcut: "", indicator: "checkIndicator" },
+                { tag: "appearance: system", menu: "appearanceMenu", entry: 0, shortcut: "", indicator: "radioIndicator" },
+                { tag: "appearance: dark", menu: "appearanceMenu", entry: 2, shortcut: "", indicator: "radioIndicator" },
+            ]
+        }
+
+        function test_menuEntries(data) {
+            // A submenu opens in its menu.
+            const sub = typeof data.menu === "string"
+            if (sub)
+                window.menuBar.menuAt(1).open()
+            const menu = sub ? findChild(window, data.menu) : window.menuBar.menuAt(data.menu)
+            menu.open()
+            tryCompare(menu, "opened", true)
+            const entry = menu.itemAt(data.entry)
+            const label = findChild(entry, "shortcutLabel")
+            compare(label.visible, data.shortcut !== "")
+            if (data.shortcut !== "") {
+                compare(label.text, data.shortcut)
+                waitForRendering(entry)
+                verify(label.x >= entry.contentItem.x + entry.contentItem.implicitWidth,
+                       "the shortcut is beside the entry's text")
+            }
+            for (const name of ["checkIndicator", "radioIndicator"])
+                compare(findChild(entry, name).visible && entry.checkable, name === data.indicator, name)
+            menu.dismiss()
+        }
+
         // No menu begins or ends with a separator.
         function test_noStraySeparators() {
             const bar = window.menuBar
