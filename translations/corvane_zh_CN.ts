@@ -154,6 +154,21 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
 </context>
 <context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>回复已完成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回复失败：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>EmptyChatView</name>
     <message>
         <source>还没有对话</source>
@@ -514,6 +529,10 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>打开文件夹</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>桌面通知</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

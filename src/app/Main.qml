@@ -153,6 +153,13 @@ AppWindow {
                 checked: Appearance.renderMath
                 onTriggered: Appearance.renderMath = checked
             }
+            Action {
+                objectName: "desktopNotificationsAction"
+                text: qsTr("桌面通知")
+                checkable: true
+                checked: notifier.enabled
+                onTriggered: notifier.enabled = checked
+            }
             MenuSeparator {}
             Action {
                 id: zoomInAction
@@ -212,6 +219,22 @@ AppWindow {
         id: conversations
 
         store: Store
+    }
+
+    // A reply that ends while the window is in the background is announced by the desktop; a
+    // click on the notice brings the window back on its conversation.
+    DesktopNotifier {
+        id: notifier
+
+        store: Store
+        windowActive: window.active
+        onActivated: id => {
+            Store.selectedID = id
+            if (window.visibility === Window.Minimized)
+                window.showNormal()
+            window.raise()
+            window.requestActivate()
+        }
     }
 
     HistoryActions {

@@ -6,6 +6,7 @@
 
 #include "app/appearance.h"
 #include "app/clipboard.h"
+#include "app/desktopnotifier.h"
 #include "app/historyactions.h"
 #include "app/keytext.h"
 #include "app/linkopener.h"
@@ -141,6 +142,14 @@ struct ClipboardForeign
     QML_FOREIGN(Clipboard)
     QML_NAMED_ELEMENT(Clipboard)
     QML_SINGLETON
+};
+
+/// The desktop's notifications of replies that end while the window is in the background.
+struct DesktopNotifierForeign
+{
+    Q_GADGET
+    QML_FOREIGN(DesktopNotifier)
+    QML_NAMED_ELEMENT(DesktopNotifier)
 };
 
 /// Shortcuts as menus show them.

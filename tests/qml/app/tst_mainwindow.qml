@@ -213,9 +213,10 @@ Item {
                 { tag: "new conversation", menu: 0, entry: 0, shortcut: "Ctrl+N", indicator: "" },
                 { tag: "export", menu: 0, entry: 2, shortcut: "", indicator: "" },
                 { tag: "settings", menu: 0, entry: 8, shortcut: "Ctrl+,", indicator: "" },
-                { tag: "zoom in", menu: 1, entry: 4, shortcut: "Ctrl++", indicator: "" },
-                { tag: "actual size", menu: 1, entry: 6, shortcut: "Ctrl+0", indicator: "" },
+                { tag: "zoom in", menu: 1, entry: 5, shortcut: "Ctrl++", indicator: "" },
+                { tag: "actual size", menu: 1, entry: 7, shortcut: "Ctrl+0", indicator: "" },
                 { tag: "code highlighting", menu: 1, entry: 1, shortcut: "", indicator: "checkIndicator" },
+                { tag: "desktop notifications", menu: 1, entry: 3, shortcut: "", indicator: "checkIndicator" },
                 { tag: "appearance: system", menu: "appearanceMenu", entry: 0, shortcut: "", indicator: "radioIndicator" },
                 { tag: "appearance: dark", menu: "appearanceMenu", entry: 2, shortcut: "", indicator: "radioIndicator" },
             ]
