@@ -326,6 +326,17 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
 </context>
 <context>
+    <name>FileDialog</name>
+    <message>
+        <source>File name</source>
+        <translation>文件名</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>文件类型</translation>
+    </message>
+</context>
+<context>
     <name>HistoryActions</name>
     <message>
         <source>无法写入文件：这不是本机上的位置。</source>
