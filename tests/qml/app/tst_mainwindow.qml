@@ -244,6 +244,34 @@ Item {
             menu.dismiss()
         }
 
+        // Qt's own file dialog shows its folder path readably in a dark window: not on white.
+        function test_fileDialogPathInDark() {
+            Appearance.mode = Appearance.Dark
+            window.historyDialogs().backupAll()
+            const dialog = findChild(window, "backupDialog")
+            tryCompare(dialog, "visible", true)
+            let bar = null
+            const find = item => {
+                if (item.upButton !== undefined && item.contentModel !== undefined)
+                    return item
+                for (let i = 0; i < item.children.length; ++i) {
+                    const found = find(item.children[i])
+                    if (found)
+                        return found
+                }
+                return null
+            }
+            tryVerify(() => (bar = find(window.Overlay.overlay)) !== null)
+            waitForRendering(window.contentItem)
+            const at = bar.mapToItem(window.contentItem, bar.width / 2, bar.height / 2)
+            tryVerify(() => {
+                const p = grabImage(window.contentItem).pixel(at.x, at.y)
+                return p.r + p.g + p.b < 1.5
+            }, 5000, "a dark box behind the path")
+            dialog.close()
+            Appearance.mode = Appearance.System
+        }
+
         // No menu begins or ends with a separator.
         function test_noStraySeparators() {
             const bar = window.menuBar
