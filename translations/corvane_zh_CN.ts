@@ -154,6 +154,21 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
 </context>
 <context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>回复已完成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回复失败：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开对话</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>EmptyChatView</name>
     <message>
         <source>还没有对话</source>
@@ -308,6 +323,17 @@ Qt 的选项（如 -platform、-session）照常可用。
     <message>
         <source>详情</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FileDialog</name>
+    <message>
+        <source>File name</source>
+        <translation>文件名</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>文件类型</translation>
     </message>
 </context>
 <context>
@@ -541,6 +567,10 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>打开文件夹</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>桌面通知</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import QtQuick.Controls
 import QtQuick.Dialogs
 import Corvane
 
@@ -29,6 +30,28 @@ Item {
         restoreDialog.currentFolder = history.documentsFolder()
         restoreDialog.open()
     }
+    // Qt 6.4's own file dialog draws its folder path on a fixed white box: in a dark window the
+    // light path was unreadable on it. The box takes the window's field colour instead. (A
+    // desktop's own dialog has no such box.)
+    function readablePathBar(item) {
+        if (!item)
+            return false
+        if (item.upButton !== undefined && item.contentModel !== undefined && item.background) {
+            const bar = item
+            bar.background.color = Qt.binding(() => bar.palette.base)
+            return true
+        }
+        for (let i = 0; i < item.children.length; ++i) {
+            if (readablePathBar(item.children[i]))
+                return true
+        }
+        return false
+    }
+    component AppFileDialog: FileDialog {
+        onVisibleChanged: if (visible)
+                              root.readablePathBar(root.Overlay.overlay)
+    }
+
     function showError(text) {
         if (text === "")
             return
@@ -36,7 +59,7 @@ Item {
         errorDialog.open()
     }
 
-    FileDialog {
+    AppFileDialog {
         id: exportDialog
 
         property string conversationID
@@ -56,7 +79,7 @@ Item {
         }
     }
 
-    FileDialog {
+    AppFileDialog {
         id: backupDialog
 
         objectName: "backupDialog"
@@ -68,7 +91,7 @@ Item {
         onAccepted: root.showError(root.history.backup(selectedFile))
     }
 
-    FileDialog {
+    AppFileDialog {
         id: restoreDialog
 
         objectName: "restoreDialog"

@@ -46,7 +46,21 @@ AppWindow {
                                noticeBar.show(Store.loadNotice)
 
     menuBar: MenuBar {
-        Menu {
+        // A title stays highlighted after Escape closed its menu (Qt 6.4): its highlight ends
+        // with the menu.
+        delegate: MenuBarItem {
+            id: menuTitle
+
+            Connections {
+                target: menuTitle.menu
+
+                function onClosed() {
+                    menuTitle.highlighted = false
+                }
+            }
+        }
+
+        AppMenu {
             title: qsTr("文件")
 
             Action {
@@ -90,10 +104,10 @@ AppWindow {
                 onTriggered: window.openSettings()
             }
         }
-        Menu {
+        AppMenu {
             title: qsTr("显示")
 
-            Menu {
+            AppMenu {
                 objectName: "appearanceMenu"
                 title: qsTr("外观")
 
@@ -138,6 +152,13 @@ AppWindow {
                 checkable: true
                 checked: Appearance.renderMath
                 onTriggered: Appearance.renderMath = checked
+            }
+            Action {
+                objectName: "desktopNotificationsAction"
+                text: qsTr("桌面通知")
+                checkable: true
+                checked: notifier.enabled
+                onTriggered: notifier.enabled = checked
             }
             MenuSeparator {}
             Action {
@@ -198,6 +219,22 @@ AppWindow {
         id: conversations
 
         store: Store
+    }
+
+    // A reply that ends while the window is in the background is announced by the desktop; a
+    // click on the notice brings the window back on its conversation.
+    DesktopNotifier {
+        id: notifier
+
+        store: Store
+        windowActive: window.active
+        onActivated: id => {
+            Store.selectedID = id
+            if (window.visibility === Window.Minimized)
+                window.showNormal()
+            window.raise()
+            window.requestActivate()
+        }
     }
 
     HistoryActions {
@@ -300,12 +337,18 @@ AppWindow {
         }
     }
 
-    // Above the window's content, centred at the bottom; never takes the focus.
+    // Over the chat pane, centred at its bottom, above the composer and the "↓" button (where
+    // the pane says); never takes the focus.
     Column {
+        id: notices
+        objectName: "notices"
+
+        readonly property real paneBottom: detail.item && detail.item.noticeBottom !== undefined
+                                           ? detail.item.noticeBottom : detail.height - 24
+
         z: 10
-        anchors.horizontalCenter: parent.horizontalCenter
-        anchors.bottom: parent.bottom
-        anchors.bottomMargin: 88
+        x: split.x + detail.x + (detail.width - width) / 2
+        y: split.y + detail.y + paneBottom - height
         spacing: 8
 
         NoticeBar {
@@ -318,7 +361,7 @@ AppWindow {
             onActionTriggered: if (folder !== "")
                                    Qt.openUrlExternally(folder)
             anchors.horizontalCenter: parent.horizontalCenter
-            maximumWidth: window.width - 64
+            maximumWidth: detail.width - 32
             timeout: 5000
         }
         NoticeBar {
@@ -326,7 +369,7 @@ AppWindow {
 
             objectName: "undoBar"
             anchors.horizontalCenter: parent.horizontalCenter
-            maximumWidth: window.width - 64
+            maximumWidth: detail.width - 32
             onActionTriggered: history.undoRemove()
             onExpired: history.forgetRemoved()
         }

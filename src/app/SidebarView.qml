@@ -139,7 +139,22 @@ Rectangle {
 
             store: Store
             query: searchField.text
-            onFinished: results.currentIndex = count > 0 ? 0 : -1
+            onFinished: {
+                results.currentIndex = count > 0 ? 0 : -1
+                // The opened conversation's marks go once the query no longer finds it.
+                if (sidebar.matchID !== "" && !hasResult(sidebar.matchID)) {
+                    sidebar.matchID = ""
+                    sidebar.matchQuery = ""
+                }
+            }
+
+            function hasResult(id) {
+                for (let row = 0; row < count; ++row) {
+                    if (idAt(row) === id)
+                        return true
+                }
+                return false
+            }
         }
 
         ListView {

@@ -23,7 +23,7 @@ Menu {
     }
 
     // Fusion draws a disabled entry of a menu that has no window palette like an enabled one.
-    component Entry: MenuItem {
+    component Entry: AppMenuItem {
         opacity: enabled ? 1 : 0.4
     }
     // Entries that only a field has are left out for read-only text.
@@ -34,12 +34,14 @@ Menu {
 
     EditEntry {
         objectName: "undoEntry"
+        shortcut: StandardKey.Undo
         text: qsTr("撤销")
         enabled: menu.editable && menu.target.canUndo
         onTriggered: menu.target.undo()
     }
     EditEntry {
         objectName: "redoEntry"
+        shortcut: StandardKey.Redo
         text: qsTr("重做")
         enabled: menu.editable && menu.target.canRedo
         onTriggered: menu.target.redo()
@@ -50,12 +52,14 @@ Menu {
     }
     EditEntry {
         objectName: "cutEntry"
+        shortcut: StandardKey.Cut
         text: qsTr("剪切")
         enabled: menu.editable && !menu.secret && menu.hasSelection
         onTriggered: menu.target.cut()
     }
     Entry {
         objectName: "copyEntry"
+        shortcut: StandardKey.Copy
         text: qsTr("复制")
         enabled: !menu.secret && menu.hasSelection
         // Rich text with formulas copies their TeX.
@@ -63,6 +67,7 @@ Menu {
     }
     EditEntry {
         objectName: "pasteEntry"
+        shortcut: StandardKey.Paste
         text: qsTr("粘贴")
         enabled: menu.editable && menu.target.canPaste
         onTriggered: menu.target.paste()
@@ -70,6 +75,7 @@ Menu {
     MenuSeparator {}
     Entry {
         objectName: "selectAllEntry"
+        shortcut: StandardKey.SelectAll
         text: qsTr("全选")
         enabled: menu.target !== null && menu.target.length > 0
                  && menu.target.selectedText.length < menu.target.length

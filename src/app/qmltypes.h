@@ -6,7 +6,9 @@
 
 #include "app/appearance.h"
 #include "app/clipboard.h"
+#include "app/desktopnotifier.h"
 #include "app/historyactions.h"
+#include "app/keytext.h"
 #include "app/linkopener.h"
 #include "app/gatewaylist.h"
 #include "app/modelcatalog.h"
@@ -140,6 +142,23 @@ struct ClipboardForeign
     Q_GADGET
     QML_FOREIGN(Clipboard)
     QML_NAMED_ELEMENT(Clipboard)
+    QML_SINGLETON
+};
+
+/// The desktop's notifications of replies that end while the window is in the background.
+struct DesktopNotifierForeign
+{
+    Q_GADGET
+    QML_FOREIGN(DesktopNotifier)
+    QML_NAMED_ELEMENT(DesktopNotifier)
+};
+
+/// Shortcuts as menus show them.
+struct KeyTextForeign
+{
+    Q_GADGET
+    QML_FOREIGN(KeyText)
+    QML_NAMED_ELEMENT(KeyText)
     QML_SINGLETON
 };
 

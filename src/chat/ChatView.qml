@@ -23,6 +23,10 @@ Rectangle {
     /// The user asked for the Settings window (header button, placeholder link).
     signal settingsRequested
 
+    /// The lowest a notice of the window may reach, in the pane's coordinates: above the
+    /// composer and the message list's "↓" button.
+    readonly property real noticeBottom: messageList.y + messageList.height - messageList.noticeRoom
+
     /// The reading column: at most 760 wide, centred in the pane.
     readonly property real columnWidth: Math.min(760, width)
 

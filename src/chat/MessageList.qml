@@ -16,6 +16,11 @@ Item {
     /// The reading column's width.
     required property real columnWidth
 
+    /// How far up from the list's bottom edge notices may sit: above the "↓" button while it
+    /// shows.
+    readonly property real noticeRoom: endButton.visible ? endButton.anchors.bottomMargin
+                                                           + endButton.height + 8 : 12
+
     /// The user asked for the Settings window (the placeholder's link).
     signal settingsRequested
 
@@ -125,6 +130,7 @@ Item {
     }
 
     RoundButton {
+        id: endButton
         objectName: "scrollToEndButton"
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom

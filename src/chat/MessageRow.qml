@@ -175,45 +175,47 @@ Item {
                 width: Math.round(Math.min(parent.width, markdown.naturalWidth + 28))
                 height: Math.ceil(markdown.implicitHeight + 20)
 
-                // Unevenly rounded corners (16, 16, 5, 16): a fully rounded gradient box with its
-                // bottom-right corner squared off by a small box that continues the gradient.
+                // Unevenly rounded corners (16, 16, 5, 16): a fully rounded gradient box, and over
+                // its bottom-right corner the same box with the small radius, clipped to that
+                // corner. Both draw one gradient over one height, so the corner shows no seam
+                // and no square of another shade.
                 Rectangle {
                     anchors.fill: parent
                     radius: Theme.bubbleRadius
-                    gradient: Gradient {
-                        GradientStop {
-                            position: 0
-                            color: Theme.bubbleTop
-                        }
-                        GradientStop {
-                            position: 1
-                            color: Theme.bubbleBottom
-                        }
-                    }
+                    gradient: bubbleGradient
                 }
-                Rectangle {
+                Item {
                     id: corner
+                    objectName: "bubbleCorner"
 
-                    readonly property real side: Math.min(21, bubble.width / 2, bubble.height / 2)
-                    readonly property real startAt: bubble.height > 0 ? 1 - side / bubble.height : 0
+                    readonly property real side: Math.min(Theme.bubbleRadius, bubble.width / 2,
+                                                          bubble.height / 2)
 
                     x: bubble.width - side
                     y: bubble.height - side
                     width: side
                     height: side
-                    radius: Theme.tailRadius
-                    gradient: Gradient {
-                        GradientStop {
-                            position: 0
-                            color: Qt.rgba(Theme.bubbleTop.r + (Theme.bubbleBottom.r - Theme.bubbleTop.r) * corner.startAt,
-                                           Theme.bubbleTop.g + (Theme.bubbleBottom.g - Theme.bubbleTop.g) * corner.startAt,
-                                           Theme.bubbleTop.b + (Theme.bubbleBottom.b - Theme.bubbleTop.b) * corner.startAt,
-                                           1)
-                        }
-                        GradientStop {
-                            position: 1
-                            color: Theme.bubbleBottom
-                        }
+                    clip: true
+
+                    Rectangle {
+                        x: -corner.x
+                        y: -corner.y
+                        width: bubble.width
+                        height: bubble.height
+                        radius: Theme.tailRadius
+                        gradient: bubbleGradient
+                    }
+                }
+                Gradient {
+                    id: bubbleGradient
+
+                    GradientStop {
+                        position: 0
+                        color: Theme.bubbleTop
+                    }
+                    GradientStop {
+                        position: 1
+                        color: Theme.bubbleBottom
                     }
                 }
             }
@@ -272,7 +274,9 @@ Item {
             id: actions
             objectName: "actions"
 
-            anchors.right: root.isUser ? parent.right : undefined
+            // Placed rather than anchored: a reused row that drops the anchor would keep the
+            // anchored x, and a reply's actions would show on the right.
+            x: root.isUser ? parent.width - width : 0
             spacing: Theme.spacingXS
             // Hidden actions keep their room, so a row never changes height under the pointer.
             opacity: root.actionsShown ? 1 : 0

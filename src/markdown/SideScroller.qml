@@ -42,6 +42,22 @@ Flickable {
         background: null
     }
 
+    // Shift with the wheel scrolls sideways, as elsewhere on the desktop, and the page under
+    // the content stays where it is; a plain turn of the wheel is left to the page.
+    WheelHandler {
+        objectName: "sideWheel"
+        enabled: scroller.interactive
+        acceptedModifiers: Qt.ShiftModifier
+        orientation: Qt.Vertical
+        onWheel: event => {
+            const delta = event.pixelDelta.y !== 0
+                    ? event.pixelDelta.y
+                    : event.angleDelta.y / 120 * Qt.styleHints.wheelScrollLines * 20
+            scroller.contentX = Math.max(0, Math.min(scroller.contentWidth - scroller.width,
+                                                     scroller.contentX - delta))
+        }
+    }
+
     Rectangle {
         objectName: "sideFade"
         parent: scroller.parent

@@ -163,6 +163,115 @@ Item {
             compare(bar.folder, "file:///tmp/导出")
         }
 
+        // Notices sit over the chat pane, over its message list and so above the composer, and
+        // clear of the list's "↓" button when it shows; without a conversation, over the empty
+        // pane.
+        function test_noticePlace_data() {
+            return [
+                { tag: "at the end", messages: 40, away: false },
+                { tag: "scrolled up", messages: 40, away: true },
+                { tag: "no conversation", messages: -1, away: false },
+            ]
+        }
+
+        function test_noticePlace(data) {
+            const messages = []
+            for (let i = 0; i < data.messages; ++i)
+                messages.push({ "role": i % 2 ? "assistant" : "user", "content": "第 " + i + " 条消息" })
+            if (data.messages >= 0)
+                TestSupport.addConversation(messages)
+            const pane = detail.item
+            const bar = findChild(window, "noticeBar")
+            const within = (item, area) => {
+                const r = item.mapToItem(area, 0, 0)
+                return r.x >= 0 && r.y >= 0 && r.x + item.width <= area.width
+                        && r.y + item.height <= area.height
+            }
+            if (data.away) {
+                const list = findChild(pane, "messageList")
+                tryVerify(() => list.height > 0 && list.atYEnd)
+                for (let i = 0; i < 10; ++i)
+                    mouseWheel(list, list.width / 2, list.height / 2, 0, 120)
+                tryVerify(() => findChild(pane, "scrollToEndButton").visible)
+            }
+            bar.show("已导出", "打开文件夹")
+            waitForRendering(window.contentItem)
+            verify(within(bar, pane), "over the pane")
+            if (data.messages < 0)
+                return
+            verify(within(bar, findChild(pane, "messageList")), "above the composer")
+            const toEnd = findChild(pane, "scrollToEndButton")
+            compare(toEnd.visible, data.away)
+            const gap = toEnd.mapToItem(bar, 0, 0).y - bar.height
+            verify(!toEnd.visible || gap >= 0, "clear of the ↓ button: " + gap)
+        }
+
+        // Every entry with a shortcut shows it as the desktop writes it; the appearance is a
+        // choice of one, with round indicators, the other switches keep their check boxes.
+        function test_menuEntries_data() {
+            return [
+                { tag: "new conversation", menu: 0, entry: 0, shortcut: "Ctrl+N", indicator: "" },
+                { tag: "export", menu: 0, entry: 2, shortcut: "", indicator: "" },
+                { tag: "settings", menu: 0, entry: 8, shortcut: "Ctrl+,", indicator: "" },
+                { tag: "zoom in", menu: 1, entry: 5, shortcut: "Ctrl++", indicator: "" },
+                { tag: "actual size", menu: 1, entry: 7, shortcut: "Ctrl+0", indicator: "" },
+                { tag: "code highlighting", menu: 1, entry: 1, shortcut: "", indicator: "checkIndicator" },
+                { tag: "desktop notifications", menu: 1, entry: 3, shortcut: "", indicator: "checkIndicator" },
+                { tag: "appearance: system", menu: "appearanceMenu", entry: 0, shortcut: "", indicator: "radioIndicator" },
+                { tag: "appearance: dark", menu: "appearanceMenu", entry: 2, shortcut: "", indicator: "radioIndicator" },
+            ]
+        }
+
+        function test_menuEntries(data) {
+            // A submenu opens in its menu.
+            const sub = typeof data.menu === "string"
+            if (sub)
+                window.menuBar.menuAt(1).open()
+            const menu = sub ? findChild(window, data.menu) : window.menuBar.menuAt(data.menu)
+            menu.open()
+            tryCompare(menu, "opened", true)
+            const entry = menu.itemAt(data.entry)
+            const label = findChild(entry, "shortcutLabel")
+            compare(label.visible, data.shortcut !== "")
+            if (data.shortcut !== "") {
+                compare(label.text, data.shortcut)
+                waitForRendering(entry)
+                verify(label.x >= entry.contentItem.x + entry.contentItem.implicitWidth,
+                       "the shortcut is beside the entry's text")
+            }
+            for (const name of ["checkIndicator", "radioIndicator"])
+                compare(findChild(entry, name).visible && entry.checkable, name === data.indicator, name)
+            menu.dismiss()
+        }
+
+        // Qt's own file dialog shows its folder path readably in a dark window: not on white.
+        function test_fileDialogPathInDark() {
+            Appearance.mode = Appearance.Dark
+            window.historyDialogs().backupAll()
+            const dialog = findChild(window, "backupDialog")
+            tryCompare(dialog, "visible", true)
+            let bar = null
+            const find = item => {
+                if (item.upButton !== undefined && item.contentModel !== undefined)
+                    return item
+                for (let i = 0; i < item.children.length; ++i) {
+                    const found = find(item.children[i])
+                    if (found)
+                        return found
+                }
+                return null
+            }
+            tryVerify(() => (bar = find(window.Overlay.overlay)) !== null)
+            waitForRendering(window.contentItem)
+            const at = bar.mapToItem(window.contentItem, bar.width / 2, bar.height / 2)
+            tryVerify(() => {
+                const p = grabImage(window.contentItem).pixel(at.x, at.y)
+                return p.r + p.g + p.b < 1.5
+            }, 5000, "a dark box behind the path")
+            dialog.close()
+            Appearance.mode = Appearance.System
+        }
+
         // No menu begins or ends with a separator.
         function test_noStraySeparators() {
             const bar = window.menuBar
@@ -264,6 +373,36 @@ Item {
             compare(list.count, 4)
             compare(Store.selectedID, ids[2])
             compare(list.currentIndex, 2)
+        }
+
+        // The conversation opened from the search keeps its marks while the query still finds
+        // it, and loses them when the query changes to one that does not.
+        function test_searchMarksFollowTheQuery_data() {
+            return [
+                { tag: "still found", next: "苹果汁", marks: "苹果" },
+                { tag: "no match", next: "苹果汁zzz", marks: "" },
+                { tag: "field emptied", next: "", marks: "" },
+            ]
+        }
+
+        function test_searchMarksFollowTheQuery(data) {
+            const titles = ["苹果派", "苹果汁"]
+            titles.forEach(() => Store.newConversation())
+            const ids = TestSupport.ids()
+            titles.forEach((title, i) => TestSupport.setTitle(ids[i], title))
+            const field = findChild(window.contentItem, "searchField")
+            const results = findChild(window.contentItem, "searchResults")
+            const sidebar = findChild(window.contentItem, "sidebar")
+            field.insert(0, "苹果")
+            tryCompare(results, "count", 2)
+            sidebar.openResult(1, true)
+            compare(paneID(), ids[1])
+            compare(detail.item.matchQuery, "苹果")
+            const found = data.marks === "" ? 0 : 1
+            field.text = data.next
+            tryCompare(results, "count", data.next === "" ? 0 : found)
+            tryCompare(detail.item, "matchQuery", data.marks)
+            compare(paneID(), ids[1], "the conversation stays open")
         }
     }
 }

@@ -229,6 +229,33 @@ TestCase {
         compare(TestSupport.highlightAt(doc, data.at - 2).background, "", "only the match is marked")
     }
 
+    // Marks go from the screen when the query changes to one without a match, or ends; a code
+    // block's and a paragraph's alike.
+    function test_searchMarksGo_data() {
+        return [
+            { tag: "paragraph, no match", text: "找到 needle 了", at: 3, next: "zzz" },
+            { tag: "paragraph, search ended", text: "找到 needle 了", at: 3, next: "" },
+            { tag: "code, no match", text: "```js\nlet needle = 1\n```", code: true, at: 4, next: "zzz" },
+            { tag: "code, search ended", text: "```js\nlet needle = 1\n```", code: true, at: 4, next: "" },
+        ]
+    }
+
+    function test_searchMarksGo(data) {
+        const v = createTemporaryObject(blocksComponent, test, { "text": data.text, "matchQuery": "needle" })
+        waitForRendering(v)
+        const block = blocks(v)[0]
+        const text = data.code ? findChild(block, "codeText") : block
+        const mark = text.positionToRectangle(data.at + 2)
+        const at = text.mapToItem(test, mark.x + mark.width / 2, mark.y + 2)
+        const marked = () => {
+            const p = grabImage(test).pixel(at.x, at.y)
+            return Qt.colorEqual(p, Theme.matchBackground)
+        }
+        tryVerify(marked, 5000, "the match is marked on screen")
+        v.matchQuery = data.next
+        tryVerify(() => !marked(), 5000, "the mark is gone from the screen")
+    }
+
     // A table or a display formula wider than the message scrolls sideways; what is cut off is
     // seen to be there: a scroll bar under it, within the block, and a fade at the edge until the
     // end is in view. A small one keeps its natural width, with neither.
@@ -267,6 +294,52 @@ TestCase {
             return
         scroller.contentX = scroller.contentWidth - scroller.width
         verify(!fade.visible)
+    }
+
+    // Shift with the wheel over a wide table scrolls the table sideways and leaves the page; the
+    // plain wheel scrolls the page and leaves the table.
+    function test_shiftWheelScrollsSideways_data() {
+        return [
+            { tag: "shift", modifiers: Qt.ShiftModifier, sideways: true },
+            { tag: "plain", modifiers: Qt.NoModifier, sideways: false },
+        ]
+    }
+
+    function test_shiftWheelScrollsSideways(data) {
+        const row = Array(8).fill("一个相当长的单元格").join(" | ")
+        const page = createTemporaryObject(pageComponent, test)
+        page.view.text = "| " + row + " |\n| " + row + " |"
+        waitForRendering(page)
+        page.contentY = 100
+        const scroller = findChild(page.view, "tableScroller")
+        verify(scroller.interactive)
+        mouseWheel(scroller, 50, 10, 0, -120, Qt.NoButton, data.modifiers)
+        if (data.sideways) {
+            tryVerify(() => scroller.contentX > 0)
+            compare(page.contentY, 100, "the page stays")
+        } else {
+            tryVerify(() => page.contentY > 100)
+            compare(scroller.contentX, 0, "the table stays")
+        }
+    }
+
+    Component {
+        id: pageComponent
+
+        Flickable {
+            readonly property alias view: pageView
+
+            width: 600
+            height: 300
+            contentHeight: 2000
+            boundsBehavior: Flickable.StopAtBounds
+
+            MarkdownBlocksView {
+                id: pageView
+                y: 200
+                width: 600
+            }
+        }
     }
 
     function test_zoomScalesText_data() {

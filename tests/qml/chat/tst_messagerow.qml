@@ -134,4 +134,49 @@ TestCase {
         row.messageID = "OTHER"
         compare(reasoning.expanded, false)
     }
+
+    // A row the list reuses for a message of the other side puts its actions on that side: the
+    // user's under the bubble on the right, the others' on the left.
+    function test_reusedRowMovesActions_data() {
+        return [
+            { tag: "user, then reply", from: "user", to: "assistant" },
+            { tag: "reply, then user", from: "assistant", to: "user" },
+        ]
+    }
+
+    function test_reusedRowMovesActions(data) {
+        const row = makeRow({ role: data.from })
+        row.role = data.to
+        row.messageID = "OTHER"
+        const actions = findChild(row, "actions")
+        const body = actions.parent
+        if (data.to === "user")
+            fuzzyCompare(actions.x + actions.width, body.width, 0.5)
+        else
+            compare(actions.x, 0)
+    }
+
+    // The bubble's corners are rounded but for the bottom-right one, which is nearly square, and
+    // its fill is one gradient: the squared corner is not a patch of another shade.
+    function test_bubbleCorners() {
+        const row = makeRow({ role: "user", content: "第一行\n第二行\n第三行" })
+        const bubble = findChild(row, "bubble")
+        // Read from a grab of the whole window: a grab of the bubble alone is cut from the
+        // wrong place.
+        const image = grabImage(test)
+        const at = bubble.mapToItem(test, 0, 0)
+        const w = bubble.width
+        const h = bubble.height
+        const pixel = (x, y) => image.pixel(at.x + x, at.y + y)
+        // The bubble's blue against the white of the test window.
+        const inside = (x, y) => pixel(x, y).r < 0.5
+        verify(!inside(1, 1) && !inside(w - 2, 1) && !inside(1, h - 2), "rounded corners")
+        verify(inside(w - 2, h - 4) && inside(w - 4, h - 2), "a nearly square corner")
+        // Along the rows under the text, the corner's pixels are those of the bubble's middle.
+        for (let y = h - 10; y < h - 5; ++y) {
+            for (let x = w - Theme.bubbleRadius - 3; x < w - 1; ++x)
+                compare(String(pixel(x, y)), String(pixel(Math.round(w / 2), y)),
+                        "one shade along row " + y)
+        }
+    }
 }
