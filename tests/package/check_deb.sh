@@ -36,7 +36,9 @@ imports=$(grep -rhoE '^import +Qt[A-Za-z0-9.]*' "$src/src" --include='*.qml' |
   awk '{print $2}' | sort -u)
 [ -n "$imports" ] || fail "found no QML imports under $src/src"
 for module in $imports; do
-  needs "qml6-module-$(tr 'A-Z.' 'a-z-' <<<"$module")" "import $module"
+  # A style and a module's ".impl" part ship in the module's own package.
+  package=$(sed -E 's/\.(Basic|Fusion|Imagine|Material|Universal)(\.impl)?$//; s/\.impl$//' <<<"$module")
+  needs "qml6-module-$(tr 'A-Z.' 'a-z-' <<<"$package")" "import $module"
 done
 needs libqt6svg6 "the icon and formulas are SVG"
 needs fonts-noto-cjk "the interface is Chinese"
