@@ -282,7 +282,11 @@ Rectangle {
                 onPressed: mouse => {
                     forceActiveFocus()
                     const at = root.positionAt(mouse.x, mouse.y)
-                    root.select(at, at)
+                    // Shift extends the selection there is, as in a text.
+                    if ((mouse.modifiers & Qt.ShiftModifier) && root.selectionAnchor >= 0)
+                        root.select(root.selectionAnchor, at)
+                    else
+                        root.select(at, at)
                 }
                 onPositionChanged: mouse => {
                     const at = root.positionAt(mouse.x, mouse.y)

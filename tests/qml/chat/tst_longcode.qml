@@ -133,6 +133,9 @@ TestCase {
         TestSupport.setClipboardText("")
         keySequence(StandardKey.Copy)
         compare(TestSupport.clipboardText(), code.slice(code.indexOf("x10 ="), code.indexOf("x420 =")))
+        // Shift and a press move the selection's end, keeping its start.
+        mouseClick(selector, 300, shown[1].y + 5, Qt.LeftButton, Qt.ShiftModifier)
+        compare(block.selectedCode(), code.slice(code.indexOf("x10 ="), shown[1].pieceStart + shown[1].positionAt(300, 5)))
         keySequence(StandardKey.SelectAll)
         keySequence(StandardKey.Copy)
         compare(TestSupport.clipboardText(), code)
