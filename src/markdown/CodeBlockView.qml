@@ -6,7 +6,7 @@ import Corvane
 // A fenced code block: the language (or "代码") and a copy button over the verbatim code, which
 // wraps instead of scrolling sideways. The box spans the width it is given.
 //
-// The code is drawn in pieces of a few hundred lines (CodePieces), stacked as a message's blocks
+// The code is drawn in pieces of a hundred lines (CodePieces), stacked as a message's blocks
 // are and made only near the visible part, so that a long block costs what is seen of it and a
 // delta touches only the last piece. A block shorter than one piece is one text, as it always
 // was. The pieces share one CodeSource: the code, its tokens and where the pieces begin.

@@ -21,8 +21,11 @@
  * stay where they are and only the last one grows; the last piece may be empty (code ending in a
  * line break shows an empty last line, as one text item would).
  *
- * Both limits were chosen with `bench_app codeblock`: a delta on a piece of 200 lines costs about
- * what one on a short block does, and a 16 KB line wraps in a few milliseconds.
+ * The limits were chosen with `bench_app codeblock DIR 100` (2 cores, shared): a piece costs
+ * about 15 ms to make however short it is, plus its lines; reading the block upwards 600 px a
+ * frame, pieces of 200 lines (16 KB) made frames of 27–35 ms every sixth or seventh frame, pieces
+ * of 100 lines (8 KB) 17–27 ms every third. Streaming costs the same with either (frames of
+ * 2–3 ms, p95 4–5 ms).
  */
 class CodePieces : public QAbstractListModel
 {
@@ -30,8 +33,8 @@ class CodePieces : public QAbstractListModel
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:
-    static constexpr qsizetype maxLines = 200;
-    static constexpr qsizetype maxChars = 16 * 1024;
+    static constexpr qsizetype maxLines = 100;
+    static constexpr qsizetype maxChars = 8 * 1024;
 
     enum Role {
         StartRole = Qt::UserRole + 1,

@@ -70,7 +70,7 @@ TestCase {
         const v = view(fenced(code), { "visibleTop": 0, "visibleBottom": 600 })
         const block = codeBlock(v)
         const stack = findChild(block, "codePieces")
-        compare(stack.model.count, 5)
+        compare(stack.model.count, 10)
         verify(pieces(block).length <= 2, "only what is seen of 1,000 lines: " + pieces(block).length)
         const first = pieces(block)[0]
         compare(first.pieceStart, 0)
@@ -96,43 +96,43 @@ TestCase {
     }
 
     // A block that grows across a piece's end keeps the pieces it had: the first piece's item
-    // stays, holds its 200 lines, and the new lines go into a new piece.
+    // stays, holds its 100 lines, and the new lines go into a new piece.
     function test_growingBlock() {
-        const v = view(fenced(pyLines(150)).slice(0, -4), { "streaming": true })
+        const v = view(fenced(pyLines(80)).slice(0, -4), { "streaming": true })
         const block = codeBlock(v)
         const first = pieces(block)[0]
         compare(pieces(block).length, 1)
         compare(first.objectName, "codeText")
-        v.text += "\n" + pyLines(100, 150)
+        v.text += "\n" + pyLines(50, 80)
         waitForRendering(v)
         tryCompare(pieces(block), "length", 2)
         verify(pieces(block)[0] === first, "the first piece was not made again")
-        compare(first.text, pyLines(200))
-        compare(pieces(block)[1].text, pyLines(50, 200))
+        compare(first.text, pyLines(100))
+        compare(pieces(block)[1].text, pyLines(30, 100))
         compare(pieces(block)[1].y, first.y + first.height)
     }
 
     // A selection made by dragging from the first piece into the third is copied whole, line
     // breaks between pieces included; select all takes the whole block.
     function test_selectionAcrossPieces() {
-        const code = pyLines(450)
+        const code = pyLines(250)
         const block = codeBlock(view(fenced(code)))
         const shown = pieces(block)
         compare(shown.length, 3)
         const selector = findChild(block, "codeSelector")
         verify(selector.enabled)
         const from = shown[0].positionToRectangle(shown[0].text.indexOf("x10 ="))
-        const to = shown[2].positionToRectangle(shown[2].text.indexOf("x420 ="))
+        const to = shown[2].positionToRectangle(shown[2].text.indexOf("x220 ="))
         const area = selector.parent
         mousePress(selector, from.x + 1, from.y + 5)
         mouseMove(selector, 300, shown[1].y + 20)
         mouseMove(selector, to.x + 1, shown[2].y + to.y + 5)
         mouseRelease(selector, to.x + 1, shown[2].y + to.y + 5)
-        compare(block.selectedCode(), code.slice(code.indexOf("x10 ="), code.indexOf("x420 =")))
+        compare(block.selectedCode(), code.slice(code.indexOf("x10 ="), code.indexOf("x220 =")))
         verify(shown[1].selectedText.length === shown[1].length, "the middle piece is selected whole")
         TestSupport.setClipboardText("")
         keySequence(StandardKey.Copy)
-        compare(TestSupport.clipboardText(), code.slice(code.indexOf("x10 ="), code.indexOf("x420 =")))
+        compare(TestSupport.clipboardText(), code.slice(code.indexOf("x10 ="), code.indexOf("x220 =")))
         // Shift and a press move the selection's end, keeping its start.
         mouseClick(selector, 300, shown[1].y + 5, Qt.LeftButton, Qt.ShiftModifier)
         compare(block.selectedCode(), code.slice(code.indexOf("x10 ="), shown[1].pieceStart + shown[1].positionAt(300, 5)))
@@ -155,7 +155,7 @@ TestCase {
 
     // A search match in the third piece is marked there, and the block is seen where it matches.
     function test_marksInThirdPiece() {
-        const code = pyLines(450).replace("x420 = 420", "x420 = needle")
+        const code = pyLines(250).replace("x220 = 220", "x220 = needle")
         const v = view(fenced(code), { "matchQuery": "needle" })
         const block = codeBlock(v)
         const third = pieces(block)[2]
@@ -176,13 +176,13 @@ TestCase {
     // A line far longer than a piece (minified code) is laid out in slices of at most a piece's
     // length, one after the other, and copied whole.
     function test_veryLongLine() {
-        const line = "{\"k\":1},".repeat(6000) // 48,000 characters
+        const line = "{\"k\":1},".repeat(3000) // 24,000 characters
         const block = codeBlock(view("```json\n" + line + "\n```"))
         const stack = findChild(block, "codePieces")
         compare(stack.model.count, 3)
         let total = ""
         for (const p of pieces(block)) {
-            verify(p.length <= 16384)
+            verify(p.length <= 8192)
             total += p.text
         }
         compare(total, line)
