@@ -16,6 +16,8 @@
 //   bench_app codeblock DIR [KB]  the same with a reply that is one code block of KB
 //                              kilobytes (1,000 unless given), then that block streamed into a
 //                              new reply, 32 deltas a frame
+//   bench_app codeline DIR [KB]   the same with a code block of one line of minified JSON
+//                              (300 KB unless given)
 //   bench_app                  a session on freshly generated data (as bench/run.sh runs it)
 //
 // Each figure is printed as one line "name<TAB>value<TAB>unit". Times are wall-clock ("ms")
@@ -574,8 +576,10 @@ int session(const QString &dir)
 /// Writes DIR/data.json with one conversation whose reply is `reply`, starts on it (the
 /// conversation opens at start) and prints, under `name`: the reply's size, the first frame, the
 /// time until the window is drawn and idle, the memory, and reading it from its end upwards.
+/// With `shown`, also the time until the first frame that has an item of one of these names (a
+/// code block's text: plain, its colours may follow).
 std::unique_ptr<App> openStored(const QString &dir, const QString &title, const QString &reply,
-                                const std::string &name)
+                                const std::string &name, const QStringList &shown = {})
 {
     AppData data;
     Conversation conversation = Conversation::make();
@@ -592,6 +596,15 @@ std::unique_ptr<App> openStored(const QString &dir, const QString &title, const 
     auto app = std::make_unique<App>(dir);
     app->waitForFrame();
     figure((name + "_first_frame").c_str(), wallMs() - start, "ms");
+    if (!shown.isEmpty()) {
+        const auto anyShown = [&app, &shown] {
+            return std::any_of(shown.cbegin(), shown.cend(),
+                               [&app](const QString &item) { return app->item(item); });
+        };
+        while (!anyShown())
+            app->waitForFrame();
+        figure((name + "_text_drawn").c_str(), wallMs() - start, "ms");
+    }
     const auto [idle, idleCpu] = untilIdle(*app, start, cpuStart);
     figure((name + "_drawn_and_idle").c_str(), idle, "ms");
     figure((name + "_drawn_and_idle_cpu").c_str(), idleCpu, "cpu_ms");
@@ -633,6 +646,18 @@ QString longCodeBlock(qsizetype bytes)
     return text + QStringLiteral("```");
 }
 
+/// One line of minified JSON of about `bytes` of UTF-8, as one fenced block.
+QString longCodeLine(qsizetype bytes)
+{
+    QString text = QStringLiteral("```json\n[");
+    for (int i = 0; text.size() < bytes; ++i)
+        text += QStringLiteral("{\"id\":%1,\"name\":\"item-%1\",\"tags\":[\"a\",\"b\"],"
+                               "\"score\":%2,\"ok\":true},")
+                    .arg(i)
+                    .arg(i % 97 * 0.5);
+    return text + QStringLiteral("{}]\n```");
+}
+
 /// The same text cut as the shared reply's deltas are, their lengths over and over.
 QStringList cutLikeDeltas(const QString &text)
 {
@@ -647,13 +672,13 @@ QStringList cutLikeDeltas(const QString &text)
     return parts;
 }
 
-int codeBlock(const QString &dir, qsizetype bytes)
+int codeBlock(const QString &dir, const QString &code)
 {
     // One block that culling cannot split: code in one fence, stored and opened at start, then
     // streamed into a new reply.
-    const QString code = longCodeBlock(bytes);
     const std::unique_ptr<App> stored =
-        openStored(dir, QStringLiteral("很长的代码"), code, "code_block");
+        openStored(dir, QStringLiteral("很长的代码"), code, "code_block",
+                   {QStringLiteral("codeText"), QStringLiteral("codePiece")});
     App &app = *stored;
 
     app.settle(1000);
@@ -663,6 +688,9 @@ int codeBlock(const QString &dir, qsizetype bytes)
     figure("code_block_streamed_total", streamed.total, "ms");
     series("code_block_streamed_frame_cpu", streamed.eachFrame, "cpu_ms");
     const std::vector<double> &frames = streamed.cpu;
+    series("code_block_streamed_first_tenth_cpu",
+           std::vector<double>(frames.begin(), frames.begin() + qsizetype(frames.size() / 10)),
+           "cpu_ms");
     series("code_block_streamed_last_tenth_cpu",
            std::vector<double>(frames.end() - qsizetype(frames.size() / 10), frames.end()),
            "cpu_ms");
@@ -699,7 +727,11 @@ int main(int argc, char **argv)
     if (args.size() == 3 && args.at(1) == u"longreply")
         return longReply(args.at(2));
     if ((args.size() == 3 || args.size() == 4) && args.at(1) == u"codeblock")
-        return codeBlock(args.at(2), args.size() == 4 ? args.at(3).toLongLong() * 1000 : 1'000'000);
+        return codeBlock(args.at(2), longCodeBlock(args.size() == 4 ? args.at(3).toLongLong() * 1000
+                                                                    : 1'000'000));
+    if ((args.size() == 3 || args.size() == 4) && args.at(1) == u"codeline")
+        return codeBlock(args.at(2),
+                         longCodeLine(args.size() == 4 ? args.at(3).toLongLong() * 1000 : 300'000));
     if (args.size() == 1) {
         QTemporaryDir dir;
         if (LargeData::write(dir.path(), LargeData::generate(2000)) < 0)
@@ -707,6 +739,6 @@ int main(int argc, char **argv)
         return session(dir.path());
     }
     std::fprintf(stderr, "usage: bench_app [startup DIR T0_NS | session DIR | longreply DIR | "
-                         "codeblock DIR [KB]]\n");
+                         "codeblock DIR [KB] | codeline DIR [KB]]\n");
     return 2;
 }

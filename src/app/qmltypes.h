@@ -25,6 +25,7 @@
 #include "markdown/mdblockmodel.h"
 #include "markdown/quick/blockstack.h"
 #include "markdown/quick/codehighlighter.h"
+#include "markdown/quick/codesource.h"
 #include "markdown/quick/inlinesource.h"
 #include "markdown/quick/matchhighlighter.h"
 #include "markdown/quick/mathformulas.h"
@@ -272,6 +273,22 @@ struct CodeHighlighterForeign
     Q_GADGET
     QML_FOREIGN(CodeHighlighter)
     QML_NAMED_ELEMENT(CodeHighlighter)
+};
+
+/// A code block's code, tokens and pieces, shared by the pieces' highlighters.
+struct CodeSourceForeign
+{
+    Q_GADGET
+    QML_FOREIGN(CodeSource)
+    QML_NAMED_ELEMENT(CodeSource)
+};
+
+/// The pieces a long code block is drawn in; a code block's own.
+struct CodePiecesForeign
+{
+    Q_GADGET
+    QML_FOREIGN(CodePieces)
+    QML_ANONYMOUS
 };
 
 /// The gateway's model list as a filterable checklist, for the Settings window.

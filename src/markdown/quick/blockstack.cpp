@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "blockstack.h"
 
+#include "markdown/quick/codesource.h"
+
 #include <QQmlContext>
 #include <QQmlEngine>
 
@@ -33,7 +35,7 @@ BlockStack::~BlockStack()
         release(block);
 }
 
-void BlockStack::setModel(MDBlockModel *model)
+void BlockStack::setModel(QAbstractItemModel *model)
 {
     if (m_model == model)
         return;
@@ -163,11 +165,8 @@ qreal BlockStack::estimate(const MDBlock &block, qreal width, qreal fontSize, qr
             height += wrappedLines(item.text, perLine - 4 - item.indent * 3) * line + 5;
         return std::max<qreal>(height - 5, line);
     }
-    case MDBlock::Code: {
-        const qreal codeLine = codeFontSize * 1.35;
-        const qreal codePerLine = std::max<qreal>(8, (width - 20) / (codeFontSize * 0.6));
-        return 30 + wrappedLines(block.code, codePerLine) * codeLine + 20;
-    }
+    case MDBlock::Code:
+        return 30 + estimateCode(block.code, width, codeFontSize) + 20;
     case MDBlock::Table:
         return 20 + block.rows.size() * (fontSize * 1.45 + 6) + 4;
     case MDBlock::Rule:
@@ -178,11 +177,34 @@ qreal BlockStack::estimate(const MDBlock &block, qreal width, qreal fontSize, qr
     return line;
 }
 
+qreal BlockStack::estimateCode(QStringView code, qreal width, qreal codeFontSize)
+{
+    const qreal codeLine = codeFontSize * 1.35;
+    const qreal codePerLine = std::max<qreal>(8, (width - 20) / (codeFontSize * 0.6));
+    return wrappedLines(code, codePerLine) * codeLine;
+}
+
 qreal BlockStack::estimateRow(int row) const
 {
-    if (!m_model || row >= m_model->blocks().size())
-        return 0;
-    return estimate(m_model->blocks().at(row), width(), m_fontSize, m_codeFontSize);
+    if (const auto *blocks = qobject_cast<const MDBlockModel *>(m_model)) {
+        if (row >= blocks->blocks().size())
+            return 0;
+        return estimate(blocks->blocks().at(row), width(), m_fontSize, m_codeFontSize);
+    }
+    if (const auto *pieces = qobject_cast<const CodePieces *>(m_model)) {
+        if (row >= pieces->count())
+            return 0;
+        // A piece's box is padded only above the first and below the last piece.
+        const qreal padding = (row == 0 ? 10 : 0) + (row == pieces->count() - 1 ? 10 : 0);
+        return estimateCode(pieces->text(row), width(), m_codeFontSize) + padding;
+    }
+    return 0;
+}
+
+int BlockStack::kindOf(int row) const
+{
+    const auto *blocks = qobject_cast<const MDBlockModel *>(m_model);
+    return blocks && row < blocks->blocks().size() ? blocks->blocks().at(row).kind : -1;
 }
 
 void BlockStack::estimateAll()
@@ -347,8 +369,12 @@ void BlockStack::layout()
     const QList<QQuickItem *> items = childItems();
     for (QQuickItem *item : items) {
         const qsizetype row = rowOf(item);
-        if (row >= 0 && (row < keepFirst || row >= keepEnd) && !item->hasActiveFocus())
+        if (row < 0)
+            continue;
+        if ((row < keepFirst || row >= keepEnd) && !item->hasActiveFocus())
             release(m_blocks[row]);
+        else
+            showVisible(m_blocks.at(row));
     }
     m_laying = false;
     if (m_shift != 0) {
@@ -360,9 +386,9 @@ void BlockStack::layout()
 
 QQuickItem *BlockStack::make(int row)
 {
-    if (!m_model || row >= m_model->blocks().size())
+    if (!m_model || row >= m_model->rowCount())
         return nullptr;
-    const int kind = m_model->blocks().at(row).kind;
+    const int kind = kindOf(row);
     QQmlComponent *component = nullptr;
     for (const BlockChoice *choice : std::as_const(m_choices)) {
         if (choice->kind() == kind && choice->delegate()) {
@@ -386,7 +412,16 @@ QQuickItem *BlockStack::make(int row)
     }
     // The roles the item has properties for, required ones among them, are set before the
     // item completes.
-    component->setInitialProperties(item, roleValues(item, row, {}));
+    QVariantMap initial = roleValues(item, row, {});
+    const QMetaObject *meta = item->metaObject();
+    const bool observes =
+        meta->indexOfProperty("visibleTop") >= 0 && meta->indexOfProperty("visibleBottom") >= 0;
+    if (observes) {
+        // Before it completes, so that it makes only what is seen of itself from the start.
+        initial.insert(QStringLiteral("visibleTop"), m_top - m_blocks.at(row).y);
+        initial.insert(QStringLiteral("visibleBottom"), m_bottom - m_blocks.at(row).y);
+    }
+    component->setInitialProperties(item, initial);
     QQmlEngine::setObjectOwnership(item, QQmlEngine::CppOwnership);
     item->setParentItem(this);
     component->completeCreate();
@@ -395,6 +430,12 @@ QQuickItem *BlockStack::make(int row)
     block.item = item;
     item->setY(block.y);
     connect(item, &QQuickItem::heightChanged, this, [this, item] { itemHeightChanged(item); });
+    block.observes = observes;
+    if (meta->indexOfSignal("contentShifted(qreal)") >= 0) {
+        // A shift inside an item (its pieces' estimates replaced above what is seen) moves
+        // what is seen as one of the stack's own would.
+        connect(item, SIGNAL(contentShifted(qreal)), this, SLOT(addShift(qreal)));
+    }
     block.measured = true;
     setHeight(row, item->height());
     return item;
@@ -403,15 +444,31 @@ QQuickItem *BlockStack::make(int row)
 QVariantMap BlockStack::roleValues(const QQuickItem *item, int row, const QList<int> &roles) const
 {
     QVariantMap values;
-    const QModelIndex index = m_model->index(row);
+    const bool kinds = qobject_cast<const MDBlockModel *>(m_model) != nullptr;
+    const QModelIndex index = m_model->index(row, 0);
     const QHash<int, QByteArray> names = m_model->roleNames();
     for (auto it = names.cbegin(); it != names.cend(); ++it) {
-        if (it.key() == MDBlockModel::KindRole || (!roles.isEmpty() && !roles.contains(it.key())))
+        if ((kinds && it.key() == MDBlockModel::KindRole) ||
+            (!roles.isEmpty() && !roles.contains(it.key())))
             continue;
         if (item->metaObject()->indexOfProperty(it.value().constData()) >= 0)
             values.insert(QString::fromLatin1(it.value()), m_model->data(index, it.key()));
     }
     return values;
+}
+
+void BlockStack::showVisible(const Block &block) const
+{
+    if (!block.observes || !block.item)
+        return;
+    block.item->setProperty("visibleTop", m_top - block.y);
+    block.item->setProperty("visibleBottom", m_bottom - block.y);
+}
+
+void BlockStack::addShift(qreal dy)
+{
+    m_shift += dy;
+    schedule();
 }
 
 void BlockStack::release(Block &block)

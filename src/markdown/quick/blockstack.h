@@ -3,6 +3,8 @@
 
 #include "markdown/mdblockmodel.h"
 
+#include <QAbstractItemModel>
+
 #include <QList>
 #include <QPointer>
 #include <QQmlComponent>
@@ -36,7 +38,8 @@ private:
 };
 
 /**
- * The blocks of one message, stacked `spacing` apart, with an item made only for the blocks
+ * The blocks of one message (an MDBlockModel), or the pieces of one code block (CodePieces),
+ * stacked `spacing` apart, with an item made only for the blocks
  * near the visible part: the lazy list the message list itself is, inside one message.
  *
  * Every block has a height: the height its item had when it was last made, or an estimate from
@@ -51,11 +54,15 @@ private:
  *
  * Only changes near the block that changed are placed: while a reply streams, its last block
  * grows, which moves nothing before it.
+ *
+ * An item with the properties visibleTop and visibleBottom is given the visible part in its own
+ * coordinates, so that it can make only what is seen of itself (the pieces of a long code
+ * block); an item's contentShifted(dy) adds to the stack's own.
  */
 class BlockStack : public QQuickItem
 {
     Q_OBJECT
-    Q_PROPERTY(MDBlockModel *model READ model WRITE setModel NOTIFY modelChanged)
+    Q_PROPERTY(QAbstractItemModel *model READ model WRITE setModel NOTIFY modelChanged)
     Q_PROPERTY(QQmlListProperty<BlockChoice> choices READ choices CONSTANT)
     /// The visible part, in the stack's coordinates. By default everything.
     Q_PROPERTY(qreal visibleTop READ visibleTop WRITE setVisibleTop NOTIFY visibleTopChanged)
@@ -76,8 +83,8 @@ public:
     explicit BlockStack(QQuickItem *parent = nullptr);
     ~BlockStack() override;
 
-    MDBlockModel *model() const { return m_model; }
-    void setModel(MDBlockModel *model);
+    QAbstractItemModel *model() const { return m_model; }
+    void setModel(QAbstractItemModel *model);
     QQmlListProperty<BlockChoice> choices();
     qreal visibleTop() const { return m_top; }
     void setVisibleTop(qreal top);
@@ -99,6 +106,8 @@ public:
 
     /// The estimated height of a block this wide, with text of these sizes.
     static qreal estimate(const MDBlock &block, qreal width, qreal fontSize, qreal codeFontSize);
+    /// The estimated height of the lines of code in a box this wide, without its padding.
+    static qreal estimateCode(QStringView code, qreal width, qreal codeFontSize);
 
 signals:
     void modelChanged();
@@ -115,6 +124,9 @@ protected:
     void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
     void itemChange(ItemChange change, const ItemChangeData &value) override;
 
+private Q_SLOTS:
+    void addShift(qreal dy);
+
 private:
     struct Block
     {
@@ -123,6 +135,8 @@ private:
         qreal height = 0;
         /// Whether height is the item's own rather than an estimate.
         bool measured = false;
+        /// Whether the item takes the visible part (visibleTop and visibleBottom).
+        bool observes = false;
     };
 
     void reset();
@@ -146,8 +160,12 @@ private:
     /// The row whose block this item shows, or -1.
     qsizetype rowOf(const QQuickItem *item) const;
     void setHeight(qsizetype row, qreal height);
+    /// Gives the item of this block the visible part, when it takes it.
+    void showVisible(const Block &block) const;
+    /// The kind of the row's block, or -1 for a model of one kind (the pieces of code).
+    int kindOf(int row) const;
 
-    QPointer<MDBlockModel> m_model;
+    QPointer<QAbstractItemModel> m_model;
     QList<BlockChoice *> m_choices;
     QList<Block> m_blocks;
     qreal m_top = -qInf();

@@ -11,8 +11,6 @@
 
 CodeHighlighter::CodeHighlighter(QObject *parent) : MatchHighlighter(parent)
 {
-    m_throttle.setSingleShot(true);
-    connect(&m_throttle, &QTimer::timeout, this, &CodeHighlighter::request);
     updateFormats();
 }
 
@@ -22,15 +20,109 @@ CodeHighlighter::~CodeHighlighter()
     // object.
     if (QTextDocument *doc = document())
         disconnect(doc, nullptr, this, nullptr);
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+}
+
+CodeSource *CodeHighlighter::ownSource()
+{
+    if (!m_own) {
+        m_own = new CodeSource(this);
+        connect(m_own, &CodeSource::codeChanged, this, &CodeHighlighter::codeChanged);
+        connect(m_own, &CodeSource::languageChanged, this, &CodeHighlighter::languageChanged);
+        connect(m_own, &CodeSource::activeChanged, this, &CodeHighlighter::activeChanged);
+        if (!m_source)
+            connectSource(m_own);
+        if (m_complete)
+            m_own->componentComplete();
+    }
+    return m_own;
+}
+
+void CodeHighlighter::connectSource(CodeSource *source)
+{
+    if (!source)
+        return;
+    connect(source, &CodeSource::codeChanged, this, &CodeHighlighter::fill);
+    connect(source, &CodeSource::tokensChanged, this, &CodeHighlighter::tokensChanged);
+    connect(source, &CodeSource::highlightedChanged, this, &CodeHighlighter::updateHighlighted);
+}
+
+void CodeHighlighter::setSource(CodeSource *source)
+{
+    if (source == m_source)
+        return;
+    if (CodeSource *old = tokens()) {
+        disconnect(old, &CodeSource::codeChanged, this, &CodeHighlighter::fill);
+        disconnect(old, &CodeSource::tokensChanged, this, &CodeHighlighter::tokensChanged);
+        disconnect(old, &CodeSource::highlightedChanged, this, &CodeHighlighter::updateHighlighted);
+    }
+    m_source = source;
+    connectSource(tokens());
+    emit sourceChanged();
+    fill();
+    tokensChanged(0);
+}
+
+void CodeHighlighter::setStart(int start)
+{
+    if (start == m_start)
+        return;
+    m_start = start;
+    emit rangeChanged();
+    fill();
+}
+
+void CodeHighlighter::setEnd(int end)
+{
+    if (end == m_end)
+        return;
+    m_end = end;
+    emit rangeChanged();
+    fill();
+}
+
+QString CodeHighlighter::code() const
+{
+    return tokens() ? tokens()->code() : QString();
+}
+
+void CodeHighlighter::setCode(const QString &code)
+{
+    m_codeSet = true;
+    ownSource()->setCode(code);
+    // The first code fills the document even when it equals what the source had.
+    if (!m_filled)
+        fill();
+}
+
+QString CodeHighlighter::language() const
+{
+    return tokens() ? tokens()->language() : QString();
+}
+
+void CodeHighlighter::setLanguage(const QString &language)
+{
+    ownSource()->setLanguage(language);
+}
+
+bool CodeHighlighter::active() const
+{
+    return tokens() ? tokens()->active() : true;
+}
+
+void CodeHighlighter::setActive(bool active)
+{
+    ownSource()->setActive(active);
 }
 
 void CodeHighlighter::attach(QTextDocument *document)
 {
     if (QTextDocument *old = this->document())
         disconnect(old, &QTextDocument::contentsChanged, this, nullptr);
-    clear();
     setDocument(document);
     m_filled = false;
+    m_shown.clear();
     if (document) {
         // Read-only code needs no undo history, which would keep every delta.
         document->setUndoRedoEnabled(false);
@@ -38,61 +130,50 @@ void CodeHighlighter::attach(QTextDocument *document)
     }
     fill();
     applyLineSpacing();
-    refresh(true);
+    updateHighlighted();
 }
 
-void CodeHighlighter::setCode(const QString &code)
+QStringView CodeHighlighter::pieceText() const
 {
-    if (m_filled && code == m_code)
-        return;
-    m_code = code;
-    m_codeSet = true;
-    emit codeChanged();
-    fill();
+    const CodeSource *source = tokens();
+    if (!source)
+        return {};
+    const QString &code = source->code();
+    const qsizetype end = m_end < 0 ? code.size() : std::min<qsizetype>(m_end, code.size());
+    const qsizetype start = std::clamp<qsizetype>(m_start, 0, end);
+    return QStringView(code).sliced(start, end - start);
 }
 
 /// Puts the code into the document: what was added at the end is appended, anything else
-/// replaces the whole text.
+/// replaces the whole text. A highlighter given neither code nor a source colours the text the
+/// document has instead.
 void CodeHighlighter::fill()
 {
     QTextDocument *doc = document();
-    if (!doc || !m_complete || !m_codeSet)
+    if (!doc || !m_complete)
         return;
-    if (m_filled && m_shown == m_code)
+    if (following()) {
+        ownSource()->setCode(doc->toPlainText());
         return;
-    const bool grows = m_filled && m_code.size() > m_shown.size() &&
-                       QStringView(m_code).left(m_shown.size()) == m_shown;
+    }
+    const QStringView text = pieceText();
+    if (m_filled && m_shown == text)
+        return;
+    const bool grows =
+        m_filled && text.size() > m_shown.size() && text.startsWith(QStringView(m_shown));
     if (grows) {
         QTextCursor end(doc);
         end.movePosition(QTextCursor::End);
-        end.insertText(m_code.sliced(m_shown.size()));
+        const QString added = text.sliced(m_shown.size()).toString();
+        m_shown = text.toString();
+        end.insertText(added);
     } else {
         m_replaced = true;
-        doc->setPlainText(m_code);
+        m_shown = text.toString();
+        m_filled = true;
+        doc->setPlainText(m_shown);
     }
-    m_shown = m_code;
     m_filled = true;
-}
-
-void CodeHighlighter::setLanguage(const QString &language)
-{
-    if (language == m_language)
-        return;
-    m_language = language;
-    m_grammar = HighlightEngine::grammarFor(language);
-    emit languageChanged();
-    clear();
-    refresh(true);
-}
-
-void CodeHighlighter::setActive(bool active)
-{
-    if (active == m_active)
-        return;
-    m_active = active;
-    emit activeChanged();
-    clear();
-    refresh(true);
 }
 
 void CodeHighlighter::setPalette(Palette palette)
@@ -102,7 +183,7 @@ void CodeHighlighter::setPalette(Palette palette)
     m_palette = palette;
     updateFormats();
     emit paletteChanged();
-    if (!m_spans.isEmpty()) {
+    if (tokens() && !tokens()->spans().isEmpty()) {
         const QScopedValueRollback guard(m_applying, true);
         recolour(0);
     }
@@ -137,9 +218,11 @@ void CodeHighlighter::applyLineSpacing()
 void CodeHighlighter::componentComplete()
 {
     m_complete = true;
+    if (m_own)
+        m_own->componentComplete();
     fill();
     applyLineSpacing();
-    refresh(true);
+    updateHighlighted();
 }
 
 void CodeHighlighter::updateFormats()
@@ -153,109 +236,48 @@ void CodeHighlighter::updateFormats()
     }
 }
 
-HighlightService *CodeHighlighter::service() const
-{
-    return m_service ? m_service.data() : HighlightService::shared();
-}
-
 void CodeHighlighter::textChanged()
 {
     if (m_applying)
         return; // our own formats going in
     applyLineSpacing();
-    QTextDocument *doc = document();
-    const bool same = m_highlighted && doc->characterCount() - 1 == m_spansText.size() &&
-                      doc->toPlainText() == m_spansText;
-    setHighlighted(same);
+    if (following())
+        ownSource()->setCode(document()->toPlainText());
+    updateHighlighted();
     // A text set anew is formatted by the base class only while the document is empty. The
     // lines still equal to the tokenised text get their colours back at once; the rest waits
     // for the next tokenisation. Appended text needs none of this.
-    const bool replaced = std::exchange(m_replaced, false) || !m_filled;
-    if (replaced && !same && !m_spans.isEmpty()) {
+    const bool replaced = std::exchange(m_replaced, false);
+    const CodeSource *source = tokens();
+    if (replaced && !m_highlighted && source && !source->spans().isEmpty()) {
         const QScopedValueRollback guard(m_applying, true);
-        const QStringView tokenised(m_spansText);
+        const QStringView tokenised(source->spansText());
+        QTextDocument *doc = document();
         // One edit block, so the view hears of one change, not one per line.
         QTextCursor edit(doc);
         edit.beginEditBlock();
         for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
             const QString text = block.text();
-            if (block.position() + text.size() > tokenised.size())
+            const qsizetype at = m_start + block.position();
+            if (at + text.size() > tokenised.size())
                 break;
-            if (tokenised.mid(block.position(), text.size()) == text)
+            if (tokenised.mid(at, text.size()) == text)
                 rehighlightBlock(block);
         }
         edit.endEditBlock();
     }
-    refresh(false);
 }
 
-/// Asks for tokens now (a new block, a cached text) or within minInterval (a growing block).
-void CodeHighlighter::refresh(bool now)
+void CodeHighlighter::tokensChanged(qsizetype from)
 {
-    if (!m_complete || !m_active || m_grammar.isEmpty() || !document())
+    if (!document())
         return;
-    if (now || !m_sinceRequest.isValid() || m_sinceRequest.elapsed() >= minInterval) {
-        m_throttle.stop();
-        request();
-    } else if (!m_throttle.isActive()) {
-        m_throttle.start(int(minInterval - m_sinceRequest.elapsed()));
-    }
-}
-
-void CodeHighlighter::request()
-{
-    if (!m_active || m_grammar.isEmpty() || !document())
-        return;
-    const QString code = document()->toPlainText();
-    if (code == m_spansText && m_highlighted)
-        return;
-    if (const SyntaxSpans *spans = service()->cached(m_grammar, code)) {
-        accept(code, *spans);
-        return;
-    }
-    m_sinceRequest.start();
-    QPointer<CodeHighlighter> self(this);
-    service()->request(this, m_grammar, code,
-                       [self](const QString &text, const SyntaxSpans &spans) {
-                           if (self)
-                               self->accept(text, spans);
-                       });
-}
-
-namespace {
-
-/// The first position whose colours may differ between tokens of one text and of another:
-/// where the texts part (the end of the shorter, when one begins the other), or where the spans
-/// do, whichever comes first.
-qsizetype firstChange(QStringView oldText, const SyntaxSpans &oldSpans, QStringView newText,
-                      const SyntaxSpans &newSpans)
-{
-    const auto [oldAt, newAt] =
-        std::mismatch(oldText.begin(), oldText.end(), newText.begin(), newText.end());
-    qsizetype from = oldAt - oldText.begin();
-    const auto [oldSpan, newSpan] =
-        std::mismatch(oldSpans.begin(), oldSpans.end(), newSpans.begin(), newSpans.end());
-    if (oldSpan != oldSpans.end())
-        from = std::min<qsizetype>(from, oldSpan->start);
-    if (newSpan != newSpans.end())
-        from = std::min<qsizetype>(from, newSpan->start);
-    return from;
-}
-
-} // namespace
-
-void CodeHighlighter::accept(const QString &code, const SyntaxSpans &spans)
-{
-    if (!m_active || !document())
-        return;
-    const qsizetype from = firstChange(m_spansText, m_spans, code, spans);
-    m_spansText = code;
-    m_spans = spans;
-    {
-        const QScopedValueRollback guard(m_applying, true);
-        recolour(from);
-    }
-    setHighlighted(!spans.isEmpty() && document()->toPlainText() == code);
+    updateHighlighted();
+    const qsizetype local = std::max<qsizetype>(0, from - m_start);
+    if (local > m_shown.size() && m_filled)
+        return; // beyond this piece
+    const QScopedValueRollback guard(m_applying, true);
+    recolour(local);
 }
 
 /// Formats the lines from the one holding `from` to the end again, with one change to the
@@ -267,7 +289,7 @@ void CodeHighlighter::accept(const QString &code, const SyntaxSpans &spans)
 void CodeHighlighter::recolour(qsizetype from)
 {
     QTextDocument *doc = document();
-    if (from >= doc->characterCount() - 1)
+    if (!doc || from >= doc->characterCount() - 1)
         return; // no line from there on
     // A document reports changes only once it has a layout (a TextEdit's always has).
     doc->documentLayout();
@@ -277,17 +299,11 @@ void CodeHighlighter::recolour(qsizetype from)
     cursor.mergeBlockFormat(QTextBlockFormat());
 }
 
-void CodeHighlighter::clear()
+void CodeHighlighter::updateHighlighted()
 {
-    m_throttle.stop();
-    const bool had = !m_spans.isEmpty();
-    m_spans.clear();
-    m_spansText.clear();
-    setHighlighted(false);
-    if (had && document()) {
-        const QScopedValueRollback guard(m_applying, true);
-        recolour(0);
-    }
+    const CodeSource *source = tokens();
+    setHighlighted(source && source->highlighted() &&
+                   (following() || (m_filled && m_shown == pieceText())));
 }
 
 void CodeHighlighter::setHighlighted(bool highlighted)
@@ -306,17 +322,21 @@ void CodeHighlighter::reformat()
 
 void CodeHighlighter::formatBlock(const QString &text)
 {
-    if (m_spans.isEmpty())
+    const CodeSource *source = tokens();
+    if (!source || source->spans().isEmpty())
         return;
-    const int start = currentBlock().position();
+    const SyntaxSpans &spans = source->spans();
+    const int lineStart = currentBlock().position();
+    const int start = m_start + lineStart;
     const int end = start + int(text.size());
     // Colours only where this line is still the text they were made for.
-    if (end > m_spansText.size() || QStringView(m_spansText).mid(start, text.size()) != text)
+    if (end > source->spansText().size() ||
+        QStringView(source->spansText()).mid(start, text.size()) != text)
         return;
     auto it =
-        std::lower_bound(m_spans.cbegin(), m_spans.cend(), start,
+        std::lower_bound(spans.cbegin(), spans.cend(), start,
                          [](const SyntaxSpan &s, int pos) { return s.start + s.length <= pos; });
-    for (; it != m_spans.cend() && it->start < end; ++it) {
+    for (; it != spans.cend() && it->start < end; ++it) {
         const int from = std::max(it->start, start);
         const int to = std::min(it->start + it->length, end);
         if (to > from)

@@ -2,27 +2,27 @@
 #pragma once
 
 #include "markdown/highlighter.h"
+#include "markdown/quick/codesource.h"
 #include "markdown/quick/matchhighlighter.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QQmlParserStatus>
 #include <QTextCharFormat>
-#include <QTimer>
 
 #include <array>
 
 /**
- * Fills a code block's TextEdit with its code, colours it by its fence label, and spaces its
- * lines.
+ * Fills a code block's TextEdit with its code, or with one piece of it, colours it by the block's
+ * tokens, and spaces its lines.
+ *
+ * The code and its tokens come from a CodeSource, which all pieces of a block share (source); the
+ * piece is the range [start, end) of its code, the whole code by default. Without a source given,
+ * the highlighter keeps one of its own, set through code, language and active.
  *
  * The code goes into the document here rather than through the TextEdit's text: code that grows
  * (a streaming reply) is appended, so the lines already there keep their layout, colours and
  * spacing, and a delta costs what it adds, not the length of the block.
  *
- * The tokens come from HighlightService's worker; until they arrive, and for a language without
- * a grammar, the code stays plain. While the code grows (a streaming reply) it is tokenised at
- * most every minInterval ms, and the part already tokenised keeps its colours in the meantime.
  * Only formats change, never the text, so a copy is still the plain code. The marks of a search
  * (query) go on top of the colours.
  */
@@ -30,9 +30,14 @@ class CodeHighlighter : public MatchHighlighter, public QQmlParserStatus
 {
     Q_OBJECT
     Q_INTERFACES(QQmlParserStatus)
-    /// The code to show, verbatim.
+    /// The block's code and tokens, shared by its pieces.
+    Q_PROPERTY(CodeSource *source READ source WRITE setSource NOTIFY sourceChanged)
+    /// The range of the code this piece shows; an end below 0 is the end of the code.
+    Q_PROPERTY(int start READ start WRITE setStart NOTIFY rangeChanged)
+    Q_PROPERTY(int end READ end WRITE setEnd NOTIFY rangeChanged)
+    /// The code to show, verbatim, when no source is given.
     Q_PROPERTY(QString code READ code WRITE setCode NOTIFY codeChanged)
-    /// The fence label, as written ("py", "C++", "js"…).
+    /// The fence label, as written ("py", "C++", "js"…), when no source is given.
     Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
     Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
     Q_PROPERTY(Palette palette READ palette WRITE setPalette NOTIFY paletteChanged)
@@ -50,16 +55,22 @@ public:
     };
     Q_ENUM(Palette)
 
-    static constexpr int minInterval = 250;
+    static constexpr int minInterval = CodeSource::minInterval;
 
     explicit CodeHighlighter(QObject *parent = nullptr);
     ~CodeHighlighter() override;
 
-    QString code() const { return m_code; }
+    CodeSource *source() const { return m_source; }
+    void setSource(CodeSource *source);
+    int start() const { return m_start; }
+    void setStart(int start);
+    int end() const { return m_end; }
+    void setEnd(int end);
+    QString code() const;
     void setCode(const QString &code);
-    QString language() const { return m_language; }
+    QString language() const;
     void setLanguage(const QString &language);
-    bool active() const { return m_active; }
+    bool active() const;
     void setActive(bool active);
     Palette palette() const { return m_palette; }
     void setPalette(Palette palette);
@@ -69,12 +80,14 @@ public:
 
     void attach(QTextDocument *document) override;
     /// Uses this service instead of the shared one (tests, benchmarks).
-    void setService(HighlightService *service) { m_service = service; }
+    void setService(HighlightService *service) { ownSource()->setService(service); }
 
     void classBegin() override {}
     void componentComplete() override;
 
 signals:
+    void sourceChanged();
+    void rangeChanged();
     void codeChanged();
     void languageChanged();
     void activeChanged();
@@ -87,40 +100,38 @@ protected:
     void reformat() override;
 
 private:
+    /// The source in use: the one given, or the highlighter's own.
+    CodeSource *tokens() const { return m_source ? m_source.data() : m_own; }
+    CodeSource *ownSource();
+    void connectSource(CodeSource *source);
+    /// Whether the document's own text is coloured: neither code nor a source was given.
+    bool following() const { return !m_source && !m_codeSet; }
+    /// The code of this piece.
+    QStringView pieceText() const;
     void textChanged();
     void fill();
-    void refresh(bool now);
-    void request();
-    void accept(const QString &code, const SyntaxSpans &spans);
+    void tokensChanged(qsizetype from);
     void recolour(qsizetype from);
-    void clear();
+    void updateHighlighted();
     void updateFormats();
     void setHighlighted(bool highlighted);
     void applyLineSpacing();
-    HighlightService *service() const;
 
-    QPointer<HighlightService> m_service;
-    QString m_code;
+    QPointer<CodeSource> m_source;
+    /// Made when code, language or activity is set without a source.
+    CodeSource *m_own = nullptr;
+    int m_start = 0;
+    int m_end = -1;
     /// The code the document holds, once filled.
     QString m_shown;
     bool m_filled = false;
-    /// Whether code was given at all; without it the document's own text is coloured.
     bool m_codeSet = false;
     /// Set by a fill that replaced the whole text, which drops every line's colours.
     bool m_replaced = false;
-    QString m_language;
-    QString m_grammar;
-    bool m_active = true;
     bool m_complete = false;
     bool m_highlighted = false;
     bool m_applying = false;
     Palette m_palette = Light;
     qreal m_lineSpacing = 0;
     std::array<QTextCharFormat, int(SyntaxKind::Variable) + 1> m_formats;
-
-    /// The text the spans belong to.
-    QString m_spansText;
-    SyntaxSpans m_spans;
-    QTimer m_throttle;
-    QElapsedTimer m_sinceRequest;
 };
