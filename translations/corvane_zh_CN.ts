@@ -2,6 +2,69 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
+    <name>AttachmentStore</name>
+    <message>
+        <source>无法读取「%1」。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」超过 %2 MB 的图片上限。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」无法作为图片读取。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」（%2×%3 像素）无法解码，可能太大或已损坏。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>粘贴的图片是空的。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」无法编码：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」不是图片、文本或 PDF，无法附加。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」超过 %2 KB 的文本上限。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」超过 %2 MB 的 PDF 上限。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」无法作为 PDF 打开。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」有密码保护，无法读取。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」有 %2 页，超过 %3 页的上限。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>「%1」：这个 PDF 没有可提取的文字。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法创建文件夹“%1”</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法保存附件「%1」：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ChatController</name>
     <message>
         <source>%1（网关已删除）</source>
@@ -1139,6 +1202,22 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>这个对话所用的网关已被删除，请在输入框上方的模型菜单里换一个模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>截图 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件「%1」（从 PDF 提取的文字）：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件「%1」：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--- 第 %1 页 ---</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
