@@ -8,9 +8,11 @@
 #include "testgateway.h"
 
 #include <QAbstractItemModelTester>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMimeData>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -885,6 +887,55 @@ private slots:
         QCOMPARE(contentChanges.at(1),
                  (QList<int>{M::ContentRole, M::AnswerRole, M::ReasoningRole}));
         QCOMPARE(model->data(model->index(3), MessageListModel::IsStreamingRole).toBool(), false);
+    }
+
+    // Files go with the message: a pasted image and copied files become its attachments in
+    // order, a file that cannot be attached is refused by name, and a message of files alone
+    // is sent, named after its first file. The request carries the files, the data file only
+    // their descriptions.
+    void attachments()
+    {
+        setUpConversation();
+        m_gateway->enqueue(reply({"看到了"}));
+        ChatController c(m_store.get(), m_conv);
+        PendingAttachments *files = c.attachments();
+        QSignalSpy refused(files, &PendingAttachments::refused);
+
+        QImage image(300, 200, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        QMimeData pasted;
+        pasted.setImageData(image);
+        QVERIFY(files->addMimeData(&pasted));
+        const QString code = m_dir->filePath(QStringLiteral("util.py"));
+        const QString blob = m_dir->filePath(QStringLiteral("blob.bin"));
+        QVERIFY(StoreTest::writeAll(code, "def f(x):\n    return x\n"));
+        QVERIFY(StoreTest::writeAll(blob, QByteArray("\0\x01\x02", 3)));
+        QMimeData copied;
+        copied.setUrls({QUrl::fromLocalFile(code), QUrl::fromLocalFile(blob)});
+        QVERIFY(files->addMimeData(&copied));
+        QMimeData text;
+        text.setText(QStringLiteral("just text"));
+        QVERIFY(!files->addMimeData(&text));
+        QVERIFY(!c.canSend()); // until the files are stored
+        QTRY_VERIFY(!files->busy());
+        QCOMPARE(refused.size(), 1);
+        QVERIFY(refused.first().first().toString().contains(u"blob.bin"));
+        QCOMPARE(files->rowCount(), 2);
+        QVERIFY(c.canSend());
+
+        c.send();
+        QCOMPARE(files->rowCount(), 0);
+        QTRY_COMPARE(m_gateway->requests().size(), 1);
+        const QJsonArray parts = sentMessages().last()[u"content"].toArray();
+        QCOMPARE(parts.size(), 2);
+        QVERIFY(parts[0][u"text"].toString().contains(u"util.py"));
+        QVERIFY(parts[1][u"image_url"][u"url"].toString().startsWith(u"data:image/jpeg;base64,"));
+        const Message &sent = conversation().messages.first();
+        QCOMPARE(sent.attachments().size(), 2);
+        QVERIFY(sent.content.isEmpty());
+        QVERIFY(conversation().title.startsWith(u"截图"));
+        QTRY_COMPARE(conversation().messages.size(), 2);
+        QVERIFY(!StoreTest::readAll(m_store->fileURL()).contains("base64"));
     }
 };
 

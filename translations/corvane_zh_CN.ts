@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
+    <name>AttachDialog</name>
+    <message>
+        <source>添加附件</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>AttachmentStore</name>
     <message>
         <source>无法读取「%1」。</source>
@@ -166,6 +173,30 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>筛选模型</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>正在读取…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 · 约 %2 tokens</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>附件的文字约有 %1 tokens，可能超出模型的上下文长度。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加附件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加图片或文件（也可以粘贴或拖进来）</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -727,6 +758,10 @@ Qt 的选项（如 -platform、-session）照常可用。
         <source>保存并重发</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1（文件已丢失）</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ModelCatalog</name>
@@ -754,6 +789,17 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>服务器没有列出任何模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PendingAttachments</name>
+    <message>
+        <source>「%1」不是本机文件，无法附加。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>截图</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -132,7 +132,7 @@ QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Mes
 
 ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent) const
 {
-    const QJsonArray list = requestMessages(m_systemPrompt, messages);
+    const QJsonArray list = requestMessages(m_systemPrompt, messages, m_read);
     QJsonObject body{{QStringLiteral("model"), m_model},
                      {QStringLiteral("messages"), list},
                      {QStringLiteral("stream"), true}};

@@ -20,6 +20,15 @@
 class ChatAPI
 {
 public:
+    /// What one attached file adds to a request: the text block of a text file or a PDF, or
+    /// the content part of an image. Both empty for a file that is no longer there.
+    struct AttachedContent
+    {
+        QString text;
+        QJsonObject imagePart;
+    };
+    using AttachmentReader = std::function<AttachedContent(const Attachment &)>;
+
     /// Longest time without any data from the gateway before a request fails as timed out.
     static constexpr std::chrono::milliseconds defaultTimeout{120'000};
 
@@ -31,6 +40,8 @@ public:
     /// Sent first, trimmed, unless it is blank.
     const QString &systemPrompt() const { return m_systemPrompt; }
     void setSystemPrompt(const QString &prompt) { m_systemPrompt = prompt; }
+    /// How user messages' files are read into a request; without one they are left out.
+    void setAttachmentReader(AttachmentReader read) { m_read = std::move(read); }
     std::chrono::milliseconds timeout() const { return m_timeout; }
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
 
@@ -54,15 +65,6 @@ public:
      */
     static QJsonArray requestMessages(const QString &systemPrompt, const QList<Message> &messages);
 
-    /// What one attached file adds to a request: the text block of a text file or a PDF, or
-    /// the content part of an image. Both empty for a file that is no longer there.
-    struct AttachedContent
-    {
-        QString text;
-        QJsonObject imagePart;
-    };
-    using AttachmentReader = std::function<AttachedContent(const Attachment &)>;
-
     /**
      * The same, with every user message's attachments read by read. A message whose files are
      * all text is sent as one string: its text, then each file's block, a blank line apart.
@@ -78,5 +80,6 @@ private:
     Gateway m_gateway;
     QString m_model;
     QString m_systemPrompt;
+    AttachmentReader m_read;
     std::chrono::milliseconds m_timeout = defaultTimeout;
 };

@@ -333,6 +333,10 @@ AppWindow {
                 function onSettingsRequested() {
                     window.openSettings()
                 }
+                function onNoticeRequested(message) {
+                    noticeBar.folder = ""
+                    noticeBar.show(message)
+                }
             }
         }
     }

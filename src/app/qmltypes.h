@@ -105,6 +105,15 @@ struct ModelPickerModelForeign
     QML_UNCREATABLE("made by ChatController")
 };
 
+/// The files waiting in the composer; made by the ChatController.
+struct PendingAttachmentsForeign
+{
+    Q_GADGET
+    QML_FOREIGN(PendingAttachments)
+    QML_NAMED_ELEMENT(PendingAttachments)
+    QML_UNCREATABLE("made by ChatController")
+};
+
 /// The blocks of one message's Markdown text, made by each MarkdownBlocksView.
 struct MDBlockModelForeign
 {

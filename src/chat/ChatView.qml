@@ -22,6 +22,8 @@ Rectangle {
 
     /// The user asked for the Settings window (header button, placeholder link).
     signal settingsRequested
+    /// Something the window's notice should say.
+    signal noticeRequested(string message)
 
     /// The lowest a notice of the window may reach, in the pane's coordinates: above the
     /// composer and the message list's "↓" button.
@@ -37,6 +39,26 @@ Rectangle {
         id: ctl
         store: Store
         conversationID: root.conversationID
+    }
+
+    Connections {
+        target: ctl.attachments
+        function onRefused(message) {
+            root.noticeRequested(message)
+        }
+    }
+
+    // Files dropped anywhere on the pane go with the next message.
+    DropArea {
+        objectName: "attachDropArea"
+        anchors.fill: parent
+        keys: ["text/uri-list"]
+        onDropped: drop => {
+            if (drop.hasUrls && !ctl.sending) {
+                ctl.attachments.addUrls(drop.urls)
+                drop.accept(Qt.CopyAction)
+            }
+        }
     }
 
     ColumnLayout {

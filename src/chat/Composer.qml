@@ -181,8 +181,143 @@ FocusScope {
             }
         }
 
+        // The files waiting to go with the message.
+        Flow {
+            objectName: "attachmentChips"
+            visible: chips.count > 0
+            Layout.fillWidth: true
+            spacing: Theme.spacingS
+
+            Repeater {
+                id: chips
+
+                model: root.controller.attachments
+                delegate: Rectangle {
+                    id: chip
+
+                    required property int index
+                    required property string name
+                    required property real size
+                    required property bool isImage
+                    required property bool busy
+                    required property url url
+                    required property real tokens
+
+                    objectName: "attachmentChip"
+                    implicitWidth: chipRow.implicitWidth + 12
+                    implicitHeight: 40
+                    radius: Theme.smallRadius
+                    color: Theme.controlBackground
+                    border.color: Theme.separator
+
+                    RowLayout {
+                        id: chipRow
+
+                        anchors.verticalCenter: parent.verticalCenter
+                        x: 6
+                        spacing: 6
+
+                        BusyIndicator {
+                            visible: chip.busy
+                            running: visible
+                            Layout.preferredWidth: 28
+                            Layout.preferredHeight: 28
+                        }
+                        Image {
+                            visible: !chip.busy && chip.isImage
+                            Layout.preferredWidth: 32
+                            Layout.preferredHeight: 32
+                            source: chip.isImage ? chip.url : ""
+                            sourceSize.width: 64
+                            sourceSize.height: 64
+                            fillMode: Image.PreserveAspectCrop
+                            asynchronous: true
+                        }
+                        Icon {
+                            visible: !chip.busy && !chip.isImage
+                            glyph: "\ue24d" // a document
+                            size: 22
+                            color: Theme.secondaryLabel
+                        }
+                        Column {
+                            Label {
+                                width: Math.min(implicitWidth, 180)
+                                text: chip.name
+                                textFormat: Text.PlainText
+                                elide: Text.ElideMiddle
+                                font.pixelSize: Theme.callout
+                            }
+                            Label {
+                                text: chip.busy ? qsTr("正在读取…")
+                                      : chip.tokens > 0
+                                        ? qsTr("%1 · 约 %2 tokens").arg(Qt.locale().formattedDataSize(chip.size))
+                                                                   .arg(Math.round(chip.tokens).toLocaleString(Qt.locale(), "f", 0))
+                                        : Qt.locale().formattedDataSize(chip.size)
+                                textFormat: Text.PlainText
+                                font.pixelSize: Theme.caption
+                                color: Theme.secondaryLabel
+                            }
+                        }
+                        ToolButton {
+                            objectName: "removeAttachment"
+                            Layout.preferredWidth: 24
+                            Layout.preferredHeight: 24
+                            text: "×"
+                            Accessible.name: qsTr("移除")
+                            onClicked: root.controller.attachments.remove(chip.index)
+                        }
+                    }
+                }
+            }
+        }
+
+        Label {
+            objectName: "attachmentTokensWarning"
+            visible: root.controller.attachments.tokens > 100000
+            Layout.fillWidth: true
+            text: qsTr("附件的文字约有 %1 tokens，可能超出模型的上下文长度。")
+                  .arg(Math.round(root.controller.attachments.tokens).toLocaleString(Qt.locale(), "f", 0))
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
+            font.pixelSize: Theme.footnote
+            color: Theme.destructive
+        }
+
         RowLayout {
             spacing: Theme.spacingL
+
+            AbstractButton {
+                id: attachButton
+
+                objectName: "attachButton"
+                Layout.alignment: Qt.AlignBottom
+                Layout.bottomMargin: 4
+                text: qsTr("添加附件")
+                Accessible.name: text
+                enabled: !root.controller.sending
+                hoverEnabled: true
+                onClicked: {
+                    if (!attachDialog.item)
+                        attachDialog.setSource(Qt.resolvedUrl("AttachDialog.qml"),
+                                               { "attachments": root.controller.attachments })
+                    attachDialog.item.open()
+                }
+
+                ToolTip.visible: hovered
+                ToolTip.delay: 600
+                ToolTip.text: qsTr("添加图片或文件（也可以粘贴或拖进来）")
+
+                contentItem: Icon {
+                    glyph: "\ue226" // a paperclip
+                    size: 22
+                    color: attachButton.hovered ? Theme.label : Theme.secondaryLabel
+                    opacity: attachButton.enabled ? 1 : 0.5
+                }
+
+                Loader {
+                    id: attachDialog
+                }
+            }
 
             Rectangle {
                 id: field
@@ -246,6 +381,12 @@ FocusScope {
                         TextMenuHandler {}
 
                         Keys.onPressed: event => {
+                            // A pasted screenshot or copied files become attachments; text
+                            // pastes as text.
+                            if (event.matches(StandardKey.Paste)) {
+                                event.accepted = root.controller.attachments.paste()
+                                return
+                            }
                             if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)
                                 return
                             if (inputMethodComposing || justComposed)

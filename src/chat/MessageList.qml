@@ -87,6 +87,8 @@ Item {
             onRegenerate: root.controller.regenerate()
             failure: model.failure
             usage: model.usage
+            attachments: model.attachments
+            onOpenAttachment: (file, name) => root.controller.openAttachment(file, name)
             canRetry: !root.controller.sending
             onOpenSettings: root.settingsRequested()
             onContentShifted: dy => follower.contentShifted(dy)

@@ -33,6 +33,8 @@ Item {
     property var failure
     /// What the gateway said the reply cost, e.g. "输入 1,234 · 输出 567 tokens"; empty if unknown.
     property string usage
+    /// A user message's files: {name, isImage, url, missing, size} each.
+    property var attachments: []
     /// A reply may be regenerated now (none streams in the pane).
     property bool canRetry: true
 
@@ -43,6 +45,8 @@ Item {
     /// The failure's fix is in the Settings window.
     signal openSettings
     signal editTextEdited(string text)
+    /// The user clicked a file of the message.
+    signal openAttachment(url file, string name)
     /// Text above the visible part changed its height by dy, moving what is seen.
     signal contentShifted(real dy)
 
@@ -159,7 +163,9 @@ Item {
             id: content
 
             width: parent.width
+            // A message of files alone has no bubble.
             visible: !root.failedOnly
+                     && !(root.isUser && !root.isEditing && root.content === "" && root.attachments.length > 0)
             implicitHeight: root.isEditing && root.isUser ? editorLoader.implicitHeight
                           : root.isTyping && !root.isUser ? dots.implicitHeight
                           : root.isUser ? bubble.height : markdown.implicitHeight
@@ -251,6 +257,79 @@ Item {
                 width: parent.width
                 active: root.isEditing && root.isUser
                 sourceComponent: editorComponent
+            }
+        }
+
+        // The files sent with a user's message, under its bubble: images as thumbnails (read
+        // off the main thread and cached by the image cache), other files by name. A click
+        // opens the file with the desktop's application.
+        Flow {
+            objectName: "messageAttachments"
+            visible: root.isUser && root.attachments.length > 0
+            width: parent.width
+            layoutDirection: Qt.RightToLeft
+            spacing: Theme.spacingS
+
+            Repeater {
+                model: root.isUser ? root.attachments : []
+                delegate: AbstractButton {
+                    id: file
+
+                    required property var modelData
+
+                    objectName: "messageAttachment"
+                    enabled: !modelData.missing
+                    hoverEnabled: true
+                    implicitWidth: modelData.isImage && !modelData.missing ? 120 : fileRow.implicitWidth + 16
+                    implicitHeight: modelData.isImage && !modelData.missing ? 90 : 32
+                    onClicked: root.openAttachment(modelData.url, modelData.name)
+                    ToolTip.visible: hovered
+                    ToolTip.delay: 600
+                    ToolTip.text: modelData.name
+
+                    background: Rectangle {
+                        radius: Theme.smallRadius
+                        color: Theme.controlBackground
+                        border.color: file.hovered ? Theme.accent : Theme.separator
+                    }
+                    contentItem: Item {
+                        Image {
+                            visible: file.modelData.isImage && !file.modelData.missing
+                            anchors.fill: parent
+                            anchors.margins: 1
+                            source: visible ? file.modelData.url : ""
+                            sourceSize.width: 240
+                            sourceSize.height: 180
+                            fillMode: Image.PreserveAspectCrop
+                            asynchronous: true
+                        }
+                        Row {
+                            id: fileRow
+
+                            visible: !file.modelData.isImage || file.modelData.missing
+                            anchors.centerIn: parent
+                            spacing: 6
+
+                            Icon {
+                                glyph: file.modelData.missing ? Theme.iconWarning : "\ue24d"
+                                size: 18
+                                color: Theme.secondaryLabel
+                                anchors.verticalCenter: parent.verticalCenter
+                            }
+                            Label {
+                                width: Math.min(implicitWidth, 200)
+                                anchors.verticalCenter: parent.verticalCenter
+                                text: file.modelData.missing
+                                      ? qsTr("%1（文件已丢失）").arg(file.modelData.name)
+                                      : file.modelData.name
+                                textFormat: Text.PlainText
+                                elide: Text.ElideMiddle
+                                font.pixelSize: Theme.callout
+                                color: file.modelData.missing ? Theme.secondaryLabel : Theme.label
+                            }
+                        }
+                    }
+                }
             }
         }
 

@@ -7,17 +7,30 @@
 #include "replystream.h"
 #include "store/store.h"
 
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QUrl>
+
 #include <memory>
 #include <utility>
 
 ChatController::ChatController(QObject *parent)
-    : QObject(parent), m_modelOptions(new ModelPickerModel(this))
-{}
+    : QObject(parent), m_modelOptions(new ModelPickerModel(this)),
+      m_attachments(new PendingAttachments(this))
+{
+    connect(m_attachments, &PendingAttachments::countChanged, this,
+            &ChatController::refreshDerived);
+}
 
 ChatController::ChatController(Store *store, const QUuid &conversationID, QObject *parent)
-    : QObject(parent), m_store(store), m_id(conversationID),
-      m_modelOptions(new ModelPickerModel(this))
+    : ChatController(parent)
 {
+    m_store = store;
+    m_id = conversationID;
     rebind();
 }
 
@@ -47,6 +60,9 @@ void ChatController::setConversationIDString(const QString &id)
 
 void ChatController::rebind()
 {
+    // Files are stored beside the data file.
+    if (m_store)
+        m_attachments->setDataDir(QFileInfo(m_store->fileURL()).absolutePath());
     for (const auto &c : std::as_const(m_storeConnections))
         disconnect(c);
     m_storeConnections.clear();
@@ -220,9 +236,30 @@ QString ChatController::gatewayName() const
     return m_store->settings().gatewayName(gateway());
 }
 
+void ChatController::openAttachment(const QUrl &file, const QString &name)
+{
+    if (!file.isLocalFile())
+        return;
+    // One folder per run, so that copies of two files with the same name do not meet.
+    static const QString folder =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
+            .filePath(QStringLiteral("corvane-%1").arg(QCoreApplication::applicationPid()));
+    const QString dir = QDir(folder).filePath(QFileInfo(file.toLocalFile()).fileName().left(12));
+    const QString copy = QDir(dir).filePath(QFileInfo(name).fileName());
+    if (!QFileInfo::exists(copy)) {
+        if (!QDir().mkpath(dir) || !QFile::copy(file.toLocalFile(), copy))
+            return;
+        QFile::setPermissions(copy, QFileDevice::ReadOwner);
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(copy));
+}
+
 bool ChatController::canSend() const
 {
-    return !m_sending && !TextUtil::trimSpaceAndLineBreaks(m_input).isEmpty();
+    // Files still being read go with the message only once they are stored.
+    if (m_sending || m_attachments->busy())
+        return false;
+    return !TextUtil::trimSpaceAndLineBreaks(m_input).isEmpty() || m_attachments->rowCount() > 0;
 }
 
 bool ChatController::keyMissing() const
@@ -235,7 +272,7 @@ void ChatController::send()
     if (m_sending || !m_store)
         return;
     const QString text = TextUtil::trimSpaceAndLineBreaks(m_input);
-    if (text.isEmpty())
+    if (!canSend())
         return;
     const Conversation *conv = conversation();
     if (!conv)
@@ -244,9 +281,13 @@ void ChatController::send()
     setInput(QString());
     setInputFocused(true);
     const bool untitled = conv->needsTitle();
-    m_store->appendMessage(m_id, Message::make(Message::Role::User, text));
+    Message question = Message::make(Message::Role::User, text);
+    question.setAttachments(m_attachments->take());
+    m_store->appendMessage(m_id, question);
+    // A message of files alone is named after its first file.
+    const QString title = text.isEmpty() ? question.attachments().first().name : text;
     if (untitled)
-        m_store->setTitle(m_id, TextUtil::firstGraphemes(text, 24));
+        m_store->setTitle(m_id, TextUtil::firstGraphemes(title, 24));
 
     const QList<Message> history = conversation()->messages;
     const Message placeholder = Message::make(Message::Role::Assistant, QString());

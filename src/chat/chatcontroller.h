@@ -3,6 +3,7 @@
 
 #include "chat/messagelistmodel.h"
 #include "chat/modelpickermodel.h"
+#include "chat/pendingattachments.h"
 #include "model/records.h"
 #include "store/store.h"
 
@@ -44,6 +45,8 @@ class ChatController : public QObject
     /// The conversation's gateway by name, when there is more than one to tell apart.
     Q_PROPERTY(QString gatewayName READ gatewayName NOTIFY effectiveModelChanged)
     Q_PROPERTY(ModelPickerModel *modelOptions READ modelOptions CONSTANT)
+    /// The files waiting to go with the next message.
+    Q_PROPERTY(PendingAttachments *attachments READ attachments CONSTANT)
     Q_PROPERTY(bool canSend READ canSend NOTIFY canSendChanged)
     /// The API key, trimmed of spaces and tabs only, is empty: the placeholder shows the hint.
     Q_PROPERTY(bool keyMissing READ keyMissing NOTIFY keyMissingChanged)
@@ -83,6 +86,7 @@ public:
     QString modelLabel() const;
     QString gatewayName() const;
     ModelPickerModel *modelOptions() const { return m_modelOptions; }
+    PendingAttachments *attachments() const { return m_attachments; }
     bool canSend() const;
     bool keyMissing() const;
 
@@ -98,6 +102,9 @@ public slots:
     void chooseModel(const QString &gatewayID, const QString &name);
     /// Row callbacks: ignored while sending; otherwise opens the editor on that message.
     void startEdit(const QString &messageID);
+    /// Opens a stored file with the desktop's application: a read-only copy under its own
+    /// name, so that the stored one is never edited.
+    void openAttachment(const QUrl &file, const QString &name);
     void cancelEdit();
 
 signals:
@@ -140,6 +147,7 @@ private:
     QString m_modelLabel;
     QString m_gatewayName;
     ModelPickerModel *m_modelOptions = nullptr;
+    PendingAttachments *m_attachments = nullptr;
     bool m_canSend = false;
     bool m_keyMissing = true;
     QList<QMetaObject::Connection> m_storeConnections;

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "messagelistmodel.h"
 
+#include "attach/attachmentstore.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
 #include "api/chatapi.h"
 #include "api/failurenotice.h"
 #include "markdown/mdblockmodel.h"
@@ -225,6 +230,23 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
         return failure(m);
     case UsageRole:
         return usageText(m.usage());
+    case AttachmentsRole: {
+        if (m.attachments().isEmpty())
+            return QVariantList();
+        const AttachmentStore files(QFileInfo(m_store->fileURL()).absolutePath());
+        QVariantList list;
+        for (const Attachment &a : m.attachments()) {
+            const bool there = files.exists(a);
+            list.append(QVariantMap{
+                {QStringLiteral("name"), a.name},
+                {QStringLiteral("isImage"), a.isImage()},
+                {QStringLiteral("url"), there ? QUrl::fromLocalFile(files.pathOf(a)) : QUrl()},
+                {QStringLiteral("missing"), !there},
+                {QStringLiteral("size"), a.size},
+            });
+        }
+        return list;
+    }
     default:
         return {};
     }
@@ -274,6 +296,7 @@ QHash<int, QByteArray> MessageListModel::roleNames() const
         {AnswerRole, "answer"},     {ReasoningRole, "reasoning"},
         {ThinkingStartedRole, "thinkingStarted"}, {ThinkingSecondsRole, "thinkingSeconds"},
         {FailureRole, "failure"},   {UsageRole, "usage"},
+            {AttachmentsRole, "attachments"},
         // clang-format on
     };
 }

@@ -52,6 +52,8 @@ public:
         /// QString: what the gateway said the reply cost, e.g. "输入 1,234 · 输出 567 tokens";
         /// empty when it said nothing
         UsageRole,
+        /// QVariantList: a user message's files, each {name, isImage, url, missing, size}
+        AttachmentsRole,
     };
     Q_ENUM(Roles)
 

@@ -2,7 +2,10 @@
 #include "replystream.h"
 
 #include "api/chatapi.h"
+#include "attach/attachmentstore.h"
 #include "store/store.h"
+
+#include <QFileInfo>
 
 ReplyStream::ReplyStream(Store *store, const QUuid &conversationID, const QUuid &assistantID)
     : RunningReply(conversationID), m_store(store), m_assistantID(assistantID),
@@ -16,6 +19,16 @@ void ReplyStream::start(const AppSettings &settings, const QUuid &provider, cons
 {
     ChatAPI api(Gateway::fromSettings(settings, provider), model);
     api.setSystemPrompt(settings.systemPrompt);
+    const AttachmentStore files(QFileInfo(m_store->fileURL()).absolutePath());
+    api.setAttachmentReader([files](const Attachment &a) {
+        // A file that is gone is sent without; its message still shows it, marked as lost.
+        ChatAPI::AttachedContent content;
+        if (a.isImage())
+            content.imagePart = files.imagePart(a).value_or(QJsonObject());
+        else
+            content.text = files.textBlock(a).value_or(QString());
+        return content;
+    });
     ChatStream *stream = api.streamChat(history, this);
     m_request = stream;
     connect(stream, &ChatStream::delta, this, &ReplyStream::appendDelta);
