@@ -131,14 +131,8 @@ QHash<int, QByteArray> GatewayListModel::roleNames() const
 
 template<typename Edit> void GatewayListModel::update(Edit edit)
 {
-    if (!m_store)
-        return;
-    AppSettings settings = m_store->settings();
-    edit(settings);
-    if (settings == m_store->settings())
-        return;
-    m_store->setSettings(settings);
-    m_store->save();
+    if (m_store && m_store->changeSettings(edit))
+        m_store->save();
 }
 
 QString GatewayListModel::add(int preset)

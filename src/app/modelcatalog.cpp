@@ -102,20 +102,20 @@ void ModelCatalog::setDefaultModel(int row)
     if (!m_store || row < 0 || row >= m_rows.size())
         return;
     const QString id = m_entries.at(m_rows.at(row)).id;
-    AppSettings settings = m_store->settings();
-    if (m_gateway.isNull()) {
-        settings.model = id;
-    } else {
+    const bool changed = m_store->changeSettings([&](AppSettings &settings) {
+        if (m_gateway.isNull()) {
+            settings.model = id;
+            return;
+        }
         for (Provider &p : settings.providers) {
             if (p.id != m_gateway)
                 continue;
             p.models.removeIf([&](const QString &m) { return TextUtil::trimHorizontal(m) == id; });
             p.models.prepend(id);
         }
-    }
-    if (settings == m_store->settings())
+    });
+    if (!changed)
         return;
-    m_store->setSettings(settings);
     m_store->save();
     // A further gateway's default is in its list now: its row shows as listed, checks kept.
     QSet<QString> listed;
@@ -274,22 +274,17 @@ void ModelCatalog::addChecked()
             if (e.checked && !e.listed)
                 ids.append(e.id);
         }
-        AppSettings settings = m_store->settings();
-        QList<QString> *models = &settings.models;
-        for (Provider &p : settings.providers) {
-            if (p.id == m_gateway)
-                models = &p.models;
-        }
-        if (!m_gateway.isNull() && !settings.provider(m_gateway))
-            models = nullptr;
-        if (models) {
-            const QList<QString> merged = merge(*models, ids);
-            if (merged != *models) {
-                *models = merged;
-                m_store->setSettings(settings);
-                m_store->save();
+        const bool changed = m_store->changeSettings([&](AppSettings &settings) {
+            QList<QString> *models = m_gateway.isNull() ? &settings.models : nullptr;
+            for (Provider &p : settings.providers) {
+                if (p.id == m_gateway)
+                    models = &p.models;
             }
-        }
+            if (models)
+                *models = merge(*models, ids);
+        });
+        if (changed)
+            m_store->save();
     }
     dismiss();
 }

@@ -67,13 +67,8 @@ void SettingsForm::setStore(Store *store)
 
 template<typename Edit> void SettingsForm::update(Edit edit)
 {
-    if (!m_store)
+    if (!m_store || !m_store->changeSettings(edit))
         return;
-    AppSettings settings = m_store->settings();
-    edit(settings);
-    if (settings == m_store->settings())
-        return;
-    m_store->setSettings(settings);
     m_savePending = true;
     m_saveTimer.start();
 }

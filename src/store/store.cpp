@@ -53,6 +53,16 @@ void Store::setSettings(const AppSettings &settings)
     emit settingsChanged();
 }
 
+bool Store::changeSettings(const std::function<void(AppSettings &)> &edit)
+{
+    AppSettings settings = m_settings;
+    edit(settings);
+    if (settings == m_settings)
+        return false;
+    setSettings(settings);
+    return true;
+}
+
 void Store::setSelectedID(std::optional<QUuid> id)
 {
     if (m_selectedID == id)

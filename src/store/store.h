@@ -48,6 +48,9 @@ public:
 
     const AppSettings &settings() const { return m_settings; }
     void setSettings(const AppSettings &settings);
+    /// Applies edit to a copy of the settings and keeps the copy when it differs; true then.
+    /// Saving is the caller's choice.
+    bool changeSettings(const std::function<void(AppSettings &)> &edit);
 
     const QList<Conversation> &conversations() const { return m_conversations; }
     int conversationCount() const { return int(m_conversations.size()); }
