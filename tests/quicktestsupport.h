@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QObject>
 #include <QQuickItem>
@@ -225,6 +226,13 @@ public:
     }
 
     Q_INVOKABLE QString clipboardText() const { return QGuiApplication::clipboard()->text(); }
+    /// Puts an opaque image of that size on the clipboard, as a screenshot tool does.
+    Q_INVOKABLE void setClipboardImage(int width, int height)
+    {
+        QImage image(width, height, QImage::Format_ARGB32);
+        image.fill(Qt::darkCyan);
+        QGuiApplication::clipboard()->setImage(image);
+    }
     Q_INVOKABLE void setClipboardText(const QString &text)
     {
         QGuiApplication::clipboard()->setText(text);

@@ -263,6 +263,8 @@ FocusScope {
                             Layout.preferredWidth: 24
                             Layout.preferredHeight: 24
                             text: "×"
+                            // The input keeps the keyboard.
+                            focusPolicy: Qt.NoFocus
                             Accessible.name: qsTr("移除")
                             onClicked: root.controller.attachments.remove(chip.index)
                         }

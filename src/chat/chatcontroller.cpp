@@ -359,7 +359,8 @@ void ChatController::submitEdit(const QUuid &messageID)
     const Message *edited = m_sending || !m_store ? nullptr : m_store->message(m_id, messageID);
     const QString text = TextUtil::trimSpaceAndLineBreaks(m_editText);
     setEditingID(std::nullopt);
-    if (!edited || text.isEmpty())
+    // A message of files alone may stay without text.
+    if (!edited || (text.isEmpty() && edited->attachments().isEmpty()))
         return;
 
     const bool resend = edited->role == Message::Role::User;

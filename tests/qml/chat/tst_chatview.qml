@@ -169,6 +169,30 @@ TestCase {
         tryVerify(() => findChild(view, "input").activeFocus, 1000, "the composer gets its focus back")
     }
 
+    // A pasted image becomes an attachment and pasted text stays text; a chip can be removed,
+    // and files alone can be sent.
+    function test_pasteAttaches() {
+        const view = pane([])
+        const input = findChild(view, "input")
+        input.forceActiveFocus()
+        TestSupport.setClipboardText("文字")
+        keyClick(Qt.Key_V, Qt.ControlModifier)
+        compare(input.text, "文字")
+        compare(view.controller.attachments.count, 0)
+        TestSupport.setClipboardImage(400, 300)
+        keyClick(Qt.Key_V, Qt.ControlModifier)
+        compare(input.text, "文字")
+        compare(view.controller.attachments.count, 1)
+        verify(!findChild(view, "sendButton").enabled, "not before the file is stored")
+        tryVerify(() => !view.controller.attachments.busy)
+        mouseClick(findChild(view, "removeAttachment"))
+        compare(view.controller.attachments.count, 0)
+        view.controller.input = ""
+        keyClick(Qt.Key_V, Qt.ControlModifier)
+        tryVerify(() => view.controller.attachments.count === 1 && !view.controller.attachments.busy)
+        verify(findChild(view, "sendButton").enabled)
+    }
+
     function test_modelPicker_data() {
         return [
             { tag: "settings model", models: [" deepseek-chat ", "gpt-4o-mini", "", "deepseek-chat"], own: null, checked: "gpt-4o-mini" },
