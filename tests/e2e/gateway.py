@@ -31,6 +31,9 @@ class Handler(BaseHTTPRequestHandler):
                 "body": json.loads(body.decode("utf-8")),
             }, ensure_ascii=False) + "\n")
         last = json.loads(body.decode("utf-8"))["messages"][-1]["content"]
+        # A message with images comes as parts, its text first.
+        if isinstance(last, list):
+            last = "".join(part.get("text", "") for part in last)
         events = [{"choices": [{"delta": {"content": text}}]} for text in REPLY]
         if last.startswith("Think"):
             events = [{"choices": [{"delta": {"reasoning_content": text, "content": None}}]}
