@@ -19,10 +19,7 @@ done
 make_work
 start_gateway 1
 
-home="$work/home"
-data="$home/.local/share/Corvane/data.json"
-mkdir -p "$home/.local/share/Corvane" "$home/.config" "$work/runtime"
-chmod 700 "$work/runtime"
+make_home
 cat > "$data" <<JSON
 {"settings":{"baseURL":"http://127.0.0.1:$(cat "$work/port1")/v1","apiKey":"sk-e2e","model":"vision-model","systemPrompt":"","models":[]},"conversations":[{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","title":"First","messages":[],"createdAt":1}]}
 JSON
@@ -42,19 +39,8 @@ PNG
 
 cat > "$work/drive.sh" <<'DRIVE'
 set -euo pipefail
-"$APP" >"$WORK/app.log" 2>&1 &
-app=$!
-trap 'kill $app 2>/dev/null || true' EXIT
-window=
-for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --name '^First$' 2>/dev/null | head -n1) && [ -n "$window" ] && break
-  sleep 0.2
-done
-[ -n "$window" ]
-sleep 1
-# Without a window manager nothing has the keyboard until a click.
-xdotool mousemove --window "$window" 600 300 click 1
-sleep 0.5
+. "$LIB"
+start_app '^First$'
 xclip -selection clipboard -t image/png -i "$WORK/shot.png"
 xdotool key --clearmodifiers ctrl+v
 sleep 1
@@ -69,10 +55,7 @@ wait $app || true
 trap - EXIT
 DRIVE
 
-unset QT_QPA_PLATFORM
-HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
-  XDG_RUNTIME_DIR="$work/runtime" APP="$app" WORK="$work" DATA="$data" \
-  xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/drive.sh" || fail "the drive script failed: $(cat "$work/app.log")"
+run_drive
 
 python3 - "$data" "$work" <<'CHECK'
 import base64, hashlib, json, os, stat, sys

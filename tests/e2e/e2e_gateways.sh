@@ -20,10 +20,7 @@ make_work
 start_gateway 1
 start_gateway 2
 
-home="$work/home"
-data="$home/.local/share/Corvane/data.json"
-mkdir -p "$home/.local/share/Corvane" "$home/.config" "$work/runtime"
-chmod 700 "$work/runtime"
+make_home
 relay=1B4E28BA-2FA1-11D2-883F-0016D3CCA427
 cat > "$data" <<JSON
 {"settings":{"baseURL":"http://127.0.0.1:$(cat "$work/port1")/v1","apiKey":"sk-first","model":"first-model","systemPrompt":"","models":[],"providers":[{"id":"$relay","name":"中转","baseURL":"http://127.0.0.1:$(cat "$work/port2")/v1","apiKey":"sk-second","models":["second-model","other"]}],"defaultProvider":"$relay"},"conversations":[{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","title":"First","messages":[],"createdAt":1}]}
@@ -31,19 +28,8 @@ JSON
 
 cat > "$work/drive.sh" <<'DRIVE'
 set -euo pipefail
-"$APP" >"$WORK/app.log" 2>&1 &
-app=$!
-trap 'kill $app 2>/dev/null || true' EXIT
-window=
-for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --name '^First$' 2>/dev/null | head -n1) && [ -n "$window" ] && break
-  sleep 0.2
-done
-[ -n "$window" ]
-sleep 1
-# Without a window manager nothing has the keyboard until a click.
-xdotool mousemove --window "$window" 600 300 click 1
-sleep 0.5
+. "$LIB"
+start_app '^First$'
 xdotool type --delay 20 'On the first'
 xdotool key Return
 for _ in $(seq 200); do [ -s "$WORK/requests1.jsonl" ] && grep -q 'test gateway.' "$DATA" && break; sleep 0.1; done
@@ -57,10 +43,7 @@ wait $app || true
 trap - EXIT
 DRIVE
 
-unset QT_QPA_PLATFORM
-HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
-  XDG_RUNTIME_DIR="$work/runtime" APP="$app" WORK="$work" DATA="$data" \
-  xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/drive.sh" || fail "the drive script failed: $(cat "$work/app.log")"
+run_drive
 
 python3 - "$data" "$work" "$relay" <<'CHECK'
 import json, sys

@@ -31,3 +31,38 @@ start_gateway() {
   gateways+=($!)
   wait_for "[ -s \"$work/port$1\" ]"
 }
+
+# A home for the program in $work/home, its data file's path in $data.
+make_home() {
+  home="$work/home"
+  data="$home/.local/share/Corvane/data.json"
+  mkdir -p "$home/.local/share/Corvane" "$home/.config" "$work/runtime"
+  chmod 700 "$work/runtime"
+}
+
+# Runs $work/drive.sh under a virtual display with the program's home; the script sees $APP,
+# $WORK, $DATA and $LIB (this file, for start_app).
+run_drive() {
+  (unset QT_QPA_PLATFORM
+   HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
+     XDG_RUNTIME_DIR="$work/runtime" APP="$app" WORK="$work" DATA="$data" LIB="$here/lib.sh" \
+     xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/drive.sh") ||
+    fail "the drive script failed: $(cat "$work/app.log")"
+}
+
+# Inside drive.sh: starts $APP, waits for its window titled $1 and clicks into it (without a
+# window manager nothing has the keyboard until a click). Sets $app and $window.
+start_app() {
+  "$APP" >"$WORK/app.log" 2>&1 &
+  app=$!
+  trap 'kill $app 2>/dev/null || true' EXIT
+  window=
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) && [ -n "$window" ] && break
+    sleep 0.2
+  done
+  [ -n "$window" ]
+  sleep 1
+  xdotool mousemove --window "$window" 600 300 click 1
+  sleep 0.5
+}
