@@ -16,7 +16,8 @@ packages=(
   fonts-noto-cjk fonts-noto-color-emoji fonts-material-design-icons-iconfont node-prismjs
   qt6-translations-l10n libproxy1-plugin-gsettings libqt6svg6 qt6-svg-dev
   libmd4c-dev libmd4c-html0-dev libbenchmark-dev
-  libpoppler-qt6-dev qt6-image-formats-plugins xclip
+  libpoppler-qt6-dev qt6-image-formats-plugins xclip libdbus-1-dev
+  qt6-xdgdesktopportal-platformtheme qt6-gtk-platformtheme
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick python3 dbus-daemon
   desktop-file-utils appstream dpkg-dev file groff-base

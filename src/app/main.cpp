@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 #include "app/qmltypes.h"
 #include "app/quitsequence.h"
+#include "app/portalcheck.h"
 #include "app/singleinstance.h"
 #include "app/startup.h"
 #include "app/translations.h"
@@ -63,6 +64,8 @@ int main(int argc, char *argv[])
     if (instance.takeFolder())
         reading = read();
 
+    // The desktop's own file dialogs, where its portal offers them.
+    PortalCheck::choosePlatformTheme();
     QGuiApplication app(argc, argv);
     installTranslations(app);
     // Checked before asking a running program to show its window: a mistyped option ends here.
