@@ -10,8 +10,12 @@
 //  - a malformed attachment entry is skipped and reported, like a malformed gateway entry;
 //  - a malformed gateway entry (settings "name", "providers", "defaultProvider", a
 //    conversation's "provider") is skipped and reported, never a reason to refuse the file;
-//    a file where nothing was skipped encodes without the gateway keys it did not have.
+//    a file where nothing was skipped encodes without the gateway keys it did not have;
+//  - the tool servers ("mcpServers") keep the file's order, of the servers and of their
+//    variables and headers; a malformed server or a repeated name is skipped and reported; the
+//    key is written exactly when there are servers.
 #include "fuzzcheck.h"
+#include "model/jsonkeys.h"
 #include "model/storagecodec.h"
 
 #include <QJsonArray>
@@ -157,6 +161,84 @@ void gateways(const QJsonObject &s, AppSettings &out, bool &skipped)
         skipped |= !absent(defaultProvider);
 }
 
+// Variables or headers: strings in the file's order; a repeated name keeps its first place and
+// its last value, and sets skipped.
+bool pairs(const QJsonValue &v, const QByteArray &bytes, const QList<QString> &path,
+           McpServer::Pairs &out, bool &skipped)
+{
+    if (absent(v))
+        return true;
+    if (!v.isObject())
+        return false;
+    const QJsonObject o = v.toObject();
+    QList<QString> seen;
+    for (const QString &key : jsonObjectKeys(bytes, path)) {
+        if (seen.contains(key)) {
+            skipped = true;
+            continue;
+        }
+        seen.append(key);
+        if (!o.value(key).isString())
+            return false;
+        out.append({key, o.value(key).toString()});
+    }
+    return out.size() == o.size();
+}
+
+// One tool server, or nothing when it is malformed.
+std::optional<McpServer> mcpServer(const QString &name, const QJsonValue &v,
+                                   const QByteArray &bytes, bool &skipped)
+{
+    const QJsonObject o = v.toObject();
+    McpServer m;
+    m.name = name;
+    const QList<QString> path{QStringLiteral("settings"), QStringLiteral("mcpServers"), name};
+    const QJsonValue approval = o.value(QLatin1StringView("approval"));
+    const QString a = approval.toString();
+    if (a == QLatin1StringView("askOncePerTool"))
+        m.approval = McpApproval::AskOncePerTool;
+    else if (a == QLatin1StringView("never"))
+        m.approval = McpApproval::Never;
+    else if (!absent(approval) && a != QLatin1StringView("ask"))
+        return std::nullopt;
+    if (!v.isObject() || name.isEmpty() || !optionalString(o, "command", m.command) ||
+        !stringList(o.value(QLatin1StringView("args")), m.args) ||
+        !pairs(o.value(QLatin1StringView("env")), bytes, path + QList<QString>{QStringLiteral("env")},
+               m.env, skipped) ||
+        !optionalString(o, "cwd", m.cwd) || !optionalString(o, "url", m.url) ||
+        !pairs(o.value(QLatin1StringView("headers")), bytes,
+               path + QList<QString>{QStringLiteral("headers")}, m.headers, skipped) ||
+        !optionalFlag(o, "enabled", m.enabled) ||
+        !stringList(o.value(QLatin1StringView("disabledTools")), m.disabledTools))
+        return std::nullopt;
+    return m;
+}
+
+// The tool servers in the file's order; sets skipped for each one that is malformed or repeated.
+void mcpServers(const QJsonObject &s, const QByteArray &bytes, AppSettings &out, bool &skipped)
+{
+    const QJsonValue servers = s.value(QLatin1StringView("mcpServers"));
+    if (absent(servers))
+        return;
+    if (!servers.isObject()) {
+        skipped = true;
+        return;
+    }
+    QList<QString> seen;
+    for (const QString &name :
+         jsonObjectKeys(bytes, {QStringLiteral("settings"), QStringLiteral("mcpServers")})) {
+        if (seen.contains(name)) {
+            skipped = true;
+            continue;
+        }
+        seen.append(name);
+        if (const auto m = mcpServer(name, servers.toObject().value(name), bytes, skipped))
+            out.mcpServers.append(*m);
+        else
+            skipped = true;
+    }
+}
+
 struct Expected
 {
     AppData data;
@@ -192,6 +274,7 @@ std::optional<Expected> readSlowly(const QByteArray &bytes)
         }
     }
     gateways(s, out, e.data.skippedEntries);
+    mcpServers(s, bytes, out, e.data.skippedEntries);
 
     for (const QJsonValue &cv : conversations.toArray()) {
         if (!cv.isObject())
@@ -350,6 +433,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const AppSettings &settings = decoded->settings;
     FUZZ_CHECK(encoded.contains(",\"providers\":[") == !settings.providers.isEmpty());
     FUZZ_CHECK(encoded.contains(",\"defaultProvider\":") == !settings.defaultProvider.isNull());
+    FUZZ_CHECK(encoded.contains(",\"mcpServers\":{") == !settings.mcpServers.isEmpty());
     FUZZ_CHECK(encoded.count(",\"provider\":") ==
                std::count_if(decoded->conversations.cbegin(), decoded->conversations.cend(),
                              [](const Conversation &c) { return !c.provider.isNull(); }));

@@ -210,6 +210,12 @@ private slots:
                                        QStringLiteral("https://relay.example/v1"),
                                        QStringLiteral("sk-relay-secret"),
                                        {}}};
+        McpServer server;
+        server.name = QStringLiteral("github");
+        server.command = QStringLiteral("npx");
+        server.env = {{QStringLiteral("GITHUB_TOKEN"), QStringLiteral("ghp-env-secret")}};
+        server.headers = {{QStringLiteral("Authorization"), QStringLiteral("Bearer hdr-secret")}};
+        settings.mcpServers = {server};
         m_store->setSettings(settings);
         const QUrl backup = QUrl::fromLocalFile(path("backup.json"));
 
@@ -217,6 +223,8 @@ private slots:
         const QByteArray bytes = readAll(path("backup.json"));
         QVERIFY(!bytes.contains("sk-secret"));
         QVERIFY(!bytes.contains("sk-relay-secret"));
+        QVERIFY(!bytes.contains("env-secret"));
+        QVERIFY(!bytes.contains("hdr-secret"));
         const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
         QCOMPARE(QFileInfo(path("backup.json")).permissions() & others, QFile::Permissions());
@@ -227,6 +235,12 @@ private slots:
         QCOMPARE(data->settings.apiKey, QString());
         QCOMPARE(data->settings.providers.size(), 1);
         QCOMPARE(data->settings.providers.first().apiKey, QString());
+        // The names stay, so that the user sees what to fill in again.
+        QCOMPARE(data->settings.mcpServers.size(), 1);
+        QCOMPARE(data->settings.mcpServers.first().env,
+                 (McpServer::Pairs{{QStringLiteral("GITHUB_TOKEN"), QString()}}));
+        QCOMPARE(data->settings.mcpServers.first().headers,
+                 (McpServer::Pairs{{QStringLiteral("Authorization"), QString()}}));
 
         // Restored into an empty history it brings everything back, and the key stays the user's.
         QTemporaryDir other;

@@ -275,6 +275,115 @@ private slots:
     // escapes and numbers read alike, and what simdjson refuses (a lone surrogate, a number
     // beyond 64 bits) is read by Qt's reader. Every id and date is given, so both readings are
     // the same bytes when written again.
+    void mcpServers_data()
+    {
+        QTest::addColumn<QByteArray>("settings"); // after the first gateway's keys
+        QTest::addColumn<QStringList>("names");   // kept, in this order
+        QTest::addColumn<bool>("skipped");
+        QTest::addColumn<bool>("same"); // encodes back to the same bytes
+
+        const QByteArray full =
+            R"("fs":{"command":"npx","args":["-y","@modelcontextprotocol\/server-filesystem","~\/文档"],)"
+            R"("env":{"ZED":"1","API_KEY":"s'k","A":""},"cwd":"\/tmp","url":"http:\/\/h\/mcp",)"
+            R"("headers":{"X-B":"2","Authorization":"Bearer t"},"enabled":false,"approval":"never",)"
+            R"("disabledTools":["write_file"]})";
+        const auto servers = [](const QByteArray &entries) {
+            return ",\"mcpServers\":{" + entries + "}";
+        };
+        // clang-format off
+        QTest::newRow("none")                << ""_ba << QStringList() << false << true;
+        QTest::newRow("every key")           << servers(full) << QStringList{u"fs"_s} << false << true;
+        QTest::newRow("user's order")        << servers(R"("z":{"command":"a"},"b":{},"m":{"approval":"askOncePerTool"})")
+                                             << QStringList{u"z"_s, u"b"_s, u"m"_s} << false << true;
+        QTest::newRow("escaped name")        << servers(R"("\u4e2d\/x":{"command":"a"})") << QStringList{u"中/x"_s} << false << false;
+        QTest::newRow("written as default")  << servers(R"("a":{"enabled":true,"approval":"ask","args":[],"env":{},"disabledTools":[]})")
+                                             << QStringList{u"a"_s} << false << false;
+        QTest::newRow("nulls")               << servers(R"("a":{"command":null,"env":null,"enabled":null})") << QStringList{u"a"_s} << false << false;
+        QTest::newRow("unknown key kept out") << servers(R"("a":{"type":"stdio"})") << QStringList{u"a"_s} << false << false;
+        QTest::newRow("mcpServers null")     << R"(,"mcpServers":null)"_ba << QStringList() << false << false;
+        QTest::newRow("mcpServers a list")   << R"(,"mcpServers":[])"_ba << QStringList() << true << false;
+        QTest::newRow("entry a string")      << servers(R"("a":"npx","b":{})") << QStringList{u"b"_s} << true << false;
+        QTest::newRow("empty name")          << servers(R"("":{"command":"a"})") << QStringList() << true << false;
+        QTest::newRow("command a number")    << servers(R"("a":{"command":1},"b":{})") << QStringList{u"b"_s} << true << false;
+        QTest::newRow("args not strings")    << servers(R"("a":{"args":["x",1]})") << QStringList() << true << false;
+        QTest::newRow("env a list")          << servers(R"("a":{"env":["A=1"]})") << QStringList() << true << false;
+        QTest::newRow("env value a number")  << servers(R"("a":{"env":{"A":1}})") << QStringList() << true << false;
+        QTest::newRow("headers value null")  << servers(R"("a":{"headers":{"A":null}})") << QStringList() << true << false;
+        QTest::newRow("enabled a string")    << servers(R"("a":{"enabled":"no"})") << QStringList() << true << false;
+        QTest::newRow("approval unknown")    << servers(R"("a":{"approval":"always"})") << QStringList() << true << false;
+        QTest::newRow("disabledTools a string") << servers(R"("a":{"disabledTools":"x"})") << QStringList() << true << false;
+        QTest::newRow("duplicate name")      << servers(R"("a":{"command":"1"},"b":{},"a":{"command":"2"})")
+                                             << QStringList{u"a"_s, u"b"_s} << true << false;
+        QTest::newRow("duplicate, last bad") << servers(R"("a":{"command":"1"},"b":{},"a":{"command":2})")
+                                             << QStringList{u"b"_s} << true << false;
+        QTest::newRow("duplicate env key")   << servers(R"("a":{"env":{"X":"1","Y":"2","X":"3"}})") << QStringList{u"a"_s} << true << false;
+        QTest::newRow("duplicate settings key") << R"(,"mcpServers":{"a":{}},"mcpServers":{"c":{},"b":{}})"_ba
+                                             << QStringList{u"c"_s, u"b"_s} << false << false;
+        // clang-format on
+    }
+
+    void mcpServers()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QStringList, names);
+        QFETCH(bool, skipped);
+        QFETCH(bool, same);
+        const QByteArray bytes =
+            R"({"settings":{"baseURL":"a","apiKey":"k","model":"m","systemPrompt":"","models":[])" +
+            settings + R"(},"conversations":[]})";
+        const auto fast = decodeAppData(bytes);
+        const auto qt = decodeAppDataWithQt(bytes);
+        QVERIFY(fast && qt);
+        QCOMPARE(fast->settings, qt->settings);
+        QCOMPARE(fast->skippedEntries, skipped);
+        QCOMPARE(qt->skippedEntries, skipped);
+        QStringList got;
+        for (const McpServer &server : fast->settings.mcpServers)
+            got.append(server.name);
+        QCOMPARE(got, names);
+        const QByteArray encoded = encodeAppData(*fast);
+        QCOMPARE(encoded == bytes, same);
+        const auto again = decodeAppData(encoded);
+        QVERIFY(again && !again->skippedEntries);
+        QCOMPARE(again->settings, fast->settings);
+        QCOMPARE(decodeAppDataWithQt(encoded)->settings, fast->settings);
+    }
+
+    // Each field lands where it belongs, the ordered ones in the file's order.
+    void mcpServerFields()
+    {
+        McpServer s;
+        s.name = u"fs"_s;
+        s.command = u"npx"_s;
+        s.args = {u"-y"_s, u"@modelcontextprotocol/server-filesystem"_s, u"~/文档"_s};
+        s.env = {{u"ZED"_s, u"1"_s}, {u"API_KEY"_s, u"s'k"_s}, {u"A"_s, u""_s}};
+        s.cwd = u"/tmp"_s;
+        s.url = u"http://h/mcp"_s;
+        s.headers = {{u"X-B"_s, u"2"_s}, {u"Authorization"_s, u"Bearer t"_s}};
+        s.enabled = false;
+        s.approval = McpApproval::Never;
+        s.disabledTools = {u"write_file"_s};
+        McpServer plain;
+        plain.name = u"b"_s;
+        plain.approval = McpApproval::AskOncePerTool;
+        AppData data;
+        data.settings.mcpServers = {s, plain};
+        const QByteArray bytes = encodeAppData(data);
+        const QByteArray expected =
+            ",\"mcpServers\":{\"fs\":{\"command\":\"npx\",\"args\":[\"-y\",\"@"
+            "modelcontextprotocol\\/server-filesystem\",\"~\\/"
+            "文档\"],\"env\":{\"ZED\":\"1\",\"API_KEY\":\"s'k\",\"A\":\"\"},\"cwd\":\"\\/"
+            "tmp\",\"url\":\"http:\\/\\/h\\/"
+            "mcp\",\"headers\":{\"X-B\":\"2\",\"Authorization\":\"Bearer "
+            "t\"},\"enabled\":false,\"approval\":\"never\",\"disabledTools\":[\"write_file\"]},"
+            "\"b\":{\"approval\":\"askOncePerTool\"}}},\"conversations\":[]}";
+        QVERIFY(bytes.endsWith(expected));
+        for (const auto &read : {decodeAppData(bytes), decodeAppDataWithQt(bytes)}) {
+            QVERIFY(read);
+            QCOMPARE(read->settings.mcpServers, data.settings.mcpServers);
+        }
+    }
+
     void fastReaderAgrees_data()
     {
         QTest::addColumn<QByteArray>("json");
@@ -333,6 +442,8 @@ private slots:
         QTest::newRow("model null")           << conv(R"(,"model":null)") << true;
         QTest::newRow("reasoning number")     << msg(R"(,"role":"assistant","content":"","reasoning":2)") << true;
         QTest::newRow("role duplicate")       << msg(R"(,"role":"robot","role":"system","content":"")") << true;
+        QTest::newRow("underflow in a server") << R"({"settings":{"mcpServers":{"a":{"x":4.9e-394}}},"conversations":[]})"_ba << false;
+        QTest::newRow("lone surrogate in a server") << R"({"settings":{"mcpServers":{"a\ud800":{"env":{"K":"\udc00"}}}},"conversations":[]})"_ba << true;
         QTest::newRow("bad UTF-8 in a key")   << "{\"settings\":{\"a\xc3\":1},\"conversations\":[]}"_ba << false;
         // clang-format on
     }

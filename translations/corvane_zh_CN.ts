@@ -554,6 +554,17 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
 </context>
 <context>
+    <name>JsonRpcReader</name>
+    <message>
+        <source>跳过了一行超过 %1 字节的输出：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>跳过了一行不是 JSON-RPC 消息的输出：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Main</name>
     <message>
         <source>文件</source>
@@ -695,6 +706,175 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>公式无法绘制</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>McpClient</name>
+    <message>
+        <source>[图片]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[音频]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[链接：%1]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[资源：%1]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[%1 内容]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器的会话已过期</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器拒绝了连接：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器使用的协议版本「%1」本程序不支持</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法取得工具列表：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器尚未就绪</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>
+…（结果过长，省略了其余 %1 字节）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器返回了错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器在 %1 秒内没有回应</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>McpHub</name>
+    <message>
+        <source>没有填写命令或地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>暂不支持通过 HTTP 连接的服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具服务器已关闭</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具服务器的设置已更改，正在重新连接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具服务器已移除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>正在重新连接工具服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具服务器「%1」已不可用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用户已停止</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>McpImport</name>
+    <message>
+        <source>服务器「%1」的“%2”应为%3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文字</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>一个列表</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>由文字组成的列表</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>一个对象，其中的值都是文字</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器「%1」既没有“command”也没有“url”</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不是有效的 JSON：%1（第 %2 个字符附近）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>应为一个 JSON 对象，例如 {&quot;mcpServers&quot;: {…}}</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有找到任何服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器的名称不能为空</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器「%1」应为一个对象，例如 {&quot;command&quot;: …}</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;ask&quot;、&quot;askOncePerTool&quot; 或 &quot;never&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>McpStdioTransport</name>
+    <message>
+        <source>找不到工作目录「%1」</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>找不到命令「%1」</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法启动「%1」：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器进程意外终止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器进程已退出（退出码 %1）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>：%1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -31,6 +31,8 @@ public:
     std::optional<Line> next();
     /// At the end of the stream: the last line when it had no terminator.
     std::optional<Line> takeRest();
+    /// The bytes held for lines not yet complete, for checks of the memory bound.
+    qsizetype bufferedBytes() const { return m_buffer.size() + (m_head ? m_head->size() : 0); }
 
 private:
     qsizetype m_maxLength;

@@ -155,6 +155,13 @@ QString HistoryActions::backup(const QUrl &file) const
     settings.apiKey.clear();
     for (Provider &p : settings.providers)
         p.apiKey.clear();
+    // A tool server's variables and headers hold its tokens: the names stay, the values go.
+    for (McpServer &server : settings.mcpServers) {
+        for (auto &pair : server.env)
+            pair.second.clear();
+        for (auto &pair : server.headers)
+            pair.second.clear();
+    }
     const QByteArray bytes = encodeAppData(settings, m_store->conversations());
     if (bytes.isEmpty())
         return tr("对话中有无法保存的数据，没有写入备份。");

@@ -122,6 +122,30 @@ std::optional<Message::Role> Message::roleFromName(QStringView name)
     return std::nullopt;
 }
 
+QString McpServer::approvalName(McpApproval approval)
+{
+    switch (approval) {
+    case McpApproval::Ask:
+        break;
+    case McpApproval::AskOncePerTool:
+        return QStringLiteral("askOncePerTool");
+    case McpApproval::Never:
+        return QStringLiteral("never");
+    }
+    return QStringLiteral("ask");
+}
+
+std::optional<McpApproval> McpServer::approvalFromName(QStringView name)
+{
+    if (name == u"ask")
+        return McpApproval::Ask;
+    if (name == u"askOncePerTool")
+        return McpApproval::AskOncePerTool;
+    if (name == u"never")
+        return McpApproval::Never;
+    return std::nullopt;
+}
+
 TimeStamp currentTimeStamp()
 {
     // 2001-01-01T00:00:00Z in Unix milliseconds.

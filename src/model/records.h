@@ -9,6 +9,7 @@
 #include <QUuid>
 
 #include <optional>
+#include <utility>
 
 /// Parses exactly the 36-character 8-4-4-4-12 form, hex digits in either case.
 std::optional<QUuid> parseCanonicalUuid(QStringView text);
@@ -36,6 +37,41 @@ struct Provider
     bool operator==(const Provider &) const = default;
 };
 
+/// How the calls of a tool server's tools are approved.
+enum class McpApproval {
+    Ask,            ///< every call waits for the user (the default, not stored)
+    AskOncePerTool, ///< "askOncePerTool": the first call of each tool waits
+    Never,          ///< "never": calls run without asking
+};
+
+/// A tool server the user added: a command to start, or an address to reach over HTTP.
+struct McpServer
+{
+    using Pairs = QList<std::pair<QString, QString>>;
+
+    /// Unique among the servers; the key it is stored under.
+    QString name;
+    QString command;
+    QList<QString> args;
+    /// Added to the program's own environment, in the user's order. Secrets, like a key.
+    Pairs env;
+    /// Where the command runs; empty: the home folder.
+    QString cwd;
+    QString url;
+    /// Sent with every HTTP request, in the user's order. Secrets, like a key.
+    Pairs headers;
+    bool enabled = true;
+    McpApproval approval = McpApproval::Ask;
+    /// Tools of this server never offered to the model, by their names on the server.
+    QList<QString> disabledTools;
+
+    /// The stored name of an approval, and back (nothing for an unknown one).
+    static QString approvalName(McpApproval approval);
+    static std::optional<McpApproval> approvalFromName(QStringView name);
+
+    bool operator==(const McpServer &) const = default;
+};
+
 /// The user's connection and model settings. baseURL, apiKey, model and models describe the
 /// first gateway, which always exists and has no id.
 struct AppSettings
@@ -51,6 +87,8 @@ struct AppSettings
     QList<Provider> providers;
     /// The gateway new conversations start on; null for the first one.
     QUuid defaultProvider;
+    /// The tool servers, in the user's order; names are unique.
+    QList<McpServer> mcpServers;
 
     static QString defaultBaseURL() { return QStringLiteral("https://api.openai.com/v1"); }
     /// The first gateway's name when it has none of its own. Stored, so in its source form.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "storagecodec.h"
 
+#include "model/jsonkeys.h"
+
 #include <QChar>
 #include <QFile>
 #include <QIODevice>
@@ -356,6 +358,105 @@ void appendGateways(QByteArray &out, const AppSettings &s)
     }
 }
 
+void appendPairs(QByteArray &out, const McpServer::Pairs &pairs)
+{
+    out.append('{');
+    for (const auto &[key, value] : pairs) {
+        if (out.back() != '{')
+            out.append(',');
+        appendString(out, key);
+        out.append(':');
+        appendString(out, value);
+    }
+    out.append('}');
+}
+
+// The tool servers, keyed by name in the user's order; each server's keys in a fixed order,
+// each only when it is not the default.
+void appendMcpServers(QByteArray &out, const QList<McpServer> &servers)
+{
+    if (servers.isEmpty())
+        return;
+    out.append(",\"mcpServers\":{");
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        const McpServer &m = servers[i];
+        if (i > 0)
+            out.append(',');
+        appendString(out, m.name);
+        out.append(":{");
+        const auto key = [&out](const char *name) {
+            if (out.back() != '{')
+                out.append(',');
+            out.append(name);
+        };
+        if (!m.command.isEmpty()) {
+            key("\"command\":");
+            appendString(out, m.command);
+        }
+        if (!m.args.isEmpty()) {
+            key("\"args\":");
+            appendStringList(out, m.args);
+        }
+        if (!m.env.isEmpty()) {
+            key("\"env\":");
+            appendPairs(out, m.env);
+        }
+        if (!m.cwd.isEmpty()) {
+            key("\"cwd\":");
+            appendString(out, m.cwd);
+        }
+        if (!m.url.isEmpty()) {
+            key("\"url\":");
+            appendString(out, m.url);
+        }
+        if (!m.headers.isEmpty()) {
+            key("\"headers\":");
+            appendPairs(out, m.headers);
+        }
+        if (!m.enabled)
+            key("\"enabled\":false");
+        if (m.approval != McpApproval::Ask) {
+            key("\"approval\":");
+            appendString(out, McpServer::approvalName(m.approval));
+        }
+        if (!m.disabledTools.isEmpty()) {
+            key("\"disabledTools\":");
+            appendStringList(out, m.disabledTools);
+        }
+        out.append('}');
+    }
+    out.append('}');
+}
+
+/// Adds a pair read from an object: a repeated key keeps its first place and takes the last
+/// value, as Qt's reader does. False for a repeat, which the file does not read back as it was.
+bool addPair(McpServer::Pairs &pairs, QString key, QString value)
+{
+    for (auto &pair : pairs) {
+        if (pair.first == key) {
+            pair.second = std::move(value);
+            return false;
+        }
+    }
+    pairs.append({std::move(key), std::move(value)});
+    return true;
+}
+
+/// Sets skipped when a name repeats: the file does not read back as it was.
+template<typename Value>
+void addNamed(std::vector<std::pair<QString, Value>> &named, QString name, Value value,
+              bool &skipped)
+{
+    for (auto &entry : named) {
+        if (entry.first == name) {
+            entry.second = std::move(value);
+            skipped = true;
+            return;
+        }
+    }
+    named.emplace_back(std::move(name), std::move(value));
+}
+
 /// A gateway's id as read: the canonical form and not all zeros, which would name the first
 /// gateway.
 std::optional<QUuid> gatewayId(QStringView text)
@@ -467,7 +568,73 @@ void readGateways(const QJsonObject &o, AppSettings &s, bool &skipped)
         skipped = true;
 }
 
-bool readSettings(const QJsonObject &o, AppSettings &s, bool &skipped)
+// Keys of the object at path in the file, in the file's order; see jsonObjectKeys().
+bool readPairs(const QJsonValue &v, QByteArrayView json, const QList<QString> &path,
+               McpServer::Pairs &out, bool &skipped)
+{
+    if (absent(v))
+        return true;
+    if (!v.isObject())
+        return false;
+    const QJsonObject o = v.toObject();
+    for (const QString &key : jsonObjectKeys(json, path)) {
+        const QJsonValue value = o.value(key);
+        if (!value.isString())
+            return false;
+        if (!addPair(out, key, value.toString()))
+            skipped = true;
+    }
+    return out.size() == o.size();
+}
+
+// One tool server; false when the entry is malformed and is skipped.
+bool readMcpServer(const QJsonValue &v, QByteArrayView json, McpServer &m, bool &skipped)
+{
+    if (!v.isObject() || m.name.isEmpty())
+        return false;
+    const QJsonObject o = v.toObject();
+    const QList<QString> path{u"settings"_s, u"mcpServers"_s, m.name};
+    const QJsonValue approval = o.value("approval"_L1);
+    if (!absent(approval)) {
+        const auto a = McpServer::approvalFromName(approval.toString());
+        if (!approval.isString() || !a)
+            return false;
+        m.approval = *a;
+    }
+    return readOptionalString(o, "command"_L1, m.command) &&
+           readStringList(o.value("args"_L1), m.args) &&
+           readPairs(o.value("env"_L1), json, path + QList<QString>{u"env"_s}, m.env, skipped) &&
+           readOptionalString(o, "cwd"_L1, m.cwd) && readOptionalString(o, "url"_L1, m.url) &&
+           readPairs(o.value("headers"_L1), json, path + QList<QString>{u"headers"_s}, m.headers,
+                     skipped) &&
+           readFlag(o.value("enabled"_L1), m.enabled) &&
+           readStringList(o.value("disabledTools"_L1), m.disabledTools);
+}
+
+// The tool servers, in the file's order: what is malformed is skipped, and said in skipped.
+void readMcpServers(const QJsonValue &v, QByteArrayView json, AppSettings &s, bool &skipped)
+{
+    if (absent(v))
+        return;
+    if (!v.isObject()) {
+        skipped = true;
+        return;
+    }
+    const QJsonObject o = v.toObject();
+    std::vector<std::pair<QString, QJsonValue>> named;
+    for (const QString &name : jsonObjectKeys(json, {u"settings"_s, u"mcpServers"_s}))
+        addNamed(named, name, o.value(name), skipped);
+    for (auto &[name, entry] : named) {
+        McpServer m;
+        m.name = name;
+        if (readMcpServer(entry, json, m, skipped))
+            s.mcpServers.append(std::move(m));
+        else
+            skipped = true;
+    }
+}
+
+bool readSettings(const QJsonObject &o, QByteArrayView json, AppSettings &s, bool &skipped)
 {
     if (!readOptionalString(o, "baseURL"_L1, s.baseURL) ||
         !readOptionalString(o, "apiKey"_L1, s.apiKey) ||
@@ -476,6 +643,7 @@ bool readSettings(const QJsonObject &o, AppSettings &s, bool &skipped)
         !readStringList(o.value("models"_L1), s.models))
         return false;
     readGateways(o, s, skipped);
+    readMcpServers(o.value("mcpServers"_L1), json, s, skipped);
     return true;
 }
 
@@ -920,17 +1088,89 @@ bool readGateways(const Slot &name, const Slot &providers, const Slot &defaultPr
     return true;
 }
 
+bool readPairs(const Slot &slot, McpServer::Pairs &out, bool &skipped)
+{
+    if (absent(slot))
+        return true;
+    dom::object o;
+    if (slot->get_object().get(o))
+        return false;
+    for (const dom::key_value_pair field : o) {
+        std::string_view value;
+        if (field.value.get_string().get(value))
+            return false;
+        if (!addPair(out, text(field.key), text(value)))
+            skipped = true;
+    }
+    return true;
+}
+
+// The same rules as the reader above. The caller has checked that the entry is tame.
+bool readMcpServer(dom::element v, McpServer &m, bool &skipped)
+{
+    dom::object o;
+    if (v.get_object().get(o) || m.name.isEmpty())
+        return false;
+    std::array<Slot, 9> f;
+    if (!fields<9>(o,
+                   {"command", "args", "env", "cwd", "url", "headers", "enabled", "approval",
+                    "disabledTools"},
+                   f))
+        return false;
+    if (!absent(f[7])) {
+        std::string_view name;
+        if (f[7]->get_string().get(name))
+            return false;
+        const auto approval = McpServer::approvalFromName(text(name));
+        if (!approval)
+            return false;
+        m.approval = *approval;
+    }
+    return readOptionalString(f[0], m.command) && readStringList(f[1], m.args) &&
+           readPairs(f[2], m.env, skipped) && readOptionalString(f[3], m.cwd) &&
+           readOptionalString(f[4], m.url) && readPairs(f[5], m.headers, skipped) &&
+           readFlag(f[6], m.enabled) && readStringList(f[8], m.disabledTools);
+}
+
+/// The tool servers, as the reader above reads them. False only when a value is one that Qt's
+/// reader may read otherwise.
+bool readMcpServers(const Slot &slot, AppSettings &s, bool &skipped)
+{
+    if (absent(slot))
+        return true;
+    if (!tame(*slot))
+        return false;
+    dom::object o;
+    if (slot->get_object().get(o)) {
+        skipped = true;
+        return true;
+    }
+    std::vector<std::pair<QString, dom::element>> named;
+    for (const dom::key_value_pair field : o)
+        addNamed(named, text(field.key), field.value, skipped);
+    for (const auto &[name, entry] : named) {
+        McpServer m;
+        m.name = name;
+        if (readMcpServer(entry, m, skipped))
+            s.mcpServers.append(std::move(m));
+        else
+            skipped = true;
+    }
+    return true;
+}
+
 bool readSettings(dom::object o, AppSettings &s, bool &skipped)
 {
-    std::array<Slot, 8> f;
-    if (!fields<8>(o,
+    std::array<Slot, 9> f;
+    if (!fields<9>(o,
                    {"baseURL", "apiKey", "model", "systemPrompt", "models", "name", "providers",
-                    "defaultProvider"},
+                    "defaultProvider", "mcpServers"},
                    f))
         return false;
     return readOptionalString(f[0], s.baseURL) && readOptionalString(f[1], s.apiKey) &&
            readOptionalString(f[2], s.model) && readOptionalString(f[3], s.systemPrompt) &&
-           readStringList(f[4], s.models) && readGateways(f[5], f[6], f[7], s, skipped);
+           readStringList(f[4], s.models) && readGateways(f[5], f[6], f[7], s, skipped) &&
+           readMcpServers(f[8], s, skipped);
 }
 
 QString utf8(std::string_view text)
@@ -1209,6 +1449,7 @@ QByteArray encodeAppData(const AppSettings &settings, const QList<Conversation> 
     out.append(",\"models\":");
     appendStringList(out, settings.models);
     appendGateways(out, settings);
+    appendMcpServers(out, settings.mcpServers);
     out.append("},\"conversations\":[");
     for (qsizetype i = 0; i < conversations.size(); ++i) {
         if (i > 0)
@@ -1334,7 +1575,7 @@ std::optional<AppData> decodeAppDataWithQt(const QByteArray &bytes)
         return std::nullopt;
 
     AppData data;
-    if (!readSettings(settings.toObject(), data.settings, data.skippedEntries))
+    if (!readSettings(settings.toObject(), bytes, data.settings, data.skippedEntries))
         return std::nullopt;
     const QJsonArray array = conversations.toArray();
     data.conversations = QList<Conversation>(array.size());
