@@ -8,6 +8,8 @@
 //  - a message's "reasoning", "error", "usage" and "attachments" keys are written exactly when
 //    it has some: a file without them is written without the keys;
 //  - a malformed attachment entry is skipped and reported, like a malformed gateway entry;
+//  - a conversation's "historyImages" is written only when it is false; another value than a
+//    boolean is skipped and reported;
 //  - a malformed gateway entry (settings "name", "providers", "defaultProvider", a
 //    conversation's "provider") is skipped and reported, never a reason to refuse the file;
 //    a file where nothing was skipped encodes without the gateway keys it did not have;
@@ -344,6 +346,9 @@ std::optional<Expected> readSlowly(const QByteArray &bytes)
         const QJsonValue gateway = o.value(QLatin1StringView("provider"));
         if (!gatewayId(gateway, c.provider))
             e.data.skippedEntries |= !absent(gateway);
+        const QJsonValue historyImages = o.value(QLatin1StringView("historyImages"));
+        c.historyImages = !historyImages.isBool() || historyImages.toBool();
+        e.data.skippedEntries |= !absent(historyImages) && !historyImages.isBool();
         e.data.conversations.append(c);
     }
     return e;
@@ -437,5 +442,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(encoded.count(",\"provider\":") ==
                std::count_if(decoded->conversations.cbegin(), decoded->conversations.cend(),
                              [](const Conversation &c) { return !c.provider.isNull(); }));
+    // The history's images are sent unless a conversation says not to.
+    FUZZ_CHECK(encoded.count(",\"historyImages\":") ==
+               std::count_if(decoded->conversations.cbegin(), decoded->conversations.cend(),
+                             [](const Conversation &c) { return !c.historyImages; }));
     return 0;
 }

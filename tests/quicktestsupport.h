@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QObject>
 #include <QQuickItem>
 #include <QQuickTextDocument>
@@ -223,6 +224,34 @@ public:
     {
         removeDataFile();
         return QDir().mkpath(m_dataFile);
+    }
+
+    /// Writes a file of that name (its text as UTF-8) beside data.json's folder; its path.
+    Q_INVOKABLE QString writeFile(const QString &name, const QString &text) const
+    {
+        const QString path = QFileInfo(m_dataFile).dir().filePath(QStringLiteral("../") + name);
+        QFile file(path);
+        const QByteArray bytes = text.toUtf8();
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path
+                                                                                    : QString();
+    }
+    /// Drags files from outside the program onto the middle of item and drops them there, as a
+    /// file manager does; whether the drop was taken.
+    Q_INVOKABLE bool dropFiles(QQuickItem *item, const QStringList &paths) const
+    {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls.append(QUrl::fromLocalFile(path));
+        mime.setUrls(urls);
+        const QPointF at = item->mapToScene({item->width() / 2, item->height() / 2});
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(item->window(), &enter);
+        QDragMoveEvent move(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(item->window(), &move);
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(item->window(), &drop);
+        return drop.isAccepted();
     }
 
     Q_INVOKABLE QString clipboardText() const { return QGuiApplication::clipboard()->text(); }

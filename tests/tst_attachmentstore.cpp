@@ -402,6 +402,30 @@ private slots:
         QVERIFY(QFileInfo(m_store->folder() + u'/' + QString(64, u'0')).isDir());
     }
 
+    // A clean-up leaves the files stored since it began, also those stored again: the list of
+    // files in use it was given was taken before their import ended.
+    void removeUnreferencedLeavesNewFiles()
+    {
+        const Attachment old = imported(u"o.txt"_s, "old"_ba);
+        const Attachment again = imported(u"a.txt"_s, "again"_ba);
+        const Attachment paper = imported(u"p.pdf"_s, pdf({u"p"_s}));
+        const QDateTime past = QDateTime::currentDateTimeUtc().addSecs(-3600);
+        for (const Attachment &a : {old, again, paper}) {
+            QFile file(m_store->pathOf(a));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(past, QFileDevice::FileModificationTime));
+        }
+        const QDateTime began = QDateTime::currentDateTimeUtc().addSecs(-60);
+        QCOMPARE(imported(u"a2.txt"_s, "again"_ba),
+                 (Attachment{u"a2.txt"_s, u"text/plain"_s, again.sha256, again.size}));
+        const Attachment fresh = imported(u"f.txt"_s, "fresh"_ba);
+
+        // The old file and the PDF with its text cache go; the one stored again stays.
+        QCOMPARE(m_store->removeUnreferenced({}, began), 3);
+        QVERIFY(!m_store->exists(old) && !m_store->exists(paper));
+        QVERIFY(m_store->verify(again) && m_store->verify(fresh));
+    }
+
     // A backed-up file comes back only when its bytes hash to the name it is restored under.
     void restore()
     {

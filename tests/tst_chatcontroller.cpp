@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The chat controller against a loopback gateway and a real Store in a temporary folder.
+#include "attach/attachmentstore.h"
 #include "chat/chatcontroller.h"
 #include "chat/messagelistmodel.h"
 #include "model/storagecodec.h"
@@ -936,6 +937,161 @@ private slots:
         QVERIFY(conversation().title.startsWith(u"截图"));
         QTRY_COMPARE(conversation().messages.size(), 2);
         QVERIFY(!StoreTest::readAll(m_store->fileURL()).contains("base64"));
+    }
+
+    // Which images go with a resend: all of them, only the last question's when the
+    // conversation says so, none when the user retries without them (which also sets the
+    // option, and keeps it). A file gone from the folder is left out and named in a notice.
+    void imagesInRequest_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("historyImages");
+        QTest::addColumn<QString>("gone");      // a stored file to remove first
+        QTest::addColumn<QList<int>>("images"); // per user message sent
+        QTest::addColumn<QString>("notice");
+
+        const QString lost = u"丢失.txt"_s;
+        QTest::newRow("all") << u"regenerate"_s << true << QString() << QList<int>{1, 1} << lost;
+        QTest::newRow("history off")
+            << u"regenerate"_s << false << QString() << QList<int>{0, 1} << lost;
+        QTest::newRow("without images")
+            << u"without"_s << true << QString() << QList<int>{0, 0} << lost;
+        QTest::newRow("an image gone")
+            << u"regenerate"_s << true << u"b.png"_s << QList<int>{1, 0} << u"b.png"_s;
+    }
+    void imagesInRequest()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, historyImages);
+        QFETCH(QString, gone);
+        QFETCH(QList<int>, images);
+        QFETCH(QString, notice);
+
+        const AttachmentStore files(m_dir->path());
+        const auto image = [&](const QString &name, QRgb colour) {
+            QImage picture(40, 30, QImage::Format_RGB32);
+            picture.fill(colour);
+            return *files.importImage(picture, name).attachment;
+        };
+        const Attachment a = image(u"a.png"_s, qRgb(200, 0, 0));
+        const Attachment b = image(u"b.png"_s, qRgb(0, 200, 0));
+        // Never stored: its message shows it as lost.
+        const Attachment missing{u"丢失.txt"_s, u"text/plain"_s, QString(64, u'e'), 3};
+        Message first = msg(Role::User, u"看这两个"_s);
+        first.setAttachments({a, missing});
+        Message second = msg(Role::User, u"再看这个"_s);
+        second.setAttachments({b});
+        Message failed = msg(Role::Assistant, u"⚠️ x"_s);
+        failed.setError(u"x"_s, u"http:400"_s);
+        setUpConversation({first, msg(Role::Assistant, u"好"_s), second, failed});
+        m_store->setHistoryImages(m_conv, historyImages);
+        if (gone == b.name)
+            QVERIFY(QFile::remove(files.pathOf(b)));
+        m_gateway->enqueue(reply({"嗯"}));
+        ChatController c(m_store.get(), m_conv);
+        QSignalSpy notices(&c, &ChatController::notice);
+
+        if (how == u"without")
+            c.regenerateWithoutImages();
+        else
+            c.regenerate();
+        QTRY_COMPARE(m_gateway->requests().size(), 1);
+        QList<int> sent;
+        for (const QJsonValue &m : sentMessages()) {
+            if (m[u"role"].toString() != u"user")
+                continue;
+            const QJsonArray parts = m[u"content"].toArray();
+            sent << int(std::count_if(parts.begin(), parts.end(), [](const QJsonValue &p) {
+                return p[u"type"].toString() == u"image_url";
+            }));
+        }
+        QCOMPARE(sent, images);
+        QCOMPARE(notices.size(), 1);
+        QVERIFY2(notices.first().first().toString().contains(notice),
+                 qPrintable(notices.first().first().toString()));
+        QVERIFY(waitIdle(c));
+        QCOMPARE(fileContents().conversations.first().historyImages,
+                 historyImages && how != u"without");
+        QCOMPARE(c.historyImages(), historyImages && how != u"without");
+    }
+
+    // Editing a message may take files off it: what is left is stored and resent. A message
+    // left with neither text nor files is not resent, and stays as it was.
+    void editRemovesFiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("removed");
+        QTest::addColumn<QStringList>("kept");
+        QTest::addColumn<bool>("resent");
+
+        const QStringList both{u"a.txt"_s, u"b.txt"_s};
+        QTest::newRow("none") << u"看"_s << QList<int>{} << both << true;
+        QTest::newRow("the first") << u"看"_s << QList<int>{0} << QStringList{u"b.txt"_s} << true;
+        QTest::newRow("the same twice")
+            << u"看"_s << QList<int>{1, 1} << QStringList{u"a.txt"_s} << true;
+        QTest::newRow("all, text left") << u"看"_s << QList<int>{1, 0} << QStringList{} << true;
+        QTest::newRow("all, no text") << QString() << QList<int>{0, 1} << both << false;
+    }
+    void editRemovesFiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<int>, removed);
+        QFETCH(QStringList, kept);
+        QFETCH(bool, resent);
+
+        const AttachmentStore files(m_dir->path());
+        QList<Attachment> attached;
+        for (const QString &name : {u"a.txt"_s, u"b.txt"_s}) {
+            QVERIFY(StoreTest::writeAll(m_dir->filePath(name), name.toUtf8()));
+            attached << *files.importFile(m_dir->filePath(name)).attachment;
+        }
+        Message question = msg(Role::User, u"原来的"_s);
+        question.setAttachments(attached);
+        setUpConversation({question, msg(Role::Assistant, u"好"_s)});
+        m_gateway->enqueue(reply({"嗯"}));
+        ChatController c(m_store.get(), m_conv);
+
+        c.startEdit(canonicalUuidString(question.id));
+        c.setEditText(text);
+        for (int index : removed)
+            c.removeEditFile(index);
+        c.submitEdit(question.id);
+        QVERIFY(c.editRemovedFiles().isEmpty());
+        QStringList names;
+        for (const Attachment &a : conversation().messages.first().attachments())
+            names << a.name;
+        QCOMPARE(names, kept);
+        if (!resent) {
+            QVERIFY(!c.sending());
+            QCOMPARE(conversation().messages.first(), question);
+            return;
+        }
+        QTRY_COMPARE(m_gateway->requests().size(), 1);
+        QVERIFY(waitIdle(c));
+        const QString sent = sentMessages().first()[u"content"].toString();
+        for (const QString &name : {u"a.txt"_s, u"b.txt"_s})
+            QCOMPARE(sent.contains(name), kept.contains(name));
+        QCOMPARE(fileContents().conversations.first().messages.first().attachments().size(),
+                 kept.size());
+    }
+
+    // A stop while the request is still being made sends nothing.
+    void stopWhileTheRequestIsMade()
+    {
+        const AttachmentStore files(m_dir->path());
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        Message question = msg(Role::User, u"看"_s);
+        question.setAttachments({*files.importImage(picture).attachment});
+        setUpConversation({question});
+        m_gateway->enqueue(reply({"嗯"}));
+        ChatController c(m_store.get(), m_conv);
+        c.regenerate();
+        QVERIFY(c.sending());
+        c.stop();
+        QVERIFY(waitIdle(c));
+        QCOMPARE(m_gateway->requests().size(), 0);
+        QCOMPARE(rolesOf(conversation().messages), u"u"_s);
     }
 };
 

@@ -107,6 +107,33 @@ private slots:
         QCOMPARE(!n.details.isEmpty(), details);
     }
 
+    // "不带图片重试" is offered where a model refused the request for its images, not where a
+    // refusal only mentions them.
+    void offerWithoutImages_data()
+    {
+        QTest::addColumn<ChatAPIError>("error");
+        QTest::addColumn<bool>("offered");
+        using E = ChatAPIError;
+        // clang-format off
+        QTest::newRow("DeepSeek") << E::http(400, QString::fromUtf8(R"({"error":{"message":"Failed to deserialize the JSON body into the target type: messages[0]: unknown variant `image_url`, expected `text` at line 1 column 302","type":"invalid_request_error"}})")) << true;
+        QTest::newRow("OpenAI, not a vision model") << E::http(400, QString::fromUtf8(R"({"error":{"message":"Invalid content type. image_url is only supported by certain models."}})")) << true;
+        QTest::newRow("unprocessable image input") << E::http(422, u"{\"detail\":\"image input is not supported\"}"_s) << true;
+        QTest::newRow("too large, with images") << E::http(413, u"image too large"_s) << false;
+        QTest::newRow("context too long") << E::http(400, u"maximum context length exceeded by the image"_s) << false;
+        QTest::newRow("server error") << E::http(500, u"image service down"_s) << false;
+        QTest::newRow("in the stream") << E::gateway(u"image_url not supported"_s) << false;
+        // clang-format on
+    }
+    void offerWithoutImages()
+    {
+        QFETCH(ChatAPIError, error);
+        QFETCH(bool, offered);
+        const FailureNotice n =
+            FailureNotice::explain(error.description(), error.kindCode(), false);
+        QCOMPARE(n.offerWithoutImages, offered);
+        QVERIFY(n.advice.contains(u"图片") || !offered);
+    }
+
     // A kind this version does not know, from a later one, still gets a heading and advice.
     void unknownKind()
     {

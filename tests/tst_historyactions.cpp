@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/historyactions.h"
+#include "attach/attachmentstore.h"
 #include "model/conversationtransfer.h"
 #include "store/conversationlistmodel.h"
 #include "storetestutil.h"
@@ -8,12 +9,16 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QImage>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace StoreTest;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -35,6 +40,12 @@ const QList<Conversation> &sample()
         return QList<Conversation>{conv(u'a'), b, conv(u'c')};
     }();
     return list;
+}
+
+int mode(const QString &path)
+{
+    struct stat st = {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 } // namespace
@@ -256,6 +267,124 @@ private slots:
         fresh.flush();
         QCOMPARE(Store(other.path()).conversations(), sample());
         QCOMPARE(fresh.settings().apiKey, QStringLiteral("sk-mine"));
+    }
+
+    // A backup carries its conversations' files in a folder beside it, as they are stored;
+    // restore checks each against its name. A file that does not match, or is not there, is
+    // reported and left out; its message comes back all the same.
+    void backupCarriesFiles_data()
+    {
+        QTest::addColumn<QString>("damage");   // done to the backup's folder
+        QTest::addColumn<QString>("restored"); // the files that come back
+        QTest::addColumn<QString>("report");
+
+        QTest::newRow("intact") << QString() << u"xy"_s << u"已恢复 4 个对话"_s;
+        QTest::newRow("tampered") << u"tamper y"_s << u"x"_s
+                                  << u"已恢复 4 个对话；1 个附件与备份时不符，没有恢复：y.png"_s;
+        QTest::newRow("one file missing")
+            << u"remove x"_s << u"y"_s << u"已恢复 4 个对话；1 个附件不在备份里"_s;
+        QTest::newRow("no folder")
+            << u"remove folder"_s << QString() << u"已恢复 4 个对话；2 个附件不在备份里"_s;
+    }
+    void backupCarriesFiles()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, restored);
+        QFETCH(QString, report);
+
+        const AttachmentStore files(m_dir->path());
+        QImage picture(20, 10, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        const QString source = path("x.txt");
+        QVERIFY(writeAll(source, "print(1)\n"));
+        const QHash<QString, Attachment> stored{
+            {u"x"_s, *files.importFile(source).attachment},
+            {u"y"_s, *files.importImage(picture, u"y.png"_s).attachment},
+        };
+        QVERIFY(writeAll(path("orphan"), "used by nothing"));
+        const Attachment orphan = *files.importFile(path("orphan")).attachment;
+        Conversation c = conv(u'f');
+        Message m = msg(Message::Role::User, u"看"_s);
+        m.setAttachments({stored[u"x"_s], stored[u"y"_s]});
+        c.messages = {m};
+        m_store->addConversationsAtTop({c});
+
+        QVERIFY(QDir().mkpath(path("out")));
+        const QUrl backup = QUrl::fromLocalFile(path("out/备份.json"));
+        QCOMPARE(m_actions->backup(backup), QString());
+        const QDir folder(path("out/备份.attachments"));
+        QStringList expected{stored[u"x"_s].sha256, stored[u"y"_s].sha256};
+        expected.sort();
+        QCOMPARE(folder.entryList(QDir::Files, QDir::Name), expected);
+        QCOMPARE(mode(folder.path()), 0700);
+        for (const QString &name : expected)
+            QCOMPARE(mode(folder.filePath(name)), 0600);
+        QVERIFY(!expected.contains(orphan.sha256));
+
+        const QString what = damage.section(u' ', 0, 0);
+        const QString which = damage.section(u' ', 1);
+        if (what == u"tamper")
+            QVERIFY(writeAll(folder.filePath(stored[which].sha256), "not the picture"));
+        else if (which == u"folder")
+            QVERIFY(QDir(folder).removeRecursively());
+        else if (what == u"remove")
+            QVERIFY(QFile::remove(folder.filePath(stored[which].sha256)));
+
+        QTemporaryDir other;
+        Store fresh(other.path());
+        HistoryActions restorer;
+        restorer.setStore(&fresh);
+        QCOMPARE(restorer.restore(backup), report);
+        // The sample's three, and the one with the files first.
+        QCOMPARE(fresh.conversations().size(), 4);
+        QCOMPARE(fresh.conversations().first().messages.first().attachments().size(), 2);
+        const AttachmentStore into(other.path());
+        QString back;
+        for (const QString &name : {u"x"_s, u"y"_s}) {
+            if (into.verify(stored[name]))
+                back += name;
+            else
+                QVERIFY(!into.exists(stored[name]));
+        }
+        QCOMPARE(back, restored);
+    }
+
+    // An export writes the images into a folder named after the file and links them; other
+    // files, and an image no longer stored, are listed by name.
+    void exportLinksImages()
+    {
+        const AttachmentStore files(m_dir->path());
+        const auto image = [&](QRgb colour) {
+            QImage picture(20, 10, QImage::Format_RGB32);
+            picture.fill(colour);
+            return *files.importImage(picture, u"截图.png"_s).attachment;
+        };
+        const Attachment red = image(qRgb(200, 0, 0));
+        const Attachment blue = image(qRgb(0, 0, 200));
+        Attachment lost = red;
+        lost.name = u"lost [1].png"_s;
+        lost.sha256 = QString(64, u'd');
+        QVERIFY(writeAll(path("a.py"), "print(1)\n"));
+        const Attachment code = *files.importFile(path("a.py")).attachment;
+        Conversation c = conv(u'e');
+        Message m = msg(Message::Role::User, u"看图"_s);
+        m.setAttachments({red, code, blue, lost, red});
+        c.messages = {m};
+        m_store->addConversationsAtTop({c});
+
+        QVERIFY(QDir().mkpath(path("out")));
+        QCOMPARE(m_actions->exportMarkdown(canonicalUuidString(c.id),
+                                           QUrl::fromLocalFile(path("out/我的 对话.md"))),
+                 QString());
+        const QString folder = u"%E6%88%91%E7%9A%84%20%E5%AF%B9%E8%AF%9D.images/"_s;
+        QCOMPARE(QString::fromUtf8(readAll(path("out/我的 对话.md"))),
+                 u"# e\n\n## 用户\n\n看图\n\n- ![截图.png]("_s + folder +
+                     u"%E6%88%AA%E5%9B%BE.png)\n- a.py\n- ![截图.png]("_s + folder +
+                     u"2-%E6%88%AA%E5%9B%BE.png)\n- lost \\[1\\].png\n- ![截图.png]("_s + folder +
+                     u"%E6%88%AA%E5%9B%BE.png)\n"_s);
+        QCOMPARE(readAll(path("out/我的 对话.images/截图.png")), readAll(files.pathOf(red)));
+        QCOMPARE(readAll(path("out/我的 对话.images/2-截图.png")), readAll(files.pathOf(blue)));
+        QCOMPARE(QDir(path("out/我的 对话.images")).count(), 4u); // with . and ..
     }
 
     void restoreMerges_data()

@@ -177,6 +177,13 @@ private slots:
         QTest::newRow("default not a UUID") << R"(,"defaultProvider":"b")"_ba << ""_ba << 0 << true << false;
         QTest::newRow("provider a number") << ""_ba << R"(,"provider":1)"_ba << 0 << true << false;
         QTest::newRow("provider braces")   << ""_ba << R"(,"provider":"{1B4E28BA-2FA1-11D2-883F-0016D3CCA427}")"_ba << 0 << true << false;
+        // The conversation's option beside its gateway: written only when it is off.
+        QTest::newRow("history images off") << ""_ba << R"(,"historyImages":false)"_ba << 0 << false << true;
+        QTest::newRow("history images off, after the gateway") << ",\"providers\":[" + local + "]"
+                                           << ",\"provider\":" + g1 + R"(,"historyImages":false)" << 1 << false << true;
+        QTest::newRow("history images on") << ""_ba << R"(,"historyImages":true)"_ba << 0 << false << false;
+        QTest::newRow("history images null") << ""_ba << R"(,"historyImages":null)"_ba << 0 << false << false;
+        QTest::newRow("history images a string") << ""_ba << R"(,"historyImages":"false")"_ba << 0 << true << false;
         // clang-format on
     }
 

@@ -70,6 +70,10 @@
         <source>无法保存附件「%1」：%2</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>无法写入“%1”：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ChatController</name>
@@ -86,6 +90,14 @@
     </message>
     <message>
         <source>%1 · %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对话选项</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不再发送历史图片</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -399,6 +411,10 @@ Qt 的选项（如 -platform、-session）照常可用。
         <source>在模型菜单里选一个模型后再点「重试」，也可以到「设置」重新添加网关。</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>这个模型不能读图片，请换一个支持图片的模型，或不带图片重试。</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FailureStrip</name>
@@ -416,6 +432,10 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>详情</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不带图片重试</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -512,6 +532,26 @@ Qt 的选项（如 -platform、-session）照常可用。
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
+    </message>
+    <message>
+        <source>对话已备份，但附件没有全部复制：%1。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>；%n 个附件不在备份里</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>；%n 个附件与备份时不符，没有恢复：%1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -942,6 +982,10 @@ Qt 的选项（如 -platform、-session）照常可用。
         <source>%1（文件已丢失）</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>移除</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ModelCatalog</name>
@@ -999,6 +1043,19 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>已深度思考</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ReplyStream</name>
+    <message numerus="yes">
+        <source>%n 个附件文件已丢失，没有随消息发送：%1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>、</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -36,10 +36,13 @@ QJsonValue userContent(const Message &m, const ChatAPI::AttachmentReader &read, 
     QString text = m.content;
     QJsonArray parts;
     for (const Attachment &a : m.attachments()) {
+        // An image left out is not read at all: its base64 is the costly part.
+        if (a.isImage() && !images)
+            continue;
         const ChatAPI::AttachedContent added = read(a);
         if (!added.text.isEmpty())
             text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) + added.text;
-        if (!added.imagePart.isEmpty() && images)
+        if (!added.imagePart.isEmpty())
             parts.append(added.imagePart);
     }
     if (parts.isEmpty())
@@ -132,7 +135,12 @@ QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Mes
 
 ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent) const
 {
-    const QJsonArray list = requestMessages(m_systemPrompt, messages, m_read);
+    return post(requestBody(messages), parent);
+}
+
+QByteArray ChatAPI::requestBody(const QList<Message> &messages) const
+{
+    const QJsonArray list = requestMessages(m_systemPrompt, messages, m_read, m_historyImages);
     QJsonObject body{{QStringLiteral("model"), m_model},
                      {QStringLiteral("messages"), list},
                      {QStringLiteral("stream"), true}};
@@ -140,11 +148,14 @@ ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent)
     if (m_gateway.streamUsage)
         body.insert(QStringLiteral("stream_options"),
                     QJsonObject{{QStringLiteral("include_usage"), true}});
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
 
+ChatStream *ChatAPI::post(const QByteArray &body, QObject *parent) const
+{
     auto *request = new GatewayRequest(m_gateway);
     request->setTimeLimit(m_timeout, GatewayRequest::TimeLimit::Idle);
     auto *stream = new ChatStream(request, parent);
-    request->send("POST", u"/chat/completions", {{"Content-Type", "application/json"}},
-                  QJsonDocument(body).toJson(QJsonDocument::Compact));
+    request->send("POST", u"/chat/completions", {{"Content-Type", "application/json"}}, body);
     return stream;
 }

@@ -54,6 +54,14 @@ public:
      * stream's finished() signal from the event loop. Main thread only.
      */
     ChatStream *streamChat(const QList<Message> &messages, QObject *parent = nullptr) const;
+    /// streamChat() in two steps: the body of the request, which reads the attachments and
+    /// may be made on any thread (images make it large: it is meant to be made in the
+    /// background and handed to post() without being kept)...
+    QByteArray requestBody(const QList<Message> &messages) const;
+    /// ...and posting it, on the main thread.
+    ChatStream *post(const QByteArray &body, QObject *parent = nullptr) const;
+    /// Whether earlier messages' images are sent (see requestMessages()).
+    void setHistoryImages(bool send) { m_historyImages = send; }
 
     /**
      * The "messages" of a request: the system prompt (trimmed, unless it is blank), then the
@@ -81,5 +89,6 @@ private:
     QString m_model;
     QString m_systemPrompt;
     AttachmentReader m_read;
+    bool m_historyImages = true;
     std::chrono::milliseconds m_timeout = defaultTimeout;
 };

@@ -150,7 +150,13 @@ void adviseHttp(FailureNotice &n, int status, const QString &body, int retryAfte
         n.advice = FailureNotice::tr(
             "对话太长，超出了模型能读的长度，请开一个新对话，或删掉前面的内容后重试。");
     } else if (mentions(body, {"image", "vision", "图片", "图像"})) {
-        n.advice = FailureNotice::tr("这个模型不能读图片，请换一个支持图片的模型。");
+        // DeepSeek answers 400 "unknown variant `image_url`": a refused request, which may
+        // go through without them.
+        n.offerWithoutImages = status == 400 || status == 422;
+        n.advice =
+            n.offerWithoutImages
+                ? FailureNotice::tr("这个模型不能读图片，请换一个支持图片的模型，或不带图片重试。")
+                : FailureNotice::tr("这个模型不能读图片，请换一个支持图片的模型。");
     } else if (mentions(body, {"tool", "function call", "工具"})) {
         n.advice =
             FailureNotice::tr("这个模型不支持工具调用，请换一个模型，或关掉这个对话的工具。");

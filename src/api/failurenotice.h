@@ -29,6 +29,8 @@ public:
     QString details;
     /// The fix is in the Settings window (the key or the address).
     bool offerSettings = false;
+    /// The model refused an image: sending again without images may work.
+    bool offerWithoutImages = false;
 
     /// partial: the reply has text of the model's before the failure.
     static FailureNotice explain(const QString &error, const QString &kind, bool partial);

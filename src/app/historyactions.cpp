@@ -1,19 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "historyactions.h"
 
+#include "attach/attachmentstore.h"
 #include "model/conversationtransfer.h"
 #include "model/storagecodec.h"
 
 #include <QClipboard>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <utility>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -40,8 +46,8 @@ void HistoryActions::setStore(Store *store)
 {
     if (m_store == store)
         return;
-    m_store = store;
     forgetRemoved();
+    m_store = store;
     emit storeChanged();
 }
 
@@ -98,7 +104,36 @@ QString HistoryActions::exportMarkdown(const QString &id, const QUrl &file) cons
     const Conversation *c = find(id);
     if (!c)
         return tr("这个对话已不存在。");
-    return writeFile(file, conversationMarkdown(*c).toUtf8(), false);
+    // The images go into a folder named after the file, beside it, linked by relative paths;
+    // one that cannot be copied is listed by name like any other file.
+    const QString path = file.isLocalFile() ? file.toLocalFile() : QString();
+    const QString base = path.endsWith(".md"_L1, Qt::CaseInsensitive) ? path.chopped(3) : path;
+    const QDir folder(base + ".images"_L1);
+    const AttachmentStore files = attachmentStore();
+    QHash<QString, QString> links; // by sha256
+    QSet<QString> names;
+    const auto link = [&](const Attachment &a) -> QString {
+        if (path.isEmpty())
+            return {};
+        if (const auto it = links.constFind(a.sha256); it != links.cend())
+            return *it;
+        QString name = QFileInfo(a.name).fileName();
+        for (int n = 2; name.isEmpty() || names.contains(name); ++n)
+            name = QStringLiteral("%1-%2").arg(n).arg(QFileInfo(a.name).fileName());
+        const QString target = folder.filePath(name);
+        QFile::remove(target);
+        const bool copied =
+            files.verify(a) && QDir().mkpath(folder.path()) && QFile::copy(files.pathOf(a), target);
+        if (copied)
+            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+        names.insert(name);
+        const QString shown = copied ? QString::fromUtf8(QUrl::toPercentEncoding(folder.dirName()) +
+                                                         '/' + QUrl::toPercentEncoding(name))
+                                     : QString();
+        links.insert(a.sha256, shown);
+        return shown;
+    };
+    return writeFile(file, conversationMarkdown(*c, link).toUtf8(), false);
 }
 
 void HistoryActions::copyConversation(const QString &id) const
@@ -122,7 +157,18 @@ void HistoryActions::removeWithUndo(const QString &id)
     m_store->remove(*uuid);
     if (removed.conversations.isEmpty())
         return;
+    // Its files stay while it may come back; those of the delete before it may go now.
+    QSet<QString> files;
+    for (const auto &[index, conversation] : std::as_const(removed.conversations)) {
+        for (const Attachment &a : attachedFiles({conversation}))
+            files.insert(a.sha256);
+    }
+    const bool replaced = m_removed.has_value();
     m_removed = std::move(removed);
+    if (replaced)
+        m_store->releaseFiles(this, files);
+    else
+        m_store->keepFiles(this, files);
     emit removedChanged();
 }
 
@@ -133,6 +179,8 @@ void HistoryActions::undoRemove()
     const Removed removed = *std::exchange(m_removed, std::nullopt);
     if (m_store) {
         m_store->insertConversations(removed.conversations);
+        // Its messages refer to its files again.
+        m_store->keepFiles(this, {});
         if (removed.wasSelected)
             m_store->setSelectedID(removed.conversations.constFirst().second.id);
     }
@@ -144,6 +192,8 @@ void HistoryActions::forgetRemoved()
     if (!m_removed)
         return;
     m_removed.reset();
+    if (m_store)
+        m_store->releaseFiles(this);
     emit removedChanged();
 }
 
@@ -165,7 +215,19 @@ QString HistoryActions::backup(const QUrl &file) const
     const QByteArray bytes = encodeAppData(settings, m_store->conversations());
     if (bytes.isEmpty())
         return tr("对话中有无法保存的数据，没有写入备份。");
-    return writeFile(file, bytes, true);
+    if (const QString failure = writeFile(file, bytes, true); !failure.isEmpty())
+        return failure;
+    // The files go beside it as they are stored, named by their hash, for restore to check.
+    const AttachmentStore::Copied copied = attachmentStore().copyTo(
+        AttachmentStore::backupFolder(file.toLocalFile()), attachedFiles(m_store->conversations()));
+    if (!copied.failure.isEmpty())
+        return tr("对话已备份，但附件没有全部复制：%1。").arg(copied.failure);
+    return {};
+}
+
+AttachmentStore HistoryActions::attachmentStore() const
+{
+    return AttachmentStore(QFileInfo(m_store->fileURL()).absolutePath());
 }
 
 QString HistoryActions::restore(const QUrl &file, bool *ok)
@@ -192,6 +254,10 @@ QString HistoryActions::restore(const QUrl &file, bool *ok)
         conversationsToRestore(m_store->conversations(), backup, &sources);
     const auto movedAdded =
         int(std::count_if(sources.cbegin(), sources.cend(), [&](qsizetype i) { return moved[i]; }));
+    // The files first, so that the messages find them as they appear. A message whose file
+    // did not come shows it as lost.
+    const AttachmentStore::Copied files =
+        attachmentStore().copyFrom(AttachmentStore::backupFolder(path), attachedFiles(added));
     m_store->addConversationsAtTop(added);
     if (ok)
         *ok = true;
@@ -200,9 +266,18 @@ QString HistoryActions::restore(const QUrl &file, bool *ok)
     QString report = tr("已恢复 %n 个对话", nullptr, int(added.size()));
     if (const auto present = int(backup.size() - added.size()); present > 0)
         report += tr("，%n 个已存在", nullptr, present);
-    if (movedAdded == 0)
-        return report;
-    return report + tr("；其中 %n 个对话的网关在本机没有，已改用第一个网关", nullptr, movedAdded);
+    if (movedAdded > 0)
+        report += tr("；其中 %n 个对话的网关在本机没有，已改用第一个网关", nullptr, movedAdded);
+    if (!files.missing.isEmpty())
+        report += tr("；%n 个附件不在备份里", nullptr, int(files.missing.size()));
+    if (!files.refused.isEmpty()) {
+        QStringList names;
+        for (const Attachment &a : files.refused)
+            names.append(a.name);
+        report += tr("；%n 个附件与备份时不符，没有恢复：%1", nullptr, int(files.refused.size()))
+                      .arg(names.join(tr("、")));
+    }
+    return report;
 }
 
 QVariantMap HistoryActions::restoreReport(const QUrl &file)

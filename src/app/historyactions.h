@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "attach/attachmentstore.h"
 #include "store/store.h"
 
 #include <QObject>
@@ -59,9 +60,11 @@ public:
     }
 
     /// The storage file's form of the whole history without the API key, readable only by
-    /// its owner.
+    /// its owner, and beside it the folder of the files its messages refer to (see
+    /// AttachmentStore::backupFolder()).
     Q_INVOKABLE QString backup(const QUrl &file) const;
-    /// Adds the conversations of a backup or storage file at the top; settings in it are
+    /// Adds the conversations of a backup or storage file at the top, and the files of the
+    /// folder beside it that they refer to, each checked against its hash; settings in it are
     /// ignored. Returns the report for the user, and whether it worked in ok.
     QString restore(const QUrl &file, bool *ok = nullptr);
     /// restore() for QML: {"ok": bool, "text": the report}.
@@ -81,6 +84,8 @@ private:
     };
 
     const Conversation *find(const QString &id) const;
+    /// The attachments folder beside the Store's data file.
+    AttachmentStore attachmentStore() const;
 
     QPointer<Store> m_store;
     std::optional<Removed> m_removed;

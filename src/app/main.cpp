@@ -6,6 +6,7 @@
 #include "app/singleinstance.h"
 #include "app/startup.h"
 #include "app/translations.h"
+#include "chat/attachmentsweeper.h"
 #include "store/datafolder.h"
 #include "store/store.h"
 
@@ -105,6 +106,8 @@ int main(int argc, char *argv[])
     // Made once the file is decided, and declared before the engine, so that it outlives the
     // window's objects.
     std::optional<QmlStore> store;
+    // Removes the files no message uses any more, the first time after the first save.
+    std::optional<AttachmentSweeper> sweeper;
 
     QQmlEngine engine;
     StartUp::prepareEngine(engine);
@@ -115,6 +118,7 @@ int main(int argc, char *argv[])
     });
 
     store.emplace(reading.get());
+    sweeper.emplace(&*store);
     StoreForeign::setInstance(&*store);
     const std::unique_ptr<QQuickWindow> window = StartUp::createWindow(mainComponent);
     if (!window)

@@ -43,6 +43,7 @@ enum Glyph : char16_t {
     ArrowClockwise = 0xe5d5,       // refresh
     ArrowDown = 0xe5db,            // arrow_downward
     ExclamationTriangle = 0xe002,  // warning
+    Ellipsis = 0xe5d3,             // more_horiz
 };
 
 QString glyph(Glyph g)
@@ -293,4 +294,9 @@ QString Theme::iconScrollDown()
 QString Theme::iconWarning()
 {
     return glyph(ExclamationTriangle);
+}
+
+QString Theme::iconMore()
+{
+    return glyph(Ellipsis);
 }

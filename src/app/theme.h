@@ -125,6 +125,7 @@ class Theme : public QObject
     Q_PROPERTY(QString iconRegenerate READ iconRegenerate CONSTANT)
     Q_PROPERTY(QString iconScrollDown READ iconScrollDown CONSTANT)
     Q_PROPERTY(QString iconWarning READ iconWarning CONSTANT)
+    Q_PROPERTY(QString iconMore READ iconMore CONSTANT)
 
 public:
     explicit Theme(QObject *parent = nullptr);
@@ -222,6 +223,7 @@ public:
     static QString iconRegenerate();
     static QString iconScrollDown();
     static QString iconWarning();
+    static QString iconMore();
 
 signals:
     void paletteChanged();

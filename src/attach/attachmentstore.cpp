@@ -16,6 +16,7 @@
 #include <QImageWriter>
 #include <QMimeDatabase>
 #include <QSaveFile>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -84,6 +85,12 @@ bool isText(const QByteArray &bytes, bool prefix)
                                                         : QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(bytes);
     return !decoder.hasError();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString decodeText(const QByteArray &bytes)
@@ -275,8 +282,13 @@ AttachmentStore::Imported AttachmentStore::store(const QByteArray &bytes, const 
 {
     const Attachment attachment{name, type, sha256Hex(bytes), bytes.size()};
     const QString path = pathOf(attachment);
-    if (verify(attachment))
+    if (verify(attachment)) {
+        // Stored again: a clean-up that began before must leave it (see removeUnreferenced()).
+        QFile file(path);
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
         return {attachment, QString()};
+    }
     const QString failure =
         ensureFolder() ? writeFile(path, bytes) : tr("无法创建文件夹“%1”").arg(m_folder);
     if (!failure.isEmpty())
@@ -318,6 +330,66 @@ bool AttachmentStore::restore(const QString &sourcePath, const QString &sha256) 
     if (sha256Hex(bytes) != sha256)
         return false;
     return store(bytes, QString(), QString()).attachment.has_value();
+}
+
+QString AttachmentStore::backupFolder(const QString &backupPath)
+{
+    const QString base =
+        backupPath.endsWith(".json"_L1, Qt::CaseInsensitive) ? backupPath.chopped(5) : backupPath;
+    return base + ".attachments"_L1;
+}
+
+AttachmentStore::Copied AttachmentStore::copyTo(const QString &folder,
+                                                const QList<Attachment> &attachments) const
+{
+    Copied copied;
+    QDir dir(folder);
+    // A history without files needs no folder.
+    if (attachments.isEmpty() && !dir.exists())
+        return copied;
+    if (!dir.exists() && !QDir().mkdir(folder, folderMode)) {
+        copied.failure = tr("无法创建文件夹“%1”").arg(folder);
+        return copied;
+    }
+    QFile::setPermissions(folder, folderMode);
+    QSet<QString> names;
+    for (const Attachment &a : attachments) {
+        const std::optional<QByteArray> bytes = verifiedBytes(a);
+        if (!bytes) {
+            copied.missing.append(a);
+            continue;
+        }
+        names.insert(a.sha256);
+        const QString path = dir.filePath(a.sha256);
+        if (QFileInfo(path).size() == bytes->size() && sha256Hex(fileBytes(path)) == a.sha256)
+            continue;
+        const QString failure = writeFile(path, *bytes);
+        if (!failure.isEmpty()) {
+            copied.failure = tr("无法写入“%1”：%2").arg(path, failure);
+            return copied;
+        }
+    }
+    for (const QString &name : dir.entryList(QDir::Files)) {
+        if (isStoredName(name) && !names.contains(name))
+            dir.remove(name);
+    }
+    return copied;
+}
+
+AttachmentStore::Copied AttachmentStore::copyFrom(const QString &folder,
+                                                  const QList<Attachment> &attachments) const
+{
+    Copied copied;
+    for (const Attachment &a : attachments) {
+        if (verify(a))
+            continue;
+        const QString path = pathOf(a).isEmpty() ? QString() : QDir(folder).filePath(a.sha256);
+        if (path.isEmpty() || !QFileInfo(path).isFile())
+            copied.missing.append(a);
+        else if (!restore(path, a.sha256))
+            copied.refused.append(a);
+    }
+    return copied;
 }
 
 QString AttachmentStore::pathOf(const Attachment &attachment) const
@@ -411,16 +483,24 @@ qint64 AttachmentStore::approxTokens(const Attachment &attachment) const
     return text ? (text->size() + 3) / 4 : 0;
 }
 
-int AttachmentStore::removeUnreferenced(const QSet<QString> &referencedSha256) const
+int AttachmentStore::removeUnreferenced(const QSet<QString> &referencedSha256,
+                                        const QDateTime &notBefore) const
 {
     int removed = 0;
     QDir dir(m_folder);
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
+    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo &file : files) {
+        const QString name = file.fileName();
         const QStringView stored =
             name.endsWith(textCacheSuffix) ? QStringView(name).chopped(4) : QStringView(name);
-        if (isStoredName(stored) && !referencedSha256.contains(stored.toString()) &&
-            dir.remove(name))
+        if (!isStoredName(stored) || referencedSha256.contains(stored.toString()))
+            continue;
+        // A PDF's text cache goes with its file, whenever it was written.
+        const QFileInfo timed(stored.size() == name.size() ? file.filePath()
+                                                           : dir.filePath(stored.toString()));
+        if (notBefore.isValid() && timed.exists() && timed.lastModified() >= notBefore)
+            continue;
+        if (dir.remove(name))
             ++removed;
     }
     return removed;

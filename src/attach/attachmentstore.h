@@ -4,6 +4,7 @@
 #include "model/records.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QJsonObject>
 #include <QSet>
 #include <QString>
@@ -66,6 +67,26 @@ public:
     /// whether the store now holds that file.
     bool restore(const QString &sourcePath, const QString &sha256) const;
 
+    /// What copying files to or from a backup's folder left out.
+    struct Copied
+    {
+        /// Not in the store (copying out) or not in the folder (copying in).
+        QList<Attachment> missing;
+        /// Copying in: bytes that do not hash to their name, refused.
+        QList<Attachment> refused;
+        /// Why writing failed, when it did; the files before it were copied.
+        QString failure;
+    };
+    /// The folder of a backup's files beside the backup: "NAME.attachments" for "NAME.json".
+    static QString backupFolder(const QString &backupPath);
+    /// Copies the stored files of attachments into folder (made if needed, owner only), each
+    /// named by its hash; the folder's other stored files, left from an earlier backup under
+    /// the same name, are removed.
+    Copied copyTo(const QString &folder, const QList<Attachment> &attachments) const;
+    /// Copies attachments' files from folder into the store, each only when its bytes hash to
+    /// its name; those already stored are left as they are.
+    Copied copyFrom(const QString &folder, const QList<Attachment> &attachments) const;
+
     /// The stored file's path; empty when the attachment's sha256 is not 64 lower-case hex
     /// digits (a damaged data file must not name a path outside the folder).
     QString pathOf(const Attachment &attachment) const;
@@ -87,8 +108,11 @@ public:
     qint64 approxTokens(const Attachment &attachment) const;
 
     /// Removes the stored files (and PDF text caches) whose sha256 is not in referenced; a
-    /// name that is not a stored file's is left alone. Returns how many files were removed.
-    int removeUnreferenced(const QSet<QString> &referencedSha256) const;
+    /// name that is not a stored file's is left alone, and so is a file stored (or stored
+    /// again) since notBefore: what referenced was taken from may not know it yet. Returns how
+    /// many files were removed.
+    int removeUnreferenced(const QSet<QString> &referencedSha256,
+                           const QDateTime &notBefore = QDateTime()) const;
 
     /// The fence's language for a file name: "cpp" for "main.cc", "py" for "x.py"; empty when
     /// the extension names none.

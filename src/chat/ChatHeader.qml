@@ -3,8 +3,8 @@ import QtQuick
 import QtQuick.Controls
 import Corvane
 
-// The chat pane's header: the conversation's title with the model beneath it, and the settings
-// button.
+// The chat pane's header: the conversation's title with the model beneath it, the conversation's
+// options and the settings button.
 Item {
     id: root
 
@@ -18,7 +18,7 @@ Item {
     Column {
         anchors.left: parent.left
         anchors.leftMargin: 18
-        anchors.right: settingsButton.left
+        anchors.right: moreButton.left
         anchors.rightMargin: 12
         anchors.verticalCenter: parent.verticalCenter
         spacing: Theme.headerLineSpacing
@@ -45,6 +45,42 @@ Item {
             maximumLineCount: 1
             font.pixelSize: Theme.footnote
             color: Theme.secondaryLabel
+        }
+    }
+
+    ToolButton {
+        id: moreButton
+        objectName: "conversationOptionsButton"
+        anchors.right: settingsButton.left
+        anchors.verticalCenter: parent.verticalCenter
+        text: qsTr("对话选项")
+        Accessible.name: text
+        display: AbstractButton.IconOnly
+        hoverEnabled: true
+        ToolTip.visible: hovered && !optionsMenu.visible
+        ToolTip.delay: 600
+        ToolTip.text: text
+        onClicked: optionsMenu.visible ? optionsMenu.close() : optionsMenu.popup(moreButton, 0,
+                                                                                  moreButton.height)
+        contentItem: Icon {
+            glyph: Theme.iconMore
+            size: 18
+            color: Theme.secondaryLabel
+        }
+
+        AppMenu {
+            id: optionsMenu
+            objectName: "conversationOptions"
+
+            MenuItem {
+                objectName: "historyImagesItem"
+                // For a model that cannot read images, and to save the tokens they cost: the
+                // message being sent still takes its own.
+                text: qsTr("不再发送历史图片")
+                checkable: true
+                checked: !root.controller.historyImages
+                onToggled: root.controller.historyImages = !checked
+            }
         }
     }
 

@@ -47,6 +47,12 @@ Rectangle {
             root.noticeRequested(message)
         }
     }
+    Connections {
+        target: ctl
+        function onNotice(message) {
+            root.noticeRequested(message)
+        }
+    }
 
     // Files dropped anywhere on the pane go with the next message.
     DropArea {

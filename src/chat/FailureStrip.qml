@@ -16,6 +16,8 @@ Rectangle {
     property bool detailsShown: false
 
     signal retry
+    /// Send again without any image, and without the history's from then on.
+    signal retryWithoutImages
     signal openSettings
 
     implicitHeight: column.implicitHeight + 2 * column.y
@@ -103,6 +105,12 @@ Rectangle {
                 visible: root.canRetry
                 text: qsTr("重试")
                 onClicked: root.retry()
+            }
+            StripButton {
+                objectName: "retryWithoutImagesButton"
+                visible: root.canRetry && !!root.failure && !!root.failure.offerWithoutImages
+                text: qsTr("不带图片重试")
+                onClicked: root.retryWithoutImages()
             }
             StripButton {
                 objectName: "failureSettingsButton"

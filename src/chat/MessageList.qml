@@ -85,9 +85,12 @@ Item {
             onCancelEdit: root.controller.cancelEdit()
             onSubmitEdit: root.controller.submitEdit(messageID)
             onRegenerate: root.controller.regenerate()
+            onRegenerateWithoutImages: root.controller.regenerateWithoutImages()
             failure: model.failure
             usage: model.usage
             attachments: model.attachments
+            editRemovedFiles: root.controller.editRemovedFiles
+            onRemoveEditFile: index => root.controller.removeEditFile(index)
             onOpenAttachment: (file, name) => root.controller.openAttachment(file, name)
             canRetry: !root.controller.sending
             onOpenSettings: root.settingsRequested()

@@ -35,6 +35,8 @@ Item {
     property string usage
     /// A user message's files: {name, isImage, url, missing, size} each.
     property var attachments: []
+    /// While the message is edited: the places of the files the edit removes.
+    property var editRemovedFiles: []
     /// A reply may be regenerated now (none streams in the pane).
     property bool canRetry: true
 
@@ -42,11 +44,14 @@ Item {
     signal cancelEdit
     signal submitEdit
     signal regenerate
+    signal regenerateWithoutImages
     /// The failure's fix is in the Settings window.
     signal openSettings
     signal editTextEdited(string text)
     /// The user clicked a file of the message.
     signal openAttachment(url file, string name)
+    /// The edit removes the file at that place.
+    signal removeEditFile(int index)
     /// Text above the visible part changed its height by dy, moving what is seen.
     signal contentShifted(real dy)
 
@@ -276,13 +281,16 @@ Item {
                     id: file
 
                     required property var modelData
+                    required property int index
 
                     objectName: "messageAttachment"
-                    enabled: !modelData.missing
+                    visible: !root.isEditing || root.editRemovedFiles.indexOf(index) < 0
+                    enabled: !modelData.missing || root.isEditing
                     hoverEnabled: true
                     implicitWidth: modelData.isImage && !modelData.missing ? 120 : fileRow.implicitWidth + 16
                     implicitHeight: modelData.isImage && !modelData.missing ? 90 : 32
-                    onClicked: root.openAttachment(modelData.url, modelData.name)
+                    onClicked: if (!modelData.missing)
+                                   root.openAttachment(modelData.url, modelData.name)
                     ToolTip.visible: hovered
                     ToolTip.delay: 600
                     ToolTip.text: modelData.name
@@ -328,6 +336,22 @@ Item {
                                 color: file.modelData.missing ? Theme.secondaryLabel : Theme.label
                             }
                         }
+                        // While the message is edited, its files may be taken off it.
+                        RoundButton {
+                            objectName: "removeEditFileButton"
+                            visible: root.isEditing
+                            anchors.top: parent.top
+                            anchors.right: parent.right
+                            anchors.margins: -6
+                            width: 20
+                            height: 20
+                            padding: 0
+                            text: "×"
+                            // The editor keeps the keyboard.
+                            focusPolicy: Qt.NoFocus
+                            Accessible.name: qsTr("移除")
+                            onClicked: root.removeEditFile(file.index)
+                        }
                     }
                 }
             }
@@ -345,6 +369,7 @@ Item {
                 failure: root.failure
                 canRetry: root.isLast && root.canRetry
                 onRetry: root.regenerate()
+                onRetryWithoutImages: root.regenerateWithoutImages()
                 onOpenSettings: root.openSettings()
             }
         }

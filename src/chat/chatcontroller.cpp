@@ -24,6 +24,8 @@ ChatController::ChatController(QObject *parent)
 {
     connect(m_attachments, &PendingAttachments::countChanged, this,
             &ChatController::refreshDerived);
+    connect(m_attachments, &PendingAttachments::countChanged, this,
+            &ChatController::keepPendingFiles);
 }
 
 ChatController::ChatController(Store *store, const QUuid &conversationID, QObject *parent)
@@ -34,14 +36,32 @@ ChatController::ChatController(Store *store, const QUuid &conversationID, QObjec
     rebind();
 }
 
-ChatController::~ChatController() = default;
+ChatController::~ChatController()
+{
+    if (m_store)
+        m_store->keepFiles(m_attachments, {});
+}
 
 void ChatController::setStore(Store *store)
 {
     if (m_store == store)
         return;
+    if (m_store)
+        m_store->keepFiles(m_attachments, {});
     m_store = store;
     rebind();
+    keepPendingFiles();
+}
+
+void ChatController::keepPendingFiles()
+{
+    // The composer's files are referred to by no message yet; a clean-up must leave them.
+    if (!m_store)
+        return;
+    QSet<QString> files;
+    for (const Attachment &a : m_attachments->ready())
+        files.insert(a.sha256);
+    m_store->keepFiles(m_attachments, files);
 }
 
 QString ChatController::conversationIDString() const
@@ -94,7 +114,12 @@ void ChatController::rebind()
                                setSending(true);
                        })
             << connect(m_store->replies(), &ReplyRegistry::replyFinished, this,
-                       &ChatController::replyFinished);
+                       &ChatController::replyFinished)
+            << connect(m_store->replies(), &ReplyRegistry::replyNotice, this,
+                       [this](const QUuid &conv, const QString &message) {
+                           if (conv == m_id)
+                               emit notice(message);
+                       });
     }
     emit storeChanged();
     refreshDerived();
@@ -126,6 +151,11 @@ void ChatController::refreshDerived()
     if (km != m_keyMissing) {
         m_keyMissing = km;
         emit keyMissingChanged();
+    }
+    const bool hi = historyImages();
+    if (hi != m_historyImages) {
+        m_historyImages = hi;
+        emit historyImagesChanged();
     }
 }
 
@@ -188,6 +218,10 @@ void ChatController::setEditingID(const std::optional<QUuid> &id)
     if (m_editingID == id)
         return;
     m_editingID = id;
+    if (!m_editRemovedFiles.isEmpty()) {
+        m_editRemovedFiles.clear();
+        emit editRemovedFilesChanged();
+    }
     if (m_model)
         m_model->setEditingID(id);
     emit editingIDChanged();
@@ -267,6 +301,20 @@ bool ChatController::keyMissing() const
     return !m_store || Gateway::fromSettings(m_store->settings(), gateway()).keyMissing();
 }
 
+bool ChatController::historyImages() const
+{
+    const Conversation *c = conversation();
+    return !c || c->historyImages;
+}
+
+void ChatController::setHistoryImages(bool send)
+{
+    if (!conversation() || send == historyImages())
+        return;
+    m_store->setHistoryImages(m_id, send);
+    m_store->save();
+}
+
 void ChatController::send()
 {
     if (m_sending || !m_store)
@@ -295,14 +343,17 @@ void ChatController::send()
     startStream(history, placeholder.id);
 }
 
-void ChatController::startStream(const QList<Message> &history, const QUuid &assistantID)
+void ChatController::startStream(const QList<Message> &history, const QUuid &assistantID,
+                                 std::optional<ReplyStream::Images> images)
 {
     // The reply uses the settings and model of this moment, and belongs to the Store so it
     // survives this pane; the registry's replyStarted sets this pane sending.
     auto *reply = new ReplyStream(m_store, m_id, assistantID);
     const QString model = effectiveModel();
     m_store->replies()->add(reply);
-    reply->start(m_store->settings(), gateway(), model, history);
+    using Images = ReplyStream::Images;
+    reply->start(m_store->settings(), gateway(), model, history,
+                 images.value_or(historyImages() ? Images::All : Images::Latest));
 }
 
 void ChatController::replyFinished(const QUuid &conversation, const QString &error)
@@ -327,6 +378,19 @@ void ChatController::stop()
 
 void ChatController::regenerate()
 {
+    resendLast(std::nullopt);
+}
+
+void ChatController::regenerateWithoutImages()
+{
+    if (m_sending)
+        return;
+    setHistoryImages(false);
+    resendLast(ReplyStream::Images::None);
+}
+
+void ChatController::resendLast(std::optional<ReplyStream::Images> images)
+{
     if (m_sending)
         return;
     const Conversation *conv = conversation();
@@ -346,7 +410,7 @@ void ChatController::regenerate()
     m_store->removeMessagesAfter(m_id, copy.last().id);
     const Message placeholder = Message::make(Message::Role::Assistant, QString());
     m_store->appendMessage(m_id, placeholder);
-    startStream(copy, placeholder.id);
+    startStream(copy, placeholder.id, images);
 }
 
 void ChatController::submitEdit(const QString &messageID)
@@ -358,14 +422,20 @@ void ChatController::submitEdit(const QUuid &messageID)
 {
     const Message *edited = m_sending || !m_store ? nullptr : m_store->message(m_id, messageID);
     const QString text = TextUtil::trimSpaceAndLineBreaks(m_editText);
+    QList<Attachment> files;
+    for (qsizetype i = 0; edited && i < edited->attachments().size(); ++i) {
+        if (!m_editRemovedFiles.contains(int(i)))
+            files.append(edited->attachments().at(i));
+    }
     setEditingID(std::nullopt);
     // A message of files alone may stay without text.
-    if (!edited || (text.isEmpty() && edited->attachments().isEmpty()))
+    if (!edited || (text.isEmpty() && files.isEmpty()))
         return;
 
     const bool resend = edited->role == Message::Role::User;
     m_store->removeMessagesAfter(m_id, messageID);
     m_store->setMessageContent(m_id, messageID, text);
+    m_store->setMessageAttachments(m_id, messageID, files);
     if (resend) {
         const QList<Message> kept = conversation()->messages;
         const Message placeholder = Message::make(Message::Role::Assistant, QString());
@@ -408,4 +478,13 @@ void ChatController::startEdit(const QString &messageID)
 void ChatController::cancelEdit()
 {
     setEditingID(std::nullopt);
+}
+
+void ChatController::removeEditFile(int index)
+{
+    const Message *m = m_editingID && m_store ? m_store->message(m_id, *m_editingID) : nullptr;
+    if (!m || index < 0 || index >= m->attachments().size() || m_editRemovedFiles.contains(index))
+        return;
+    m_editRemovedFiles.append(index);
+    emit editRemovedFilesChanged();
 }

@@ -4,6 +4,7 @@
 #include "chat/messagelistmodel.h"
 #include "chat/modelpickermodel.h"
 #include "chat/pendingattachments.h"
+#include "chat/replystream.h"
 #include "model/records.h"
 #include "store/store.h"
 
@@ -36,6 +37,8 @@ class ChatController : public QObject
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY errorMessageChanged)
     Q_PROPERTY(QString editingID READ editingIDString NOTIFY editingIDChanged)
     Q_PROPERTY(QString editText READ editText WRITE setEditText NOTIFY editTextChanged)
+    /// The files of the message being edited that the edit removes, by their place in it.
+    Q_PROPERTY(QList<int> editRemovedFiles READ editRemovedFiles NOTIFY editRemovedFilesChanged)
     Q_PROPERTY(bool inputFocused READ inputFocused WRITE setInputFocused NOTIFY inputFocusedChanged)
     Q_PROPERTY(MessageListModel *messages READ messageModel NOTIFY storeChanged)
     Q_PROPERTY(QString title READ title NOTIFY titleChanged)
@@ -48,6 +51,9 @@ class ChatController : public QObject
     /// The files waiting to go with the next message.
     Q_PROPERTY(PendingAttachments *attachments READ attachments CONSTANT)
     Q_PROPERTY(bool canSend READ canSend NOTIFY canSendChanged)
+    /// The earlier messages' images go with each request (the conversation's option).
+    Q_PROPERTY(
+        bool historyImages READ historyImages WRITE setHistoryImages NOTIFY historyImagesChanged)
     /// The API key, trimmed of spaces and tabs only, is empty: the placeholder shows the hint.
     Q_PROPERTY(bool keyMissing READ keyMissing NOTIFY keyMissingChanged)
 
@@ -72,6 +78,7 @@ public:
     QString editingIDString() const;
     QString editText() const { return m_editText; }
     void setEditText(const QString &text);
+    QList<int> editRemovedFiles() const { return m_editRemovedFiles; }
     bool inputFocused() const { return m_inputFocused; }
     void setInputFocused(bool focused);
 
@@ -89,11 +96,17 @@ public:
     PendingAttachments *attachments() const { return m_attachments; }
     bool canSend() const;
     bool keyMissing() const;
+    bool historyImages() const;
+    /// Sets the conversation's option and saves.
+    void setHistoryImages(bool send);
 
 public slots:
     void send();
     void stop();
     void regenerate();
+    /// For a model that refuses images: the last question again without any image, and the
+    /// conversation sends no earlier message's images from then on.
+    void regenerateWithoutImages();
     void submitEdit(const QString &messageID);
     void submitEdit(const QUuid &messageID);
     /// A model on the conversation's gateway.
@@ -106,6 +119,8 @@ public slots:
     /// name, so that the stored one is never edited.
     void openAttachment(const QUrl &file, const QString &name);
     void cancelEdit();
+    /// The edit removes the file at that place of the message; submitEdit() applies it.
+    void removeEditFile(int index);
 
 signals:
     void storeChanged();
@@ -115,20 +130,28 @@ signals:
     void errorMessageChanged();
     void editingIDChanged();
     void editTextChanged();
+    void editRemovedFilesChanged();
     void inputFocusedChanged();
     void titleChanged();
     void effectiveModelChanged();
     void canSendChanged();
     void keyMissingChanged();
+    void historyImagesChanged();
+    /// Something to tell the user that is not a failure (a file that could not be sent).
+    void notice(const QString &message);
 
 private:
     const Conversation *conversation() const;
-    void startStream(const QList<Message> &history, const QUuid &assistantID);
+    /// images: by default as the conversation's option says.
+    void startStream(const QList<Message> &history, const QUuid &assistantID,
+                     std::optional<ReplyStream::Images> images = std::nullopt);
+    void resendLast(std::optional<ReplyStream::Images> images);
     void replyFinished(const QUuid &conversation, const QString &error);
     void setSending(bool sending);
     void setEditingID(const std::optional<QUuid> &id);
     void rebind();
     void refreshDerived();
+    void keepPendingFiles();
 
     QPointer<Store> m_store;
     QUuid m_id;
@@ -139,6 +162,7 @@ private:
     QString m_errorMessage;
     std::optional<QUuid> m_editingID;
     QString m_editText;
+    QList<int> m_editRemovedFiles;
     bool m_inputFocused = false;
 
     // Last announced derived values, so their signals fire only on real changes.
@@ -150,5 +174,6 @@ private:
     PendingAttachments *m_attachments = nullptr;
     bool m_canSend = false;
     bool m_keyMissing = true;
+    bool m_historyImages = true;
     QList<QMetaObject::Connection> m_storeConnections;
 };

@@ -97,11 +97,12 @@ MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QO
                 if (conv == m_id && m_attached)
                     reasoningChanged(row);
             });
-    connect(store, &Store::messageExtrasChanged, this,
-            [this](const QUuid &conv, const QUuid &, int row) {
-                if (conv == m_id && m_attached)
-                    emit dataChanged(index(row), index(row), {FailureRole, UsageRole});
-            });
+    connect(
+        store, &Store::messageExtrasChanged, this,
+        [this](const QUuid &conv, const QUuid &, int row) {
+            if (conv == m_id && m_attached)
+                emit dataChanged(index(row), index(row), {FailureRole, UsageRole, AttachmentsRole});
+        });
     connect(store->replies(), &ReplyRegistry::thinkingChanged, this,
             [this](const QUuid &conv, const QUuid &message) {
                 if (conv == m_id && m_attached)
@@ -263,6 +264,7 @@ QVariant MessageListModel::failure(const Message &m)
                        {QStringLiteral("advice"), n.advice},
                        {QStringLiteral("details"), n.details},
                        {QStringLiteral("offerSettings"), n.offerSettings},
+                       {QStringLiteral("offerWithoutImages"), n.offerWithoutImages},
                        {QStringLiteral("partial"), partial}};
 }
 

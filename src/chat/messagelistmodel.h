@@ -46,8 +46,9 @@ public:
         /// int: whole seconds the reply thought; -1 while it thinks or when unknown
         ThinkingSecondsRole,
         /// QVariantMap, for a reply marked as failed: "heading", "message", "advice",
-        /// "details" (strings), "offerSettings" and "partial" (bools; partial: the reply kept
-        /// text of the model's); undefined for any other message. See FailureNotice.
+        /// "details" (strings), "offerSettings", "offerWithoutImages" and "partial" (bools;
+        /// partial: the reply kept text of the model's); undefined for any other message.
+        /// See FailureNotice.
         FailureRole,
         /// QString: what the gateway said the reply cost, e.g. "输入 1,234 · 输出 567 tokens";
         /// empty when it said nothing

@@ -52,7 +52,7 @@ QByteArray encoded(const Conversation &conversation)
 
 } // namespace
 
-QString conversationMarkdown(const Conversation &conversation)
+QString conversationMarkdown(const Conversation &conversation, const ImageLink &imageLink)
 {
     QString title = conversation.title;
     title.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
@@ -67,6 +67,20 @@ QString conversationMarkdown(const Conversation &conversation)
         const QString content = withoutTrailingLineBreaks(m.content);
         if (!content.isEmpty())
             parts << content;
+        QStringList files;
+        for (const Attachment &a : m.attachments()) {
+            // A name is the user's file name: brackets and backslashes in it stay text.
+            QString name = a.name;
+            name.replace(QStringLiteral("\\"), QStringLiteral("\\\\"))
+                .replace(u'[', QStringLiteral("\\["))
+                .replace(u']', QStringLiteral("\\]"))
+                .replace(u'\n', u' ');
+            const QString link = a.isImage() && imageLink ? imageLink(a) : QString();
+            files << (link.isEmpty() ? QStringLiteral("- ") + name
+                                     : QStringLiteral("- ![%1](%2)").arg(name, link));
+        }
+        if (!files.isEmpty())
+            parts << files.join(u'\n');
     }
     return parts.join(QStringLiteral("\n\n")) + u'\n';
 }

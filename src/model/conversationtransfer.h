@@ -7,6 +7,11 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
+
+/// The link to an exported image, relative to the document; empty to list it by name.
+using ImageLink = std::function<QString(const Attachment &)>;
+
 /**
  * A conversation as a Markdown document, for export and for copying the whole conversation.
  *
@@ -23,9 +28,12 @@
  *
  *     <the content verbatim, without its trailing line breaks>
  *
+ *     - <each file of the message by name; an image that imageLink() gives a link for as
+ *       ![name](link)>
+ *
  * A message with empty content keeps its heading (and its reasoning, if any).
  */
-QString conversationMarkdown(const Conversation &conversation);
+QString conversationMarkdown(const Conversation &conversation, const ImageLink &imageLink = {});
 
 /**
  * Which of a backup's conversations to add to a history, in the backup's order.

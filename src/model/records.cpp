@@ -4,6 +4,7 @@
 #include "model/storedtext.h"
 
 #include <QDateTime>
+#include <QSet>
 
 std::optional<QUuid> parseCanonicalUuid(QStringView text)
 {
@@ -96,6 +97,23 @@ void Message::setAttachments(const QList<Attachment> &attachments)
         extras = new MessageExtras;
     extras->attachments = attachments;
     settleExtras();
+}
+
+QList<Attachment> attachedFiles(const QList<Conversation> &conversations)
+{
+    QList<Attachment> files;
+    QSet<QString> seen;
+    for (const Conversation &c : conversations) {
+        for (const Message &m : c.messages) {
+            for (const Attachment &a : m.attachments()) {
+                if (!seen.contains(a.sha256)) {
+                    seen.insert(a.sha256);
+                    files.append(a);
+                }
+            }
+        }
+    }
+    return files;
 }
 
 QString Message::roleName(Role role)

@@ -237,6 +237,9 @@ struct Conversation
     /// The gateway it talks to: null for the first one. It keeps the id of a gateway that was
     /// removed, so that the user sees what it used; nothing is sent until another is picked.
     QUuid provider;
+    /// The images of earlier messages are sent with each request; off for a model that
+    /// refuses images, or to save the tokens they cost. The last message's own always go.
+    bool historyImages = true;
 
     // Both are stored, so they stay in their source form (see model/storedtext.h).
     static QString defaultTitle() { return QStringLiteral(QT_TRANSLATE_NOOP("Stored", "新对话")); }
@@ -255,6 +258,9 @@ struct Conversation
 
     bool operator==(const Conversation &) const = default;
 };
+
+/// Every file the conversations' messages refer to, once per sha256, in the order first met.
+QList<Attachment> attachedFiles(const QList<Conversation> &conversations);
 
 /// The root of the storage file.
 struct AppData

@@ -297,6 +297,8 @@ bool appendConversation(QByteArray &out, const Conversation &c)
         out.append(",\"provider\":");
         appendUuid(out, c.provider);
     }
+    if (!c.historyImages)
+        out.append(",\"historyImages\":false");
     out.append('}');
     return true;
 }
@@ -780,6 +782,12 @@ bool readConversation(const QJsonValue &v, Conversation &c, bool &skipped)
     if (const auto id = readGatewayId(provider))
         c.provider = *id;
     else if (!absent(provider))
+        skipped = true;
+
+    const QJsonValue historyImages = o.value("historyImages"_L1);
+    if (historyImages.isBool())
+        c.historyImages = historyImages.toBool();
+    else if (!absent(historyImages))
         skipped = true;
     return true;
 }
@@ -1282,8 +1290,9 @@ bool readConversation(dom::element v, Conversation &c, TextBatch &texts, std::at
     dom::object o;
     if (v.get_object().get(o))
         return false;
-    std::array<Slot, 6> f;
-    if (!fields<6>(o, {"id", "title", "messages", "createdAt", "model", "provider"}, f))
+    std::array<Slot, 7> f;
+    if (!fields<7>(
+            o, {"id", "title", "messages", "createdAt", "model", "provider", "historyImages"}, f))
         return false;
     if (absent(f[0]))
         c.id = QUuid::createUuid();
@@ -1335,6 +1344,12 @@ bool readConversation(dom::element v, Conversation &c, TextBatch &texts, std::at
     if (const auto id = readGatewayId(f[5]))
         c.provider = *id;
     else if (!absent(f[5]))
+        skipped.store(true, std::memory_order_relaxed);
+
+    bool historyImages = true;
+    if (!absent(f[6]) && !f[6]->get_bool().get(historyImages))
+        c.historyImages = historyImages;
+    else if (!absent(f[6]))
         skipped.store(true, std::memory_order_relaxed);
     texts.make();
     return true;

@@ -16,6 +16,8 @@ void ReplyRegistry::add(RunningReply *reply)
         m_replies.remove(id);
         emit replyFinished(id, error);
     });
+    connect(reply, &RunningReply::notice, this,
+            [this, id](const QString &message) { emit replyNotice(id, message); });
     emit replyStarted(id);
 }
 

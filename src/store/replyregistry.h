@@ -50,6 +50,8 @@ signals:
     /// The conversation's reply has ended and its outcome is saved. error: the failure to show,
     /// empty after a normal end or a stop.
     void replyFinished(const QUuid &conversation, const QString &error);
+    /// The conversation's reply has something to say that is not a failure (a file left out).
+    void replyNotice(const QUuid &conversation, const QString &message);
     /// The message's thinking began or ended.
     void thinkingChanged(const QUuid &conversation, const QUuid &message);
 

@@ -31,6 +31,8 @@ signals:
     /// error: the failure to show to the user; empty after a normal end or a stop, and when
     /// the outcome had nowhere to go.
     void finished(const QString &error);
+    /// Something the user should know about the reply that is not a failure.
+    void notice(const QString &message);
 
 private:
     QUuid m_conversationID;

@@ -20,7 +20,9 @@ Store::Store(DataFile file, QObject *parent) : QObject(parent), m_saver(file)
     if (file.partlyRead)
         m_loadNotice =
             tr("数据文件里有几项网关设置无法识别，已跳过；原文件会在下次保存前另存一份。");
+    m_historyRead = !file.unreadable && !file.filePath.isEmpty();
     connect(&m_saver, &DataFileSaver::saved, this, [this](bool ok, const QString &reason) {
+        m_savedOnce = m_savedOnce || ok;
         if (reason != m_saveError) {
             m_saveError = reason;
             emit saveStatusChanged();
@@ -43,6 +45,30 @@ bool Store::flush()
 {
     m_saver.waitForIdle();
     return !lastSaveFailed();
+}
+
+void Store::keepFiles(const void *holder, const QSet<QString> &sha256)
+{
+    if (sha256.isEmpty())
+        m_keptFiles.remove(holder);
+    else
+        m_keptFiles.insert(holder, sha256);
+}
+
+void Store::releaseFiles(const void *holder, const QSet<QString> &stillKept)
+{
+    keepFiles(holder, stillKept);
+    emit filesReleased();
+}
+
+QSet<QString> Store::filesInUse() const
+{
+    QSet<QString> files;
+    for (const Attachment &a : attachedFiles(m_conversations))
+        files.insert(a.sha256);
+    for (const QSet<QString> &kept : m_keptFiles)
+        files.unite(kept);
+    return files;
 }
 
 void Store::setSettings(const AppSettings &settings)
@@ -254,6 +280,12 @@ void Store::setMessageError(const QUuid &conversation, const QUuid &message, con
     updateMessage(conversation, message, [&](Message &m) { m.setError(error, kind); });
 }
 
+void Store::setMessageAttachments(const QUuid &conversation, const QUuid &message,
+                                  const QList<Attachment> &attachments)
+{
+    updateMessage(conversation, message, [&](Message &m) { m.setAttachments(attachments); });
+}
+
 void Store::setMessageUsage(const QUuid &conversation, const QUuid &message,
                             const TokenUsage &usage)
 {
@@ -304,6 +336,15 @@ void Store::setTitle(const QUuid &conversation, const QString &title)
     if (!row || m_conversations.at(*row).title == title)
         return;
     m_conversations[*row].title = title;
+    emit conversationUpdated(conversation, int(*row));
+}
+
+void Store::setHistoryImages(const QUuid &conversation, bool send)
+{
+    const auto row = indexOf(conversation);
+    if (!row || m_conversations.at(*row).historyImages == send)
+        return;
+    m_conversations[*row].historyImages = send;
     emit conversationUpdated(conversation, int(*row));
 }
 

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -94,6 +95,8 @@ public:
     /// Appends to the reasoning kept beside the message's content.
     void appendReasoning(const QUuid &conversation, const QUuid &message, QStringView delta);
     void setMessageContent(const QUuid &conversation, const QUuid &message, const QString &content);
+    void setMessageAttachments(const QUuid &conversation, const QUuid &message,
+                               const QList<Attachment> &attachments);
     /// Marks a reply as failed with the failure's description and kind (see Message::error());
     /// empty texts clear the mark.
     void setMessageError(const QUuid &conversation, const QUuid &message, const QString &error,
@@ -108,6 +111,23 @@ public:
     /// only on its gateway.
     void setModel(const QUuid &conversation, const std::optional<QString> &model,
                   const QUuid &provider);
+    /// Whether the earlier messages' images go with each request.
+    void setHistoryImages(const QUuid &conversation, bool send);
+
+    /// Keeps files that no message refers to from being removed: a composer's attachments, the
+    /// files of deleted conversations that an undo may bring back. Replaces what holder kept
+    /// before; an empty set keeps nothing.
+    void keepFiles(const void *holder, const QSet<QString> &sha256);
+    /// holder's files may come back no more (a delete can no longer be undone): they are no
+    /// longer kept, but for stillKept, and filesReleased() says that those nobody uses may be
+    /// removed now.
+    void releaseFiles(const void *holder, const QSet<QString> &stillKept = {});
+    /// The files in use: those the messages refer to, and those kept by keepFiles().
+    QSet<QString> filesInUse() const;
+    /// Whether files not in use may be removed now: the data file was read or there was none,
+    /// and it has been saved once in this run. A file that could not be read may still hold
+    /// messages that refer to them.
+    bool mayRemoveUnusedFiles() const { return m_historyRead && m_savedOnce; }
 
     /// The replies streaming into these conversations, kept with them so that a pane finds the
     /// reply of its conversation wherever it finds the conversation.
@@ -145,7 +165,7 @@ signals:
     void messageContentChanged(const QUuid &conversation, const QUuid &message, int row);
     /// The reasoning of one message, at that row, changed.
     void messageReasoningChanged(const QUuid &conversation, const QUuid &message, int row);
-    /// The failure mark or the usage of one message, at that row, changed.
+    /// The failure mark, the usage or the files of one message, at that row, changed.
     void messageExtrasChanged(const QUuid &conversation, const QUuid &message, int row);
 
     /// After every write of the file, with whether it worked. Saves asked for while another
@@ -153,6 +173,8 @@ signals:
     void saved(bool ok);
     /// lastSaveFailed or saveError changed.
     void saveStatusChanged();
+    /// Files kept until now are not kept any more (see releaseFiles()).
+    void filesReleased();
 
 private:
     void reindex();
@@ -173,6 +195,10 @@ private:
     QString m_saveError;
     QString m_loadNotice;
     ReplyRegistry m_replies;
+    QHash<const void *, QSet<QString>> m_keptFiles;
+    /// The data file was read whole, or there was none (nothing could be lost).
+    bool m_historyRead = false;
+    bool m_savedOnce = false;
     /// Last, so that it is gone first: its destructor waits for the writes still running.
     DataFileSaver m_saver;
 };

@@ -192,6 +192,48 @@ TestCase {
         verify(findChild(view, "sendButton").enabled)
     }
 
+    // Files dropped onto the pane from a file manager are attached in order; one that cannot
+    // be is refused by name, and nothing is taken while a reply streams.
+    SignalSpy {
+        id: noticeSpy
+        signalName: "noticeRequested"
+    }
+
+    function test_dropAttaches_data() {
+        return [
+            { tag: "text files", files: [["a.py", "print(1)\n"], ["b.md", "# 标题\n"]],
+              attached: ["a.py", "b.md"], refused: "" },
+            { tag: "one refused", files: [["c.bin", "\u0000\u0001"], ["d.txt", "好"]],
+              attached: ["d.txt"], refused: "c.bin" },
+            { tag: "while sending", files: [["e.txt", "e"]], attached: [], refused: "",
+              sending: true },
+        ]
+    }
+    function test_dropAttaches(data) {
+        const view = pane([])
+        noticeSpy.clear()
+        noticeSpy.target = view
+        const notices = noticeSpy
+        if (data.sending) {
+            view.controller.input = "问题"
+            view.controller.send()
+            verify(view.controller.sending)
+        }
+        const paths = data.files.map(f => TestSupport.writeFile(f[0], f[1]))
+        compare(TestSupport.dropFiles(findChild(view, "messageList"), paths), !data.sending)
+        const files = view.controller.attachments
+        tryVerify(() => !files.busy)
+        const names = []
+        for (let i = 0; i < files.count; ++i)
+            names.push(files.data(files.index(i, 0), Qt.DisplayRole))
+        compare(names, data.attached)
+        compare(notices.count, data.refused === "" ? 0 : 1)
+        if (data.refused !== "")
+            verify(notices.signalArguments[0][0].indexOf(data.refused) >= 0)
+        if (data.sending)
+            stop(view)
+    }
+
     function test_modelPicker_data() {
         return [
             { tag: "settings model", models: [" deepseek-chat ", "gpt-4o-mini", "", "deepseek-chat"], own: null, checked: "gpt-4o-mini" },
