@@ -122,6 +122,12 @@
 <context>
     <name>CommandLine</name>
     <message>
+        <source>无法识别的参数：%1
+
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>用法：corvane [选项]
 
 通过兼容 OpenAI 的网关与大语言模型对话。
@@ -131,12 +137,6 @@
   -v, --version  显示版本并退出
 
 Qt 的选项（如 -platform、-session）照常可用。
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>无法识别的参数：%1
-
 </source>
         <translation type="unfinished"></translation>
     </message>
@@ -695,6 +695,89 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>公式无法绘制</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>McpHttpTransport</name>
+    <message>
+        <source>MCP 服务器把请求重定向到了另一个来源，为保护请求头中的凭据没有跟随</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器在 %1 秒内没有回答</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的事件流在 %1 秒内没有给出消息地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器地址应以 http:// 或 https:// 开头：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求头“%1”含有不能发送的字符</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回答</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>事件流</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的%1中有一个过大的事件，已丢弃</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器给出的消息地址不在它自己的来源：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的%1无法识别：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的%1中有一项不是消息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>与 MCP 服务器的事件流断开了</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>它的回答不是事件流</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HTTP %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器没有打开事件流（HTTP %1）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器不接受 POST（HTTP %1），改用旧的 HTTP+SSE 方式连接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器回答了 HTTP %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器回答了 HTTP %1：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器既不接受 POST（HTTP %1），也没有打开旧式的事件流（%2）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的事件流断开了：%1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
