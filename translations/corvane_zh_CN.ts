@@ -135,6 +135,9 @@
 选项：
   -h, --help     显示本帮助并退出
   -v, --version  显示版本并退出
+  --mcp-probe 地址 [工具 [JSON 参数]]
+                 连接 HTTP 上的 MCP 服务器，列出它的工具，
+                 调用指定的工具并显示结果，然后退出
 
 Qt 的选项（如 -platform、-session）照常可用。
 </source>
@@ -778,6 +781,63 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>MCP 服务器的事件流断开了：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>McpProbe</name>
+    <message>
+        <source>服务器结束了会话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器在 %1 秒内没有完成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器拒绝了 %1：%2（%3）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器使用的协议版本 %1 不受支持</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已连接：%1 %2（协议 %3，%4）
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具（%1 个）：
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>调用 %1 的结果：
+%2
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具 %1 报告了错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--mcp-probe 的参数有误：%1
+
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>缺少服务器地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>多余的参数 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具参数不是 JSON 对象：%1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
