@@ -84,7 +84,10 @@ void TestGateway::onReadyRead(QTcpSocket *socket)
         request.body = buffer.mid(headEnd + 4, length);
         buffer.remove(0, headEnd + 4 + length);
         m_requests.append(request);
-        play(socket, m_queue.isEmpty() ? m_defaultReply : m_queue.takeFirst(), 0);
+        std::optional<Reply> reply = m_responder ? m_responder(request) : std::nullopt;
+        if (!reply)
+            reply = m_queue.isEmpty() ? m_defaultReply : m_queue.takeFirst();
+        play(socket, *reply, 0);
     }
     socket->setProperty("pending", buffer);
 }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+#include <optional>
 #include <utility>
 
 class QTcpServer;
@@ -79,6 +81,10 @@ public:
 
     /// The answer to the next request that has none yet.
     void enqueue(const Reply &reply) { m_queue.append(reply); }
+    /// Decides the answer to each request before the queue is asked; a request it returns nothing
+    /// for gets the queue's next answer. For exchanges whose requests come in no fixed order.
+    using Responder = std::function<std::optional<Reply>(const Request &)>;
+    void setResponder(Responder responder) { m_responder = std::move(responder); }
     /// The answer once the queue is empty; at first a 500 with the body "no scripted reply".
     void setDefaultReply(const Reply &reply) { m_defaultReply = reply; }
 
@@ -108,6 +114,7 @@ private:
     QTcpServer *m_server;
     QList<Reply> m_queue;
     Reply m_defaultReply;
+    Responder m_responder;
     QList<Request> m_requests;
     int m_connections = 0;
 };

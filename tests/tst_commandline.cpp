@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real program's command line: help and version print and end with no display at all and
 // without touching the data folder; anything else that is not Qt's own is refused with the help
-// and status 2.
+// and status 2. The MCP probe, too, runs without a display or the data folder.
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -53,6 +53,16 @@ private slots:
         QTest::newRow("unknown after Qt's options")
             << QStringList{u"-platform"_s, u"offscreen"_s, u"-session"_s, u"s1"_s, u"-x"_s} << false
             << 2 << QString() << u"-x"_s;
+        // The MCP probe: a terminal program of its own, which says what is wrong with its
+        // arguments, and fails with the server's reason.
+        QTest::newRow("probe without an address")
+            << QStringList{u"--mcp-probe"_s} << false << 2 << QString() << u"缺少服务器地址"_s;
+        QTest::newRow("probe with arguments that are no JSON object")
+            << QStringList{u"--mcp-probe"_s, u"http://127.0.0.1:9/mcp"_s, u"echo"_s, u"[1]"_s}
+            << false << 2 << QString() << u"工具参数不是 JSON 对象：[1]"_s;
+        QTest::newRow("probe of a server nobody runs")
+            << QStringList{u"--mcp-probe"_s, u"http://127.0.0.1:9/mcp"_s} << false << 1 << QString()
+            << u"无法连接到服务器"_s;
     }
 
     void run()
@@ -89,11 +99,15 @@ private slots:
         QVERIFY2(p.exitCode() == status,
                  qPrintable(u"status %1, stderr: %2"_s.arg(p.exitCode()).arg(stdErr)));
 
+        // Nothing was read or locked: a running program keeps the folder to itself.
+        QVERIFY(status == 2 || !QFileInfo::exists(dataDir()));
         if (status == 0) {
             QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
             QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
-            // Nothing was read or locked: a running program keeps the folder to itself.
-            QVERIFY(!QFileInfo::exists(dataDir()));
+        } else if (status == 1) {
+            // A failure of the work asked for: its reason, without the help.
+            QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+            QVERIFY2(!stdErr.contains(u"--version"_s), qPrintable(stdErr));
         } else {
             QVERIFY2(stdOut.isEmpty(), qPrintable(stdOut));
             QVERIFY2(stdErr.section(u'\n', 0, 0).endsWith(err), qPrintable(stdErr));

@@ -61,12 +61,6 @@ int defaultPort(const QUrl &url)
     return url.scheme() == u"https" ? 443 : 80;
 }
 
-bool sameOrigin(const QUrl &a, const QUrl &b)
-{
-    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
-           a.port(defaultPort(a)) == b.port(defaultPort(b));
-}
-
 // Through an HTTP proxy, Qt reports the proxy's own failures as if they were the server's.
 QNetworkReply::NetworkError proxiedError(QNetworkReply::NetworkError code, const QUrl &url)
 {
@@ -189,6 +183,12 @@ void GatewayRequest::onRedirected(const QUrl &target)
     // Following would copy the Authorization header to another origin.
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     fail(ChatAPIError::http(status.isValid() ? status.toInt() : -1, QString()));
+}
+
+bool GatewayRequest::sameOrigin(const QUrl &a, const QUrl &b)
+{
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port(defaultPort(a)) == b.port(defaultPort(b));
 }
 
 ChatAPIError GatewayRequest::networkError() const

@@ -73,6 +73,10 @@ public:
     /// such.
     ChatAPIError networkError() const;
 
+    /// Whether b has a's scheme, host and port: the one test of where a redirect, or any other
+    /// address a server names, may take the headers.
+    static bool sameOrigin(const QUrl &a, const QUrl &b);
+
 public slots:
     /// Ends the request quietly: no signal follows. Does nothing once it has ended.
     void stop();

@@ -60,16 +60,19 @@ int refuse(const QString &arg)
 
 QString helpText()
 {
-    return QCoreApplication::translate("CommandLine",
-                                       "用法：corvane [选项]\n"
-                                       "\n"
-                                       "通过兼容 OpenAI 的网关与大语言模型对话。\n"
-                                       "\n"
-                                       "选项：\n"
-                                       "  -h, --help     显示本帮助并退出\n"
-                                       "  -v, --version  显示版本并退出\n"
-                                       "\n"
-                                       "Qt 的选项（如 -platform、-session）照常可用。\n");
+    return QCoreApplication::translate(
+        "CommandLine", "用法：corvane [选项]\n"
+                       "\n"
+                       "通过兼容 OpenAI 的网关与大语言模型对话。\n"
+                       "\n"
+                       "选项：\n"
+                       "  -h, --help     显示本帮助并退出\n"
+                       "  -v, --version  显示版本并退出\n"
+                       "  --mcp-probe 地址 [工具 [JSON 参数]]\n"
+                       "                 连接 HTTP 上的 MCP 服务器，列出它的工具，\n"
+                       "                 调用指定的工具并显示结果，然后退出\n"
+                       "\n"
+                       "Qt 的选项（如 -platform、-session）照常可用。\n");
 }
 
 QString versionText()

@@ -6,8 +6,9 @@
 
 #include <optional>
 
-/// The program's own command line. It has no options of its own beyond help and version; Qt's
-/// (-platform, -session, …) are taken out by the application object before the rest is checked.
+/// The program's own command line: help and version (the MCP probe, mcpprobe.h, is answered
+/// before these). Qt's options (-platform, -session, …) are taken out by the application object
+/// before the rest is checked.
 namespace CommandLine {
 
 /// Answers --help and --version from the raw arguments, before the application object exists:

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/commandline.h"
+#include "app/mcpprobe.h"
 #include "app/qmltypes.h"
 #include "app/quitsequence.h"
 #include "app/portalcheck.h"
@@ -43,6 +44,12 @@ int main(int argc, char *argv[])
     // desktop entry names in StartupWMClass.
     QGuiApplication::setApplicationName(QStringLiteral(CORVANE_APP_NAME));
     QGuiApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // The probe is a terminal program of its own: no display, no data folder, and no word with
+    // a running program.
+    if (McpProbe::requested(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        return McpProbe::run(app.arguments().mid(2));
+    }
     // Help and version need neither a display nor the data folder: they work over ssh and
     // while another program holds the folder.
     if (const std::optional<int> status = CommandLine::answerEarly(argc, argv))
