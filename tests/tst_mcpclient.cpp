@@ -3,9 +3,12 @@
 #include "mcp/mcpstdiotransport.h"
 #include "mcptestutil.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -335,6 +338,74 @@ private slots:
         QCOMPARE(out.got.first().text, u"called tool1"_s);
         QVERIFY(c.logHas(u"Starting server... (not JSON)"_s));
         QVERIFY(c.logHas(u"[1,2,3]"_s));
+    }
+
+    // The server's variables are added to the program's environment; it runs in its folder.
+    void environmentAndFolder_data()
+    {
+        QTest::addColumn<QString>("cwd");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("home by default") << QString() << QDir::homePath();
+        QTest::newRow("home with ~") << u"~"_s << QDir::homePath();
+        QTest::newRow("its own") << u"/tmp"_s << u"/tmp"_s;
+    }
+
+    void environmentAndFolder()
+    {
+        QFETCH(QString, cwd);
+        QFETCH(QString, folder);
+        McpServer server = McpTest::scripted(u"paged"_s);
+        server.cwd = cwd;
+        server.env = {{u"CORVANE_TEST_VALUE"_s, u"42"_s}};
+        Connection c(server);
+        c.client->start();
+        QTRY_COMPARE(c.client->state(), McpClient::State::Ready);
+        QVERIFY2(c.logHas(u"started in %1 with CORVANE_TEST_VALUE=42 HOME=%2"_s.arg(
+                     QFileInfo(folder).canonicalFilePath(), qEnvironmentVariable("HOME"))),
+                 qPrintable(c.log.join(u'\n')));
+    }
+
+    // Commands are looked for on PATH, then in the folders user-level installers use.
+    void findCommand_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("found"); // relative to the fake home; empty: not found
+        // clang-format off
+        QTest::newRow("on PATH")           << u"tool"_s << u"%1/bin"_s << u"bin/tool"_s;
+        QTest::newRow("PATH first")        << u"tool"_s << u"%1/bin:%1/.local/bin"_s << u"bin/tool"_s;
+        QTest::newRow("in ~/.local/bin")   << u"uvx"_s << u"/nonexistent"_s << u".local/bin/uvx"_s;
+        QTest::newRow("in ~/.cargo/bin")   << u"srv"_s << u""_s << u".cargo/bin/srv"_s;
+        QTest::newRow("a path")            << u"bin/tool"_s << u""_s << u"bin/tool"_s;
+        QTest::newRow("not executable")    << u"notes"_s << u"%1/bin"_s << QString();
+        QTest::newRow("missing")           << u"corvane-missing"_s << u"%1/bin"_s << QString();
+        // clang-format on
+    }
+
+    void findCommand()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, path);
+        QFETCH(QString, found);
+        QTemporaryDir home;
+        const auto make = [&](const QString &file, bool executable) {
+            QDir(home.path()).mkpath(QFileInfo(file).path());
+            QFile f(home.filePath(file));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("#!/bin/sh\n");
+            f.setPermissions(executable ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner);
+        };
+        make(u"bin/tool"_s, true);
+        make(u"bin/notes"_s, false);
+        make(u".local/bin/tool"_s, true);
+        make(u".local/bin/uvx"_s, true);
+        make(u".cargo/bin/srv"_s, true);
+        const QByteArray realHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toUtf8());
+        const QString got =
+            McpStdioTransport::findCommand(command, path.arg(home.path()), home.path());
+        qputenv("HOME", realHome);
+        QCOMPARE(got, found.isEmpty() ? QString() : home.filePath(found));
     }
 
     // Stopping a server ends its whole process group, also a child that ignores SIGTERM.
