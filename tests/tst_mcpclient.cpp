@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mcp/mcpclient.h"
 #include "mcp/mcpstdiotransport.h"
+#include "mcp/mcptransport.h"
 #include "mcptestutil.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -56,6 +58,46 @@ QStringList toolNames(const McpClient &client)
         names.append(tool.name);
     return names;
 }
+
+/// A transport the test speaks for the server through.
+class FakeTransport : public McpTransport
+{
+public:
+    void start() override
+    {
+        QTimer::singleShot(0, this, [this] { emit started(); });
+    }
+    void send(const QByteArray &message) override
+    {
+        sent.append(QJsonDocument::fromJson(message).object());
+    }
+    void close() override { closed = true; }
+    void setProtocolVersion(const QString &v) override { version = v; }
+
+    /// Answers the last request that has the method.
+    void answer(const QString &method, const QJsonObject &result)
+    {
+        for (qsizetype i = sent.size() - 1; i >= 0; --i) {
+            if (sent[i].value("method"_L1).toString() == method) {
+                emit message(QJsonObject{{u"jsonrpc"_s, u"2.0"_s},
+                                         {u"id"_s, sent[i].value("id"_L1)},
+                                         {u"result"_s, result}});
+                return;
+            }
+        }
+        QFAIL(qPrintable(u"no request %1"_s.arg(method)));
+    }
+    qsizetype count(const QString &method) const
+    {
+        return std::count_if(sent.cbegin(), sent.cend(), [&](const QJsonObject &m) {
+            return m.value("method"_L1).toString() == method;
+        });
+    }
+
+    QList<QJsonObject> sent;
+    QString version;
+    bool closed = false;
+};
 
 QJsonObject object(const char *json)
 {
@@ -338,6 +380,63 @@ private slots:
         QCOMPARE(out.got.first().text, u"called tool1"_s);
         QVERIFY(c.logHas(u"Starting server... (not JSON)"_s));
         QVERIFY(c.logHas(u"[1,2,3]"_s));
+    }
+
+    // The server's answer decides the version; one this client does not know fails it.
+    void versions_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("ready");
+        QTest::newRow("2025-06-18") << u"2025-06-18"_s << true;
+        QTest::newRow("2025-03-26") << u"2025-03-26"_s << true;
+        QTest::newRow("2024-11-05") << u"2024-11-05"_s << true;
+        QTest::newRow("newer") << u"2099-01-01"_s << false;
+        QTest::newRow("none") << QString() << false;
+    }
+
+    void versions()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, ready);
+        auto *transport = new FakeTransport;
+        McpClient client(transport);
+        client.start();
+        QTRY_COMPARE(transport->count(u"initialize"_s), 1);
+        const QJsonObject asked = transport->sent.first().value("params"_L1).toObject();
+        QCOMPARE(asked.value("protocolVersion"_L1).toString(), u"2025-06-18"_s);
+        transport->answer(u"initialize"_s, {{u"protocolVersion"_s, version}});
+        if (!ready) {
+            QCOMPARE(client.state(), McpClient::State::Failed);
+            QVERIFY(client.failure().contains(u"协议版本"_s));
+            QVERIFY(transport->closed);
+            return;
+        }
+        QCOMPARE(transport->version, version);
+        QCOMPARE(transport->count(u"notifications/initialized"_s), 1);
+        QCOMPARE(client.state(), McpClient::State::Starting);
+        transport->answer(u"tools/list"_s, {{u"tools"_s, QJsonArray()}});
+        QCOMPARE(client.state(), McpClient::State::Ready);
+    }
+
+    // A session the server forgot: the running call fails, and the handshake starts again.
+    void sessionExpired()
+    {
+        auto *transport = new FakeTransport;
+        McpClient client(transport);
+        client.start();
+        QTRY_COMPARE(transport->count(u"initialize"_s), 1);
+        transport->answer(u"initialize"_s, {{u"protocolVersion"_s, u"2025-06-18"_s}});
+        transport->answer(u"tools/list"_s, {{u"tools"_s, QJsonArray()}});
+        Outcomes out;
+        client.callTool(u"t"_s, {}, &out.context, out.done());
+        emit transport->sessionExpired();
+        QCOMPARE(out.got.size(), 1);
+        QVERIFY(out.got.first().isError);
+        QCOMPARE(client.state(), McpClient::State::Starting);
+        QCOMPARE(transport->count(u"initialize"_s), 2);
+        transport->answer(u"initialize"_s, {{u"protocolVersion"_s, u"2025-06-18"_s}});
+        transport->answer(u"tools/list"_s, {{u"tools"_s, QJsonArray()}});
+        QCOMPARE(client.state(), McpClient::State::Ready);
     }
 
     // The server's variables are added to the program's environment; it runs in its folder.
