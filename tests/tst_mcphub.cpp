@@ -145,15 +145,15 @@ private slots:
         const qint64 first = h.groups.value(u"c"_s);
         QList<ToolOutcome> got;
         QObject context;
-        const ToolSpec spec{u"c__tool0"_s, u"c"_s, u"tool0"_s, {}, {}};
-        h.hub.call(spec, {}, &context, [&](ToolOutcome o) { got.append(o); });
+        const ToolSpec tool{u"c__tool0"_s, u"c"_s, u"tool0"_s, {}, {}};
+        h.hub.call(tool, {}, &context, [&](ToolOutcome o) { got.append(o); });
         QTRY_COMPARE(got.size(), 1);
         QVERIFY(got.first().isError);
         QVERIFY(got.first().text.contains(u"退出码 3"_s));
         QCOMPARE(h.hub.status(u"c"_s), McpHub::Status::Failed);
 
         // The next call starts it again and waits for it.
-        h.hub.call(spec, {}, &context, [&](ToolOutcome o) { got.append(o); });
+        h.hub.call(tool, {}, &context, [&](ToolOutcome o) { got.append(o); });
         QCOMPARE(h.hub.status(u"c"_s), McpHub::Status::Starting);
         QTRY_COMPARE(got.size(), 2);
         QVERIFY(h.groups.value(u"c"_s) != first);
