@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mcp/mcpclient.h"
 #include "mcp/mcpstdiotransport.h"
+#include "mcp/mcptransport.h"
 #include "mcptestutil.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -53,6 +58,46 @@ QStringList toolNames(const McpClient &client)
         names.append(tool.name);
     return names;
 }
+
+/// A transport the test speaks for the server through.
+class FakeTransport : public McpTransport
+{
+public:
+    void start() override
+    {
+        QTimer::singleShot(0, this, [this] { emit started(); });
+    }
+    void send(const QByteArray &message) override
+    {
+        sent.append(QJsonDocument::fromJson(message).object());
+    }
+    void close() override { closed = true; }
+    void setProtocolVersion(const QString &v) override { version = v; }
+
+    /// Answers the last request that has the method.
+    void answer(const QString &method, const QJsonObject &result)
+    {
+        for (qsizetype i = sent.size() - 1; i >= 0; --i) {
+            if (sent[i].value("method"_L1).toString() == method) {
+                emit message(QJsonObject{{u"jsonrpc"_s, u"2.0"_s},
+                                         {u"id"_s, sent[i].value("id"_L1)},
+                                         {u"result"_s, result}});
+                return;
+            }
+        }
+        QFAIL(qPrintable(u"no request %1"_s.arg(method)));
+    }
+    qsizetype count(const QString &method) const
+    {
+        return std::count_if(sent.cbegin(), sent.cend(), [&](const QJsonObject &m) {
+            return m.value("method"_L1).toString() == method;
+        });
+    }
+
+    QList<QJsonObject> sent;
+    QString version;
+    bool closed = false;
+};
 
 QJsonObject object(const char *json)
 {
@@ -335,6 +380,131 @@ private slots:
         QCOMPARE(out.got.first().text, u"called tool1"_s);
         QVERIFY(c.logHas(u"Starting server... (not JSON)"_s));
         QVERIFY(c.logHas(u"[1,2,3]"_s));
+    }
+
+    // The server's answer decides the version; one this client does not know fails it.
+    void versions_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("ready");
+        QTest::newRow("2025-06-18") << u"2025-06-18"_s << true;
+        QTest::newRow("2025-03-26") << u"2025-03-26"_s << true;
+        QTest::newRow("2024-11-05") << u"2024-11-05"_s << true;
+        QTest::newRow("newer") << u"2099-01-01"_s << false;
+        QTest::newRow("none") << QString() << false;
+    }
+
+    void versions()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, ready);
+        auto *transport = new FakeTransport;
+        McpClient client(transport);
+        client.start();
+        QTRY_COMPARE(transport->count(u"initialize"_s), 1);
+        const QJsonObject asked = transport->sent.first().value("params"_L1).toObject();
+        QCOMPARE(asked.value("protocolVersion"_L1).toString(), u"2025-06-18"_s);
+        transport->answer(u"initialize"_s, {{u"protocolVersion"_s, version}});
+        if (!ready) {
+            QCOMPARE(client.state(), McpClient::State::Failed);
+            QVERIFY(client.failure().contains(u"协议版本"_s));
+            QVERIFY(transport->closed);
+            return;
+        }
+        QCOMPARE(transport->version, version);
+        QCOMPARE(transport->count(u"notifications/initialized"_s), 1);
+        QCOMPARE(client.state(), McpClient::State::Starting);
+        transport->answer(u"tools/list"_s, {{u"tools"_s, QJsonArray()}});
+        QCOMPARE(client.state(), McpClient::State::Ready);
+    }
+
+    // A session the server forgot: the running call fails, and the handshake starts again.
+    void sessionExpired()
+    {
+        auto *transport = new FakeTransport;
+        McpClient client(transport);
+        client.start();
+        QTRY_COMPARE(transport->count(u"initialize"_s), 1);
+        transport->answer(u"initialize"_s, {{u"protocolVersion"_s, u"2025-06-18"_s}});
+        transport->answer(u"tools/list"_s, {{u"tools"_s, QJsonArray()}});
+        Outcomes out;
+        client.callTool(u"t"_s, {}, &out.context, out.done());
+        emit transport->sessionExpired();
+        QCOMPARE(out.got.size(), 1);
+        QVERIFY(out.got.first().isError);
+        QCOMPARE(client.state(), McpClient::State::Starting);
+        QCOMPARE(transport->count(u"initialize"_s), 2);
+        transport->answer(u"initialize"_s, {{u"protocolVersion"_s, u"2025-06-18"_s}});
+        transport->answer(u"tools/list"_s, {{u"tools"_s, QJsonArray()}});
+        QCOMPARE(client.state(), McpClient::State::Ready);
+    }
+
+    // The server's variables are added to the program's environment; it runs in its folder.
+    void environmentAndFolder_data()
+    {
+        QTest::addColumn<QString>("cwd");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("home by default") << QString() << QDir::homePath();
+        QTest::newRow("home with ~") << u"~"_s << QDir::homePath();
+        QTest::newRow("its own") << u"/tmp"_s << u"/tmp"_s;
+    }
+
+    void environmentAndFolder()
+    {
+        QFETCH(QString, cwd);
+        QFETCH(QString, folder);
+        McpServer server = McpTest::scripted(u"paged"_s);
+        server.cwd = cwd;
+        server.env = {{u"CORVANE_TEST_VALUE"_s, u"42"_s}};
+        Connection c(server);
+        c.client->start();
+        QTRY_COMPARE(c.client->state(), McpClient::State::Ready);
+        QVERIFY2(c.logHas(u"started in %1 with CORVANE_TEST_VALUE=42 HOME=%2"_s.arg(
+                     QFileInfo(folder).canonicalFilePath(), qEnvironmentVariable("HOME"))),
+                 qPrintable(c.log.join(u'\n')));
+    }
+
+    // Commands are looked for on PATH, then in the folders user-level installers use.
+    void findCommand_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("found"); // relative to the fake home; empty: not found
+        // clang-format off
+        QTest::newRow("on PATH")           << u"tool"_s << u"%1/bin"_s << u"bin/tool"_s;
+        QTest::newRow("PATH first")        << u"tool"_s << u"%1/bin:%1/.local/bin"_s << u"bin/tool"_s;
+        QTest::newRow("in ~/.local/bin")   << u"uvx"_s << u"/nonexistent"_s << u".local/bin/uvx"_s;
+        QTest::newRow("in ~/.cargo/bin")   << u"srv"_s << u""_s << u".cargo/bin/srv"_s;
+        QTest::newRow("a path")            << u"bin/tool"_s << u""_s << u"bin/tool"_s;
+        QTest::newRow("not executable")    << u"notes"_s << u"%1/bin"_s << QString();
+        QTest::newRow("missing")           << u"corvane-missing"_s << u"%1/bin"_s << QString();
+        // clang-format on
+    }
+
+    void findCommand()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, path);
+        QFETCH(QString, found);
+        QTemporaryDir home;
+        const auto make = [&](const QString &file, bool executable) {
+            QDir(home.path()).mkpath(QFileInfo(file).path());
+            QFile f(home.filePath(file));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("#!/bin/sh\n");
+            f.setPermissions(executable ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner);
+        };
+        make(u"bin/tool"_s, true);
+        make(u"bin/notes"_s, false);
+        make(u".local/bin/tool"_s, true);
+        make(u".local/bin/uvx"_s, true);
+        make(u".cargo/bin/srv"_s, true);
+        const QByteArray realHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toUtf8());
+        const QString got =
+            McpStdioTransport::findCommand(command, path.arg(home.path()), home.path());
+        qputenv("HOME", realHome);
+        QCOMPARE(got, found.isEmpty() ? QString() : home.filePath(found));
     }
 
     // Stopping a server ends its whole process group, also a child that ignores SIGTERM.

@@ -43,7 +43,7 @@ struct Hub
 {
     Hub()
     {
-        hub.setRequestTimeout(3000); // the silent server's time
+        hub.setRequestTimeout(8000); // the silent server's time
         hub.setTransportFactory([this](const McpServer &server, QString &) {
             auto *t = new McpStdioTransport(server);
             t->setGracePeriod(200);
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(h.hub.status(u"off"_s), McpHub::Status::Disabled);
 
         Collected c;
-        c.collect(h.hub, 1500);
+        c.collect(h.hub, 4000);
         QVERIFY(!c.answered);
         QCOMPARE(h.hub.status(u"paged"_s), McpHub::Status::Starting);
         QTRY_VERIFY(c.answered);
@@ -126,7 +126,7 @@ private slots:
 
         // The silent one gives up after its time; then nothing is starting and the answer
         // comes at once.
-        QTRY_COMPARE_WITH_TIMEOUT(h.hub.status(u"silent"_s), McpHub::Status::Failed, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(h.hub.status(u"silent"_s), McpHub::Status::Failed, 10000);
         QVERIFY(h.hub.statusReason(u"silent"_s).contains(u"没有回应"_s));
         QVERIFY(h.hub.log(u"silent"_s).last().contains(u"没有回应"_s));
         h.hub.setServers({paged, off});
@@ -145,15 +145,15 @@ private slots:
         const qint64 first = h.groups.value(u"c"_s);
         QList<ToolOutcome> got;
         QObject context;
-        const ToolSpec spec{u"c__tool0"_s, u"c"_s, u"tool0"_s, {}, {}};
-        h.hub.call(spec, {}, &context, [&](ToolOutcome o) { got.append(o); });
+        const ToolSpec tool{u"c__tool0"_s, u"c"_s, u"tool0"_s, {}, {}};
+        h.hub.call(tool, {}, &context, [&](ToolOutcome o) { got.append(o); });
         QTRY_COMPARE(got.size(), 1);
         QVERIFY(got.first().isError);
         QVERIFY(got.first().text.contains(u"退出码 3"_s));
         QCOMPARE(h.hub.status(u"c"_s), McpHub::Status::Failed);
 
         // The next call starts it again and waits for it.
-        h.hub.call(spec, {}, &context, [&](ToolOutcome o) { got.append(o); });
+        h.hub.call(tool, {}, &context, [&](ToolOutcome o) { got.append(o); });
         QCOMPARE(h.hub.status(u"c"_s), McpHub::Status::Starting);
         QTRY_COMPARE(got.size(), 2);
         QVERIFY(h.groups.value(u"c"_s) != first);

@@ -374,7 +374,7 @@ void McpHub::answer(Waiter &waiter)
 
 QList<ToolSpec> McpHub::readyTools(QStringList &notReady) const
 {
-    QList<ToolSpec> specs;
+    QList<ToolSpec> offered;
     QList<std::pair<QString, QString>> pairs;
     for (const auto &e : m_entries) {
         if (!e->server.enabled)
@@ -387,13 +387,13 @@ QList<ToolSpec> McpHub::readyTools(QStringList &notReady) const
             if (e->server.disabledTools.contains(tool.name))
                 continue;
             pairs.append({e->server.name, tool.name});
-            specs.append({{}, e->server.name, tool.name, tool.description, tool.inputSchema});
+            offered.append({{}, e->server.name, tool.name, tool.description, tool.inputSchema});
         }
     }
     const QStringList names = functionNames(pairs);
-    for (qsizetype i = 0; i < specs.size(); ++i)
-        specs[i].function = names[i];
-    return specs;
+    for (qsizetype i = 0; i < offered.size(); ++i)
+        offered[i].function = names[i];
+    return offered;
 }
 
 ToolApproval McpHub::approvalFor(const QString &server) const

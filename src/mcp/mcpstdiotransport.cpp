@@ -151,7 +151,10 @@ void McpStdioTransport::start()
     for (const auto &[name, value] : m_server.env)
         environment.insert(name, value);
 
-    const QString folder = m_server.cwd.isEmpty() ? QDir::homePath() : m_server.cwd;
+    // No shell expands a leading ~ here, but users write it as they would in one.
+    QString folder = m_server.cwd.isEmpty() ? QDir::homePath() : m_server.cwd;
+    if (folder == u"~" || folder.startsWith(u"~/"))
+        folder = QDir::homePath() + folder.mid(1);
     if (!QFileInfo(folder).isDir()) {
         QTimer::singleShot(0, this,
                            [this, folder] { fail(tr("找不到工作目录「%1」").arg(folder)); });

@@ -102,7 +102,8 @@ private:
 QList<QString> jsonObjectKeys(QByteArrayView json, const QList<QString> &path)
 {
     const Scanner scanner(json);
-    qsizetype object = scanner.space(0);
+    // Qt's reader skips a byte order mark.
+    qsizetype object = scanner.space(json.startsWith("\xEF\xBB\xBF") ? 3 : 0);
     for (const QString &name : path) {
         qsizetype found = -1;
         scanner.members(object, [&](const QString &key, qsizetype valueAt) {

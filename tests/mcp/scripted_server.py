@@ -38,6 +38,9 @@ def answer(request, result):
     send({"jsonrpc": "2.0", "id": request["id"], "result": result})
 
 
+log(f"started in {os.getcwd()} with CORVANE_TEST_VALUE={os.environ.get('CORVANE_TEST_VALUE')}"
+    f" HOME={os.environ.get('HOME')}")
+
 if mode == "group":
     child = subprocess.Popen(
         [sys.executable, "-c",
