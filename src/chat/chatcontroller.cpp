@@ -3,6 +3,7 @@
 
 #include "api/gateway.h"
 #include "messagelistmodel.h"
+#include "model/languagechange.h"
 #include "model/textutil.h"
 #include "replystream.h"
 #include "store/store.h"
@@ -24,6 +25,8 @@ ChatController::ChatController(QObject *parent)
 {
     connect(m_attachments, &PendingAttachments::countChanged, this,
             &ChatController::refreshDerived);
+    // The title and the model's label may be texts of the program's, shown translated.
+    LanguageChange::follow(this, [this] { refreshDerived(); });
 }
 
 ChatController::ChatController(Store *store, const QUuid &conversationID, QObject *parent)
