@@ -2,6 +2,8 @@
 // The interface language: Chinese unless the user chose English, switched at once, with Qt's
 // own texts, dates and the program's catalogue following it, and the objects that keep
 // translated texts told.
+#include "api/chatapierror.h"
+#include "api/failurenotice.h"
 #include "app/translations.h"
 #include "model/languagechange.h"
 
@@ -100,6 +102,48 @@ private slots:
         const QDateTime when(QDate(2026, 12, 8), QTime(9, 12, 16));
         const QString text = QLocale().toString(when, QLocale::ShortFormat);
         QVERIFY2(text.startsWith(start), qPrintable(text));
+    }
+
+    // A failed reply keeps its description as it was written; its row shows it in the
+    // interface's language where it is the program's own words, and a gateway's as they came.
+    void failureInEnglish_data()
+    {
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<QString>("message");
+
+        using E = ChatAPIError;
+        const auto row = [](const char *name, const E &e, const char *heading,
+                            const char *message) {
+            QTest::newRow(name) << e.description(StoredText::Form::Written) << e.kindCode()
+                                << QString::fromUtf8(heading) << QString::fromUtf8(message);
+        };
+        row("http", E::http(401, QStringLiteral("{\"error\":{\"message\":\"Invalid key\"}}")),
+            "Request failed (HTTP 401)", "Invalid key");
+        row("no response", E::noResponse(), "Request failed (HTTP -1)", "No response");
+        row("network", E::network(QNetworkReply::ConnectionRefusedError, {}),
+            "Network error: Cannot connect to the server (ConnectionRefusedError)", "");
+        row("gateway", E::gateway(QStringLiteral("overloaded")), "Request failed (server error)",
+            "overloaded");
+        row("no key", E::noKey(), "No API key yet. Enter one in Settings.", "");
+        // Words the program does not write (another version's, a hand-edited file) stay.
+        QTest::newRow("other wording") << QStringLiteral("请求出错（HTTP 401）") << "http:401"
+                                       << QStringLiteral("请求出错（HTTP 401）") << QString();
+        QTest::newRow("other kind") << QStringLiteral("请求失败（HTTP 401）") << "http:500"
+                                    << QStringLiteral("请求失败（HTTP 401）") << QString();
+    }
+
+    void failureInEnglish()
+    {
+        QFETCH(QString, error);
+        QFETCH(QString, kind);
+        QFETCH(QString, heading);
+        QFETCH(QString, message);
+        Language::instance()->setCode(Language::english);
+        const FailureNotice n = FailureNotice::explain(error, kind, false);
+        QCOMPARE(n.heading, heading);
+        QCOMPARE(n.message, message);
     }
 
     // A change is stored and announced once; a repeated or unknown choice changes nothing.
