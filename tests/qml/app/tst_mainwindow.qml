@@ -269,6 +269,13 @@ Item {
                   zh: "新对话", en: "New Chat" },
                 { tag: "user's title", title: "周报", read: () => window.title, zh: "周报",
                   en: "周报" },
+                // The Settings window is a window of its own.
+                { tag: "settings window", settings: true, read: () => window.settingsWindow.title,
+                  zh: "设置", en: "Settings" },
+                { tag: "settings content", settings: true,
+                  read: () => findChild(window.settingsWindow.contentItem,
+                                        "testConnectionButton").text,
+                  zh: "测试连接", en: "Test Connection" },
             ]
         }
 
@@ -276,11 +283,15 @@ Item {
             Store.newConversation()
             if (data.title)
                 Store.rename(TestSupport.ids()[0], data.title)
+            if (data.settings)
+                window.openSettings()
             tryVerify(() => data.read() === data.zh, 1000, "in Chinese")
             Language.code = "en"
             tryVerify(() => data.read() === data.en, 1000, "in English: " + data.read())
             Language.code = "zh_CN"
             tryVerify(() => data.read() === data.zh, 1000, "in Chinese again: " + data.read())
+            if (data.settings)
+                window.settingsWindow.close()
         }
 
         function cleanup() {
