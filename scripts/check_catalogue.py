@@ -26,6 +26,8 @@ ALLOWED = {
     ("failurenotice.cpp", "图像"),
     ("failurenotice.cpp", "工具"),
     ("failurenotice.cpp", "：\n"),
+    # The language menu: each language names itself, in every interface language.
+    ("Main.qml", "中文"),
 }
 
 BY_CLASS = {"tr", "qsTr", "QT_TR_NOOP", "QT_TR_N_NOOP"}

@@ -718,6 +718,10 @@ Qt 的选项（如 -platform、-session）照常可用。
         <source>桌面通知</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>界面语言</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MathBlockView</name>

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "failurenotice.h"
 
+#include "api/chatapierror.h"
 #include "model/textutil.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaEnum>
 #include <QRegularExpression>
+
+#include <optional>
 
 namespace {
 
@@ -122,6 +126,44 @@ Kind parseKind(const QString &kind)
     return k;
 }
 
+// The first line of a stored description as it is shown: the failure is made again from its
+// kind, and its words are taken in the interface's language only when it was written exactly
+// so. Anything else (an older wording, a hand-edited file) is shown as stored.
+QString shownHeading(const QString &first, const Kind &kind)
+{
+    std::optional<ChatAPIError> made;
+    bool ok = false;
+    if (kind.name == u"http") {
+        const int status = kind.detail.toInt(&ok);
+        if (ok)
+            made = ChatAPIError::http(status, QString());
+    } else if (kind.name == u"network") {
+        const int code = QMetaEnum::fromType<QNetworkReply::NetworkError>().keyToValue(
+            kind.detail.toLatin1().constData(), &ok);
+        if (ok)
+            made = ChatAPIError::network(QNetworkReply::NetworkError(code), QString());
+    } else if (kind.name == u"gateway") {
+        made = ChatAPIError::gateway(QString());
+    } else if (kind.name == u"noKey") {
+        made = ChatAPIError::noKey();
+    } else if (kind.name == u"badKey") {
+        made = ChatAPIError::badKey();
+    } else if (kind.name == u"badURL") {
+        made = ChatAPIError::badURL();
+    } else if (kind.name == u"timeout") {
+        made = ChatAPIError::timedOut();
+    } else if (kind.name == u"empty") {
+        made = ChatAPIError::emptyReply();
+    } else if (kind.name == u"incomplete") {
+        made = ChatAPIError::incomplete();
+    } else if (kind.name == u"gatewayRemoved") {
+        made = ChatAPIError::gatewayRemoved();
+    }
+    if (!made || made->description(StoredText::Form::Written) != first)
+        return first;
+    return made->description(StoredText::Form::Shown);
+}
+
 void adviseHttp(FailureNotice &n, int status, const QString &body, int retryAfter)
 {
     if (status == 401) {
@@ -219,9 +261,12 @@ FailureNotice FailureNotice::explain(const QString &error, const QString &kindCo
     // The stored description: a first line, and for HTTP and in-stream errors "：", a line
     // break and what the gateway sent.
     const qsizetype split = error.indexOf(QStringLiteral("：\n"));
-    const QString first = split < 0 ? error : error.left(split);
-    const QString rest = split < 0 ? QString() : error.mid(split + 2);
     const Kind kind = parseKind(kindCode);
+    const QString first = shownHeading(split < 0 ? error : error.left(split), kind);
+    // Without a response the rest is the program's own word for that, not the gateway's.
+    QString rest = split < 0 ? QString() : error.mid(split + 2);
+    if (kind.name == u"http" && kind.detail == u"-1")
+        rest = StoredText::shown(rest);
 
     n.heading = partial ? tr("回复中断") : first;
     if (kind.name == u"http") {

@@ -139,6 +139,31 @@ AppWindow {
                     onTriggered: Appearance.mode = Appearance.Dark
                 }
             }
+            AppMenu {
+                objectName: "languageMenu"
+                title: qsTr("界面语言")
+
+                ActionGroup {
+                    id: languageGroup
+                }
+                // Each language names itself, whatever the interface's.
+                Action {
+                    objectName: "languageChineseAction"
+                    text: "中文"
+                    checkable: true
+                    checked: Language.code === "zh_CN"
+                    ActionGroup.group: languageGroup
+                    onTriggered: Language.code = "zh_CN"
+                }
+                Action {
+                    objectName: "languageEnglishAction"
+                    text: "English"
+                    checkable: true
+                    checked: Language.code === "en"
+                    ActionGroup.group: languageGroup
+                    onTriggered: Language.code = "en"
+                }
+            }
             Action {
                 objectName: "codeHighlightingAction"
                 text: qsTr("代码高亮")

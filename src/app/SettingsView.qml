@@ -127,6 +127,7 @@ Item {
         property alias echoMode: input.echoMode
         property alias inputMethodHints: input.inputMethodHints
         property alias inputName: input.objectName
+        readonly property real captionWidth: Math.ceil(caption.implicitWidth)
 
         signal edited
 
@@ -137,7 +138,7 @@ Item {
         Label {
             id: caption
 
-            Layout.preferredWidth: 80
+            Layout.preferredWidth: view.captionWidth
             textFormat: Text.PlainText
         }
         TextField {
@@ -234,6 +235,9 @@ Item {
 
     /// New conversations start on the chosen gateway.
     readonly property bool isDefault: gatewayList.currentItem ? gatewayList.currentItem.isDefault : true
+    // The fields' captions share a column as wide as the widest of them, in either language.
+    readonly property real captionWidth: Math.max(80, nameRow.captionWidth, urlRow.captionWidth,
+                                                  keyRow.captionWidth, modelRow.captionWidth)
 
     ColumnLayout {
         anchors.fill: parent
@@ -437,6 +441,7 @@ Item {
                     ]
 
                     FieldRow {
+                        id: nameRow
                         title: qsTr("名称")
                         inputName: "nameField"
                         placeholder: form.namePlaceholder
@@ -444,6 +449,7 @@ Item {
                         onEdited: form.name = text
                     }
                     FieldRow {
+                        id: urlRow
                         title: qsTr("API 地址")
                         inputName: "baseURLField"
                         placeholder: form.defaultBaseURL
@@ -452,6 +458,7 @@ Item {
                         onEdited: form.baseURL = text
                     }
                     FieldRow {
+                        id: keyRow
                         title: qsTr("API Key")
                         inputName: "apiKeyField"
                         placeholder: form.noKey ? qsTr("本机服务，不需要") : "sk-..."
@@ -463,13 +470,14 @@ Item {
                     CheckBox {
                         objectName: "noKeyBox"
                         visible: !form.firstGateway
-                        Layout.leftMargin: 80 + Theme.spacingL - leftPadding
+                        Layout.leftMargin: view.captionWidth + Theme.spacingL - leftPadding
                         text: qsTr("不需要 API Key（本机服务）")
                         font.pixelSize: Theme.callout
                         checked: form.noKey
                         onToggled: form.noKey = checked
                     }
                     FieldRow {
+                        id: modelRow
                         visible: form.firstGateway
                         title: qsTr("默认模型")
                         inputName: "modelField"

@@ -63,9 +63,13 @@ Rectangle {
 
     // The dialog's field. Kept between dialogs and overwritten when one opens.
     property string renameText: ""
+    // The title as the field first showed it: kept unchanged, the stored title is not touched
+    // (a title the program gave is shown translated, and stays as it was written).
+    property string renameShown: ""
 
     function startRename(id, title) {
         renameText = title
+        renameShown = title
         renamingID = id
     }
 
@@ -321,7 +325,8 @@ Rectangle {
                 MouseArea {
                     anchors.fill: parent
                     acceptedButtons: Qt.RightButton
-                    onClicked: sidebar.openRowMenu(row.id, row.title)
+                    // An empty title opens an empty field, not the shown "未命名".
+                    onClicked: sidebar.openRowMenu(row.id, row.title === "" ? "" : row.displayTitle)
                 }
             }
         }
@@ -390,7 +395,8 @@ Rectangle {
                 nameField.selectAll()
                 nameField.forceActiveFocus()
             }
-            onAccepted: Store.rename(targetID, sidebar.renameText)
+            onAccepted: if (sidebar.renameText !== sidebar.renameShown)
+                            Store.rename(targetID, sidebar.renameText)
             onClosed: sidebar.renamingID = ""
 
             TextField {

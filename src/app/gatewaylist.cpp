@@ -2,6 +2,7 @@
 #include "gatewaylist.h"
 
 #include "api/modellist.h"
+#include "model/languagechange.h"
 #include "model/records.h"
 #include "store/store.h"
 
@@ -48,6 +49,12 @@ const QList<GatewayPreset> &GatewayPreset::all()
 GatewayListModel::GatewayListModel(QObject *parent) : QAbstractListModel(parent)
 {
     m_detections.resize(GatewayPreset::all().size());
+    // The presets' names, and the first gateway's when it has none, are the program's texts.
+    LanguageChange::follow(this, [this] {
+        emit presetsChanged();
+        if (const int rows = rowCount())
+            emit dataChanged(index(0), index(rows - 1), {NameRole});
+    });
 }
 
 GatewayListModel::~GatewayListModel() = default;

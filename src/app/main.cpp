@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/commandline.h"
 #include "app/mcpprobe.h"
+#include "app/portalcheck.h"
 #include "app/qmltypes.h"
 #include "app/quitsequence.h"
-#include "app/portalcheck.h"
 #include "app/singleinstance.h"
 #include "app/startup.h"
 #include "app/translations.h"
@@ -75,7 +75,8 @@ int main(int argc, char *argv[])
     // The desktop's own file dialogs, where its portal offers them.
     PortalCheck::choosePlatformTheme();
     QGuiApplication app(argc, argv);
-    installTranslations(app);
+    // The stored interface language, before anything is shown or printed.
+    Language::instance();
     // Checked before asking a running program to show its window: a mistyped option ends here.
     if (const std::optional<int> status = CommandLine::refuseUnknown(app.arguments()))
         return *status;

@@ -4,12 +4,19 @@
 #include "api/failurenotice.h"
 #include "api/modellist.h"
 #include "app/gatewaylist.h"
+#include "model/languagechange.h"
 #include "model/textutil.h"
 #include "store/store.h"
 
 #include <QSet>
 
-ModelCatalog::ModelCatalog(QObject *parent) : QAbstractListModel(parent) {}
+ModelCatalog::ModelCatalog(QObject *parent) : QAbstractListModel(parent)
+{
+    LanguageChange::follow(this, [this] {
+        if (m_tellTest)
+            m_tellTest();
+    });
+}
 
 ModelCatalog::~ModelCatalog() = default;
 
@@ -58,6 +65,7 @@ void ModelCatalog::setGateway(const QString &id)
     m_gateway = uuid;
     dismiss();
     setError({});
+    m_tellTest = nullptr;
     setTest({}, {}, {});
     emit busyChanged();
     emit gatewayChanged();
@@ -142,6 +150,7 @@ void ModelCatalog::testConnection()
 {
     if (!m_store || m_test)
         return;
+    m_tellTest = nullptr;
     setTest({}, {}, {});
     m_test = ModelListRequest::start(currentGateway(), this);
     emit testChanged();
@@ -150,22 +159,26 @@ void ModelCatalog::testConnection()
                 const std::optional<ChatAPIError> failure = m_test->failure();
                 m_test->deleteLater();
                 m_test = nullptr;
-                if (error.isEmpty()) {
-                    setTest(QStringLiteral("ok"),
-                            tr("连接成功，服务器列出了 %n 个模型。", nullptr, int(ids.size())), {});
-                    return;
-                }
-                if (!failure) {
-                    setTest(QStringLiteral("failed"), error, {});
-                    return;
-                }
-                const FailureNotice notice = FailureNotice::explain(
-                    failure->description(StoredText::Form::Written), failure->kindCode(), false);
-                const QString message = notice.message.isEmpty()
-                                            ? notice.heading
-                                            : tr("%1：%2", "what failed: the gateway's words")
-                                                  .arg(notice.heading, notice.message);
-                setTest(QStringLiteral("failed"), message, notice.advice);
+                m_tellTest = [this, count = int(ids.size()), error, failure] {
+                    if (error.isEmpty()) {
+                        setTest(QStringLiteral("ok"),
+                                tr("连接成功，服务器列出了 %n 个模型。", nullptr, count), {});
+                        return;
+                    }
+                    if (!failure) {
+                        setTest(QStringLiteral("failed"), error, {});
+                        return;
+                    }
+                    const FailureNotice notice =
+                        FailureNotice::explain(failure->description(StoredText::Form::Written),
+                                               failure->kindCode(), false);
+                    const QString message = notice.message.isEmpty()
+                                                ? notice.heading
+                                                : tr("%1：%2", "what failed: the gateway's words")
+                                                      .arg(notice.heading, notice.message);
+                    setTest(QStringLiteral("failed"), message, notice.advice);
+                };
+                m_tellTest();
             });
 }
 

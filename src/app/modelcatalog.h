@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
+
 /**
  * A gateway's model list as a filterable checklist for the Settings window.
  *
@@ -132,6 +134,8 @@ private:
     QString m_testOutcome;
     QString m_testMessage;
     QString m_testAdvice;
+    /// Tells the last test's outcome again, in the interface's language of the moment.
+    std::function<void()> m_tellTest;
     QString m_error;
     QString m_filter;
     QList<Entry> m_entries;

@@ -13,6 +13,16 @@ QmlStore *StoreForeign::create(QQmlEngine *, QJSEngine *)
     return g_store;
 }
 
+Language *LanguageForeign::create(QQmlEngine *engine, QJSEngine *)
+{
+    Language *language = Language::instance();
+    // Shared by the engines and the application; none of them may delete it.
+    QJSEngine::setObjectOwnership(language, QJSEngine::CppOwnership);
+    // qsTr() bindings are evaluated again only when the engine is told.
+    QObject::connect(language, &Language::codeChanged, engine, &QQmlEngine::retranslate);
+    return language;
+}
+
 void StoreForeign::setInstance(QmlStore *store)
 {
     g_store = store;

@@ -7,16 +7,17 @@
 #include "app/appearance.h"
 #include "app/clipboard.h"
 #include "app/desktopnotifier.h"
+#include "app/gatewaylist.h"
 #include "app/historyactions.h"
 #include "app/keytext.h"
 #include "app/linkopener.h"
-#include "app/gatewaylist.h"
 #include "app/modelcatalog.h"
 #include "app/searchresultsmodel.h"
 #include "app/settingsform.h"
 #include "app/sidebarmodel.h"
 #include "app/textzoom.h"
 #include "app/theme.h"
+#include "app/translations.h"
 #include "chat/chatcontroller.h"
 #include "chat/messagelistmodel.h"
 #include "chat/modelpickermodel.h"
@@ -266,6 +267,18 @@ struct AppearanceForeign
     QML_FOREIGN(Appearance)
     QML_NAMED_ELEMENT(Appearance)
     QML_SINGLETON
+};
+
+/// The interface language, the 显示 menu's choice; one per program, followed by every engine.
+struct LanguageForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Language)
+    QML_NAMED_ELEMENT(Language)
+    QML_SINGLETON
+
+public:
+    static Language *create(QQmlEngine *engine, QJSEngine *);
 };
 
 /// Marks a search's matches in a block of a message.

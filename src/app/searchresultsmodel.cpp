@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "searchresultsmodel.h"
 
+#include "model/languagechange.h"
 #include "model/storagecodec.h"
 
 SearchResultsModel::SearchResultsModel(QObject *parent) : QAbstractListModel(parent)
@@ -13,6 +14,11 @@ SearchResultsModel::SearchResultsModel(QObject *parent) : QAbstractListModel(par
     connect(&m_release, &QTimer::timeout, this, [this] {
         dropIndex();
         post(false);
+    });
+    // The titles the program gave are shown in the interface's language.
+    LanguageChange::follow(this, [this] {
+        if (const int rows = rowCount())
+            emit dataChanged(index(0), index(rows - 1), {DisplayTitleRole, Qt::DisplayRole});
     });
 }
 

@@ -2,6 +2,7 @@
 #include "settingsform.h"
 
 #include "app/gatewaylist.h"
+#include "model/languagechange.h"
 #include "model/records.h"
 #include "model/storedtext.h"
 #include "model/textutil.h"
@@ -18,6 +19,9 @@ SettingsForm::SettingsForm(QObject *parent) : QObject(parent)
     connect(&m_saveTimer, &QTimer::timeout, this, &SettingsForm::flush);
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &SettingsForm::flush);
+    // The first gateway's placeholder name is the program's text; the others show an address.
+    connect(this, &SettingsForm::settingsChanged, this, &SettingsForm::namePlaceholderChanged);
+    LanguageChange::follow(this, [this] { emit namePlaceholderChanged(); });
 }
 
 SettingsForm::~SettingsForm()

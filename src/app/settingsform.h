@@ -39,7 +39,7 @@ class SettingsForm : public QObject
     /// The gateway's own name; empty when it has none.
     Q_PROPERTY(QString name READ name WRITE setName NOTIFY settingsChanged)
     /// What the gateway is called when its name is empty.
-    Q_PROPERTY(QString namePlaceholder READ namePlaceholder NOTIFY settingsChanged)
+    Q_PROPERTY(QString namePlaceholder READ namePlaceholder NOTIFY namePlaceholderChanged)
     /// A local server that wants no key (further gateways only).
     Q_PROPERTY(bool noKey READ noKey WRITE setNoKey NOTIFY settingsChanged)
     Q_PROPERTY(QString baseURL READ baseURL WRITE setBaseURL NOTIFY settingsChanged)
@@ -103,6 +103,7 @@ signals:
     void storeChanged();
     void gatewayChanged();
     void settingsChanged();
+    void namePlaceholderChanged();
 
 private:
     /// Applies `edit` to a copy of the settings; when the copy differs, stores it and saves.

@@ -3,6 +3,7 @@
 
 #include "api/gateway.h"
 #include "messagelistmodel.h"
+#include "model/languagechange.h"
 #include "model/textutil.h"
 #include "replystream.h"
 #include "store/store.h"
@@ -26,6 +27,8 @@ ChatController::ChatController(QObject *parent)
             &ChatController::refreshDerived);
     connect(m_attachments, &PendingAttachments::countChanged, this,
             &ChatController::keepPendingFiles);
+    // The title and the model's label may be texts of the program's, shown translated.
+    LanguageChange::follow(this, [this] { refreshDerived(); });
 }
 
 ChatController::ChatController(Store *store, const QUuid &conversationID, QObject *parent)

@@ -10,6 +10,7 @@
 #include "api/failurenotice.h"
 #include "markdown/mdblockmodel.h"
 #include "model/conversationsearch.h"
+#include "model/languagechange.h"
 #include "model/textutil.h"
 
 #include "store/store.h"
@@ -19,6 +20,11 @@
 MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QObject *parent)
     : QAbstractListModel(parent), m_store(store), m_id(conversationID)
 {
+    // A failure's explanation and the token counts are written in the interface's language.
+    LanguageChange::follow(this, [this] {
+        if (const int rows = rowCount())
+            emit dataChanged(index(0), index(rows - 1), {FailureRole, UsageRole});
+    });
     if (!store)
         return;
     m_attached = store->conversation(m_id) != nullptr;

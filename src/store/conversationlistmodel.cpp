@@ -1,10 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conversationlistmodel.h"
 
-ConversationListModel::ConversationListModel(QObject *parent) : QAbstractListModel(parent) {}
+#include "model/languagechange.h"
+
+ConversationListModel::ConversationListModel(QObject *parent) : QAbstractListModel(parent)
+{
+    // The titles the program gave are shown in the interface's language.
+    LanguageChange::follow(this, [this] {
+        if (const int rows = rowCount())
+            emit dataChanged(index(0), index(rows - 1), {DisplayTitleRole, Qt::DisplayRole});
+    });
+}
 
 ConversationListModel::ConversationListModel(Store *store, QObject *parent)
-    : QAbstractListModel(parent)
+    : ConversationListModel(parent)
 {
     setStore(store);
 }

@@ -213,12 +213,14 @@ Item {
                 { tag: "new conversation", menu: 0, entry: 0, shortcut: "Ctrl+N", indicator: "" },
                 { tag: "export", menu: 0, entry: 2, shortcut: "", indicator: "" },
                 { tag: "settings", menu: 0, entry: 8, shortcut: "Ctrl+,", indicator: "" },
-                { tag: "zoom in", menu: 1, entry: 5, shortcut: "Ctrl++", indicator: "" },
-                { tag: "actual size", menu: 1, entry: 7, shortcut: "Ctrl+0", indicator: "" },
-                { tag: "code highlighting", menu: 1, entry: 1, shortcut: "", indicator: "checkIndicator" },
-                { tag: "desktop notifications", menu: 1, entry: 3, shortcut: "", indicator: "checkIndicator" },
+                { tag: "zoom in", menu: 1, entry: 6, shortcut: "Ctrl++", indicator: "" },
+                { tag: "actual size", menu: 1, entry: 8, shortcut: "Ctrl+0", indicator: "" },
+                { tag: "code highlighting", menu: 1, entry: 2, shortcut: "", indicator: "checkIndicator" },
+                { tag: "desktop notifications", menu: 1, entry: 4, shortcut: "", indicator: "checkIndicator" },
                 { tag: "appearance: system", menu: "appearanceMenu", entry: 0, shortcut: "", indicator: "radioIndicator" },
                 { tag: "appearance: dark", menu: "appearanceMenu", entry: 2, shortcut: "", indicator: "radioIndicator" },
+                { tag: "language: chinese", menu: "languageMenu", entry: 0, shortcut: "", indicator: "radioIndicator" },
+                { tag: "language: english", menu: "languageMenu", entry: 1, shortcut: "", indicator: "radioIndicator" },
             ]
         }
 
@@ -242,6 +244,58 @@ Item {
             for (const name of ["checkIndicator", "radioIndicator"])
                 compare(findChild(entry, name).visible && entry.checkable, name === data.indicator, name)
             menu.dismiss()
+        }
+
+        // The language applies at once and back, without a restart: the window's own texts,
+        // the titles the program gave (in the sidebar and the window's title), what C++ made;
+        // a title the user gave stays as typed.
+        function test_languageSwitch_data() {
+            return [
+                { tag: "menu", read: () => window.menuBar.menuAt(0).title, zh: "文件", en: "File" },
+                { tag: "menu entry", read: () => findChild(window, "settingsAction").text,
+                  zh: "设置…", en: "Settings…" },
+                { tag: "language menu", read: () => findChild(window, "languageMenu").title,
+                  zh: "界面语言", en: "Language" },
+                { tag: "choice", read: () => findChild(window, "languageEnglishAction").checked,
+                  zh: false, en: true },
+                { tag: "search field",
+                  read: () => findChild(window.contentItem, "searchField").placeholderText,
+                  zh: "搜索", en: "Search" },
+                { tag: "composer", read: () => findChild(detail.item, "input").placeholderText,
+                  zh: "输入消息，⏎ 发送 · ⇧⏎ 换行", en: "Message · ⏎ to send · ⇧⏎ for a new line" },
+                { tag: "window title", read: () => window.title, zh: "新对话", en: "New Chat" },
+                { tag: "sidebar row",
+                  read: () => findChild(window.contentItem, "conversationList").currentItem.text,
+                  zh: "新对话", en: "New Chat" },
+                { tag: "user's title", title: "周报", read: () => window.title, zh: "周报",
+                  en: "周报" },
+                // The Settings window is a window of its own.
+                { tag: "settings window", settings: true, read: () => window.settingsWindow.title,
+                  zh: "设置", en: "Settings" },
+                { tag: "settings content", settings: true,
+                  read: () => findChild(window.settingsWindow.contentItem,
+                                        "testConnectionButton").text,
+                  zh: "测试连接", en: "Test Connection" },
+            ]
+        }
+
+        function test_languageSwitch(data) {
+            Store.newConversation()
+            if (data.title)
+                Store.rename(TestSupport.ids()[0], data.title)
+            if (data.settings)
+                window.openSettings()
+            tryVerify(() => data.read() === data.zh, 1000, "in Chinese")
+            Language.code = "en"
+            tryVerify(() => data.read() === data.en, 1000, "in English: " + data.read())
+            Language.code = "zh_CN"
+            tryVerify(() => data.read() === data.zh, 1000, "in Chinese again: " + data.read())
+            if (data.settings)
+                window.settingsWindow.close()
+        }
+
+        function cleanup() {
+            Language.code = "zh_CN"
         }
 
         // Qt's own file dialog shows its folder path readably in a dark window: not on white.

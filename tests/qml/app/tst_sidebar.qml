@@ -123,6 +123,32 @@ Item {
             compare(TestSupport.title(ids[1]), "")
         }
 
+        // The field shows the title as the row does; a title the program gave, kept as shown,
+        // stays as it was written, in either language.
+        function test_renameShownTitle_data() {
+            return [
+                { tag: "default title", language: "en", stored: "新对话", shown: "New Chat",
+                  typed: "New Chat", written: "新对话" },
+                { tag: "default title renamed", language: "en", stored: "新对话", shown: "New Chat",
+                  typed: "Plans", written: "Plans" },
+                { tag: "own title", language: "en", stored: "Old", shown: "Old", typed: "Old",
+                  written: "Old" },
+                { tag: "chinese", language: "zh_CN", stored: "新对话", shown: "新对话",
+                  typed: "Plans", written: "Plans" },
+            ]
+        }
+
+        function test_renameShownTitle(data) {
+            const ids = seed([data.stored])
+            Language.code = data.language
+            compare(renameRow(0, data.typed, "renameConfirm"), data.shown)
+            compare(TestSupport.title(ids[0]), data.written)
+        }
+
+        function cleanup() {
+            Language.code = "zh_CN"
+        }
+
         // The menu deletes its own row, not the selected one; rows put back above the selection
         // keep the highlight on the selected conversation.
         function test_deleteAndUndo() {
