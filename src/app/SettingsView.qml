@@ -18,6 +18,30 @@ Item {
 
     /// The chosen gateway's id; empty for the first one.
     property string gatewayId: ""
+    /// The chosen tool server's name; empty while a gateway is chosen.
+    property string serverName: ""
+    /// The chosen server's form, refreshed whenever it or its status changes.
+    property var server: ({})
+    property var serverTools: []
+    /// What is wrong with the last edit of the chosen server, shown under its fields.
+    property string serverError: ""
+
+    function selectServer(name) {
+        serverName = toolServers.rowOf(name) < 0 ? "" : name
+        serverError = ""
+        refreshServer()
+    }
+    function refreshServer() {
+        server = serverName === "" ? ({}) : toolServers.server(serverName)
+        serverTools = serverName === "" ? [] : toolServers.tools(serverName)
+    }
+    function editServer(field, value) {
+        const name = serverName
+        serverError = toolServers.setField(name, field, value)
+        if (serverError === "" && field === "name")
+            serverName = value.trim()
+        refreshServer()
+    }
 
     function selectGateway(id) {
         const row = gateways.rowOf(id)
@@ -45,6 +69,20 @@ Item {
         store: Store
         // Adding, removing or moving rebuilds the rows: the chosen gateway stays chosen.
         onModelReset: view.selectGateway(view.gatewayId)
+    }
+
+    ToolServerListModel {
+        id: toolServers
+
+        store: Store
+        hub: ToolHub
+        onModelReset: if (view.serverName !== "")
+                          view.selectServer(view.serverName)
+        onServerChanged: name => {
+            if (name === view.serverName)
+                view.refreshServer()
+        }
+        onImported: names => view.selectServer(names[names.length - 1])
     }
 
     Component.onCompleted: gateways.detectLocalServers()
@@ -130,7 +168,8 @@ Item {
         readonly property real captionWidth: Math.ceil(caption.implicitWidth)
 
         signal edited
-
+        /// Enter, or the focus left the field.
+        signal committed
 
         Layout.fillWidth: true
         spacing: Theme.spacingL
@@ -150,6 +189,7 @@ Item {
                 focused: input.activeFocus
             }
             onTextEdited: parent.edited()
+            onEditingFinished: parent.committed()
 
             TextMenuHandler {}
         }
@@ -233,6 +273,257 @@ Item {
         }
     }
 
+
+    // The chosen tool server: how it is reached, how its calls are approved, its tools and log.
+    // Fields are stored when the user is done with them (Enter or leaving the field), not at
+    // every key: a changed command restarts the server.
+    component ToolServerPane: ScrollView {
+        id: pane
+
+        objectName: "toolServerPane"
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        contentWidth: availableWidth
+        contentHeight: paneColumn.implicitHeight
+        clip: true
+
+        ColumnLayout {
+            id: paneColumn
+
+            width: pane.availableWidth
+            spacing: Theme.spacingXL
+
+            Item {
+                implicitHeight: 2
+            }
+
+            Section {
+                Layout.leftMargin: 20
+                Layout.rightMargin: 20
+                header: qsTr("服务器")
+                footer: qsTr("命令以你的账户权限运行，能读写你能读写的一切；HTTP 服务器会收到模型给的参数。只添加你信任的服务器。")
+                headerItems: [
+                    Button {
+                        objectName: "reconnectButton"
+                        text: qsTr("重新连接")
+                        flat: true
+                        enabled: view.server.enabled === true
+                        font.pixelSize: Theme.footnote
+                        topPadding: 2
+                        bottomPadding: 2
+                        palette.buttonText: Theme.accent
+                        onClicked: toolServers.reconnect(view.serverName)
+                    }
+                ]
+
+                Label {
+                    objectName: "serverStatus"
+                    Layout.fillWidth: true
+                    text: view.server.statusText ?? ""
+                    textFormat: Text.PlainText
+                    wrapMode: Text.Wrap
+                    font.pixelSize: Theme.footnote
+                    color: view.server.status === 4 ? Theme.destructive : Theme.secondaryLabel
+                }
+                CheckBox {
+                    objectName: "serverEnabledBox"
+                    Layout.leftMargin: 80 + Theme.spacingL - leftPadding
+                    text: qsTr("启用")
+                    font.pixelSize: Theme.callout
+                    checked: view.server.enabled === true
+                    onToggled: view.editServer("enabled", checked)
+                }
+                FieldRow {
+                    title: qsTr("名称")
+                    inputName: "serverNameField"
+                    text: view.server.name ?? ""
+                    onCommitted: if (text !== view.serverName)
+                                     view.editServer("name", text)
+                }
+                RowLayout {
+                    Layout.leftMargin: 80 + Theme.spacingL
+                    spacing: Theme.spacingL
+
+                    RadioButton {
+                        objectName: "commandKind"
+                        text: qsTr("命令")
+                        checked: view.server.http !== true
+                        onToggled: if (checked)
+                                       view.editServer("http", false)
+                    }
+                    RadioButton {
+                        objectName: "httpKind"
+                        text: "HTTP"
+                        checked: view.server.http === true
+                        onToggled: if (checked)
+                                       view.editServer("http", true)
+                    }
+                }
+                FieldRow {
+                    visible: view.server.http !== true
+                    title: qsTr("命令")
+                    inputName: "commandField"
+                    placeholder: "npx -y @modelcontextprotocol/server-everything"
+                    inputMethodHints: Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText
+                    text: view.server.commandLine ?? ""
+                    onCommitted: if (text !== view.server.commandLine)
+                                     view.editServer("commandLine", text)
+                }
+                FieldRow {
+                    visible: view.server.http !== true
+                    title: qsTr("工作目录")
+                    inputName: "cwdField"
+                    placeholder: qsTr("主文件夹")
+                    text: view.server.cwd ?? ""
+                    onCommitted: if (text !== view.server.cwd)
+                                     view.editServer("cwd", text)
+                }
+                TextBlock {
+                    id: envBlock
+
+                    property string typed
+
+                    visible: view.server.http !== true
+                    title: qsTr("环境变量（每行一个 名称=值）")
+                    inputName: "envField"
+                    placeholder: "API_KEY=…"
+                    keepWhileEditing: true
+                    value: view.server.env ?? ""
+                    onEdited: text => typed = text
+                    onEditingChanged: if (!editing && typed !== value)
+                                          view.editServer("env", typed)
+                    onValueChanged: typed = value
+                }
+                FieldRow {
+                    visible: view.server.http === true
+                    title: qsTr("地址")
+                    inputName: "urlField"
+                    placeholder: "https://example.com/mcp"
+                    inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
+                    text: view.server.url ?? ""
+                    onCommitted: if (text !== view.server.url)
+                                     view.editServer("url", text)
+                }
+                TextBlock {
+                    property string typed
+
+                    visible: view.server.http === true
+                    title: qsTr("请求头（每行一个 名称: 值）")
+                    inputName: "headersField"
+                    placeholder: "Authorization: Bearer …"
+                    keepWhileEditing: true
+                    value: view.server.headers ?? ""
+                    onEdited: text => typed = text
+                    onEditingChanged: if (!editing && typed !== value)
+                                          view.editServer("headers", typed)
+                    onValueChanged: typed = value
+                }
+                Label {
+                    objectName: "serverError"
+                    visible: view.serverError !== ""
+                    Layout.fillWidth: true
+                    text: view.serverError
+                    textFormat: Text.PlainText
+                    wrapMode: Text.Wrap
+                    font.pixelSize: Theme.footnote
+                    color: Theme.destructive
+                }
+            }
+
+            Section {
+                Layout.leftMargin: 20
+                Layout.rightMargin: 20
+                header: qsTr("调用前")
+                footer: qsTr("“本对话内都允许”只在本次运行中有效。")
+
+                ComboBox {
+                    objectName: "approvalBox"
+                    Layout.fillWidth: true
+                    model: [qsTr("每次都问我"), qsTr("每个工具问一次"), qsTr("直接运行，不问")]
+                    currentIndex: view.server.approval ?? 0
+                    onActivated: index => view.editServer("approval", index)
+                }
+            }
+
+            Section {
+                Layout.leftMargin: 20
+                Layout.rightMargin: 20
+                header: qsTr("工具（%1）").arg(view.serverTools.length)
+                footer: view.serverTools.length > 0 ? qsTr("关掉的工具不会提供给模型。") : ""
+
+                Label {
+                    visible: view.serverTools.length === 0
+                    Layout.fillWidth: true
+                    text: view.server.status === 3 ? qsTr("这个服务器没有工具。")
+                                                   : qsTr("连接后在这里列出工具。")
+                    textFormat: Text.PlainText
+                    font.pixelSize: Theme.footnote
+                    color: Theme.secondaryLabel
+                }
+                Repeater {
+                    model: view.serverTools
+                    delegate: RowLayout {
+                        required property var modelData
+
+                        Layout.fillWidth: true
+                        spacing: 6
+
+                        CheckBox {
+                            Layout.alignment: Qt.AlignTop
+                            checked: modelData.enabled
+                            onToggled: toolServers.setToolEnabled(view.serverName, modelData.name, checked)
+                        }
+                        ColumnLayout {
+                            Layout.fillWidth: true
+                            spacing: 1
+
+                            Label {
+                                Layout.fillWidth: true
+                                text: modelData.name
+                                textFormat: Text.PlainText
+                                font.family: Theme.monoFont
+                                elide: Text.ElideRight
+                            }
+                            Label {
+                                visible: text !== ""
+                                Layout.fillWidth: true
+                                text: modelData.description
+                                textFormat: Text.PlainText
+                                wrapMode: Text.Wrap
+                                maximumLineCount: 3
+                                elide: Text.ElideRight
+                                font.pixelSize: Theme.footnote
+                                color: Theme.secondaryLabel
+                            }
+                        }
+                    }
+                }
+            }
+
+            Section {
+                visible: (view.server.log ?? "") !== ""
+                Layout.leftMargin: 20
+                Layout.rightMargin: 20
+                Layout.bottomMargin: 12
+                header: qsTr("日志")
+
+                TextArea {
+                    objectName: "serverLog"
+                    Layout.fillWidth: true
+                    readOnly: true
+                    selectByMouse: true
+                    wrapMode: TextEdit.Wrap
+                    textFormat: TextEdit.PlainText
+                    text: view.server.log ?? ""
+                    font.family: Theme.monoFont
+                    font.pixelSize: Theme.footnote
+                    color: Theme.secondaryLabel
+                    background: null
+                }
+            }
+        }
+    }
+
     /// New conversations start on the chosen gateway.
     readonly property bool isDefault: gatewayList.currentItem ? gatewayList.currentItem.isDefault : true
     // The fields' captions share a column as wide as the widest of them, in either language.
@@ -290,10 +581,11 @@ Item {
                         required property bool isFirst
 
                         width: ListView.view.width
-                        highlighted: ListView.isCurrentItem
+                        highlighted: ListView.isCurrentItem && view.serverName === ""
                         topPadding: 6
                         bottomPadding: 6
                         onClicked: {
+                            view.selectServer("")
                             ListView.view.currentIndex = index
                             ListView.view.forceActiveFocus()
                         }
@@ -372,6 +664,111 @@ Item {
                         onClicked: gateways.move(view.gatewayId, 1)
                     }
                 }
+
+                // The tool servers.
+                Label {
+                    Layout.leftMargin: 14
+                    Layout.topMargin: Theme.spacingM
+                    text: qsTr("工具")
+                    textFormat: Text.PlainText
+                    font.weight: Font.DemiBold
+                    color: Theme.secondaryLabel
+                }
+                ListView {
+                    id: serverList
+
+                    objectName: "serverList"
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: Math.min(contentHeight, 5 * 32)
+                    Layout.leftMargin: 6
+                    Layout.rightMargin: 6
+                    clip: true
+                    model: toolServers
+                    boundsBehavior: Flickable.StopAtBounds
+                    ScrollBar.vertical: ScrollBar {}
+                    delegate: ItemDelegate {
+                        id: serverRow
+
+                        required property string name
+                        required property int status
+                        required property string statusText
+
+                        width: ListView.view.width
+                        highlighted: view.serverName === name
+                        topPadding: 6
+                        bottomPadding: 6
+                        onClicked: view.selectServer(name)
+                        ToolTip.visible: hovered
+                        ToolTip.text: statusText
+                        ToolTip.delay: 600
+                        background: Rectangle {
+                            radius: Theme.rowRadius
+                            color: serverRow.highlighted ? Theme.accent
+                                 : serverRow.hovered ? Theme.hoverFill : "transparent"
+                        }
+                        contentItem: RowLayout {
+                            spacing: 6
+
+                            // Off grey, idle or starting amber, connected green, failed red.
+                            Rectangle {
+                                implicitWidth: 8
+                                implicitHeight: 8
+                                radius: 4
+                                color: serverRow.status === 0 ? Theme.tertiaryLabel
+                                     : serverRow.status === 3 ? "#34c759"
+                                     : serverRow.status === 4 ? Theme.destructive : "#ff9f0a"
+                            }
+                            Label {
+                                Layout.fillWidth: true
+                                text: serverRow.name
+                                textFormat: Text.PlainText
+                                elide: Text.ElideRight
+                                color: serverRow.highlighted ? Theme.accentText : Theme.label
+                            }
+                        }
+                    }
+                }
+                Label {
+                    visible: serverList.count === 0
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 14
+                    Layout.rightMargin: 8
+                    text: qsTr("让模型调用 MCP 服务器的工具：读文件、搜索、查数据库…")
+                    textFormat: Text.PlainText
+                    wrapMode: Text.Wrap
+                    font.pixelSize: Theme.footnote
+                    color: Theme.tertiaryLabel
+                }
+                RowLayout {
+                    Layout.leftMargin: 6
+                    Layout.rightMargin: 6
+                    spacing: 2
+
+                    ToolButton {
+                        id: addServerButton
+
+                        objectName: "addServerButton"
+                        text: "+"
+                        font.pixelSize: Theme.title
+                        ToolTip.visible: hovered
+                        ToolTip.text: qsTr("添加工具服务器")
+                        ToolTip.delay: 600
+                        onClicked: serverMenu.popup(addServerButton, 0, addServerButton.height)
+                    }
+                    ToolButton {
+                        objectName: "removeServerButton"
+                        text: "−"
+                        font.pixelSize: Theme.title
+                        enabled: view.serverName !== ""
+                        ToolTip.visible: hovered
+                        ToolTip.text: qsTr("删除工具服务器")
+                        ToolTip.delay: 600
+                        onClicked: removeServerDialog.open()
+                    }
+                    Item {
+                        Layout.fillWidth: true
+                    }
+                }
             }
 
             Rectangle {
@@ -380,10 +777,15 @@ Item {
                 color: Theme.separator
             }
 
+            ToolServerPane {
+                visible: view.serverName !== ""
+            }
+
             ScrollView {
                 id: detailScroller
 
                 objectName: "detailScroller"
+                visible: view.serverName === ""
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 contentWidth: availableWidth
@@ -828,6 +1230,159 @@ Item {
                 Layout.rightMargin: 12
                 text: qsTr("删除")
                 onClicked: removeDialog.accept()
+            }
+        }
+    }
+
+    Menu {
+        id: serverMenu
+
+        objectName: "serverMenu"
+
+        MenuItem {
+            objectName: "addCommandServer"
+            text: qsTr("用命令启动的服务器")
+            onTriggered: view.selectServer(toolServers.add(false))
+        }
+        MenuItem {
+            objectName: "addHttpServer"
+            text: qsTr("HTTP 服务器")
+            onTriggered: view.selectServer(toolServers.add(true))
+        }
+        MenuSeparator {}
+        MenuItem {
+            objectName: "importServers"
+            text: qsTr("导入 JSON…")
+            onTriggered: {
+                importDialog.error = ""
+                importField.text = ""
+                importDialog.open()
+            }
+        }
+    }
+
+    Dialog {
+        id: importDialog
+
+        property string error
+
+        objectName: "importDialog"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(520, view.width - 40)
+        modal: true
+        title: qsTr("导入 JSON")
+        onOpened: importField.forceActiveFocus()
+
+        ColumnLayout {
+            anchors.fill: parent
+            spacing: Theme.spacingS
+
+            Label {
+                Layout.fillWidth: true
+                text: qsTr("粘贴服务器说明里的配置，例如 {\"mcpServers\": {…}}。同名的服务器会被替换。")
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                font.pixelSize: Theme.footnote
+                color: Theme.secondaryLabel
+            }
+            ScrollView {
+                Layout.fillWidth: true
+                Layout.preferredHeight: 180
+                background: FieldFrame {
+                    focused: importField.activeFocus
+                }
+
+                TextArea {
+                    id: importField
+
+                    objectName: "importField"
+                    wrapMode: TextEdit.Wrap
+                    textFormat: TextEdit.PlainText
+                    selectByMouse: true
+                    font.family: Theme.monoFont
+                    placeholderText: '{"mcpServers": {"everything": {"command": "npx", "args": ["-y", "@modelcontextprotocol/server-everything"]}}}'
+
+                    TextMenuHandler {}
+                }
+            }
+            Label {
+                objectName: "importError"
+                visible: importDialog.error !== ""
+                Layout.fillWidth: true
+                text: importDialog.error
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                font.pixelSize: Theme.footnote
+                color: Theme.destructive
+            }
+        }
+
+        footer: RowLayout {
+            spacing: 8
+
+            Item {
+                Layout.fillWidth: true
+            }
+            Button {
+                Layout.bottomMargin: 12
+                text: qsTr("取消")
+                onClicked: importDialog.reject()
+            }
+            Button {
+                objectName: "importConfirm"
+                Layout.bottomMargin: 12
+                Layout.rightMargin: 12
+                text: qsTr("导入")
+                highlighted: true
+                enabled: importField.text.trim() !== ""
+                onClicked: {
+                    importDialog.error = toolServers.importJson(importField.text)
+                    if (importDialog.error === "")
+                        importDialog.accept()
+                }
+            }
+        }
+    }
+
+    Dialog {
+        id: removeServerDialog
+
+        objectName: "removeServerDialog"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: 380
+        modal: true
+        title: qsTr("删除工具服务器「%1」？").arg(view.serverName)
+        onAccepted: {
+            toolServers.remove(view.serverName)
+            view.selectServer("")
+        }
+
+        Label {
+            width: parent.width
+            text: qsTr("模型将不能再调用它的工具。")
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
+        }
+
+        footer: RowLayout {
+            spacing: 8
+
+            Item {
+                Layout.fillWidth: true
+            }
+            Button {
+                Layout.bottomMargin: 12
+                text: qsTr("取消")
+                onClicked: removeServerDialog.reject()
+            }
+            Button {
+                objectName: "removeServerConfirm"
+                Layout.bottomMargin: 12
+                Layout.rightMargin: 12
+                text: qsTr("删除")
+                onClicked: removeServerDialog.accept()
             }
         }
     }

@@ -17,6 +17,7 @@
 #include <QQmlEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdio>
@@ -116,6 +117,10 @@ int main(int argc, char *argv[])
     std::optional<QmlStore> store;
     // Removes the files no message uses any more, the first time after the first save.
     std::optional<AttachmentSweeper> sweeper;
+    // The tool servers, which the chat calls tools through; declared before the engine, whose
+    // objects hold on to it.
+    McpHub toolHub;
+    ToolHubForeign::setInstance(&toolHub);
 
     QQmlEngine engine;
     StartUp::prepareEngine(engine);
@@ -132,6 +137,15 @@ int main(int argc, char *argv[])
     if (!window)
         return 1;
     quit.watch(window.get(), &*store);
+    // Tool servers follow the settings, and start once the window has shown: a server started
+    // by npx takes seconds, and nothing of it is needed for the first frame.
+    toolHub.setServers(store->settings().mcpServers);
+    QObject::connect(&*store, &Store::settingsChanged, &toolHub,
+                     [&toolHub, &store] { toolHub.setServers(store->settings().mcpServers); });
+    QObject::connect(
+        window.get(), &QQuickWindow::frameSwapped, &toolHub,
+        [&toolHub] { QTimer::singleShot(500, &toolHub, [&toolHub] { toolHub.startAll(); }); },
+        Qt::SingleShotConnection);
     QObject::connect(&instance, &SingleInstance::raiseRequested, window.get(),
                      [window = window.get()] { bringToFront(window); });
     const int status = app.exec();

@@ -1,8 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qmltypes.h"
 
+#include <QCoreApplication>
+
 namespace {
 QmlStore *g_store = nullptr;
+McpHub *g_hub = nullptr;
+} // namespace
+
+McpHub *ToolHubForeign::create(QQmlEngine *, QJSEngine *)
+{
+    // Tests and tools that run views alone get a hub of their own with no servers.
+    if (!g_hub)
+        g_hub = new McpHub(qApp);
+    QJSEngine::setObjectOwnership(g_hub, QJSEngine::CppOwnership);
+    return g_hub;
+}
+
+void ToolHubForeign::setInstance(McpHub *hub)
+{
+    g_hub = hub;
 }
 
 QmlStore *StoreForeign::create(QQmlEngine *, QJSEngine *)

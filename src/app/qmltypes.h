@@ -17,6 +17,7 @@
 #include "app/sidebarmodel.h"
 #include "app/textzoom.h"
 #include "app/theme.h"
+#include "app/toolserverlist.h"
 #include "app/translations.h"
 #include "chat/chatcontroller.h"
 #include "chat/messagelistmodel.h"
@@ -31,6 +32,7 @@
 #include "markdown/quick/matchhighlighter.h"
 #include "markdown/quick/mathformulas.h"
 #include "markdown/synclistmodel.h"
+#include "mcp/mcphub.h"
 #include "store/store.h"
 
 #include <QQmlEngine>
@@ -327,6 +329,27 @@ struct GatewayListModelForeign
     Q_GADGET
     QML_FOREIGN(GatewayListModel)
     QML_NAMED_ELEMENT(GatewayListModel)
+};
+
+/// The Settings window's list of tool servers.
+struct ToolServerListModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ToolServerListModel)
+    QML_NAMED_ELEMENT(ToolServerListModel)
+};
+
+/// The one hub of tool servers, created in main(), as the singleton "ToolHub".
+struct ToolHubForeign
+{
+    Q_GADGET
+    QML_FOREIGN(McpHub)
+    QML_NAMED_ELEMENT(ToolHub)
+    QML_SINGLETON
+
+public:
+    static McpHub *create(QQmlEngine *, QJSEngine *);
+    static void setInstance(McpHub *hub);
 };
 
 /// Export, copy, undo of a delete, backup and restore of the history.

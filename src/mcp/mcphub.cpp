@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mcphub.h"
 
+#include "mcp/mcphttptransport.h"
 #include "mcp/mcpstdiotransport.h"
 
 #include <QSet>
@@ -64,8 +65,13 @@ McpHub::McpHub(QObject *parent) : ToolHost(parent)
     m_factory = [](const McpServer &server, QString &reason) -> McpTransport * {
         if (!server.command.isEmpty())
             return new McpStdioTransport(server);
-        reason =
-            server.url.isEmpty() ? tr("没有填写命令或地址") : tr("暂不支持通过 HTTP 连接的服务器");
+        if (!server.url.isEmpty()) {
+            QList<McpHttpTransport::Header> headers;
+            for (const auto &[name, value] : server.headers)
+                headers.append({name.toUtf8(), value.toUtf8()});
+            return new McpHttpTransport(server.url, headers);
+        }
+        reason = tr("没有填写命令或地址");
         return nullptr;
     };
 }
