@@ -29,6 +29,8 @@ public:
     QString details;
     /// The fix is in the Settings window (the key or the address).
     bool offerSettings = false;
+    /// The model takes no tools: the fix is to turn the conversation's tools off and retry.
+    bool offerToolsOff = false;
 
     /// partial: the reply has text of the model's before the failure.
     static FailureNotice explain(const QString &error, const QString &kind, bool partial);
