@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "api/toolhost.h"
 #include "chat/messagelistmodel.h"
 #include "chat/modelpickermodel.h"
 #include "chat/pendingattachments.h"
@@ -50,6 +51,12 @@ class ChatController : public QObject
     Q_PROPERTY(bool canSend READ canSend NOTIFY canSendChanged)
     /// The API key, trimmed of spaces and tabs only, is empty: the placeholder shows the hint.
     Q_PROPERTY(bool keyMissing READ keyMissing NOTIFY keyMissingChanged)
+    /// Tool servers are set up: the composer shows the "工具" switch.
+    Q_PROPERTY(bool toolsAvailable READ toolsAvailable NOTIFY toolsChanged)
+    /// The conversation offers the model the tools (its switch, on unless turned off).
+    Q_PROPERTY(bool toolsEnabled READ toolsEnabled WRITE setToolsEnabled NOTIFY toolsChanged)
+    /// What the user should know about the tools of the running reply; empty when nothing.
+    Q_PROPERTY(QString toolNotice READ toolNotice NOTIFY toolNoticeChanged)
 
 public:
     explicit ChatController(QObject *parent = nullptr);
@@ -90,6 +97,14 @@ public:
     bool canSend() const;
     bool keyMissing() const;
 
+    /// Where this pane's replies send tool calls; null: no tools, and no switch.
+    ToolHost *toolHost() const { return m_toolHost; }
+    void setToolHost(ToolHost *host);
+    bool toolsAvailable() const;
+    bool toolsEnabled() const;
+    void setToolsEnabled(bool enabled);
+    QString toolNotice() const { return m_toolNotice; }
+
 public slots:
     void send();
     void stop();
@@ -106,6 +121,10 @@ public slots:
     /// name, so that the stored one is never edited.
     void openAttachment(const QUrl &file, const QString &name);
     void cancelEdit();
+    /// Answers to the approval card of the call with that id (a canonical call id).
+    void allowCall(const QString &callID);
+    void allowConversation(const QString &callID);
+    void denyCall(const QString &callID);
 
 signals:
     void storeChanged();
@@ -120,6 +139,8 @@ signals:
     void effectiveModelChanged();
     void canSendChanged();
     void keyMissingChanged();
+    void toolsChanged();
+    void toolNoticeChanged();
 
 private:
     const Conversation *conversation() const;
@@ -129,6 +150,8 @@ private:
     void setEditingID(const std::optional<QUuid> &id);
     void rebind();
     void refreshDerived();
+    void answerCall(const QString &callID, int answer);
+    void setToolNotice(const QString &notice);
 
     QPointer<Store> m_store;
     QUuid m_id;
@@ -151,4 +174,6 @@ private:
     bool m_canSend = false;
     bool m_keyMissing = true;
     QList<QMetaObject::Connection> m_storeConnections;
+    QPointer<ToolHost> m_toolHost;
+    QString m_toolNotice;
 };

@@ -28,6 +28,10 @@ public:
     /// conversation is stopped first.
     void add(RunningReply *reply);
     bool isReplying(const QUuid &conversation) const;
+    /// The conversation's running reply, or null.
+    RunningReply *reply(const QUuid &conversation) const { return m_replies.value(conversation); }
+    /// The conversation's reply waits for the user.
+    bool awaitsUser(const QUuid &conversation) const;
     /// Stops the conversation's running reply, if any: the user's stop, or a deletion.
     void stop(const QUuid &conversation);
 
@@ -50,6 +54,8 @@ signals:
     /// The conversation's reply has ended and its outcome is saved. error: the failure to show,
     /// empty after a normal end or a stop.
     void replyFinished(const QUuid &conversation, const QString &error);
+    /// The conversation's reply changed what it does beside its text (see RunningReply).
+    void activityChanged(const QUuid &conversation);
     /// The message's thinking began or ended.
     void thinkingChanged(const QUuid &conversation, const QUuid &message);
 

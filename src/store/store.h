@@ -73,6 +73,8 @@ public:
     Q_INVOKABLE void newConversation();
     /// The first conversation with that id, or null. Valid until the list next changes.
     const Conversation *conversation(const QUuid &id) const;
+    /// The sidebar row of the first conversation with that id, or -1.
+    int conversationRow(const QUuid &id) const { return int(indexOf(id).value_or(-1)); }
     /// The message with that id in that conversation, or null. Valid until the next change.
     const Message *message(const QUuid &conversation, const QUuid &message) const;
     /// Removes every conversation with that id, stops its running reply, and saves.
@@ -100,6 +102,9 @@ public:
                          const QString &kind);
     /// Keeps what the gateway said the reply cost.
     void setMessageUsage(const QUuid &conversation, const QUuid &message, const TokenUsage &usage);
+    /// Keeps the tools a reply called, with what each gave back so far.
+    void setMessageToolCalls(const QUuid &conversation, const QUuid &message,
+                             const QList<ToolCall> &calls);
     void removeMessage(const QUuid &conversation, const QUuid &message);
     /// Drops every message after the one with that id.
     void removeMessagesAfter(const QUuid &conversation, const QUuid &message);
@@ -108,6 +113,8 @@ public:
     /// only on its gateway.
     void setModel(const QUuid &conversation, const std::optional<QString> &model,
                   const QUuid &provider);
+    /// Whether the conversation offers the model the user's tools.
+    void setToolsEnabled(const QUuid &conversation, bool enabled);
 
     /// The replies streaming into these conversations, kept with them so that a pane finds the
     /// reply of its conversation wherever it finds the conversation.
@@ -145,7 +152,7 @@ signals:
     void messageContentChanged(const QUuid &conversation, const QUuid &message, int row);
     /// The reasoning of one message, at that row, changed.
     void messageReasoningChanged(const QUuid &conversation, const QUuid &message, int row);
-    /// The failure mark or the usage of one message, at that row, changed.
+    /// The failure mark, the usage or the tool calls of one message, at that row, changed.
     void messageExtrasChanged(const QUuid &conversation, const QUuid &message, int row);
 
     /// After every write of the file, with whether it worked. Saves asked for while another
