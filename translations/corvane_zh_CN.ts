@@ -199,6 +199,18 @@ Qt 的选项（如 -platform、-session）照常可用。
         <source>添加图片或文件（也可以粘贴或拖进来）</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>工具</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>模型可以调用工具（每次调用按服务器的设置请你确认）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这个对话不使用工具</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DataFileSaver</name>
@@ -399,6 +411,10 @@ Qt 的选项（如 -platform、-session）照常可用。
         <source>在模型菜单里选一个模型后再点「重试」，也可以到「设置」重新添加网关。</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>这个模型不支持工具，可以关闭这个对话的工具后重试。</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FailureStrip</name>
@@ -416,6 +432,10 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>详情</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关闭工具后重试</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -819,6 +839,17 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>已深度思考</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ReplyStream</name>
+    <message>
+        <source>工具服务器还没准备好，这次没有用上：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>、</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1266,6 +1297,26 @@ Qt 的选项（如 -platform、-session）照常可用。
         <source>--- 第 %1 页 ---</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>已连续调用工具 16 轮，已停止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用户拒绝了这次调用。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用户已停止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有名为 %1 的工具。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>参数不是一个 JSON 对象。</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TextContextMenu</name>
@@ -1291,6 +1342,45 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>全选</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ToolCallsView</name>
+    <message>
+        <source>调用 %1 · %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>调用 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>出错</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>模型想调用 %1 的工具 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>允许</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>本对话内都允许</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>拒绝</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -17,6 +17,8 @@ Rectangle {
 
     signal retry
     signal openSettings
+    /// The model takes no tools: turn them off and retry.
+    signal turnToolsOff
 
     implicitHeight: column.implicitHeight + 2 * column.y
     radius: Theme.boxRadius
@@ -103,6 +105,12 @@ Rectangle {
                 visible: root.canRetry
                 text: qsTr("重试")
                 onClicked: root.retry()
+            }
+            StripButton {
+                objectName: "toolsOffButton"
+                visible: !!root.failure && !!root.failure.offerToolsOff && root.canRetry
+                text: qsTr("关闭工具后重试")
+                onClicked: root.turnToolsOff()
             }
             StripButton {
                 objectName: "failureSettingsButton"

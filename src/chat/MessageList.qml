@@ -88,6 +88,14 @@ Item {
             failure: model.failure
             usage: model.usage
             attachments: model.attachments
+            toolCalls: model.toolCalls
+            onAllowCall: id => root.controller.allowCall(id)
+            onAllowConversation: id => root.controller.allowConversation(id)
+            onDenyCall: id => root.controller.denyCall(id)
+            onTurnToolsOff: {
+                root.controller.toolsEnabled = false
+                root.controller.regenerate()
+            }
             onOpenAttachment: (file, name) => root.controller.openAttachment(file, name)
             canRetry: !root.controller.sending
             onOpenSettings: root.settingsRequested()

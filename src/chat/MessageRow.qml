@@ -35,6 +35,8 @@ Item {
     property string usage
     /// A user message's files: {name, isImage, url, missing, size} each.
     property var attachments: []
+    /// A reply's tool calls (see ToolCallsView).
+    property var toolCalls: []
     /// A reply may be regenerated now (none streams in the pane).
     property bool canRetry: true
 
@@ -44,6 +46,12 @@ Item {
     signal regenerate
     /// The failure's fix is in the Settings window.
     signal openSettings
+    /// The model takes no tools: turn them off for the conversation and ask again.
+    signal turnToolsOff
+    /// The user's answers to a tool call's approval card.
+    signal allowCall(string callID)
+    signal allowConversation(string callID)
+    signal denyCall(string callID)
     signal editTextEdited(string text)
     /// The user clicked a file of the message.
     signal openAttachment(url file, string name)
@@ -333,6 +341,15 @@ Item {
             }
         }
 
+        ToolCallsView {
+            objectName: "toolCalls"
+            width: parent.width
+            calls: root.isUser ? [] : root.toolCalls
+            onAllow: id => root.allowCall(id)
+            onAllowConversation: id => root.allowConversation(id)
+            onDeny: id => root.denyCall(id)
+        }
+
         // Made only for a failed reply: most rows never need it.
         Loader {
             id: failureLoader
@@ -346,6 +363,7 @@ Item {
                 canRetry: root.isLast && root.canRetry
                 onRetry: root.regenerate()
                 onOpenSettings: root.openSettings()
+                onTurnToolsOff: root.turnToolsOff()
             }
         }
 
