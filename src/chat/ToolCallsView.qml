@@ -221,9 +221,9 @@ Column {
     }
 
     component ArgumentsBox: Rectangle {
-        property alias text: arguments.text
+        property alias text: argumentsText.text
 
-        implicitHeight: Math.min(arguments.implicitHeight, 240)
+        implicitHeight: Math.min(argumentsText.implicitHeight, 240)
         radius: Theme.smallRadius
         color: Theme.textBackground
         border.width: 1
@@ -231,7 +231,7 @@ Column {
         clip: true
 
         TextEdit {
-            id: arguments
+            id: argumentsText
 
             width: parent.width
             padding: Theme.spacingS
