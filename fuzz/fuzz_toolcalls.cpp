@@ -85,6 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The first fragment of a call carries its id and name with no arguments, as most do.
     ToolCallGatherer split;
+    // What is sent, in order: each call's first fragment (position -1), which carries its id
+    // and name with no arguments as most gateways do, then its arguments' pieces.
     struct Piece
     {
         int call;
@@ -93,24 +95,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     };
     QList<Piece> order;
     for (int i = 0; i < count; ++i) {
-        // The first fragment of a call carries its id and name with no arguments, as most do.
-        if (!interleave)
-            split.add(fragment(naming, i, made[i].id, made[i].name, QString()));
+        order.append({i, -1, QString()});
         for (qsizetype k = 0; k < pieces[i].size(); ++k)
             order.append({i, k, pieces[i][k]});
     }
-    if (interleave) {
-        for (int i = 0; i < count; ++i)
-            split.add(fragment(naming, i, made[i].id, made[i].name, QString()));
-        // Round robin over the calls' pieces.
+    // Interleaved: every call begins, then round robin over the calls' pieces.
+    if (interleave)
         std::stable_sort(order.begin(), order.end(),
                          [](const Piece &a, const Piece &b) { return a.position < b.position; });
-    }
     for (const Piece &p : order) {
+        const ToolCall &call = made[p.call];
+        if (p.position < 0) {
+            split.add(fragment(naming, p.call, call.id, call.name, QString()));
+            continue;
+        }
         // Some gateways repeat the id in every fragment.
         const bool repeatId = p.text.size() % 2;
-        split.add(
-            fragment(naming, p.call, repeatId ? made[p.call].id : QString(), QString(), p.text));
+        split.add(fragment(naming, p.call, repeatId ? call.id : QString(), QString(), p.text));
     }
     FUZZ_CHECK(whole.calls() == made);
     FUZZ_CHECK(split.calls() == made);
