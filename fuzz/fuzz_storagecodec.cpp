@@ -5,11 +5,11 @@
 //    keys aside;
 //  - what it decodes, encoded, is compact valid UTF-8 with every '/' escaped, decodes to an
 //    equal record, and encodes again to the very same bytes;
-//  - a message's "reasoning", "error", "usage" and "attachments" keys are written exactly when
-//    it has some: a file without them is written without the keys;
-//  - a malformed attachment entry is skipped and reported, like a malformed gateway entry;
-//  - a conversation's "historyImages" is written only when it is false; another value than a
-//    boolean is skipped and reported;
+//  - a message's "reasoning", "error", "usage", "attachments" and "toolCalls" keys are written
+//    exactly when it has some, a conversation's "tools" and "historyImages" only when off: a
+//    file without them is written without the keys;
+//  - a malformed attachment or tool call entry, or a "tools" or "historyImages" that is not a
+//    flag, is skipped and reported, like a malformed gateway entry;
 //  - a malformed gateway entry (settings "name", "providers", "defaultProvider", a
 //    conversation's "provider") is skipped and reported, never a reason to refuse the file;
 //    a file where nothing was skipped encodes without the gateway keys it did not have;
@@ -44,6 +44,40 @@ qint64 tokens(const QJsonObject &usage, const char *key)
     return d >= 0 && d <= 9e15 && std::trunc(d) == d ? qint64(d) : -1;
 }
 
+// A missing or null key keeps the default; any other value must be a string.
+bool optionalString(const QJsonObject &o, const char *key, QString &out)
+{
+    const QJsonValue v = o.value(QLatin1StringView(key));
+    if (absent(v))
+        return true;
+    out = v.toString();
+    return v.isString();
+}
+
+bool optionalFlag(const QJsonObject &o, const char *key, bool &out)
+{
+    const QJsonValue v = o.value(QLatin1StringView(key));
+    if (absent(v))
+        return true;
+    out = v.toBool();
+    return v.isBool();
+}
+
+// A tool call: string id and name; the texts may be missing or null, the flag too.
+bool toolCall(const QJsonValue &v, ToolCall &out)
+{
+    const QJsonObject o = v.toObject();
+    const QJsonValue id = o.value(QLatin1StringView("id"));
+    const QJsonValue name = o.value(QLatin1StringView("name"));
+    ToolCall t{id.toString(), name.toString(), {}, {}, false, {}};
+    if (!v.isObject() || !id.isString() || !name.isString() ||
+        !optionalString(o, "arguments", t.arguments) || !optionalString(o, "result", t.result) ||
+        !optionalFlag(o, "isError", t.isError))
+        return false;
+    out = t;
+    return true;
+}
+
 // A file's description: name and type strings, a 64-digit lowercase hex hash, a whole size.
 bool attachment(const QJsonValue &v, Attachment &out)
 {
@@ -63,16 +97,6 @@ bool attachment(const QJsonValue &v, Attachment &out)
         return false;
     out = Attachment{name.toString(), type.toString(), h, size};
     return true;
-}
-
-// A missing or null key keeps the default; any other value must be a string.
-bool optionalString(const QJsonObject &o, const char *key, QString &out)
-{
-    const QJsonValue v = o.value(QLatin1StringView(key));
-    if (absent(v))
-        return true;
-    out = v.toString();
-    return v.isString();
 }
 
 bool uuidText(const QJsonValue &v, QUuid &out)
@@ -98,15 +122,6 @@ bool gatewayId(const QJsonValue &v, QUuid &out)
         return false;
     out = id;
     return true;
-}
-
-bool optionalFlag(const QJsonObject &o, const char *key, bool &out)
-{
-    const QJsonValue v = o.value(QLatin1StringView(key));
-    if (absent(v))
-        return true;
-    out = v.toBool();
-    return v.isBool();
 }
 
 bool stringList(const QJsonValue &v, QList<QString> &out)
@@ -330,6 +345,17 @@ std::optional<Expected> readSlowly(const QByteArray &bytes)
                     e.data.skippedEntries = true;
             }
             message.setAttachments(attachments);
+            const QJsonValue calls = m.value(QLatin1StringView("toolCalls"));
+            e.data.skippedEntries |= !absent(calls) && !calls.isArray();
+            QList<ToolCall> toolCalls;
+            for (const QJsonValue &entry : calls.toArray()) {
+                ToolCall t;
+                if (toolCall(entry, t))
+                    toolCalls.append(t);
+                else
+                    e.data.skippedEntries = true;
+            }
+            message.setToolCalls(toolCalls);
             c.messages.append(message);
         }
         const QJsonValue createdAt = o.value(QLatin1StringView("createdAt"));
@@ -346,6 +372,10 @@ std::optional<Expected> readSlowly(const QByteArray &bytes)
         const QJsonValue gateway = o.value(QLatin1StringView("provider"));
         if (!gatewayId(gateway, c.provider))
             e.data.skippedEntries |= !absent(gateway);
+        if (!optionalFlag(o, "tools", c.tools)) {
+            c.tools = true;
+            e.data.skippedEntries = true;
+        }
         const QJsonValue historyImages = o.value(QLatin1StringView("historyImages"));
         c.historyImages = !historyImages.isBool() || historyImages.toBool();
         e.data.skippedEntries |= !absent(historyImages) && !historyImages.isBool();
@@ -422,18 +452,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qsizetype withError = 0;
     qsizetype withUsage = 0;
     qsizetype withFiles = 0;
+    qsizetype withCalls = 0;
     for (const Conversation &c : decoded->conversations) {
         for (const Message &m : c.messages) {
             withReasoning += !m.reasoning.isEmpty();
             withError += !m.error().isEmpty();
             withUsage += !m.usage().isEmpty();
             withFiles += !m.attachments().isEmpty();
+            withCalls += !m.toolCalls().isEmpty();
         }
     }
     FUZZ_CHECK(encoded.count(",\"reasoning\":") == withReasoning);
     FUZZ_CHECK(encoded.count(",\"error\":") == withError);
     FUZZ_CHECK(encoded.count(",\"usage\":") == withUsage);
     FUZZ_CHECK(encoded.count(",\"attachments\":[") == withFiles);
+    FUZZ_CHECK(encoded.count(",\"toolCalls\":[") == withCalls);
+    FUZZ_CHECK(encoded.count(",\"tools\":false") ==
+               std::count_if(decoded->conversations.cbegin(), decoded->conversations.cend(),
+                             [](const Conversation &c) { return !c.tools; }));
     // The gateway keys are written only when they say something.
     const AppSettings &settings = decoded->settings;
     FUZZ_CHECK(encoded.contains(",\"providers\":[") == !settings.providers.isEmpty());

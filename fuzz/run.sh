@@ -10,7 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD:-$root/build-fuzz}
 seconds=${1:-${FUZZ_SECONDS:-60}}
-targets=(fuzz_storagecodec fuzz_eventstream fuzz_mdparser fuzz_mdinline fuzz_jsonrpc)
+targets=(fuzz_storagecodec fuzz_eventstream fuzz_mdparser fuzz_mdinline fuzz_jsonrpc fuzz_toolcalls)
 
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_FUZZ=ON -DCORVANE_BUILD_TESTS=OFF >/dev/null

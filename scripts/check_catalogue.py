@@ -25,6 +25,7 @@ ALLOWED = {
     ("failurenotice.cpp", "图片"),
     ("failurenotice.cpp", "图像"),
     ("failurenotice.cpp", "工具"),
+    ("failurenotice.cpp", "支持"),
     ("failurenotice.cpp", "：\n"),
     # The language menu: each language names itself, in every interface language.
     ("Main.qml", "中文"),

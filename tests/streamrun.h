@@ -14,6 +14,7 @@ struct StreamOutcome
     QString kind;  // the error's kind as kept beside a failed reply
     QStringList reasoning;
     TokenUsage usage;
+    QList<ToolCall> toolCalls;
 };
 
 // cancelAfter cancels from inside the n-th delta handler (0: right after the call). The
@@ -41,6 +42,7 @@ inline StreamOutcome runStream(const ChatAPI &api, int cancelAfter = -1,
                              out.kind = error->kindCode();
                          }
                          out.usage = stream->usage();
+                         out.toolCalls = stream->toolCalls();
                          finished = true;
                          loop.quit();
                      });

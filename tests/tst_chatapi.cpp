@@ -162,6 +162,81 @@ private slots:
         QCOMPARE(got, sent);
     }
 
+    // A round that called tools goes back as the assistant's calls and one tool message per
+    // call; without tools on offer the calls are told as text. Only the round of the turn still
+    // going on sends its reasoning back.
+    void toolRounds_data()
+    {
+        QTest::addColumn<QStringList>("conversation"); // "u", "a": text; "T": a round with calls
+        QTest::addColumn<bool>("withTools");
+        QTest::addColumn<QByteArray>("sent");
+
+        const QByteArray calls =
+            "\"tool_calls\":[{\"extra_content\":{\"k\":1},\"function\":{\"arguments\":\"{}\","
+            "\"name\":\"fs__read\"},\"id\":\"c1\",\"type\":\"function\"},"
+            "{\"function\":{\"arguments\":\"{\\\"u\\\":1}\",\"name\":\"web__get\"},\"id\":\"c2\","
+            "\"type\":\"function\"}]}";
+        const QByteArray results =
+            "{\"content\":\"内容\",\"role\":\"tool\",\"tool_call_id\":\"c1\"},{\"content\":"
+            "\"用户拒绝了\",\"role\":\"tool\",\"tool_call_id\":\"c2\"}";
+        // clang-format off
+        QTest::newRow("current turn, no text: content null, reasoning kept")
+            << QStringList{"u问", "T"} << true
+            << "[{\"content\":\"问\",\"role\":\"user\"},{\"content\":null,\"reasoning_content\":\"想\",\"role\":\"assistant\"," + calls + "," + results + "]";
+        QTest::newRow("an earlier turn leaves its reasoning")
+            << QStringList{"u问", "T我查查", "a答", "u再问"} << true
+            << "[{\"content\":\"问\",\"role\":\"user\"},{\"content\":\"我查查\",\"role\":\"assistant\"," + calls + "," + results +
+               ",{\"content\":\"答\",\"role\":\"assistant\"},{\"content\":\"再问\",\"role\":\"user\"}]";
+        QTest::newRow("without tools the calls are text")
+            << QStringList{"u问", "T", "a答", "u再问"} << false
+            << QByteArray("[{\"content\":\"问\",\"role\":\"user\"},{\"content\":\"[tool call fs__read {}]\\n[tool result]\\n内容\\n\\n[tool call web__get {\\\"u\\\":1}]\\n[tool error]\\n用户拒绝了\",\"role\":\"assistant\"},"
+               "{\"content\":\"答\",\"role\":\"assistant\"},{\"content\":\"再问\",\"role\":\"user\"}]");
+        // clang-format on
+    }
+
+    void toolRounds()
+    {
+        QFETCH(QStringList, conversation);
+        QFETCH(bool, withTools);
+        QFETCH(QByteArray, sent);
+        QList<Message> messages;
+        for (const QString &item : std::as_const(conversation)) {
+            const bool round = item.front() == u'T';
+            Message m = Message::make(
+                item.front() == u'u' ? Message::Role::User : Message::Role::Assistant, item.mid(1));
+            if (round) {
+                m.reasoning = QStringLiteral("想");
+                m.setToolCalls({{"c1", "fs__read", "", "内容", false, "{\"k\":1}"},
+                                {"c2", "web__get", "{\"u\":1}", "用户拒绝了", true, {}}});
+            }
+            messages << m;
+        }
+        const QJsonArray got = ChatAPI::requestMessages(QString(), messages, {}, true, withTools);
+        QCOMPARE(QJsonDocument(got).toJson(QJsonDocument::Compact), sent);
+    }
+
+    // The functions on offer go with the request; none: no "tools" key at all.
+    void toolsOffered()
+    {
+        ChatAPI client = api();
+        m_gateway->enqueue(TestGateway::eventStream({TestGateway::deltaEvent("a")}));
+        m_gateway->enqueue(TestGateway::eventStream({TestGateway::deltaEvent("b")}));
+        verify(runStream(client), {"a"}, {});
+        client.setTools({{"fs__read", "fs", "read", "Reads a file.",
+                          QJsonObject{{"type", "object"}, {"properties", QJsonObject()}}}});
+        verify(runStream(client), {"b"}, {});
+        const QJsonObject plain =
+            QJsonDocument::fromJson(m_gateway->requests().at(0).body).object();
+        QVERIFY(!plain.contains("tools"));
+        const QJsonObject offered =
+            QJsonDocument::fromJson(m_gateway->requests().at(1).body).object();
+        QCOMPARE(
+            QJsonDocument(offered.value("tools").toArray()).toJson(QJsonDocument::Compact),
+            QByteArray(
+                "[{\"function\":{\"description\":\"Reads a file.\",\"name\":\"fs__read\","
+                "\"parameters\":{\"properties\":{},\"type\":\"object\"}},\"type\":\"function\"}]"));
+    }
+
     // A user message's files: text files join its text, images make it a list of parts with
     // the text first; a file that is gone is left out; older questions may drop their images.
     void attachments_data()
@@ -430,6 +505,73 @@ private slots:
         m_gateway->enqueue(TestGateway::eventStream({body + "data: [DONE]\n"}));
         const StreamOutcome out = runStream(api());
         QCOMPARE(out.reasoning, reasoning);
+        verify(out, deltas, {});
+    }
+
+    // Tool calls come in fragments named by index: the id and name first, the arguments in
+    // pieces. The quirks of gateways in the wild give the same calls.
+    void toolCalls_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("events"); // the first choice's delta of each
+        QTest::addColumn<QStringList>("calls");        // "id name arguments extra"
+        QTest::addColumn<QStringList>("deltas");
+
+        using L = QStringList;
+        using E = QList<QByteArray>;
+        // clang-format off
+        QTest::newRow("split across deltas")
+            << E{"{\"tool_calls\":[{\"index\":0,\"id\":\"c1\",\"type\":\"function\",\"function\":{\"name\":\"fs__read\",\"arguments\":\"\"}}]}",
+                 "{\"tool_calls\":[{\"index\":0,\"function\":{\"arguments\":\"{\\\"pa\"}}]}",
+                 "{\"tool_calls\":[{\"index\":0,\"function\":{\"arguments\":\"th\\\":\\\"/a\\\"}\"}}]}"}
+            << L{"c1 fs__read {\"path\":\"/a\"} "} << L{};
+        QTest::newRow("two calls interleaved by index")
+            << E{"{\"content\":\"先查一下\",\"tool_calls\":[{\"index\":0,\"id\":\"a\",\"function\":{\"name\":\"x\",\"arguments\":\"{\"}}]}",
+                 "{\"tool_calls\":[{\"index\":1,\"id\":\"b\",\"function\":{\"name\":\"y\",\"arguments\":\"{}\"}}]}",
+                 "{\"tool_calls\":[{\"index\":0,\"function\":{\"arguments\":\"}\"}}]}"}
+            << L{"a x {} ", "b y {} "} << L{"先查一下"};
+        QTest::newRow("every call at index 0, a new id starts a call")
+            << E{"{\"tool_calls\":[{\"index\":0,\"id\":\"a\",\"function\":{\"name\":\"x\",\"arguments\":\"{\\\"n\\\":\"}}]}",
+                 "{\"tool_calls\":[{\"index\":0,\"function\":{\"arguments\":\"1}\"}}]}",
+                 "{\"tool_calls\":[{\"index\":0,\"id\":\"b\",\"function\":{\"name\":\"y\",\"arguments\":\"{}\"}}]}"}
+            << L{"a x {\"n\":1} ", "b y {} "} << L{};
+        QTest::newRow("no index, whole calls in one chunk, arguments as an object")
+            << E{"{\"tool_calls\":[{\"id\":\"a\",\"function\":{\"name\":\"x\",\"arguments\":{\"n\":1}}},{\"id\":\"b\",\"function\":{\"name\":\"y\",\"arguments\":\"{}\"}}]}"}
+            << L{"a x {\"n\":1} ", "b y {} "} << L{};
+        QTest::newRow("no index, fragments join the call before them")
+            << E{"{\"tool_calls\":[{\"id\":\"a\",\"function\":{\"name\":\"x\",\"arguments\":\"{\\\"q\\\"\"}}]}",
+                 "{\"tool_calls\":[{\"function\":{\"arguments\":\":2}\"}}]}"}
+            << L{"a x {\"q\":2} "} << L{};
+        QTest::newRow("the id repeated in every fragment")
+            << E{"{\"tool_calls\":[{\"index\":0,\"id\":\"a\",\"function\":{\"name\":\"x\",\"arguments\":\"{\"}}]}",
+                 "{\"tool_calls\":[{\"index\":0,\"id\":\"a\",\"function\":{\"name\":\"x\",\"arguments\":\"}\"}}]}"}
+            << L{"a x {} "} << L{};
+        QTest::newRow("extra_content kept as received, no id")
+            << E{"{\"tool_calls\":[{\"index\":0,\"function\":{\"name\":\"x\",\"arguments\":\"\"},\"extra_content\":{\"google\":{\"thought_signature\":\"s/1\"}}}]}"}
+            << L{"call_1 x  {\"google\":{\"thought_signature\":\"s/1\"}}"} << L{};
+        QTest::newRow("a fragment without a name is no call")
+            << E{"{\"content\":\"好\",\"tool_calls\":[{\"index\":0,\"id\":\"a\",\"function\":{\"arguments\":\"{}\"}}, 7]}"}
+            << L{} << L{"好"};
+        // clang-format on
+    }
+
+    void toolCalls()
+    {
+        QFETCH(QList<QByteArray>, events);
+        QFETCH(QStringList, calls);
+        QFETCH(QStringList, deltas);
+        QByteArray body;
+        for (const QByteArray &delta : events)
+            body += "data: {\"choices\":[{\"delta\":" + delta + "}]}\n\n";
+        // Some gateways end a reply with calls as "stop": the calls decide, not the reason.
+        body += "data: {\"choices\":[{\"delta\":{},\"finish_reason\":\"stop\"}]}"
+                "\n\n";
+        m_gateway->enqueue(TestGateway::eventStream({body + "data: [DONE]\n"}));
+        const StreamOutcome out = runStream(api());
+        QStringList got;
+        for (const ToolCall &t : out.toolCalls)
+            got << QStringList{t.id, t.name, t.arguments, t.extra}.join(u' ');
+        QCOMPARE(got, calls);
+        // A reply that only calls tools is not empty.
         verify(out, deltas, {});
     }
 

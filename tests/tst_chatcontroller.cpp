@@ -449,7 +449,7 @@ private slots:
         QTest::addColumn<QString>("after"); // roles after the reply
         QTest::newRow("user, assistant") << "ua" << 1 << "ua";
         QTest::newRow("user alone") << "u" << 1 << "ua";
-        QTest::newRow("two replies") << "uaa" << -1 << "uaa";
+        QTest::newRow("two replies") << "uaa" << 1 << "ua";
         QTest::newRow("empty") << "" << -1 << "";
         QTest::newRow("assistant alone") << "a" << -1 << "a";
         QTest::newRow("system last") << "us" << -1 << "us";

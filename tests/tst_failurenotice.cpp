@@ -73,7 +73,9 @@ private slots:
         QTest::newRow("page with a 400") << E::http(400, nginx) << false << u"请求失败（HTTP 400）"_s << u"502 Bad Gateway"_s << u"中转"_s << false << true;
         QTest::newRow("context too long") << E::http(400, QString::fromUtf8(R"({"error":{"message":"This model\u2019s maximum context length is 8192 tokens","code":"context_length_exceeded"}})")) << false << u"请求失败（HTTP 400）"_s << u"This model\u2019s maximum context length is 8192 tokens"_s << u"对话太长"_s << false << true;
         QTest::newRow("no images") << E::http(400, QString::fromUtf8(R"({"error":{"message":"Invalid content type. image_url is only supported by certain models."}})")) << false << u"请求失败（HTTP 400）"_s << u"Invalid content type. image_url is only supported by certain models."_s << u"图片"_s << false << true;
-        QTest::newRow("no tools") << E::http(400, QString::fromUtf8(R"({"error":"tools is not supported for this model"})")) << false << u"请求失败（HTTP 400）"_s << u"tools is not supported for this model"_s << u"工具"_s << false << true;
+        QTest::newRow("no tools") << E::http(400, QString::fromUtf8(R"({"error":"tools is not supported for this model"})")) << false << u"请求失败（HTTP 400）"_s << u"tools is not supported for this model"_s << u"关闭这个对话的工具后重试"_s << false << true;
+        QTest::newRow("Ollama: does not support tools") << E::http(400, QString::fromUtf8(R"({"error":"registry.ollama.ai/library/gemma:2b does not support tools"})")) << false << u"请求失败（HTTP 400）"_s << u"registry.ollama.ai/library/gemma:2b does not support tools"_s << u"关闭这个对话的工具后重试"_s << false << true;
+        QTest::newRow("a tool message out of place") << E::http(400, QString::fromUtf8(R"({"error":{"message":"messages with role 'tool' must be a response to a preceeding message with 'tool_calls'"}})")) << false << u"请求失败（HTTP 400）"_s << u"messages with role 'tool' must be a response to a preceeding message with 'tool_calls'"_s << u"不支持工具调用"_s << false << true;
         QTest::newRow("no response") << E::noResponse() << false << u"请求失败（HTTP -1）"_s << u"无响应"_s << u"端口"_s << true << false;
         QTest::newRow("refused") << E::network(N::ConnectionRefusedError, {}) << false << E::networkDescription(N::ConnectionRefusedError) << QString() << u"端口"_s << true << false;
         QTest::newRow("host not found") << E::network(N::HostNotFoundError, {}) << false << E::networkDescription(N::HostNotFoundError) << QString() << u"API 地址"_s << true << false;
@@ -105,6 +107,8 @@ private slots:
         QVERIFY2(n.advice.contains(advice), qPrintable(n.advice));
         QCOMPARE(n.offerSettings, settings);
         QCOMPARE(!n.details.isEmpty(), details);
+        // Only a model that takes no tools is fixed by turning them off.
+        QCOMPARE(n.offerToolsOff, advice.contains(u"关闭这个对话的工具"));
     }
 
     // "不带图片重试" is offered where a model refused the request for its images, not where a

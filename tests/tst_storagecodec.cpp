@@ -673,6 +673,88 @@ private slots:
         QFETCH(QByteArray, member);
         QFETCH(QByteArray, written);
         QFETCH(bool, skipped);
+        checkMessageMember(member, written, skipped);
+    }
+
+    // A reply's tool calls: written after every other key, only when there are some, each
+    // call with all its keys; a malformed entry is skipped and said, like a malformed file.
+    void toolCalls_data()
+    {
+        QTest::addColumn<QByteArray>("member");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<bool>("skipped");
+
+        const QByteArray call = "{\"id\":\"c1\",\"name\":\"fs__read\",\"arguments\":\"{\\\"p\\\":"
+                                "\\\"a/b\\\"}\",\"result\":\"内容\",\"isError\":false}";
+        const QByteArray list = ",\"toolCalls\":[";
+        const QByteArray files = ",\"attachments\":[{\"name\":\"a\",\"type\":\"t\",\"sha256\":\"" +
+                                 QByteArray(64, 'a') + "\",\"size\":1}]";
+        // clang-format off
+        QTest::newRow("one") << list + call + "]" << list + call + "]" << false;
+        QTest::newRow("after the files, keys in order, missing texts empty")
+            << list + "{\"isError\":true,\"name\":\"x\",\"id\":\"c2\",\"extra_content\":{}}]" + files
+            << files + list + "{\"id\":\"c2\",\"name\":\"x\",\"arguments\":\"\",\"result\":\"\",\"isError\":true}]" << false;
+        QTest::newRow("empty list") << list + "]" << QByteArray() << false;
+        QTest::newRow("null") << ",\"toolCalls\":null"_ba << QByteArray() << false;
+        QTest::newRow("not a list") << ",\"toolCalls\":\"x\""_ba << QByteArray() << true;
+        QTest::newRow("bad entries skipped, good kept")
+            << list + "7,{\"id\":\"c\"},{\"id\":1,\"name\":\"n\"},{\"id\":\"c\",\"name\":\"n\",\"result\":2},{\"id\":\"c\",\"name\":\"n\",\"isError\":\"yes\"}," + call + "]"
+            << list + call + "]" << true;
+        // clang-format on
+    }
+
+    void toolCalls()
+    {
+        QFETCH(QByteArray, member);
+        QFETCH(QByteArray, written);
+        QFETCH(bool, skipped);
+        checkMessageMember(member, written, skipped);
+    }
+
+    // A conversation's tools are on unless it says otherwise: "tools":false is written last,
+    // only when they are off; any other value reads as on.
+    void toolsSwitch_data()
+    {
+        QTest::addColumn<QByteArray>("member");
+        QTest::addColumn<bool>("tools");
+        QTest::addColumn<bool>("skipped");
+
+        // clang-format off
+        QTest::newRow("absent") << ""_ba << true << false;
+        QTest::newRow("off") << ",\"tools\":false"_ba << false << false;
+        QTest::newRow("on") << ",\"tools\":true"_ba << true << false;
+        QTest::newRow("null") << ",\"tools\":null"_ba << true << false;
+        QTest::newRow("a number") << ",\"tools\":0"_ba << true << true;
+        // clang-format on
+    }
+
+    void toolsSwitch()
+    {
+        QFETCH(QByteArray, member);
+        QFETCH(bool, tools);
+        QFETCH(bool, skipped);
+        // A plain string: moc loses the class after a raw string that ends in a quote.
+        const QByteArray head = "{\"id\":\"0F8FAD5B-D9CB-469F-A165-70867728950E\",\"title\":\"t\","
+                                "\"messages\":[],\"createdAt\":1,\"model\":\"m\","
+                                "\"provider\":\"16FD2706-8BAF-433B-82EB-8C7FADA847DA\"";
+        const QByteArray file = withConversations(head + member + "}");
+        const auto decoded = decodeAppData(file);
+        const auto byQt = decodeAppDataWithQt(file);
+        QVERIFY(decoded && byQt);
+        QCOMPARE(decoded->conversations, byQt->conversations);
+        QCOMPARE(decoded->skippedEntries, skipped);
+        QCOMPARE(byQt->skippedEntries, skipped);
+        QCOMPARE(decoded->conversations.at(0).tools, tools);
+        const QByteArray encoded = encodeAppData(*decoded);
+        QVERIFY2(encoded.contains(head + (tools ? ""_ba : ",\"tools\":false"_ba) + "}]"),
+                 encoded.constData());
+    }
+
+private:
+    // One message read with member added, by both readers alike, then written with written
+    // after its content.
+    void checkMessageMember(const QByteArray &member, const QByteArray &written, bool skipped)
+    {
         const QByteArray message =
             R"({"id":"16FD2706-8BAF-433B-82EB-8C7FADA847DA","role":"user","content":"看图")";
         const QByteArray file =
@@ -691,6 +773,7 @@ private slots:
         QCOMPARE(decodeAppData(encoded)->conversations, decoded->conversations);
     }
 
+private slots:
     // The strings of a conversation are read into shared room; changing one, in any way a
     // string can change, leaves the others as they were, also once it is the last one left.
     void textsStayApart_data()

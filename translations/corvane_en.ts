@@ -70,6 +70,10 @@
         <source>无法保存附件「%1」：%2</source>
         <translation>Cannot save the attachment “%1”: %2</translation>
     </message>
+    <message>
+        <source>无法写入“%1”：%2</source>
+        <translation>Cannot write “%1”: %2</translation>
+    </message>
 </context>
 <context>
     <name>ChatController</name>
@@ -87,6 +91,14 @@
     <message>
         <source>设置</source>
         <translation>Settings</translation>
+    </message>
+    <message>
+        <source>对话选项</source>
+        <translation>Chat options</translation>
+    </message>
+    <message>
+        <source>不再发送历史图片</source>
+        <translation>Stop sending earlier images</translation>
     </message>
 </context>
 <context>
@@ -137,6 +149,9 @@
 选项：
   -h, --help     显示本帮助并退出
   -v, --version  显示版本并退出
+  --mcp-probe 地址 [工具 [JSON 参数]]
+                 连接 HTTP 上的 MCP 服务器，列出它的工具，
+                 调用指定的工具并显示结果，然后退出
 
 Qt 的选项（如 -platform、-session）照常可用。
 </source>
@@ -147,6 +162,9 @@ Chat with large language models through OpenAI-compatible gateways.
 Options:
   -h, --help     Show this help and exit
   -v, --version  Show the version and exit
+  --mcp-probe URL [TOOL [JSON-ARGS]]
+                 Connect to an MCP server over HTTP, list its tools,
+                 call the tool named and show the result, then exit
 
 Qt&apos;s own options (such as -platform, -session) work as usual.
 </translation>
@@ -209,6 +227,18 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
     <message>
         <source>停止生成（Esc）</source>
         <translation>Stop generating (Esc)</translation>
+    </message>
+    <message>
+        <source>工具</source>
+        <translation>Tools</translation>
+    </message>
+    <message>
+        <source>模型可以调用工具（每次调用按服务器的设置请你确认）</source>
+        <translation>The model can call tools (each call is confirmed as the server&apos;s settings say)</translation>
+    </message>
+    <message>
+        <source>这个对话不使用工具</source>
+        <translation>This chat uses no tools</translation>
     </message>
 </context>
 <context>
@@ -410,6 +440,14 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
+    <message>
+        <source>这个模型不支持工具，可以关闭这个对话的工具后重试。</source>
+        <translation>This model does not support tools. Turn tools off for this chat and try again.</translation>
+    </message>
+    <message>
+        <source>这个模型不能读图片，请换一个支持图片的模型，或不带图片重试。</source>
+        <translation>This model cannot read images. Pick a model that can, or retry without images.</translation>
+    </message>
 </context>
 <context>
     <name>FailureStrip</name>
@@ -428,6 +466,14 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
     <message>
         <source>详情</source>
         <translation>Details</translation>
+    </message>
+    <message>
+        <source>不带图片重试</source>
+        <translation>Retry Without Images</translation>
+    </message>
+    <message>
+        <source>关闭工具后重试</source>
+        <translation>Turn Off Tools and Retry</translation>
     </message>
 </context>
 <context>
@@ -527,6 +573,28 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
             <numerusform>; %n of them used a gateway not set up here and now use the first gateway</numerusform>
         </translation>
     </message>
+    <message>
+        <source>对话已备份，但附件没有全部复制：%1。</source>
+        <translation>Chats backed up, but not all attachments were copied: %1.</translation>
+    </message>
+    <message numerus="yes">
+        <source>；%n 个附件不在备份里</source>
+        <translation>
+            <numerusform>; %n attachment is not in the backup</numerusform>
+            <numerusform>; %n attachments are not in the backup</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>；%n 个附件与备份时不符，没有恢复：%1</source>
+        <translation>
+            <numerusform>; %n attachment did not match the backup and was not restored: %1</numerusform>
+            <numerusform>; %n attachments did not match the backup and were not restored: %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
 </context>
 <context>
     <name>HistoryDialogs</name>
@@ -565,6 +633,17 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
     <message>
         <source>恢复</source>
         <translation>Restore</translation>
+    </message>
+</context>
+<context>
+    <name>JsonRpcReader</name>
+    <message>
+        <source>跳过了一行超过 %1 字节的输出：%2</source>
+        <translation>Skipped an output line longer than %1 bytes: %2</translation>
+    </message>
+    <message>
+        <source>跳过了一行不是 JSON-RPC 消息的输出：%1</source>
+        <translation>Skipped an output line that is not a JSON-RPC message: %1</translation>
     </message>
 </context>
 <context>
@@ -717,6 +796,318 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
     </message>
 </context>
 <context>
+    <name>McpClient</name>
+    <message>
+        <source>[图片]</source>
+        <translation>[image]</translation>
+    </message>
+    <message>
+        <source>[音频]</source>
+        <translation>[audio]</translation>
+    </message>
+    <message>
+        <source>[链接：%1]</source>
+        <translation>[link: %1]</translation>
+    </message>
+    <message>
+        <source>[资源：%1]</source>
+        <translation>[resource: %1]</translation>
+    </message>
+    <message>
+        <source>[%1 内容]</source>
+        <translation>[%1 content]</translation>
+    </message>
+    <message>
+        <source>服务器的会话已过期</source>
+        <translation>The server&apos;s session has expired</translation>
+    </message>
+    <message>
+        <source>服务器拒绝了连接：%1</source>
+        <translation>The server refused the connection: %1</translation>
+    </message>
+    <message>
+        <source>服务器使用的协议版本「%1」本程序不支持</source>
+        <translation>The server uses protocol version “%1”, which this program does not support</translation>
+    </message>
+    <message>
+        <source>无法取得工具列表：%1</source>
+        <translation>Cannot get the list of tools: %1</translation>
+    </message>
+    <message>
+        <source>服务器尚未就绪</source>
+        <translation>The server is not ready yet</translation>
+    </message>
+    <message>
+        <source>
+…（结果过长，省略了其余 %1 字节）</source>
+        <translation>
+… (result too long; the remaining %1 bytes were left out)</translation>
+    </message>
+    <message>
+        <source>服务器返回了错误</source>
+        <translation>The server returned an error</translation>
+    </message>
+    <message>
+        <source>服务器在 %1 秒内没有回应</source>
+        <translation>The server did not answer within %1 seconds</translation>
+    </message>
+</context>
+<context>
+    <name>McpHttpTransport</name>
+    <message>
+        <source>MCP 服务器把请求重定向到了另一个来源，为保护请求头中的凭据没有跟随</source>
+        <translation>The MCP server redirected the request to another origin; not followed, to protect the credentials in the headers</translation>
+    </message>
+    <message>
+        <source>MCP 服务器在 %1 秒内没有回答</source>
+        <translation>The MCP server did not answer within %1 seconds</translation>
+    </message>
+    <message>
+        <source>MCP 服务器的事件流在 %1 秒内没有给出消息地址</source>
+        <translation>The MCP server&apos;s event stream gave no message address within %1 seconds</translation>
+    </message>
+    <message>
+        <source>MCP 服务器地址应以 http:// 或 https:// 开头：%1</source>
+        <translation>An MCP server address must start with http:// or https://: %1</translation>
+    </message>
+    <message>
+        <source>请求头“%1”含有不能发送的字符</source>
+        <translation>Header “%1” contains characters that cannot be sent</translation>
+    </message>
+    <message>
+        <source>回答</source>
+        <translation>answer</translation>
+    </message>
+    <message>
+        <source>事件流</source>
+        <translation>event stream</translation>
+    </message>
+    <message>
+        <source>MCP 服务器的%1中有一个过大的事件，已丢弃</source>
+        <translation>The MCP server&apos;s %1 had an event that was too large; it was dropped</translation>
+    </message>
+    <message>
+        <source>MCP 服务器给出的消息地址不在它自己的来源：%1</source>
+        <translation>The message address the MCP server gave is not on its own origin: %1</translation>
+    </message>
+    <message>
+        <source>MCP 服务器的%1无法识别：%2</source>
+        <translation>The MCP server&apos;s %1 could not be read: %2</translation>
+    </message>
+    <message>
+        <source>MCP 服务器的%1中有一项不是消息</source>
+        <translation>An item in the MCP server&apos;s %1 is not a message</translation>
+    </message>
+    <message>
+        <source>与 MCP 服务器的事件流断开了</source>
+        <translation>The MCP server&apos;s event stream was disconnected</translation>
+    </message>
+    <message>
+        <source>它的回答不是事件流</source>
+        <translation>its answer is not an event stream</translation>
+    </message>
+    <message>
+        <source>HTTP %1</source>
+        <translation>HTTP %1</translation>
+    </message>
+    <message>
+        <source>MCP 服务器没有打开事件流（HTTP %1）</source>
+        <translation>The MCP server did not open an event stream (HTTP %1)</translation>
+    </message>
+    <message>
+        <source>MCP 服务器不接受 POST（HTTP %1），改用旧的 HTTP+SSE 方式连接</source>
+        <translation>The MCP server does not accept POST (HTTP %1); connecting the older HTTP+SSE way</translation>
+    </message>
+    <message>
+        <source>MCP 服务器回答了 HTTP %1</source>
+        <translation>The MCP server answered HTTP %1</translation>
+    </message>
+    <message>
+        <source>MCP 服务器回答了 HTTP %1：%2</source>
+        <translation>The MCP server answered HTTP %1: %2</translation>
+    </message>
+    <message>
+        <source>MCP 服务器既不接受 POST（HTTP %1），也没有打开旧式的事件流（%2）</source>
+        <translation>The MCP server neither accepts POST (HTTP %1) nor opened an older event stream (%2)</translation>
+    </message>
+    <message>
+        <source>MCP 服务器的事件流断开了：%1</source>
+        <translation>The MCP server&apos;s event stream was disconnected: %1</translation>
+    </message>
+</context>
+<context>
+    <name>McpHub</name>
+    <message>
+        <source>没有填写命令或地址</source>
+        <translation>No command or address given</translation>
+    </message>
+    <message>
+        <source>工具服务器已关闭</source>
+        <translation>The tool server was turned off</translation>
+    </message>
+    <message>
+        <source>工具服务器的设置已更改，正在重新连接</source>
+        <translation>The tool server&apos;s settings changed; reconnecting</translation>
+    </message>
+    <message>
+        <source>工具服务器已移除</source>
+        <translation>The tool server was removed</translation>
+    </message>
+    <message>
+        <source>正在重新连接工具服务器</source>
+        <translation>Reconnecting to the tool server</translation>
+    </message>
+    <message>
+        <source>工具服务器「%1」已不可用</source>
+        <translation>Tool server “%1” is no longer available</translation>
+    </message>
+    <message>
+        <source>用户已停止</source>
+        <translation>Stopped by the user</translation>
+    </message>
+</context>
+<context>
+    <name>McpImport</name>
+    <message>
+        <source>服务器「%1」的“%2”应为%3</source>
+        <translation>In server “%1”, “%2” must be %3</translation>
+    </message>
+    <message>
+        <source>文字</source>
+        <translation>text</translation>
+    </message>
+    <message>
+        <source>一个列表</source>
+        <translation>a list</translation>
+    </message>
+    <message>
+        <source>由文字组成的列表</source>
+        <translation>a list of text</translation>
+    </message>
+    <message>
+        <source>一个对象，其中的值都是文字</source>
+        <translation>an object whose values are all text</translation>
+    </message>
+    <message>
+        <source>&quot;ask&quot;、&quot;askOncePerTool&quot; 或 &quot;never&quot;</source>
+        <translation>&quot;ask&quot;, &quot;askOncePerTool&quot; or &quot;never&quot;</translation>
+    </message>
+    <message>
+        <source>服务器「%1」既没有“command”也没有“url”</source>
+        <translation>Server “%1” has neither “command” nor “url”</translation>
+    </message>
+    <message>
+        <source>不是有效的 JSON：%1（第 %2 个字符附近）</source>
+        <translation>Not valid JSON: %1 (near character %2)</translation>
+    </message>
+    <message>
+        <source>应为一个 JSON 对象，例如 {&quot;mcpServers&quot;: {…}}</source>
+        <translation>Expected a JSON object, such as {&quot;mcpServers&quot;: {…}}</translation>
+    </message>
+    <message>
+        <source>没有找到任何服务器</source>
+        <translation>No servers found</translation>
+    </message>
+    <message>
+        <source>服务器的名称不能为空</source>
+        <translation>A server&apos;s name cannot be empty</translation>
+    </message>
+    <message>
+        <source>服务器「%1」应为一个对象，例如 {&quot;command&quot;: …}</source>
+        <translation>Server “%1” must be an object, such as {&quot;command&quot;: …}</translation>
+    </message>
+</context>
+<context>
+    <name>McpProbe</name>
+    <message>
+        <source>服务器结束了会话</source>
+        <translation>The server ended the session</translation>
+    </message>
+    <message>
+        <source>服务器在 %1 秒内没有完成</source>
+        <translation>The server did not finish within %1 seconds</translation>
+    </message>
+    <message>
+        <source>服务器拒绝了 %1：%2（%3）</source>
+        <translation>The server refused %1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>服务器使用的协议版本 %1 不受支持</source>
+        <translation>The server uses protocol version %1, which is not supported</translation>
+    </message>
+    <message>
+        <source>已连接：%1 %2（协议 %3，%4）
+</source>
+        <translation>Connected: %1 %2 (protocol %3, %4)
+</translation>
+    </message>
+    <message>
+        <source>工具（%1 个）：
+</source>
+        <translation>Tools (%1):
+</translation>
+    </message>
+    <message>
+        <source>调用 %1 的结果：
+%2
+</source>
+        <translation>Result of %1:
+%2
+</translation>
+    </message>
+    <message>
+        <source>工具 %1 报告了错误</source>
+        <translation>Tool %1 reported an error</translation>
+    </message>
+    <message>
+        <source>--mcp-probe 的参数有误：%1
+
+</source>
+        <translation>Wrong arguments for --mcp-probe: %1
+
+</translation>
+    </message>
+    <message>
+        <source>缺少服务器地址</source>
+        <translation>The server address is missing</translation>
+    </message>
+    <message>
+        <source>多余的参数 %1</source>
+        <translation>Unexpected argument %1</translation>
+    </message>
+    <message>
+        <source>工具参数不是 JSON 对象：%1</source>
+        <translation>The tool arguments are not a JSON object: %1</translation>
+    </message>
+</context>
+<context>
+    <name>McpStdioTransport</name>
+    <message>
+        <source>找不到工作目录「%1」</source>
+        <translation>Working folder “%1” not found</translation>
+    </message>
+    <message>
+        <source>找不到命令「%1」</source>
+        <translation>Command “%1” not found</translation>
+    </message>
+    <message>
+        <source>无法启动「%1」：%2</source>
+        <translation>Cannot start “%1”: %2</translation>
+    </message>
+    <message>
+        <source>服务器进程意外终止</source>
+        <translation>The server process ended unexpectedly</translation>
+    </message>
+    <message>
+        <source>服务器进程已退出（退出码 %1）</source>
+        <translation>The server process exited (exit code %1)</translation>
+    </message>
+    <message>
+        <source>：%1</source>
+        <translation>: %1</translation>
+    </message>
+</context>
+<context>
     <name>MessageList</name>
     <message>
         <source>滚动到最新消息</source>
@@ -780,6 +1171,10 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
         <source>保存并重发</source>
         <translation>Save &amp; Resend</translation>
     </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
 </context>
 <context>
     <name>ModelCatalog</name>
@@ -839,6 +1234,24 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
     <message>
         <source>已深度思考</source>
         <translation>Thoughts</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyStream</name>
+    <message>
+        <source>工具服务器还没准备好，这次没有用上：%1</source>
+        <translation>Tool servers not ready yet, not used this time: %1</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个附件文件已丢失，没有随消息发送：%1</source>
+        <translation>
+            <numerusform>%n attachment is missing and was not sent: %1</numerusform>
+            <numerusform>%n attachments are missing and were not sent: %1</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1032,6 +1445,134 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
     <message>
         <source>删除</source>
         <translation>Delete</translation>
+    </message>
+    <message>
+        <source>服务器</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>命令以你的账户权限运行，能读写你能读写的一切；HTTP 服务器会收到模型给的参数。只添加你信任的服务器。</source>
+        <translation>Commands run with your account&apos;s rights and can read and write everything you can; HTTP servers receive the arguments the model gives. Add only servers you trust.</translation>
+    </message>
+    <message>
+        <source>重新连接</source>
+        <translation>Reconnect</translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>工作目录</source>
+        <translation>Working folder</translation>
+    </message>
+    <message>
+        <source>主文件夹</source>
+        <translation>Home folder</translation>
+    </message>
+    <message>
+        <source>环境变量（每行一个 名称=值）</source>
+        <translation>Environment variables (one NAME=value per line)</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>请求头（每行一个 名称: 值）</source>
+        <translation>Headers (one Name: value per line)</translation>
+    </message>
+    <message>
+        <source>调用前</source>
+        <translation>Before a call</translation>
+    </message>
+    <message>
+        <source>“本对话内都允许”只在本次运行中有效。</source>
+        <translation>“Allow for This Chat” lasts until Corvane quits.</translation>
+    </message>
+    <message>
+        <source>每次都问我</source>
+        <translation>Ask me every time</translation>
+    </message>
+    <message>
+        <source>每个工具问一次</source>
+        <translation>Ask once per tool</translation>
+    </message>
+    <message>
+        <source>直接运行，不问</source>
+        <translation>Run without asking</translation>
+    </message>
+    <message>
+        <source>工具（%1）</source>
+        <translation>Tools (%1)</translation>
+    </message>
+    <message>
+        <source>关掉的工具不会提供给模型。</source>
+        <translation>Tools switched off are not offered to the model.</translation>
+    </message>
+    <message>
+        <source>这个服务器没有工具。</source>
+        <translation>This server has no tools.</translation>
+    </message>
+    <message>
+        <source>连接后在这里列出工具。</source>
+        <translation>Tools are listed here once connected.</translation>
+    </message>
+    <message>
+        <source>日志</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <source>工具</source>
+        <translation>Tools</translation>
+    </message>
+    <message>
+        <source>让模型调用 MCP 服务器的工具：读文件、搜索、查数据库…</source>
+        <translation>Let the model use the tools of MCP servers: read files, search, query databases…</translation>
+    </message>
+    <message>
+        <source>添加工具服务器</source>
+        <translation>Add Tool Server</translation>
+    </message>
+    <message>
+        <source>删除工具服务器</source>
+        <translation>Remove Tool Server</translation>
+    </message>
+    <message>
+        <source>用命令启动的服务器</source>
+        <translation>Server Started by a Command</translation>
+    </message>
+    <message>
+        <source>HTTP 服务器</source>
+        <translation>HTTP Server</translation>
+    </message>
+    <message>
+        <source>导入 JSON…</source>
+        <translation>Import JSON…</translation>
+    </message>
+    <message>
+        <source>导入 JSON</source>
+        <translation>Import JSON</translation>
+    </message>
+    <message>
+        <source>粘贴服务器说明里的配置，例如 {&quot;mcpServers&quot;: {…}}。同名的服务器会被替换。</source>
+        <translation>Paste the configuration from a server&apos;s instructions, such as {&quot;mcpServers&quot;: {…}}. Servers with the same name are replaced.</translation>
+    </message>
+    <message>
+        <source>导入</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>删除工具服务器「%1」？</source>
+        <translation>Remove tool server “%1”?</translation>
+    </message>
+    <message>
+        <source>模型将不能再调用它的工具。</source>
+        <translation>The model will no longer be able to use its tools.</translation>
     </message>
 </context>
 <context>
@@ -1288,6 +1829,26 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
         <source>--- 第 %1 页 ---</source>
         <translation>--- Page %1 ---</translation>
     </message>
+    <message>
+        <source>用户拒绝了这次调用。</source>
+        <translation>The user refused this call.</translation>
+    </message>
+    <message>
+        <source>用户已停止</source>
+        <translation>Stopped by the user</translation>
+    </message>
+    <message>
+        <source>没有名为 %1 的工具。</source>
+        <translation>There is no tool named %1.</translation>
+    </message>
+    <message>
+        <source>参数不是一个 JSON 对象。</source>
+        <translation>The arguments are not a JSON object.</translation>
+    </message>
+    <message>
+        <source>已连续调用工具 16 轮，已停止</source>
+        <translation>Stopped after 16 rounds of tool calls in a row</translation>
+    </message>
 </context>
 <context>
     <name>TextContextMenu</name>
@@ -1314,6 +1875,95 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
     <message>
         <source>全选</source>
         <translation>Select All</translation>
+    </message>
+</context>
+<context>
+    <name>ToolCallsView</name>
+    <message>
+        <source>调用 %1 · %2</source>
+        <translation>Call %1 · %2</translation>
+    </message>
+    <message>
+        <source>调用 %1</source>
+        <translation>Call %1</translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation>Arguments</translation>
+    </message>
+    <message>
+        <source>出错</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>模型想调用 %1 的工具 %2</source>
+        <translation>The model wants to use %2 from %1</translation>
+    </message>
+    <message>
+        <source>允许</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>本对话内都允许</source>
+        <translation>Allow for This Chat</translation>
+    </message>
+    <message>
+        <source>拒绝</source>
+        <translation>Deny</translation>
+    </message>
+</context>
+<context>
+    <name>ToolServerListModel</name>
+    <message>
+        <source>第 %1 行应写成「名称%2值」。</source>
+        <translation>Line %1 should read “name%2value”.</translation>
+    </message>
+    <message>
+        <source>已停用</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>未启动</source>
+        <translation>Not started</translation>
+    </message>
+    <message>
+        <source>正在连接…</source>
+        <translation>Connecting…</translation>
+    </message>
+    <message numerus="yes">
+        <source>已连接 · %n 个工具</source>
+        <translation>
+            <numerusform>Connected · %n tool</numerusform>
+            <numerusform>Connected · %n tools</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>连接失败</source>
+        <translation>Connection failed</translation>
+    </message>
+    <message>
+        <source>连接失败：%1</source>
+        <translation>Connection failed: %1</translation>
+    </message>
+    <message>
+        <source>名称不能为空。</source>
+        <translation>The name cannot be empty.</translation>
+    </message>
+    <message>
+        <source>已有名为「%1」的服务器。</source>
+        <translation>There is already a server named “%1”.</translation>
+    </message>
+    <message>
+        <source>新服务器</source>
+        <translation>New Server</translation>
+    </message>
+    <message>
+        <source>没有找到服务器。</source>
+        <translation>No servers found.</translation>
     </message>
 </context>
 <context>

@@ -134,6 +134,12 @@
 <context>
     <name>CommandLine</name>
     <message>
+        <source>无法识别的参数：%1
+
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>用法：corvane [选项]
 
 通过兼容 OpenAI 的网关与大语言模型对话。
@@ -141,14 +147,11 @@
 选项：
   -h, --help     显示本帮助并退出
   -v, --version  显示版本并退出
+  --mcp-probe 地址 [工具 [JSON 参数]]
+                 连接 HTTP 上的 MCP 服务器，列出它的工具，
+                 调用指定的工具并显示结果，然后退出
 
 Qt 的选项（如 -platform、-session）照常可用。
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>无法识别的参数：%1
-
 </source>
         <translation type="unfinished"></translation>
     </message>
@@ -209,6 +212,18 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>添加图片或文件（也可以粘贴或拖进来）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>模型可以调用工具（每次调用按服务器的设置请你确认）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这个对话不使用工具</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -415,6 +430,10 @@ Qt 的选项（如 -platform、-session）照常可用。
         <source>这个模型不能读图片，请换一个支持图片的模型，或不带图片重试。</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>这个模型不支持工具，可以关闭这个对话的工具后重试。</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FailureStrip</name>
@@ -436,6 +455,10 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>不带图片重试</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关闭工具后重试</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -810,13 +833,92 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
 </context>
 <context>
-    <name>McpHub</name>
+    <name>McpHttpTransport</name>
     <message>
-        <source>没有填写命令或地址</source>
+        <source>MCP 服务器把请求重定向到了另一个来源，为保护请求头中的凭据没有跟随</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>暂不支持通过 HTTP 连接的服务器</source>
+        <source>MCP 服务器在 %1 秒内没有回答</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的事件流在 %1 秒内没有给出消息地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器地址应以 http:// 或 https:// 开头：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求头“%1”含有不能发送的字符</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>回答</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>事件流</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的%1中有一个过大的事件，已丢弃</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器给出的消息地址不在它自己的来源：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的%1无法识别：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的%1中有一项不是消息</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>与 MCP 服务器的事件流断开了</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>它的回答不是事件流</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HTTP %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器没有打开事件流（HTTP %1）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器不接受 POST（HTTP %1），改用旧的 HTTP+SSE 方式连接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器回答了 HTTP %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器回答了 HTTP %1：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器既不接受 POST（HTTP %1），也没有打开旧式的事件流（%2）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MCP 服务器的事件流断开了：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>McpHub</name>
+    <message>
+        <source>没有填写命令或地址</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -892,6 +994,63 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>&quot;ask&quot;、&quot;askOncePerTool&quot; 或 &quot;never&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>McpProbe</name>
+    <message>
+        <source>服务器结束了会话</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器在 %1 秒内没有完成</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器拒绝了 %1：%2（%3）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器使用的协议版本 %1 不受支持</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已连接：%1 %2（协议 %3，%4）
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具（%1 个）：
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>调用 %1 的结果：
+%2
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具 %1 报告了错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--mcp-probe 的参数有误：%1
+
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>缺少服务器地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>多余的参数 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具参数不是 JSON 对象：%1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1060,6 +1219,10 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>、</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具服务器还没准备好，这次没有用上：%1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1252,6 +1415,134 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>删除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>命令以你的账户权限运行，能读写你能读写的一切；HTTP 服务器会收到模型给的参数。只添加你信任的服务器。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重新连接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工作目录</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>主文件夹</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>环境变量（每行一个 名称=值）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请求头（每行一个 名称: 值）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>调用前</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“本对话内都允许”只在本次运行中有效。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>每次都问我</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>每个工具问一次</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>直接运行，不问</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具（%1）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关掉的工具不会提供给模型。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这个服务器没有工具。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>连接后在这里列出工具。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>日志</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>工具</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>让模型调用 MCP 服务器的工具：读文件、搜索、查数据库…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加工具服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除工具服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用命令启动的服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HTTP 服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导入 JSON…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导入 JSON</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>粘贴服务器说明里的配置，例如 {&quot;mcpServers&quot;: {…}}。同名的服务器会被替换。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导入</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除工具服务器「%1」？</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>模型将不能再调用它的工具。</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1507,6 +1798,26 @@ Qt 的选项（如 -platform、-session）照常可用。
         <source>--- 第 %1 页 ---</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>用户拒绝了这次调用。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>用户已停止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有名为 %1 的工具。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>参数不是一个 JSON 对象。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已连续调用工具 16 轮，已停止</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TextContextMenu</name>
@@ -1532,6 +1843,94 @@ Qt 的选项（如 -platform、-session）照常可用。
     </message>
     <message>
         <source>全选</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ToolCallsView</name>
+    <message>
+        <source>调用 %1 · %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>调用 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>出错</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>模型想调用 %1 的工具 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>允许</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>本对话内都允许</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>拒绝</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ToolServerListModel</name>
+    <message>
+        <source>第 %1 行应写成「名称%2值」。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已停用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未启动</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>正在连接…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>已连接 · %n 个工具</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>连接失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>连接失败：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>名称不能为空。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已有名为「%1」的服务器。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>新服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有找到服务器。</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -80,6 +80,43 @@ QJsonValue joinContents(const QJsonValue &first, const QJsonValue &second)
     return images;
 }
 
+// A reply's calls as the gateway gave them, arguments as text ("{}" for none).
+QJsonArray toolCallsSent(const QList<ToolCall> &calls)
+{
+    QJsonArray list;
+    for (const ToolCall &t : calls) {
+        QJsonObject call{
+            {QStringLiteral("id"), t.id},
+            {QStringLiteral("type"), QStringLiteral("function")},
+            {QStringLiteral("function"),
+             QJsonObject{{QStringLiteral("name"), t.name},
+                         {QStringLiteral("arguments"),
+                          t.arguments.isEmpty() ? QStringLiteral("{}") : t.arguments}}}};
+        if (!t.extra.isEmpty()) {
+            const QJsonDocument extra = QJsonDocument::fromJson(t.extra.toUtf8());
+            call.insert(QStringLiteral("extra_content"),
+                        extra.isArray() ? QJsonValue(extra.array()) : QJsonValue(extra.object()));
+        }
+        list.append(call);
+    }
+    return list;
+}
+
+// A reply's calls told as text, for a request that offers no tools.
+QString toolCallsAsText(const QString &answer, const QList<ToolCall> &calls)
+{
+    QStringList parts;
+    if (!answer.isEmpty())
+        parts.append(answer);
+    for (const ToolCall &t : calls)
+        parts.append(
+            QStringLiteral("[tool call %1 %2]\n[%3]\n%4")
+                .arg(t.name, t.arguments.isEmpty() ? QStringLiteral("{}") : t.arguments,
+                     t.isError ? QStringLiteral("tool error") : QStringLiteral("tool result"),
+                     t.result));
+    return parts.join(QStringLiteral("\n\n"));
+}
+
 } // namespace
 
 QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Message> &messages)
@@ -88,7 +125,8 @@ QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Mes
 }
 
 QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Message> &messages,
-                                    const AttachmentReader &read, bool historyImages)
+                                    const AttachmentReader &read, bool historyImages,
+                                    bool withTools)
 {
     QJsonArray list;
     const QString prompt = TextUtil::trimSpaceAndLineBreaks(systemPrompt);
@@ -108,13 +146,32 @@ QJsonArray ChatAPI::requestMessages(const QString &systemPrompt, const QList<Mes
         const Message &m = messages.at(i);
         if (isFailurePlaceholder(m))
             continue;
+        const bool calledTools = m.role == Message::Role::Assistant && !m.toolCalls().isEmpty();
         // The model's reasoning is never sent back, neither kept apart nor as a "<think>"
-        // block at the start of a reply (some gateways refuse it).
-        const QJsonValue content =
-            m.role == Message::Role::Assistant
-                ? QJsonValue(TextUtil::splitThink(m.content).answer.toString())
-            : m.role == Message::Role::User ? userContent(m, read, historyImages || i == lastUser)
-                                            : QJsonValue(m.content);
+        // block at the start of a reply (some gateways refuse it); only a round of the tool turn
+        // still going on keeps it.
+        QJsonValue content = m.role == Message::Role::Assistant
+                                 ? QJsonValue(TextUtil::splitThink(m.content).answer.toString())
+                             : m.role == Message::Role::User
+                                 ? userContent(m, read, historyImages || i == lastUser)
+                                 : QJsonValue(m.content);
+        if (calledTools && withTools) {
+            const QString answer = content.toString();
+            QJsonObject round{{roleKey, Message::roleName(m.role)},
+                              {contentKey, answer.isEmpty() ? QJsonValue() : QJsonValue(answer)},
+                              {QStringLiteral("tool_calls"), toolCallsSent(m.toolCalls())}};
+            if (i > lastUser && !m.reasoning.isEmpty())
+                round.insert(QStringLiteral("reasoning_content"), m.reasoning);
+            list.append(round);
+            for (const ToolCall &t : m.toolCalls())
+                list.append(QJsonObject{{roleKey, QStringLiteral("tool")},
+                                        {QStringLiteral("tool_call_id"), t.id},
+                                        {contentKey, t.result}});
+            previous = m.role;
+            continue;
+        }
+        if (calledTools)
+            content = toolCallsAsText(content.toString(), m.toolCalls());
         // A reply stopped before it said anything.
         if (m.role == Message::Role::Assistant && content.toString().isEmpty())
             continue;
@@ -140,10 +197,21 @@ ChatStream *ChatAPI::streamChat(const QList<Message> &messages, QObject *parent)
 
 QByteArray ChatAPI::requestBody(const QList<Message> &messages) const
 {
-    const QJsonArray list = requestMessages(m_systemPrompt, messages, m_read, m_historyImages);
+    const QJsonArray list =
+        requestMessages(m_systemPrompt, messages, m_read, m_historyImages, !m_tools.isEmpty());
     QJsonObject body{{QStringLiteral("model"), m_model},
                      {QStringLiteral("messages"), list},
                      {QStringLiteral("stream"), true}};
+    if (!m_tools.isEmpty()) {
+        QJsonArray tools;
+        for (const ToolSpec &t : m_tools)
+            tools.append(QJsonObject{{QStringLiteral("type"), QStringLiteral("function")},
+                                     {QStringLiteral("function"),
+                                      QJsonObject{{QStringLiteral("name"), t.function},
+                                                  {QStringLiteral("description"), t.description},
+                                                  {QStringLiteral("parameters"), t.parameters}}}});
+        body.insert(QStringLiteral("tools"), tools);
+    }
     // Only where the gateway is known to take it: some relays refuse fields they do not know.
     if (m_gateway.streamUsage)
         body.insert(QStringLiteral("stream_options"),

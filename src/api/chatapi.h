@@ -3,6 +3,7 @@
 
 #include "api/chatstream.h"
 #include "api/gateway.h"
+#include "api/toolhost.h"
 #include "model/records.h"
 
 #include <QJsonArray>
@@ -42,6 +43,9 @@ public:
     void setSystemPrompt(const QString &prompt) { m_systemPrompt = prompt; }
     /// How user messages' files are read into a request; without one they are left out.
     void setAttachmentReader(AttachmentReader read) { m_read = std::move(read); }
+    /// The functions offered to the model; none: the request carries no "tools".
+    const QList<ToolSpec> &tools() const { return m_tools; }
+    void setTools(const QList<ToolSpec> &tools) { m_tools = tools; }
     std::chrono::milliseconds timeout() const { return m_timeout; }
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
 
@@ -78,9 +82,16 @@ public:
      * all text is sent as one string: its text, then each file's block, a blank line apart.
      * One with images is sent as parts: that text first (when there is some), then each image.
      * With historyImages false, only the last user message keeps its images.
+     *
+     * A reply that called tools is sent, withTools, as the assistant's message with its
+     * "tool_calls" followed by one "tool" message per call holding its result; after the last
+     * user message (the tool turn still going on) with its reasoning as "reasoning_content",
+     * which DeepSeek's thinking mode demands. Without tools, gateways refuse such messages, so
+     * the calls are told in the reply's text instead.
      */
     static QJsonArray requestMessages(const QString &systemPrompt, const QList<Message> &messages,
-                                      const AttachmentReader &read, bool historyImages = true);
+                                      const AttachmentReader &read, bool historyImages = true,
+                                      bool withTools = false);
     /// The text a reply that failed before any text shows: "⚠️ " and the failure's description.
     static QString failurePlaceholder(const QString &error);
 
@@ -90,5 +101,6 @@ private:
     QString m_systemPrompt;
     AttachmentReader m_read;
     bool m_historyImages = true;
+    QList<ToolSpec> m_tools;
     std::chrono::milliseconds m_timeout = defaultTimeout;
 };

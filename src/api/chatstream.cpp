@@ -124,7 +124,9 @@ void ChatStream::onReplyFinished()
 
 void ChatStream::finishNormally()
 {
-    finish(m_gotFragment ? std::nullopt : std::optional(ChatAPIError::emptyReply()));
+    // A reply that only calls tools has said something too.
+    const bool said = m_gotFragment || !m_toolCalls.calls().isEmpty();
+    finish(said ? std::nullopt : std::optional(ChatAPIError::emptyReply()));
 }
 
 bool ChatStream::readBody()
@@ -204,6 +206,7 @@ bool ChatStream::handleLine(const LineSplitter::Line &line)
     default:
         return true;
     }
+    m_toolCalls.add(event.toolCalls);
     const QPointer<ChatStream> self(this);
     if (!event.reasoning.isEmpty()) {
         m_gotFragment = true;

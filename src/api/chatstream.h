@@ -3,6 +3,7 @@
 
 #include "api/chatapierror.h"
 #include "api/linesplitter.h"
+#include "api/toolcallgatherer.h"
 #include "model/records.h"
 
 #include <QByteArray>
@@ -20,6 +21,8 @@ class QNetworkReply;
  * It lives on the main thread. delta() is emitted once per non-empty text fragment and
  * reasoningDelta() once per non-empty fragment of the model's reasoning (before the text of the
  * same event), in arrival order; the next line is read only after the handlers return.
+ * Tool calls are gathered quietly and read with toolCalls() once the stream has ended; a
+ * reply that holds only calls is not empty.
  * finished() is emitted exactly once and always from the event loop, never from inside
  * streamChat(), cancel() or a delta handler, so a caller may connect after streamChat() has
  * returned. Its argument is empty for a normal end ("[DONE]" or the end of the body) after at
@@ -50,6 +53,8 @@ public:
     /// none did. Gateways send it unasked, most often with the last choice or in an event of
     /// its own.
     const TokenUsage &usage() const { return m_usage; }
+    /// The tools the model called, gathered from the deltas so far.
+    QList<ToolCall> toolCalls() const { return m_toolCalls.calls(); }
 
 public slots:
     /// The user's stop: aborts the request; the stream ends with ChatAPIError::cancelled().
@@ -95,4 +100,5 @@ private:
     bool m_errorEvent = false;  // the current event was announced as "event: error"
     std::optional<ChatAPIError> m_error;
     TokenUsage m_usage;
+    ToolCallGatherer m_toolCalls;
 };

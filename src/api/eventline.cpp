@@ -66,26 +66,28 @@ StreamEvent parseEventLine(QByteArrayView line, bool afterErrorEvent)
         return {StreamEvent::Event,
                 TextUtil::trimHorizontal(QString::fromUtf8(line.sliced(6))),
                 {},
+                {},
                 {}};
     if (!line.startsWith("data:"))
         return {};
     const QString payload = TextUtil::trimHorizontal(QString::fromUtf8(line.sliced(5)));
     if (payload == u"[DONE]")
-        return {StreamEvent::Done, {}, {}, {}};
+        return {StreamEvent::Done, {}, {}, {}, {}};
 
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(payload.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError)
-        return afterErrorEvent ? StreamEvent{StreamEvent::Error, payload, {}, {}}
-                               : StreamEvent{StreamEvent::Broken, {}, {}, {}};
+        return afterErrorEvent ? StreamEvent{StreamEvent::Error, payload, {}, {}, {}}
+                               : StreamEvent{StreamEvent::Broken, {}, {}, {}, {}};
     if (!doc.isObject())
-        return afterErrorEvent ? StreamEvent{StreamEvent::Error, payload, {}, {}} : StreamEvent{};
+        return afterErrorEvent ? StreamEvent{StreamEvent::Error, payload, {}, {}, {}}
+                               : StreamEvent{};
     const QJsonObject object = doc.object();
     const QJsonValue failure = object.value(QLatin1String("error"));
     if (isError(failure))
-        return {StreamEvent::Error, errorMessage(failure), {}, {}};
+        return {StreamEvent::Error, errorMessage(failure), {}, {}, {}};
     if (afterErrorEvent)
-        return {StreamEvent::Error, errorMessage(object), {}, {}};
+        return {StreamEvent::Error, errorMessage(object), {}, {}, {}};
 
     // Usage comes with the last choice, or in an event whose choices are empty.
     StreamEvent ignored;
@@ -109,7 +111,8 @@ StreamEvent parseEventLine(QByteArrayView line, bool afterErrorEvent)
     QString reasoning = stringMember(d, QLatin1String("reasoning_content"));
     if (reasoning.isEmpty())
         reasoning = stringMember(d, QLatin1String("reasoning"));
-    if (!content.isString() && reasoning.isEmpty())
+    const QJsonArray toolCalls = d.value(QLatin1String("tool_calls")).toArray();
+    if (!content.isString() && reasoning.isEmpty() && toolCalls.isEmpty())
         return ignored;
-    return {StreamEvent::Text, content.toString(), reasoning, ignored.usage};
+    return {StreamEvent::Text, content.toString(), reasoning, ignored.usage, toolCalls};
 }

@@ -186,6 +186,11 @@ void adviseHttp(FailureNotice &n, int status, const QString &body, int retryAfte
                 : FailureNotice::tr("请求太频繁或额度已用完，请稍后再试，或检查账户余额。");
     } else if (status >= 500 || looksLikeWebPage(body)) {
         n.advice = FailureNotice::tr("网关或中转服务暂时出了问题，请稍后重试。");
+    } else if (mentions(body, {"tools", "tool_choice", "function calling"}) &&
+               mentions(body, {"support", "支持"})) {
+        // "does not support tools", "tools is not supported", "tool_choice ... unsupported".
+        n.advice = FailureNotice::tr("这个模型不支持工具，可以关闭这个对话的工具后重试。");
+        n.offerToolsOff = true;
     } else if (mentions(body,
                         {"context_length", "context length", "maximum context", "context window",
                          "too many tokens", "prompt is too long", "上下文"})) {

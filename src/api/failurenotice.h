@@ -31,6 +31,8 @@ public:
     bool offerSettings = false;
     /// The model refused an image: sending again without images may work.
     bool offerWithoutImages = false;
+    /// The model takes no tools: the fix is to turn the conversation's tools off and retry.
+    bool offerToolsOff = false;
 
     /// partial: the reply has text of the model's before the failure.
     static FailureNotice explain(const QString &error, const QString &kind, bool partial);

@@ -284,6 +284,8 @@ Rectangle {
                 required property string id
                 required property string title
                 required property string displayTitle
+                /// A tool call of its reply waits for the user's answer.
+                required property bool awaitsUser
 
                 width: ListView.view.width
                 highlighted: ListView.isCurrentItem
@@ -300,6 +302,19 @@ Rectangle {
                     maximumLineCount: 1
                     verticalAlignment: Text.AlignVCenter
                     color: row.highlighted ? Theme.accentText : Theme.label
+                    rightPadding: row.awaitsUser ? 14 : 0
+
+                    // The mark of a conversation that waits for the user.
+                    Rectangle {
+                        objectName: "awaitsUserMark"
+                        visible: row.awaitsUser
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 8
+                        height: 8
+                        radius: 4
+                        color: row.highlighted ? Theme.accentText : Theme.accent
+                    }
                 }
                 background: Rectangle {
                     anchors.fill: parent

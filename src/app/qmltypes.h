@@ -339,6 +339,14 @@ struct ToolServerListModelForeign
     QML_NAMED_ELEMENT(ToolServerListModel)
 };
 
+/// The tool host's own type, which the chat controller's toolHost has.
+struct ToolHostForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ToolHost)
+    QML_ANONYMOUS
+};
+
 /// The one hub of tool servers, created in main(), as the singleton "ToolHub".
 struct ToolHubForeign
 {

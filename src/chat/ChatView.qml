@@ -39,6 +39,7 @@ Rectangle {
         id: ctl
         store: Store
         conversationID: root.conversationID
+        toolHost: ToolHub
     }
 
     Connections {

@@ -176,6 +176,66 @@ FocusScope {
                 }
             }
 
+            // Whether the model is offered the tools of the user's servers, per conversation;
+            // shown only when servers are set up.
+            AbstractButton {
+                id: toolsSwitch
+                objectName: "toolsSwitch"
+
+                visible: root.controller.toolsAvailable
+                checkable: true
+                checked: root.controller.toolsEnabled
+                onToggled: root.controller.toolsEnabled = checked
+                text: qsTr("工具")
+                Accessible.name: text
+                focusPolicy: Qt.StrongFocus
+                hoverEnabled: true
+                leftPadding: 9
+                rightPadding: 9
+                topPadding: 4
+                bottomPadding: 4
+                ToolTip.visible: hovered
+                ToolTip.delay: 600
+                ToolTip.text: checked ? qsTr("模型可以调用工具（每次调用按服务器的设置请你确认）")
+                                      : qsTr("这个对话不使用工具")
+
+                contentItem: Row {
+                    spacing: Theme.spacingXS
+                    Icon {
+                        anchors.verticalCenter: parent.verticalCenter
+                        glyph: toolsSwitch.checked ? Theme.iconCheck : "\ue869" // build
+                        size: 10
+                        color: toolsSwitch.checked ? Theme.accent : Theme.secondaryLabel
+                    }
+                    Text {
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: toolsSwitch.text
+                        textFormat: Text.PlainText
+                        font.pixelSize: Theme.caption
+                        color: toolsSwitch.checked ? Theme.label : Theme.secondaryLabel
+                    }
+                }
+                background: Rectangle {
+                    radius: height / 2
+                    color: toolsSwitch.hovered ? Qt.darker(Theme.quaternaryLabel, 1.3)
+                                               : Theme.quaternaryLabel
+                    border.width: toolsSwitch.visualFocus || toolsSwitch.checked ? 1 : 0
+                    border.color: toolsSwitch.checked && !toolsSwitch.visualFocus
+                                  ? Qt.alpha(Theme.accent, 0.5) : Theme.accent
+                }
+            }
+
+            Text {
+                objectName: "toolNotice"
+                Layout.fillWidth: true
+                visible: root.controller.toolNotice !== ""
+                text: root.controller.toolNotice
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                font.pixelSize: Theme.caption
+                color: Theme.secondaryLabel
+            }
+
             Item {
                 Layout.fillWidth: true
             }

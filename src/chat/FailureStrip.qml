@@ -19,6 +19,8 @@ Rectangle {
     /// Send again without any image, and without the history's from then on.
     signal retryWithoutImages
     signal openSettings
+    /// The model takes no tools: turn them off and retry.
+    signal turnToolsOff
 
     implicitHeight: column.implicitHeight + 2 * column.y
     radius: Theme.boxRadius
@@ -111,6 +113,12 @@ Rectangle {
                 visible: root.canRetry && !!root.failure && !!root.failure.offerWithoutImages
                 text: qsTr("不带图片重试")
                 onClicked: root.retryWithoutImages()
+            }
+            StripButton {
+                objectName: "toolsOffButton"
+                visible: !!root.failure && !!root.failure.offerToolsOff && root.canRetry
+                text: qsTr("关闭工具后重试")
+                onClicked: root.turnToolsOff()
             }
             StripButton {
                 objectName: "failureSettingsButton"

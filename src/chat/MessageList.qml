@@ -91,6 +91,14 @@ Item {
             attachments: model.attachments
             editRemovedFiles: root.controller.editRemovedFiles
             onRemoveEditFile: index => root.controller.removeEditFile(index)
+            toolCalls: model.toolCalls
+            onAllowCall: id => root.controller.allowCall(id)
+            onAllowConversation: id => root.controller.allowConversation(id)
+            onDenyCall: id => root.controller.denyCall(id)
+            onTurnToolsOff: {
+                root.controller.toolsEnabled = false
+                root.controller.regenerate()
+            }
             onOpenAttachment: (file, name) => root.controller.openAttachment(file, name)
             canRetry: !root.controller.sending
             onOpenSettings: root.settingsRequested()

@@ -37,6 +37,8 @@ Item {
     property var attachments: []
     /// While the message is edited: the places of the files the edit removes.
     property var editRemovedFiles: []
+    /// A reply's tool calls (see ToolCallsView).
+    property var toolCalls: []
     /// A reply may be regenerated now (none streams in the pane).
     property bool canRetry: true
 
@@ -47,6 +49,12 @@ Item {
     signal regenerateWithoutImages
     /// The failure's fix is in the Settings window.
     signal openSettings
+    /// The model takes no tools: turn them off for the conversation and ask again.
+    signal turnToolsOff
+    /// The user's answers to a tool call's approval card.
+    signal allowCall(string callID)
+    signal allowConversation(string callID)
+    signal denyCall(string callID)
     signal editTextEdited(string text)
     /// The user clicked a file of the message.
     signal openAttachment(url file, string name)
@@ -357,6 +365,15 @@ Item {
             }
         }
 
+        ToolCallsView {
+            objectName: "toolCalls"
+            width: parent.width
+            calls: root.isUser ? [] : root.toolCalls
+            onAllow: id => root.allowCall(id)
+            onAllowConversation: id => root.allowConversation(id)
+            onDeny: id => root.denyCall(id)
+        }
+
         // Made only for a failed reply: most rows never need it.
         Loader {
             id: failureLoader
@@ -371,6 +388,7 @@ Item {
                 onRetry: root.regenerate()
                 onRetryWithoutImages: root.regenerateWithoutImages()
                 onOpenSettings: root.openSettings()
+                onTurnToolsOff: root.turnToolsOff()
             }
         }
 

@@ -103,6 +103,7 @@ void ChatController::rebind()
         m_model = new MessageListModel(m_store, m_id, this);
         m_model->setSending(m_sending);
         m_model->setEditingID(m_editingID);
+        m_model->setToolHost(m_toolHost);
         // Derived values change with the settings and with the conversation's own fields, never
         // with a streamed delta, so the per-delta path stays free of them.
         m_storeConnections
@@ -122,9 +123,16 @@ void ChatController::rebind()
                        [this](const QUuid &conv, const QString &message) {
                            if (conv == m_id)
                                emit notice(message);
+                       })
+            << connect(m_store->replies(), &ReplyRegistry::activityChanged, this,
+                       [this](const QUuid &conv) {
+                           const RunningReply *reply = m_store->replies()->reply(conv);
+                           if (conv == m_id && reply)
+                               setToolNotice(reply->toolNotice());
                        });
     }
     emit storeChanged();
+    emit toolsChanged();
     refreshDerived();
 }
 
@@ -351,7 +359,9 @@ void ChatController::startStream(const QList<Message> &history, const QUuid &ass
 {
     // The reply uses the settings and model of this moment, and belongs to the Store so it
     // survives this pane; the registry's replyStarted sets this pane sending.
+    setToolNotice(QString());
     auto *reply = new ReplyStream(m_store, m_id, assistantID);
+    reply->setToolHost(m_toolHost);
     const QString model = effectiveModel();
     m_store->replies()->add(reply);
     using Images = ReplyStream::Images;
@@ -400,14 +410,11 @@ void ChatController::resendLast(std::optional<ReplyStream::Images> images)
     if (!conv)
         return;
     QList<Message> copy = conv->messages;
-    if (copy.isEmpty())
-        return;
-    if (copy.last().role == Message::Role::Assistant) {
+    // Every assistant message after the last question goes: a reply that called tools is
+    // several of them, one per round.
+    while (!copy.isEmpty() && copy.last().role == Message::Role::Assistant)
         copy.removeLast();
-        if (copy.isEmpty())
-            return;
-    }
-    if (copy.last().role != Message::Role::User)
+    if (copy.isEmpty() || copy.last().role != Message::Role::User)
         return;
 
     m_store->removeMessagesAfter(m_id, copy.last().id);
@@ -490,4 +497,68 @@ void ChatController::removeEditFile(int index)
         return;
     m_editRemovedFiles.append(index);
     emit editRemovedFilesChanged();
+}
+
+void ChatController::setToolHost(ToolHost *host)
+{
+    if (m_toolHost == host)
+        return;
+    if (m_toolHost)
+        disconnect(m_toolHost, nullptr, this, nullptr);
+    m_toolHost = host;
+    if (m_model)
+        m_model->setToolHost(host);
+    if (host)
+        connect(host, &ToolHost::toolsChanged, this, &ChatController::toolsChanged);
+    emit toolsChanged();
+}
+
+bool ChatController::toolsAvailable() const
+{
+    return m_toolHost && m_toolHost->hasTools();
+}
+
+bool ChatController::toolsEnabled() const
+{
+    const Conversation *c = conversation();
+    return !c || c->tools;
+}
+
+void ChatController::setToolsEnabled(bool enabled)
+{
+    if (!conversation() || toolsEnabled() == enabled)
+        return;
+    m_store->setToolsEnabled(m_id, enabled);
+    m_store->save();
+    emit toolsChanged();
+}
+
+void ChatController::setToolNotice(const QString &notice)
+{
+    if (m_toolNotice == notice)
+        return;
+    m_toolNotice = notice;
+    emit toolNoticeChanged();
+}
+
+void ChatController::answerCall(const QString &callID, int answer)
+{
+    auto *reply = m_store ? qobject_cast<ReplyStream *>(m_store->replies()->reply(m_id)) : nullptr;
+    if (reply)
+        reply->answer(callID, ReplyStream::Answer(answer));
+}
+
+void ChatController::allowCall(const QString &callID)
+{
+    answerCall(callID, int(ReplyStream::Answer::Allow));
+}
+
+void ChatController::allowConversation(const QString &callID)
+{
+    answerCall(callID, int(ReplyStream::Answer::AllowConversation));
+}
+
+void ChatController::denyCall(const QString &callID)
+{
+    answerCall(callID, int(ReplyStream::Answer::Deny));
 }

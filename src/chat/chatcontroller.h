@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "api/toolhost.h"
 #include "chat/messagelistmodel.h"
 #include "chat/modelpickermodel.h"
 #include "chat/pendingattachments.h"
@@ -56,6 +57,14 @@ class ChatController : public QObject
         bool historyImages READ historyImages WRITE setHistoryImages NOTIFY historyImagesChanged)
     /// The API key, trimmed of spaces and tabs only, is empty: the placeholder shows the hint.
     Q_PROPERTY(bool keyMissing READ keyMissing NOTIFY keyMissingChanged)
+    /// Tool servers are set up: the composer shows the "工具" switch.
+    Q_PROPERTY(bool toolsAvailable READ toolsAvailable NOTIFY toolsChanged)
+    /// The conversation offers the model the tools (its switch, on unless turned off).
+    Q_PROPERTY(bool toolsEnabled READ toolsEnabled WRITE setToolsEnabled NOTIFY toolsChanged)
+    /// What the user should know about the tools of the running reply; empty when nothing.
+    /// Where tool calls go; null: the model is offered no tools.
+    Q_PROPERTY(ToolHost *toolHost READ toolHost WRITE setToolHost NOTIFY toolsChanged)
+    Q_PROPERTY(QString toolNotice READ toolNotice NOTIFY toolNoticeChanged)
 
 public:
     explicit ChatController(QObject *parent = nullptr);
@@ -100,6 +109,14 @@ public:
     /// Sets the conversation's option and saves.
     void setHistoryImages(bool send);
 
+    /// Where this pane's replies send tool calls; null: no tools, and no switch.
+    ToolHost *toolHost() const { return m_toolHost; }
+    void setToolHost(ToolHost *host);
+    bool toolsAvailable() const;
+    bool toolsEnabled() const;
+    void setToolsEnabled(bool enabled);
+    QString toolNotice() const { return m_toolNotice; }
+
 public slots:
     void send();
     void stop();
@@ -121,6 +138,10 @@ public slots:
     void cancelEdit();
     /// The edit removes the file at that place of the message; submitEdit() applies it.
     void removeEditFile(int index);
+    /// Answers to the approval card of the call with that id (a canonical call id).
+    void allowCall(const QString &callID);
+    void allowConversation(const QString &callID);
+    void denyCall(const QString &callID);
 
 signals:
     void storeChanged();
@@ -139,6 +160,8 @@ signals:
     void historyImagesChanged();
     /// Something to tell the user that is not a failure (a file that could not be sent).
     void notice(const QString &message);
+    void toolsChanged();
+    void toolNoticeChanged();
 
 private:
     const Conversation *conversation() const;
@@ -152,6 +175,8 @@ private:
     void rebind();
     void refreshDerived();
     void keepPendingFiles();
+    void answerCall(const QString &callID, int answer);
+    void setToolNotice(const QString &notice);
 
     QPointer<Store> m_store;
     QUuid m_id;
@@ -176,4 +201,6 @@ private:
     bool m_keyMissing = true;
     bool m_historyImages = true;
     QList<QMetaObject::Connection> m_storeConnections;
+    QPointer<ToolHost> m_toolHost;
+    QString m_toolNotice;
 };

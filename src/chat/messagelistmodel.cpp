@@ -13,7 +13,11 @@
 #include "model/languagechange.h"
 #include "model/textutil.h"
 
+#include "chat/replystream.h"
+#include "chat/toolsession.h"
 #include "store/store.h"
+
+#include <QJsonDocument>
 
 #include <QLocale>
 
@@ -103,12 +107,26 @@ MessageListModel::MessageListModel(Store *store, const QUuid &conversationID, QO
                 if (conv == m_id && m_attached)
                     reasoningChanged(row);
             });
-    connect(
-        store, &Store::messageExtrasChanged, this,
-        [this](const QUuid &conv, const QUuid &, int row) {
-            if (conv == m_id && m_attached)
-                emit dataChanged(index(row), index(row), {FailureRole, UsageRole, AttachmentsRole});
-        });
+    connect(store, &Store::messageExtrasChanged, this,
+            [this](const QUuid &conv, const QUuid &, int row) {
+                if (conv == m_id && m_attached)
+                    emit dataChanged(
+                        index(row), index(row),
+                        {FailureRole, UsageRole, AttachmentsRole, ToolCallsRole, IsTypingRole});
+            });
+    // What a reply's calls are doing lives with the reply, not in the file: each change of it
+    // is announced for the rows of the turn it belongs to.
+    connect(store->replies(), &ReplyRegistry::activityChanged, this, [this](const QUuid &conv) {
+        if (conv != m_id || !m_attached)
+            return;
+        const QList<Message> *list = messages();
+        for (qsizetype row = list->size() - 1; row >= 0; --row) {
+            if (list->at(row).role == Message::Role::User)
+                break;
+            if (!list->at(row).toolCalls().isEmpty())
+                emit dataChanged(index(int(row)), index(int(row)), {ToolCallsRole});
+        }
+    });
     connect(store->replies(), &ReplyRegistry::thinkingChanged, this,
             [this](const QUuid &conv, const QUuid &message) {
                 if (conv == m_id && m_attached)
@@ -211,7 +229,7 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
     case IsStreamingRole:
         return streaming;
     case IsTypingRole:
-        return streaming && m.content.isEmpty() && m.reasoning.isEmpty();
+        return streaming && m.content.isEmpty() && m.reasoning.isEmpty() && m.toolCalls().isEmpty();
     case IsEditingRole:
         return m_editingID && *m_editingID == m.id;
     case AnswerRole:
@@ -254,9 +272,64 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
         }
         return list;
     }
+    case ToolCallsRole:
+        return toolCalls(m);
     default:
         return {};
     }
+}
+
+QVariantList MessageListModel::toolCalls(const Message &m) const
+{
+    if (m.toolCalls().isEmpty())
+        return {};
+    const auto *reply = qobject_cast<const ReplyStream *>(m_store->replies()->reply(m_id));
+    const auto asked = reply ? reply->approvalAsked() : std::nullopt;
+    ToolSession *session = m_toolHost ? ToolSession::of(m_toolHost) : nullptr;
+    QVariantList list;
+    for (const ToolCall &call : m.toolCalls()) {
+        // The server and the tool as the reply offered them; after a restart, as the name
+        // tells them.
+        const auto spec = reply ? reply->tool(call.name) : std::nullopt;
+        const qsizetype split = call.name.indexOf(u"__");
+        const QString server = spec ? spec->server : split > 0 ? call.name.left(split) : QString();
+        const QString tool = spec ? spec->tool : split > 0 ? call.name.mid(split + 2) : call.name;
+        const QJsonDocument arguments = QJsonDocument::fromJson(call.arguments.toUtf8());
+        const QString state = asked && asked->id == call.id        ? QStringLiteral("asking")
+                              : reply && reply->isRunning(call.id) ? QStringLiteral("running")
+                              : call.isError                       ? QStringLiteral("failed")
+                              : !call.result.isEmpty()             ? QStringLiteral("done")
+                                                                   : QStringLiteral("open");
+        QVariantList images;
+        // Resource links join the result as Markdown links, which the view checks as it
+        // checks a reply's.
+        QString shown = call.result;
+        for (const QJsonValue &block : session ? session->content(call.id) : QJsonArray()) {
+            const QString type = block[u"type"].toString();
+            if (type == u"image") {
+                images.append(QStringLiteral("data:%1;base64,%2")
+                                  .arg(block[u"mimeType"].toString(), block[u"data"].toString()));
+            } else if (type == u"resource_link") {
+                const QString uri = block[u"uri"].toString();
+                QString name = block[u"name"].toString(uri);
+                name.replace(u'[', QStringLiteral("\\[")).replace(u']', QStringLiteral("\\]"));
+                shown += QStringLiteral("\n\n- [%1](<%2>)").arg(name, uri);
+            }
+        }
+        list.append(QVariantMap{
+            {QStringLiteral("id"), call.id},
+            {QStringLiteral("server"), server},
+            {QStringLiteral("tool"), tool},
+            {QStringLiteral("arguments"),
+             arguments.isNull()
+                 ? call.arguments
+                 : QString::fromUtf8(arguments.toJson(QJsonDocument::Indented)).trimmed()},
+            {QStringLiteral("result"), shown},
+            {QStringLiteral("state"), state},
+            {QStringLiteral("images"), images},
+        });
+    }
+    return list;
 }
 
 QVariant MessageListModel::failure(const Message &m)
@@ -271,6 +344,7 @@ QVariant MessageListModel::failure(const Message &m)
                        {QStringLiteral("details"), n.details},
                        {QStringLiteral("offerSettings"), n.offerSettings},
                        {QStringLiteral("offerWithoutImages"), n.offerWithoutImages},
+                       {QStringLiteral("offerToolsOff"), n.offerToolsOff},
                        {QStringLiteral("partial"), partial}};
 }
 
@@ -304,7 +378,7 @@ QHash<int, QByteArray> MessageListModel::roleNames() const
         {AnswerRole, "answer"},     {ReasoningRole, "reasoning"},
         {ThinkingStartedRole, "thinkingStarted"}, {ThinkingSecondsRole, "thinkingSeconds"},
         {FailureRole, "failure"},   {UsageRole, "usage"},
-            {AttachmentsRole, "attachments"},
+            {AttachmentsRole, "attachments"}, {ToolCallsRole, "toolCalls"},
         // clang-format on
     };
 }

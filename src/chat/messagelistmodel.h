@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "api/toolhost.h"
 #include "model/records.h"
 
 #include <QAbstractListModel>
@@ -55,6 +56,10 @@ public:
         UsageRole,
         /// QVariantList: a user message's files, each {name, isImage, url, missing, size}
         AttachmentsRole,
+        /// QVariantList: a reply's tool calls, each {id, server, tool, arguments (indented
+        /// JSON), result (Markdown: the text, then the resource links), state ("asking",
+        /// "running", "done", "failed" or "open"), images (data URLs)}
+        ToolCallsRole,
     };
     Q_ENUM(Roles)
 
@@ -71,6 +76,8 @@ public:
     Q_INVOKABLE QVariantMap findMatch(const QString &query) const;
     void setSending(bool sending);
     void setEditingID(const std::optional<QUuid> &id);
+    /// Where the tool calls' images and links are kept while the program runs.
+    void setToolHost(ToolHost *host) { m_toolHost = host; }
 
 signals:
     void countChanged();
@@ -85,6 +92,7 @@ private:
     void reasoningChanged(int row);
     static QVariant failure(const Message &m);
     static QString usageText(const TokenUsage &usage);
+    QVariantList toolCalls(const Message &m) const;
     /// The row of the message with that id, or -1.
     int rowOf(const QUuid &message) const;
     void emitFlags(int row, const QList<int> &roles);
@@ -99,4 +107,5 @@ private:
     bool m_lastTyping = false;
     std::optional<QUuid> m_editingID;
     int m_countBefore = 0;
+    QPointer<ToolHost> m_toolHost;
 };

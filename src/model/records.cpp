@@ -89,6 +89,16 @@ bool Attachment::isHash(QStringView text)
            });
 }
 
+void Message::setToolCalls(const QList<ToolCall> &calls)
+{
+    if (calls == toolCalls())
+        return;
+    if (!extras)
+        extras = new MessageExtras;
+    extras->toolCalls = calls;
+    settleExtras();
+}
+
 void Message::setAttachments(const QList<Attachment> &attachments)
 {
     if (attachments == this->attachments())

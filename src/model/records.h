@@ -146,6 +146,26 @@ struct Attachment
     bool operator==(const Attachment &) const = default;
 };
 
+/// One call of a tool the model asked for in a reply, with what it gave back.
+struct ToolCall
+{
+    /// The gateway's id of the call, which the result names when it is sent back.
+    QString id;
+    /// The function name sent to the gateway ("<server>__<tool>", cleaned).
+    QString name;
+    /// The arguments as JSON text, exactly as the model wrote them.
+    QString arguments;
+    /// The text the model was given back; empty while the call has not ended.
+    QString result;
+    bool isError = false;
+    /// Whatever the gateway added to the call beside the function ("extra_content", such as a
+    /// thought signature), as compact JSON, sent back with the call. Kept only while the
+    /// program runs: a later run sends the history as the file has it.
+    QString extra;
+
+    bool operator==(const ToolCall &) const = default;
+};
+
 /// The rare parts of a message, kept apart so that an ordinary message stays small.
 struct MessageExtras : QSharedData
 {
@@ -153,15 +173,17 @@ struct MessageExtras : QSharedData
     QString errorKind;
     TokenUsage usage;
     QList<Attachment> attachments;
+    QList<ToolCall> toolCalls;
 
     bool isEmpty() const
     {
-        return error.isEmpty() && errorKind.isEmpty() && usage.isEmpty() && attachments.isEmpty();
+        return error.isEmpty() && errorKind.isEmpty() && usage.isEmpty() && attachments.isEmpty() &&
+               toolCalls.isEmpty();
     }
     bool operator==(const MessageExtras &o) const
     {
         return error == o.error && errorKind == o.errorKind && usage == o.usage &&
-               attachments == o.attachments;
+               attachments == o.attachments && toolCalls == o.toolCalls;
     }
 };
 
@@ -199,6 +221,9 @@ struct Message
     /// The files sent with a user's message, in the order attached.
     const QList<Attachment> &attachments() const { return readExtras().attachments; }
     void setAttachments(const QList<Attachment> &attachments);
+    /// The tools a reply called, in the order the model asked for them.
+    const QList<ToolCall> &toolCalls() const { return readExtras().toolCalls; }
+    void setToolCalls(const QList<ToolCall> &calls);
 
     /// "user", "assistant" or "system".
     static QString roleName(Role role);
@@ -237,6 +262,8 @@ struct Conversation
     /// The gateway it talks to: null for the first one. It keeps the id of a gateway that was
     /// removed, so that the user sees what it used; nothing is sent until another is picked.
     QUuid provider;
+    /// Whether the model is offered the tools of the user's servers (the composer's switch).
+    bool tools = true;
     /// The images of earlier messages are sent with each request; off for a model that
     /// refuses images, or to save the tokens they cost. The last message's own always go.
     bool historyImages = true;

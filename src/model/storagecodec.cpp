@@ -221,6 +221,12 @@ void appendCount(QByteArray &out, const char *key, qint64 count)
     out.append(QByteArray::number(count));
 }
 
+void appendField(QByteArray &out, const char *key, QStringView value)
+{
+    out.append(key);
+    appendString(out, value);
+}
+
 // The rare parts of a message, each only when it holds something.
 void appendExtras(QByteArray &out, const MessageExtras &x)
 {
@@ -253,6 +259,19 @@ void appendExtras(QByteArray &out, const MessageExtras &x)
             out.append(",\"size\":");
             out.append(QByteArray::number(a.size));
             out.append('}');
+        }
+        out.append(']');
+    }
+    if (!x.toolCalls.isEmpty()) {
+        out.append(",\"toolCalls\":[");
+        for (const ToolCall &t : x.toolCalls) {
+            if (out.back() != '[')
+                out.append(',');
+            appendField(out, "{\"id\":", t.id);
+            appendField(out, ",\"name\":", t.name);
+            appendField(out, ",\"arguments\":", t.arguments);
+            appendField(out, ",\"result\":", t.result);
+            out.append(t.isError ? ",\"isError\":true}" : ",\"isError\":false}");
         }
         out.append(']');
     }
@@ -297,6 +316,8 @@ bool appendConversation(QByteArray &out, const Conversation &c)
         out.append(",\"provider\":");
         appendUuid(out, c.provider);
     }
+    if (!c.tools)
+        out.append(",\"tools\":false");
     if (!c.historyImages)
         out.append(",\"historyImages\":false");
     out.append('}');
@@ -312,12 +333,6 @@ void appendStringList(QByteArray &out, const QList<QString> &list)
         appendString(out, list[i]);
     }
     out.append(']');
-}
-
-void appendField(QByteArray &out, const char *key, QStringView value)
-{
-    out.append(key);
-    appendString(out, value);
 }
 
 // The fields every further gateway has, after its id.
@@ -700,6 +715,41 @@ void readAttachments(const QJsonValue &v, Message &m, bool &skipped)
     m.setAttachments(list);
 }
 
+// One tool call: an id and a name; the texts and the flag may be missing. False when the
+// entry is malformed and is skipped.
+bool readToolCall(const QJsonValue &v, ToolCall &t)
+{
+    const QJsonObject o = v.toObject();
+    const QJsonValue id = o.value("id"_L1);
+    const QJsonValue name = o.value("name"_L1);
+    t.id = id.toString();
+    t.name = name.toString();
+    return v.isObject() && id.isString() && name.isString() &&
+           readOptionalString(o, "arguments"_L1, t.arguments) &&
+           readOptionalString(o, "result"_L1, t.result) &&
+           readFlag(o.value("isError"_L1), t.isError);
+}
+
+// A reply's tool calls: what is malformed is skipped, and said in skipped.
+void readToolCalls(const QJsonValue &v, Message &m, bool &skipped)
+{
+    if (absent(v))
+        return;
+    if (!v.isArray()) {
+        skipped = true;
+        return;
+    }
+    QList<ToolCall> list;
+    for (const QJsonValue &entry : v.toArray()) {
+        ToolCall t;
+        if (readToolCall(entry, t))
+            list.append(t);
+        else
+            skipped = true;
+    }
+    m.setToolCalls(list);
+}
+
 bool readMessage(const QJsonValue &v, Message &m, bool &skipped)
 {
     if (!v.isObject())
@@ -730,6 +780,7 @@ bool readMessage(const QJsonValue &v, Message &m, bool &skipped)
                     tokenCount(u.value("reasoning_tokens"_L1))});
     }
     readAttachments(o.value("attachments"_L1), m, skipped);
+    readToolCalls(o.value("toolCalls"_L1), m, skipped);
     return true;
 }
 
@@ -784,6 +835,10 @@ bool readConversation(const QJsonValue &v, Conversation &c, bool &skipped)
     else if (!absent(provider))
         skipped = true;
 
+    if (!readFlag(o.value("tools"_L1), c.tools)) {
+        c.tools = true;
+        skipped = true;
+    }
     const QJsonValue historyImages = o.value("historyImages"_L1);
     if (historyImages.isBool())
         c.historyImages = historyImages.toBool();
@@ -1226,15 +1281,54 @@ void readAttachments(const Slot &slot, Message &m, std::atomic<bool> &skipped)
     m.setAttachments(list);
 }
 
+// One tool call, by the rules of the reader above.
+bool readToolCall(dom::element v, ToolCall &t)
+{
+    dom::object o;
+    if (v.get_object().get(o))
+        return false;
+    std::array<Slot, 5> f;
+    if (!fields<5>(o, {"id", "name", "arguments", "result", "isError"}, f))
+        return false;
+    std::string_view id, name;
+    if (!f[0] || f[0]->get_string().get(id) || !f[1] || f[1]->get_string().get(name))
+        return false;
+    t.id = utf8(id);
+    t.name = utf8(name);
+    return readOptionalString(f[2], t.arguments) && readOptionalString(f[3], t.result) &&
+           readFlag(f[4], t.isError);
+}
+
+void readToolCalls(const Slot &slot, Message &m, std::atomic<bool> &skipped)
+{
+    if (absent(slot))
+        return;
+    dom::array entries;
+    if (slot->get_array().get(entries)) {
+        skipped.store(true, std::memory_order_relaxed);
+        return;
+    }
+    QList<ToolCall> list;
+    for (const dom::element entry : entries) {
+        ToolCall t;
+        if (readToolCall(entry, t))
+            list.append(t);
+        else
+            skipped.store(true, std::memory_order_relaxed);
+    }
+    m.setToolCalls(list);
+}
+
 bool readMessage(dom::element v, Message &m, TextBatch &texts, std::atomic<bool> &skipped)
 {
     dom::object o;
     if (v.get_object().get(o))
         return false;
-    std::array<Slot, 8> f;
-    if (!fields<8>(
-            o, {"id", "role", "content", "reasoning", "error", "errorKind", "usage", "attachments"},
-            f))
+    std::array<Slot, 9> f;
+    if (!fields<9>(o,
+                   {"id", "role", "content", "reasoning", "error", "errorKind", "usage",
+                    "attachments", "toolCalls"},
+                   f))
         return false;
     if (!readUuid(f[0], m.id))
         return false;
@@ -1265,7 +1359,7 @@ bool readMessage(dom::element v, Message &m, TextBatch &texts, std::atomic<bool>
     const bool hasError = f[4] && !f[4]->get_string().get(error) && !error.empty();
     const bool hasKind = f[5] && !f[5]->get_string().get(kind) && !kind.empty();
     if ((f[4] && !tame(*f[4])) || (f[5] && !tame(*f[5])) || (f[6] && !tame(*f[6])) ||
-        (f[7] && !tame(*f[7])))
+        (f[7] && !tame(*f[7])) || (f[8] && !tame(*f[8])))
         return false;
     if (hasError) {
         m.extras = new MessageExtras;
@@ -1281,6 +1375,7 @@ bool readMessage(dom::element v, Message &m, TextBatch &texts, std::atomic<bool>
         m.setUsage({tokenCount(counts[0]), tokenCount(counts[1]), tokenCount(counts[2])});
     }
     readAttachments(f[7], m, skipped);
+    readToolCalls(f[8], m, skipped);
     return true;
 }
 
@@ -1290,9 +1385,11 @@ bool readConversation(dom::element v, Conversation &c, TextBatch &texts, std::at
     dom::object o;
     if (v.get_object().get(o))
         return false;
-    std::array<Slot, 7> f;
-    if (!fields<7>(
-            o, {"id", "title", "messages", "createdAt", "model", "provider", "historyImages"}, f))
+    std::array<Slot, 8> f;
+    if (!fields<8>(o,
+                   {"id", "title", "messages", "createdAt", "model", "provider", "tools",
+                    "historyImages"},
+                   f))
         return false;
     if (absent(f[0]))
         c.id = QUuid::createUuid();
@@ -1346,10 +1443,16 @@ bool readConversation(dom::element v, Conversation &c, TextBatch &texts, std::at
     else if (!absent(f[5]))
         skipped.store(true, std::memory_order_relaxed);
 
+    if (f[6] && !tame(*f[6]))
+        return false;
+    if (!readFlag(f[6], c.tools)) {
+        c.tools = true;
+        skipped.store(true, std::memory_order_relaxed);
+    }
     bool historyImages = true;
-    if (!absent(f[6]) && !f[6]->get_bool().get(historyImages))
+    if (!absent(f[7]) && !f[7]->get_bool().get(historyImages))
         c.historyImages = historyImages;
-    else if (!absent(f[6]))
+    else if (!absent(f[7]))
         skipped.store(true, std::memory_order_relaxed);
     texts.make();
     return true;

@@ -37,6 +37,13 @@ void ConversationListModel::setStore(Store *store)
             const QModelIndex i = index(row);
             emit dataChanged(i, i, {TitleRole, DisplayTitleRole, Qt::DisplayRole, ModelRole});
         });
+        const auto replyChanged = [this](const QUuid &conversation) {
+            const auto row = m_store->conversationRow(conversation);
+            if (row >= 0)
+                emit dataChanged(index(row), index(row), {AwaitsUserRole});
+        };
+        connect(store->replies(), &ReplyRegistry::activityChanged, this, replyChanged);
+        connect(store->replies(), &ReplyRegistry::replyFinished, this, replyChanged);
         connect(store, &QObject::destroyed, this, [this] {
             beginResetModel();
             m_store = nullptr;
@@ -73,6 +80,8 @@ QVariant ConversationListModel::data(const QModelIndex &index, int role) const
         return c.model ? QVariant(*c.model) : QVariant();
     case CreatedAtRole:
         return c.createdAt;
+    case AwaitsUserRole:
+        return m_store->replies()->awaitsUser(c.id);
     default:
         return {};
     }
@@ -87,6 +96,7 @@ QHash<int, QByteArray> ConversationListModel::roleNames() const
         {DisplayTitleRole, "displayTitle"},
         {ModelRole, "model"},
         {CreatedAtRole, "createdAt"},
+        {AwaitsUserRole, "awaitsUser"},
     };
     // clang-format on
 }

@@ -29,6 +29,8 @@ public:
         ModelRole,
         /// Seconds since 2001-01-01 UTC (double).
         CreatedAtRole,
+        /// Its reply waits for the user to approve a tool call (bool).
+        AwaitsUserRole,
     };
     Q_ENUM(Role)
 

@@ -18,12 +18,22 @@ void ReplyRegistry::add(RunningReply *reply)
     });
     connect(reply, &RunningReply::notice, this,
             [this, id](const QString &message) { emit replyNotice(id, message); });
+    connect(reply, &RunningReply::activityChanged, this, [this, reply, id] {
+        if (m_replies.value(id) == reply)
+            emit activityChanged(id);
+    });
     emit replyStarted(id);
 }
 
 bool ReplyRegistry::isReplying(const QUuid &conversation) const
 {
     return m_replies.contains(conversation);
+}
+
+bool ReplyRegistry::awaitsUser(const QUuid &conversation) const
+{
+    const RunningReply *r = reply(conversation);
+    return r && r->awaitsUser();
 }
 
 void ReplyRegistry::stop(const QUuid &conversation)

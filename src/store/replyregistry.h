@@ -28,6 +28,10 @@ public:
     /// conversation is stopped first.
     void add(RunningReply *reply);
     bool isReplying(const QUuid &conversation) const;
+    /// The conversation's running reply, or null.
+    RunningReply *reply(const QUuid &conversation) const { return m_replies.value(conversation); }
+    /// The conversation's reply waits for the user.
+    bool awaitsUser(const QUuid &conversation) const;
     /// Stops the conversation's running reply, if any: the user's stop, or a deletion.
     void stop(const QUuid &conversation);
 
@@ -52,6 +56,8 @@ signals:
     void replyFinished(const QUuid &conversation, const QString &error);
     /// The conversation's reply has something to say that is not a failure (a file left out).
     void replyNotice(const QUuid &conversation, const QString &message);
+    /// The conversation's reply changed what it does beside its text (see RunningReply).
+    void activityChanged(const QUuid &conversation);
     /// The message's thinking began or ended.
     void thinkingChanged(const QUuid &conversation, const QUuid &message);
 

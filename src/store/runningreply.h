@@ -26,8 +26,14 @@ public:
 
     /// Ends the reply as a cancellation: nothing more is written but the outcome of a stop.
     virtual void cancel() = 0;
+    /// Whether the reply waits for the user (to approve a tool call) to go on.
+    virtual bool awaitsUser() const { return false; }
+    /// What the user should know about how the reply goes on; empty when nothing.
+    virtual QString toolNotice() const { return {}; }
 
 signals:
+    /// awaitsUser(), toolNotice() or what the reply is doing beside its text changed.
+    void activityChanged();
     /// error: the failure to show to the user; empty after a normal end or a stop, and when
     /// the outcome had nowhere to go.
     void finished(const QString &error);

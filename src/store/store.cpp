@@ -292,6 +292,12 @@ void Store::setMessageUsage(const QUuid &conversation, const QUuid &message,
     updateMessage(conversation, message, [&](Message &m) { m.setUsage(usage); });
 }
 
+void Store::setMessageToolCalls(const QUuid &conversation, const QUuid &message,
+                                const QList<ToolCall> &calls)
+{
+    updateMessage(conversation, message, [&](Message &m) { m.setToolCalls(calls); });
+}
+
 void Store::updateMessage(const QUuid &conversation, const QUuid &message,
                           const std::function<void(Message &)> &change)
 {
@@ -345,6 +351,15 @@ void Store::setHistoryImages(const QUuid &conversation, bool send)
     if (!row || m_conversations.at(*row).historyImages == send)
         return;
     m_conversations[*row].historyImages = send;
+    emit conversationUpdated(conversation, int(*row));
+}
+
+void Store::setToolsEnabled(const QUuid &conversation, bool enabled)
+{
+    const auto row = indexOf(conversation);
+    if (!row || m_conversations[*row].tools == enabled)
+        return;
+    m_conversations[*row].tools = enabled;
     emit conversationUpdated(conversation, int(*row));
 }
 

@@ -74,6 +74,8 @@ public:
     Q_INVOKABLE void newConversation();
     /// The first conversation with that id, or null. Valid until the list next changes.
     const Conversation *conversation(const QUuid &id) const;
+    /// The sidebar row of the first conversation with that id, or -1.
+    int conversationRow(const QUuid &id) const { return int(indexOf(id).value_or(-1)); }
     /// The message with that id in that conversation, or null. Valid until the next change.
     const Message *message(const QUuid &conversation, const QUuid &message) const;
     /// Removes every conversation with that id, stops its running reply, and saves.
@@ -103,6 +105,9 @@ public:
                          const QString &kind);
     /// Keeps what the gateway said the reply cost.
     void setMessageUsage(const QUuid &conversation, const QUuid &message, const TokenUsage &usage);
+    /// Keeps the tools a reply called, with what each gave back so far.
+    void setMessageToolCalls(const QUuid &conversation, const QUuid &message,
+                             const QList<ToolCall> &calls);
     void removeMessage(const QUuid &conversation, const QUuid &message);
     /// Drops every message after the one with that id.
     void removeMessagesAfter(const QUuid &conversation, const QUuid &message);
@@ -128,6 +133,8 @@ public:
     /// and it has been saved once in this run. A file that could not be read may still hold
     /// messages that refer to them.
     bool mayRemoveUnusedFiles() const { return m_historyRead && m_savedOnce; }
+    /// Whether the conversation offers the model the user's tools.
+    void setToolsEnabled(const QUuid &conversation, bool enabled);
 
     /// The replies streaming into these conversations, kept with them so that a pane finds the
     /// reply of its conversation wherever it finds the conversation.
@@ -165,7 +172,8 @@ signals:
     void messageContentChanged(const QUuid &conversation, const QUuid &message, int row);
     /// The reasoning of one message, at that row, changed.
     void messageReasoningChanged(const QUuid &conversation, const QUuid &message, int row);
-    /// The failure mark, the usage or the files of one message, at that row, changed.
+    /// The failure mark, the usage, the files or the tool calls of one message, at that row,
+    /// changed.
     void messageExtrasChanged(const QUuid &conversation, const QUuid &message, int row);
 
     /// After every write of the file, with whether it worked. Saves asked for while another

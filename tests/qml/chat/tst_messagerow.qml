@@ -179,4 +179,47 @@ TestCase {
                         "one shade along row " + y)
         }
     }
+
+    // A call that waits shows the card and not its line; the card's buttons answer that call;
+    // a line opens to the arguments and the result.
+    function test_toolCalls_data() {
+        return [
+            { tag: "allow", button: "approveButton", signal: "allowCall" },
+            { tag: "allow for the conversation", button: "approveConversationButton", signal: "allowConversation" },
+            { tag: "deny", button: "denyButton", signal: "denyCall" },
+        ]
+    }
+
+    function test_toolCalls(data) {
+        const calls = [
+            { id: "c1", server: "everything", tool: "echo", arguments: "{\n    \"message\": \"hi\"\n}",
+              result: "**hi**", state: "done", images: [] },
+            { id: "c2", server: "files", tool: "read", arguments: "{}", result: "", state: "asking", images: [] },
+        ]
+        const row = makeRow({ role: "assistant", content: "", toolCalls: calls })
+        const items = findChild(row, "toolCalls")
+        verify(items.visible)
+        const shown = []
+        for (let i = 0; i < items.children.length; ++i) {
+            const call = items.children[i]
+            if (call.objectName === "toolCall")
+                shown.push(call)
+        }
+        compare(shown.map(call => findChild(call, "toolCallLine").visible), [true, false])
+        compare(shown.map(call => findChild(call, "approvalCard").visible), [false, true])
+        compare(findChild(row, "toolCallTitle").text, "调用 everything · echo")
+
+        spy.clear()
+        spy.target = row
+        spy.signalName = data.signal
+        mouseClick(findChild(shown[1], data.button))
+        compare(spy.count, 1)
+        compare(spy.signalArguments[0][0], "c2")
+
+        const body = findChild(shown[0], "toolCallBody")
+        verify(!body.visible)
+        mouseClick(findChild(shown[0], "toolCallLine"))
+        verify(body.visible)
+        tryVerify(() => findChild(shown[0], "toolCallResult").implicitHeight > 0)
+    }
 }
