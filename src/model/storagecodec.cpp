@@ -26,6 +26,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <future>
 #include <limits>
 #include <system_error>
 #include <thread>
@@ -168,8 +170,10 @@ void appendString(QByteArray &out, QStringView s)
             *p++ = char(0x80 | ((u >> 12) & 0x3F));
             *p++ = char(0x80 | ((u >> 6) & 0x3F));
             *p++ = char(0x80 | (u & 0x3F));
-        } else if (QChar::isSurrogate(c)) {
-            // A lone surrogate has no UTF-8 form; the escape keeps it exactly as it was.
+        } else if (QChar::isSurrogate(c) || c == 0xFEFF) {
+            // A lone surrogate has no UTF-8 form; the escape keeps it exactly as it was. Qt's
+            // reader drops a byte order mark written as such at the start of a string, and
+            // keeps the escaped one.
             p = writeUnicodeEscape(p, c);
         } else {
             *p++ = char(0xE0 | (c >> 12));
@@ -1386,10 +1390,10 @@ bool readConversation(dom::element v, Conversation &c, TextBatch &texts, std::at
     if (v.get_object().get(o))
         return false;
     std::array<Slot, 8> f;
-    if (!fields<8>(o,
-                   {"id", "title", "messages", "createdAt", "model", "provider", "tools",
-                    "historyImages"},
-                   f))
+    if (!fields<8>(
+            o,
+            {"id", "title", "messages", "createdAt", "model", "provider", "tools", "historyImages"},
+            f))
         return false;
     if (absent(f[0]))
         c.id = QUuid::createUuid();
@@ -1527,9 +1531,26 @@ std::optional<AppData> decode(QByteArrayView bytes, bool padded)
     adviseHugePages(parser.doc.tape.get(), size * sizeof(std::uint64_t));
     adviseHugePages(parser.doc.string_buf.get(), size);
     adviseHugePages(parser.implementation->structural_indexes.get(), size * sizeof(std::uint32_t));
+    // Qt's reader drops a byte order mark that starts a string or a key, where simdjson keeps
+    // it: a file with one anywhere but at its start is left to Qt's reader, so that both read
+    // it alike. This program writes the mark escaped, so only files edited elsewhere have one.
+    // A large file is searched on another core while this one parses it.
+    const auto innerMark = [bytes] {
+        return bytes.size() > 3 &&
+               memmem(bytes.data() + 3, std::size_t(bytes.size() - 3), "\xEF\xBB\xBF", 3);
+    };
+    std::future<bool> marked;
+    if (size >= (std::size_t(8) << 20)) {
+        try {
+            marked = std::async(std::launch::async, innerMark);
+        } catch (const std::system_error &) {
+        }
+    }
     dom::element root;
     // simdjson reads a little past the end of its input.
     if (parser.parse(bytes.data(), size, !padded).get(root))
+        return std::nullopt;
+    if (marked.valid() ? marked.get() : innerMark())
         return std::nullopt;
     dom::object object;
     if (root.get_object().get(object))
