@@ -290,10 +290,14 @@ QVariantList MessageListModel::toolCalls(const Message &m) const
     for (const ToolCall &call : m.toolCalls()) {
         // The server and the tool as the reply offered them; after a restart, as the name
         // tells them.
-        const auto spec = reply ? reply->tool(call.name) : std::nullopt;
+        const auto offered = reply ? reply->tool(call.name) : std::nullopt;
         const qsizetype split = call.name.indexOf(u"__");
-        const QString server = spec ? spec->server : split > 0 ? call.name.left(split) : QString();
-        const QString tool = spec ? spec->tool : split > 0 ? call.name.mid(split + 2) : call.name;
+        const QString server = offered     ? offered->server
+                               : split > 0 ? call.name.left(split)
+                                           : QString();
+        const QString tool = offered     ? offered->tool
+                             : split > 0 ? call.name.mid(split + 2)
+                                         : call.name;
         const QJsonDocument arguments = QJsonDocument::fromJson(call.arguments.toUtf8());
         const QString state = asked && asked->id == call.id        ? QStringLiteral("asking")
                               : reply && reply->isRunning(call.id) ? QStringLiteral("running")

@@ -182,8 +182,8 @@ void ReplyStream::runCalls(const QList<ToolCall> &calls)
     }
     ToolSession *session = m_host ? ToolSession::of(m_host) : nullptr;
     for (const ToolCall &call : calls) {
-        const std::optional<ToolSpec> spec = tool(call.name);
-        if (!spec || !session) {
+        const std::optional<ToolSpec> offered = tool(call.name);
+        if (!offered || !session) {
             answerCall(
                 call.id,
                 QStringLiteral(QT_TRANSLATE_NOOP("Stored", "没有名为 %1 的工具。")).arg(call.name),
@@ -192,7 +192,8 @@ void ReplyStream::runCalls(const QList<ToolCall> &calls)
             answerCall(call.id,
                        QStringLiteral(QT_TRANSLATE_NOOP("Stored", "参数不是一个 JSON 对象。")),
                        true);
-        } else if (session->allows(conversationID(), *spec, m_host->approvalFor(spec->server))) {
+        } else if (session->allows(conversationID(), *offered,
+                                   m_host->approvalFor(offered->server))) {
             runCall(call);
         } else {
             m_asking.append(call);
@@ -204,9 +205,9 @@ void ReplyStream::runCalls(const QList<ToolCall> &calls)
 
 void ReplyStream::runCall(const ToolCall &call)
 {
-    const std::optional<ToolSpec> spec = tool(call.name);
+    const std::optional<ToolSpec> offered = tool(call.name);
     const std::optional<QJsonObject> arguments = argumentsOf(call);
-    if (!m_host || !spec || !arguments) {
+    if (!m_host || !offered || !arguments) {
         answerCall(
             call.id,
             QStringLiteral(QT_TRANSLATE_NOOP("Stored", "没有名为 %1 的工具。")).arg(call.name),
@@ -216,7 +217,7 @@ void ReplyStream::runCall(const ToolCall &call)
     const QString id = call.id;
     const QPointer<ToolHost> host = m_host;
     const quint64 handle =
-        m_host->call(*spec, *arguments, this, [this, id, host](const ToolOutcome &outcome) {
+        m_host->call(*offered, *arguments, this, [this, id, host](const ToolOutcome &outcome) {
             m_running.remove(id);
             if (host)
                 ToolSession::of(host)->keepContent(id, outcome.content);
@@ -258,7 +259,7 @@ void ReplyStream::answer(const QString &callID, Answer answer)
         return;
     const ToolCall call = m_asking.takeFirst();
     ToolSession *session = ToolSession::of(m_host);
-    const std::optional<ToolSpec> spec = tool(call.name);
+    const std::optional<ToolSpec> offered = tool(call.name);
     switch (answer) {
     case Answer::Deny:
         answerCall(call.id, refusedResult(), true);
@@ -268,8 +269,8 @@ void ReplyStream::answer(const QString &callID, Answer answer)
         runCall(call);
         break;
     case Answer::Allow:
-        if (spec)
-            session->allowedOnce(*spec, m_host->approvalFor(spec->server));
+        if (offered)
+            session->allowedOnce(*offered, m_host->approvalFor(offered->server));
         runCall(call);
         break;
     }
