@@ -14,7 +14,10 @@ Rectangle {
     id: root
 
     required property string lang
-    required property string code
+    // Straight into the CodeSource: a string property of this item would make a script string
+    // of the whole code at every delta, and the script engine collects garbage by the size of
+    // what it made, so a long block streaming would collect ever more often.
+    property alias code: codeSource.code
     property bool onAccent: false
     /// The search query whose matches are marked in the code.
     property string matchQuery
@@ -311,7 +314,6 @@ Rectangle {
 
     CodeSource {
         id: codeSource
-        code: root.code
         language: root.lang
         active: Appearance.codeHighlighting
     }
