@@ -211,6 +211,36 @@ private slots:
         QCOMPARE(dump(MDParser::parse(text, false, true)), without);
     }
 
+    void resumeInsideFence_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qsizetype>("offset");
+        QTest::addColumn<qsizetype>("blocks");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("growing block") << u"intro\n\n```cpp\na\nb\nc"_s << qsizetype(18)
+                                       << qsizetype(1) << u"a\nb"_s;
+        QTest::newRow("after a line end") << u"```\na\r\n"_s << qsizetype(7) << qsizetype(0)
+                                          << u"a"_s;
+        QTest::newRow("fence line last") << u"```py"_s << qsizetype(0) << qsizetype(0) << QString();
+    }
+
+    // A code block still arriving is read again from its last line, not from its fence: the
+    // point lies inside the fence with what it has gathered.
+    void resumeInsideFence()
+    {
+        QFETCH(QString, text);
+        QFETCH(qsizetype, offset);
+        QFETCH(qsizetype, blocks);
+        QFETCH(QString, code);
+        MDParser::ResumePoint point;
+        MDParser::parseTail(text, {}, &point, true, true);
+        QCOMPARE(point.offset, offset);
+        QCOMPARE(point.blocks, blocks);
+        QCOMPARE(point.fence.has_value(), offset > 0);
+        if (point.fence)
+            QCOMPARE(point.fence->code, code);
+    }
+
     // Resuming at the last resume point of any prefix, after any change behind that point, gives
     // exactly the blocks of a full parse.
     void resumeMatchesFullParse()

@@ -261,9 +261,26 @@ public:
         } else {
             flush(Paragraph);
             if (!m_paragraphOpen)
-                m_paragraphStart = {start, out.size()};
+                m_paragraphStart = {start, out.size(), std::nullopt};
             appendLine(m_paragraph, m_paragraphOpen, t);
         }
+    }
+
+    /// The open fence, when it is all that is open and the lines before this point were read
+    /// as they would be whatever follows.
+    std::optional<MDParser::ResumePoint::Fence> openFence() const
+    {
+        if (!m_inFence || m_endDecided || m_rewindUntil >= 0)
+            return std::nullopt;
+        return MDParser::ResumePoint::Fence{m_lang, m_code, m_codeLines};
+    }
+
+    void enterFence(const MDParser::ResumePoint::Fence &fence)
+    {
+        m_inFence = true;
+        m_lang = fence.lang;
+        m_code = fence.code;
+        m_codeLines = fence.lines;
     }
 
     /// Where to read again from, when a paragraph that held lines for a display formula ended
@@ -472,6 +489,8 @@ QList<MDBlock> MDParser::parseTail(const QString &text, ResumePoint from, Resume
                                    bool math, bool streaming)
 {
     BlockParser parser(text, math, streaming);
+    if (from.fence)
+        parser.enterFence(*from.fence);
     ResumePoint resume = from;
     const QStringView all(text);
     for (qsizetype start = from.offset;;) {
@@ -480,6 +499,14 @@ QList<MDBlock> MDParser::parseTail(const QString &text, ResumePoint from, Resume
         const qsizetype end = lf < 0                               ? all.size()
                               : lf > start && all[lf - 1] == u'\r' ? lf - 1
                                                                    : lf;
+        // A fence still open at the last line resumes there, so that a growing code block is
+        // not read again from its start. Taken here only, since holding the fence's code at
+        // every line would make each next line copy it.
+        ResumePoint inFence;
+        if (lf < 0) {
+            if (auto fence = parser.openFence())
+                inFence = {start, from.blocks + parser.out.size(), std::move(fence)};
+        }
         parser.line(all.sliced(start, end - start), start, lf < 0 ? -1 : lf + 1);
         if (lf < 0)
             parser.finish();
@@ -487,11 +514,13 @@ QList<MDBlock> MDParser::parseTail(const QString &text, ResumePoint from, Resume
             start = *again;
             continue;
         }
+        if (inFence.fence)
+            resume = std::move(inFence);
         if (lf < 0)
             break;
         start = lf + 1;
         if (parser.clean())
-            resume = {start, from.blocks + parser.out.size()};
+            resume = {start, from.blocks + parser.out.size(), std::nullopt};
     }
     if (last)
         *last = resume;

@@ -71,12 +71,24 @@ public:
     /// (number, text) of a trimmed line beginning with 1 to 3 numeric characters and ". " or ") ".
     static std::optional<std::pair<QString, QString>> orderedText(QStringView line);
 
-    /// A line start at which no block is open: the blocks before it are final, and the blocks
-    /// after it depend only on the text from that line on.
+    /// A line start at which no block is open, or only a code fence: the blocks before it are
+    /// final, and the blocks after it depend only on the text from that line on (and on the
+    /// fence's state, which the point carries).
     struct ResumePoint
     {
+        /// A code fence open at the point: what it has gathered from the lines before it.
+        struct Fence
+        {
+            QString lang;
+            QString code;
+            bool lines = false; ///< whether the fence has a line yet (the code may be empty)
+        };
+
         qsizetype offset = 0; ///< index of the line's first character
         qsizetype blocks = 0; ///< number of blocks that end before that line
+        /// Inside an open fence, whose block is then the first one after the point. A long code
+        /// block that is still arriving is read again from its last line only.
+        std::optional<Fence> fence;
     };
 
     /// Parses `text` from the line at `from.offset`, where `from` is a resume point of an
