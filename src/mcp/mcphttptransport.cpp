@@ -137,6 +137,10 @@ private:
         const QByteArray type =
             request->reply()->header(QNetworkRequest::ContentTypeHeader).toByteArray();
         m_stream = type.trimmed().toLower().startsWith("text/event-stream");
+        // The session is named in the headers, and the client may go on as soon as the answer
+        // is read, while a stream that carried it is still open.
+        if (kind == Kind::Post && initialize)
+            m_transport->takeSession(request->reply()->rawHeader("Mcp-Session-Id"));
         // A stream may rightly stay silent for long; the client times its own requests.
         if (m_stream)
             m_timer.stop();
@@ -363,6 +367,12 @@ void McpHttpTransport::openLegacyStream()
     m_endpointWait.start(m_timeLimit);
 }
 
+void McpHttpTransport::takeSession(const QByteArray &session)
+{
+    if (m_mode == Mode::Streamable && !session.isEmpty())
+        m_sessionId = session;
+}
+
 void McpHttpTransport::setProtocolVersion(const QString &version)
 {
     if (m_mode == Mode::Streamable)
@@ -479,11 +489,6 @@ void McpHttpTransport::onEnded(McpHttpExchange *exchange, int status, bool strea
 
     // A POST.
     if (ok) {
-        if (m_mode == Mode::Streamable && exchange->initialize) {
-            const QByteArray session = exchange->request->reply()->rawHeader("Mcp-Session-Id");
-            if (!session.isEmpty())
-                m_sessionId = session;
-        }
         if (m_mode == Mode::LegacySse)
             return; // the answer comes on the stream; the body is only an acknowledgement
         if (stream) {

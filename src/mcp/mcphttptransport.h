@@ -76,6 +76,8 @@ private:
 
     // What the exchanges report.
     void onEvent(McpHttpExchange *exchange, const SseEventReader::Event &event);
+    /// The session an initialize answer names, if any.
+    void takeSession(const QByteArray &session);
     void onEndpoint(const QByteArray &data);
     void onEnded(McpHttpExchange *exchange, int status, bool stream, const QByteArray &body,
                  bool cut, const QString &cutReason);
