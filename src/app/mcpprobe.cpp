@@ -2,10 +2,10 @@
 #include "mcpprobe.h"
 
 #include "app/commandline.h"
+#include "mcp/mcpclient.h"
 #include "mcp/mcphttptransport.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
@@ -17,11 +17,6 @@
 namespace McpProbe {
 
 namespace {
-
-// The version asked for, and those a server may answer with.
-constexpr auto ourVersion = "2025-06-18";
-const QStringList knownVersions = {QStringLiteral("2025-06-18"), QStringLiteral("2025-03-26"),
-                                   QStringLiteral("2024-11-05")};
 
 // The whole probe ends by then, whatever the server does.
 constexpr int overallLimitMs = 25'000;
@@ -49,31 +44,18 @@ std::optional<Call> scenarioCall(const QString &scenario)
     return std::nullopt;
 }
 
-/**
- * The probe's conversation with the server: initialize, the tools in pages, one call. A
- * stand-in for the program's tool client until the probe runs on it.
- */
+/// The probe's run: the program's own tool client connects and lists the tools, then one call.
 class Session : public QObject
 {
     Q_DECLARE_TR_FUNCTIONS(McpProbe)
 
 public:
     Session(const QString &url, std::optional<Call> call)
-        : m_transport(url, {}), m_call(std::move(call))
+        : m_transport(new McpHttpTransport(url, {})), m_client(m_transport),
+          m_call(std::move(call))
     {
-        connect(&m_transport, &McpTransport::started, this, [this] {
-            request(u"initialize"_qs,
-                    {{u"protocolVersion"_qs, QString::fromLatin1(ourVersion)},
-                     {u"capabilities"_qs, QJsonObject()},
-                     {u"clientInfo"_qs,
-                      QJsonObject{{u"name"_qs, QCoreApplication::applicationName()},
-                                  {u"version"_qs, QCoreApplication::applicationVersion()}}}});
-        });
-        connect(&m_transport, &McpTransport::message, this, &Session::onMessage);
-        connect(&m_transport, &McpTransport::failed, this, &Session::finish);
-        connect(&m_transport, &McpTransport::sessionExpired, this,
-                [this] { finish(tr("服务器结束了会话")); });
-        connect(&m_transport, &McpTransport::logLine, this,
+        connect(&m_client, &McpClient::stateChanged, this, &Session::onState);
+        connect(&m_client, &McpClient::logLine, this,
                 [](const QString &line) { print(stderr, line + u'\n'); });
     }
 
@@ -82,91 +64,32 @@ public:
         QTimer::singleShot(overallLimitMs, this, [this] {
             finish(tr("服务器在 %1 秒内没有完成").arg(overallLimitMs / 1000));
         });
-        m_transport.start();
+        m_client.start();
         return QCoreApplication::exec();
     }
 
 private:
-    void request(const QString &method, const QJsonObject &params)
+    void onState()
     {
-        m_method = method;
-        sendMessage({{u"jsonrpc"_qs, u"2.0"_qs},
-                     {u"id"_qs, ++m_lastId},
-                     {u"method"_qs, method},
-                     {u"params"_qs, params}});
-    }
-
-    void sendMessage(const QJsonObject &message)
-    {
-        m_transport.send(QJsonDocument(message).toJson(QJsonDocument::Compact));
-    }
-
-    void onMessage(const QJsonObject &message)
-    {
-        const QString method = message.value(u"method").toString();
-        if (!method.isEmpty()) {
-            if (!message.contains(u"id"))
-                return; // notifications change nothing for a single run
-            // The server's own requests: a ping is answered, nothing else is offered.
-            QJsonObject answer{{u"jsonrpc"_qs, u"2.0"_qs}, {u"id"_qs, message.value(u"id")}};
-            if (method == u"ping")
-                answer.insert(u"result"_qs, QJsonObject());
-            else
-                answer.insert(u"error"_qs, QJsonObject{{u"code"_qs, -32601},
-                                                       {u"message"_qs, u"Method not found"_qs}});
-            sendMessage(answer);
+        if (m_client.state() == McpClient::State::Failed) {
+            finish(m_client.failure());
             return;
         }
-        if (message.value(u"id") != QJsonValue(m_lastId))
+        // Ready again after the server changed its tools: the call is under way already.
+        if (m_client.state() != McpClient::State::Ready || m_ready)
             return;
-        if (message.contains(u"error")) {
-            const QJsonObject error = message.value(u"error").toObject();
-            finish(tr("服务器拒绝了 %1：%2（%3）")
-                       .arg(m_method, error.value(u"message").toString())
-                       .arg(error.value(u"code").toInt()));
-            return;
-        }
-        const QJsonObject result = message.value(u"result").toObject();
-        if (m_method == u"initialize")
-            onInitialized(result);
-        else if (m_method == u"tools/list")
-            onTools(result);
-        else
-            onCalled(result);
-    }
-
-    void onInitialized(const QJsonObject &result)
-    {
-        const QString version = result.value(u"protocolVersion").toString();
-        if (!knownVersions.contains(version)) {
-            finish(tr("服务器使用的协议版本 %1 不受支持").arg(version));
-            return;
-        }
-        m_transport.setProtocolVersion(version);
-        const QJsonObject info = result.value(u"serverInfo").toObject();
-        print(stdout,
-              tr("已连接：%1 %2（协议 %3，%4）\n")
-                  .arg(info.value(u"name").toString(), info.value(u"version").toString(), version,
-                       m_transport.mode() == McpHttpTransport::Mode::Streamable
-                           ? u"Streamable HTTP"_qs
-                           : u"HTTP+SSE"_qs));
-        sendMessage({{u"jsonrpc"_qs, u"2.0"_qs}, {u"method"_qs, u"notifications/initialized"_qs}});
-        request(u"tools/list"_qs, {});
-    }
-
-    void onTools(const QJsonObject &result)
-    {
-        for (const QJsonValue &tool : result.value(u"tools").toArray())
-            m_tools.append(tool.toObject());
-        const QString cursor = result.value(u"nextCursor").toString();
-        if (!cursor.isEmpty()) {
-            request(u"tools/list"_qs, {{u"cursor"_qs, cursor}});
-            return;
-        }
-        print(stdout, tr("工具（%1 个）：\n").arg(m_tools.size()));
-        for (const QJsonObject &tool : std::as_const(m_tools)) {
-            const QString description = tool.value(u"description").toString().simplified();
-            print(stdout, u"  "_qs + tool.value(u"name").toString() +
+        m_ready = true;
+        print(stdout, tr("已连接：%1 %2（协议 %3，%4）\n")
+                          .arg(m_client.serverName(), m_client.serverVersion(),
+                               m_client.protocolVersion(),
+                               m_transport->mode() == McpHttpTransport::Mode::Streamable
+                                   ? u"Streamable HTTP"_qs
+                                   : u"HTTP+SSE"_qs));
+        const QList<McpClient::Tool> &tools = m_client.tools();
+        print(stdout, tr("工具（%1 个）：\n").arg(tools.size()));
+        for (const McpClient::Tool &tool : tools) {
+            const QString description = tool.description.simplified();
+            print(stdout, u"  "_qs + tool.name +
                               (description.isEmpty() ? QString() : u" — "_qs + description) +
                               u'\n');
         }
@@ -174,28 +97,10 @@ private:
             finish({});
             return;
         }
-        request(u"tools/call"_qs,
-                {{u"name"_qs, m_call->tool}, {u"arguments"_qs, m_call->arguments}});
-    }
-
-    void onCalled(const QJsonObject &result)
-    {
-        QStringList parts;
-        for (const QJsonValue &value : result.value(u"content").toArray()) {
-            const QJsonObject part = value.toObject();
-            const QString type = part.value(u"type").toString();
-            if (type == u"text")
-                parts.append(part.value(u"text").toString());
-            else
-                parts.append(
-                    u"[%1 %2]"_qs.arg(type, part.value(u"mimeType").toString()).simplified());
-        }
-        if (parts.isEmpty() && result.contains(u"structuredContent"))
-            parts.append(QString::fromUtf8(
-                QJsonDocument(result.value(u"structuredContent").toObject()).toJson()));
-        print(stdout, tr("调用 %1 的结果：\n%2\n").arg(m_call->tool, parts.join(u'\n')));
-        finish(result.value(u"isError").toBool() ? tr("工具 %1 报告了错误").arg(m_call->tool)
-                                                 : QString());
+        m_client.callTool(m_call->tool, m_call->arguments, this, [this](const ToolOutcome &out) {
+            print(stdout, tr("调用 %1 的结果：\n%2\n").arg(m_call->tool, out.text));
+            finish(out.isError ? tr("工具 %1 报告了错误").arg(m_call->tool) : QString());
+        });
     }
 
     void finish(const QString &failure)
@@ -205,15 +110,14 @@ private:
         m_done = true;
         if (!failure.isEmpty())
             print(stderr, failure + u'\n');
-        m_transport.close();
+        m_client.stop();
         QCoreApplication::exit(failure.isEmpty() ? 0 : 1);
     }
 
-    McpHttpTransport m_transport;
+    McpHttpTransport *m_transport; // owned by the client
+    McpClient m_client;
     std::optional<Call> m_call;
-    QList<QJsonObject> m_tools;
-    QString m_method;
-    int m_lastId = 0;
+    bool m_ready = false;
     bool m_done = false;
 };
 

@@ -124,6 +124,9 @@ void McpClient::initialize()
                     return;
                 }
                 m_version = version;
+                const QJsonObject server = result.value("serverInfo"_L1).toObject();
+                m_serverName = server.value("name"_L1).toString();
+                m_serverVersion = server.value("version"_L1).toString();
                 m_transport->setProtocolVersion(version);
                 notify(u"notifications/initialized"_s, {});
                 m_initialized = true;

@@ -67,6 +67,9 @@ public:
     /// The server's tools; those that can only run as background tasks are left out.
     const QList<Tool> &tools() const { return m_tools; }
     QString protocolVersion() const { return m_version; }
+    /// What the server calls itself ("serverInfo"): its name and version, as sent.
+    QString serverName() const { return m_serverName; }
+    QString serverVersion() const { return m_serverVersion; }
 
     void setRequestTimeout(int ms) { m_requestTimeoutMs = ms; }
     /// How long a call may go without an answer; each progress report from it starts it anew.
@@ -112,6 +115,8 @@ private:
     State m_state = State::Idle;
     QString m_failure;
     QString m_version;
+    QString m_serverName;
+    QString m_serverVersion;
     QList<Tool> m_tools;
     quint64 m_nextId = 1;
     QHash<quint64, std::shared_ptr<Pending>> m_pending;
