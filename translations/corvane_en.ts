@@ -1020,20 +1020,8 @@ Qt&apos;s own options (such as -platform, -session) work as usual.
 <context>
     <name>McpProbe</name>
     <message>
-        <source>服务器结束了会话</source>
-        <translation>The server ended the session</translation>
-    </message>
-    <message>
         <source>服务器在 %1 秒内没有完成</source>
         <translation>The server did not finish within %1 seconds</translation>
-    </message>
-    <message>
-        <source>服务器拒绝了 %1：%2（%3）</source>
-        <translation>The server refused %1: %2 (%3)</translation>
-    </message>
-    <message>
-        <source>服务器使用的协议版本 %1 不受支持</source>
-        <translation>The server uses protocol version %1, which is not supported</translation>
     </message>
     <message>
         <source>已连接：%1 %2（协议 %3，%4）

@@ -1000,19 +1000,7 @@ Qt 的选项（如 -platform、-session）照常可用。
 <context>
     <name>McpProbe</name>
     <message>
-        <source>服务器结束了会话</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>服务器在 %1 秒内没有完成</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>服务器拒绝了 %1：%2（%3）</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>服务器使用的协议版本 %1 不受支持</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
